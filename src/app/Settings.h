@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QTime>
+#include <cstdint>
+
+// The workstation's settings, read once at start-up from Mirefold.ini in the
+// program's folder, and the operator fields that the logon fills.
+struct TLockSystemInfo {
+    QString HotelName;
+    int32_t DayCount = 1;
+    QTime LeaveTime{12, 0, 0};
+    int32_t TimeTolerance = 0;  // minutes added to the start and end of every card
+    QString Staffer;            // login name, set by the logon
+    QString StafferName;        // operator's name, set by the logon
+    int32_t GroupID = 0;        // command level, set by the logon
+    QString Pass;               // the hotel's encoder system code, 8 hex digits
+    int32_t LanguageID = 0;
+    bool Loaded = false;
+    bool UseRoomID = false;  // never read from the file
+    uint8_t ConnType = 0;    // 0 embedded SQLite file, 1 PostgreSQL server
+    uint8_t Recycle = 24;    // hours; held modulo 256, used by no operation
+};
+
+// The [Config] encoder settings, read by the settings window.
+struct TLock_Info {
+    uint8_t LockType = 0;
+    uint8_t CommProt = 0;
+    uint8_t Sector = 8;
+    uint8_t Block = 0;
+    uint8_t KeyType = 0;
+    QString KeyStr = QStringLiteral("A0B1C2D3E4F5");
+};
+
+extern TLockSystemInfo LockSystemInfo;
+
+// Process-wide flags and values shared by the windows.
+extern bool RoomBoardChanged;  // rooms or stays changed: the board rebuilds on its next tick
+extern bool CardBusy;          // a card operation is under way: card buttons ignore presses
+extern int EncoderType;        // first word of the encoder's parameter block
+extern bool CheckInRight;      // the operator's check-in right, for the board's pop-up menu
+
+namespace settings {
+// Section and key names of Mirefold.ini.
+inline const QString SystemInfo = QStringLiteral("SystemInfo");
+inline const QString Config = QStringLiteral("Config");
+inline const QString ClientConfig = QStringLiteral("Client Config");
+}  // namespace settings
+
+// Fills `info` from [SystemInfo] and [Client Config]; the operator fields and
+// `Loaded` are left as they are.
+void ReadSystemInfo(TLockSystemInfo& info);
+void ReadLockInfo(TLock_Info& info);
+// Reads the settings into LockSystemInfo and marks them loaded.
+bool LoadSettings();
+// [Client Config] DbPath's default: db/lock.db in the program's folder.
+QString DefaultDbPath();

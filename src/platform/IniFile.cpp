@@ -1,0 +1,238 @@
+#include "platform/IniFile.h"
+
+#include "platform/Errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringConverter>
+#include <QStringDecoder>
+
+namespace qv {
+namespace {
+
+// "[name] ; comment" gives "name"; anything else gives a null string.
+QString sectionName(const QString& line)
+{
+    const QString t = line.trimmed();
+    if (!t.startsWith('[')) {
+        return {};
+    }
+    const qsizetype close = t.indexOf(']');
+    if (close < 0) {
+        return {};
+    }
+    return t.mid(1, close - 1).trimmed();
+}
+
+bool isComment(const QString& trimmed) { return trimmed.startsWith(';') || trimmed.startsWith('#'); }
+
+// The key of a "key=value" line, or a null string.
+QString keyOf(const QString& line)
+{
+    const QString t = line.trimmed();
+    if (t.isEmpty() || isComment(t)) {
+        return {};
+    }
+    const qsizetype eq = t.indexOf('=');
+    if (eq <= 0) {
+        return {};
+    }
+    return t.left(eq).trimmed();
+}
+
+QString valueOf(const QString& line)
+{
+    QString v = line.mid(line.indexOf('=') + 1).trimmed();
+    if (v.size() >= 2 && ((v.startsWith('"') && v.endsWith('"')) ||
+                          (v.startsWith('\'') && v.endsWith('\'')))) {
+        v = v.mid(1, v.size() - 2);
+    }
+    return v;
+}
+
+}  // namespace
+
+IniFile::IniFile(const QString& path) : path_(path) { reload(); }
+
+void IniFile::reload()
+{
+    lines_.clear();
+    bom_ = false;
+    eol_ = QStringLiteral("\n");
+    QFile f(path_);
+    exists_ = f.exists();
+    if (!f.open(QIODevice::ReadOnly)) {
+        return;
+    }
+    QByteArray bytes = f.readAll();
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
+        bom_ = true;
+        bytes.remove(0, 3);
+    }
+    if (bytes.contains("\r\n")) {
+        eol_ = QStringLiteral("\r\n");
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) {
+        // Not UTF-8: an older file written in the workstation's code page.
+        text = QString::fromLocal8Bit(bytes);
+    }
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines_ = text.split('\n');
+    if (!lines_.isEmpty() && lines_.last().isEmpty()) {
+        lines_.removeLast();
+    }
+}
+
+IniFile::Position IniFile::find(const QString& section, const QString& key) const
+{
+    Position pos;
+    bool inSection = false;
+    for (int i = 0; i < lines_.size(); ++i) {
+        const QString name = sectionName(lines_[i]);
+        if (!name.isNull()) {
+            if (inSection) {
+                break;  // end of the first matching section
+            }
+            if (name.compare(section, Qt::CaseInsensitive) == 0) {
+                inSection = true;
+                pos.sectionLine = i;
+                pos.insertAt = i + 1;
+            }
+            continue;
+        }
+        if (!inSection) {
+            continue;
+        }
+        const QString k = keyOf(lines_[i]);
+        if (k.isNull()) {
+            if (!lines_[i].trimmed().isEmpty()) {
+                pos.insertAt = i + 1;  // keep new keys after comments of the section
+            }
+            continue;
+        }
+        pos.insertAt = i + 1;
+        if (pos.keyLine < 0 && k.compare(key, Qt::CaseInsensitive) == 0) {
+            pos.keyLine = i;
+        }
+    }
+    return pos;
+}
+
+bool IniFile::hasKey(const QString& section, const QString& key) const
+{
+    return find(section, key).keyLine >= 0;
+}
+
+QString IniFile::readString(const QString& section, const QString& key, const QString& def) const
+{
+    const Position pos = find(section, key);
+    return pos.keyLine < 0 ? def : valueOf(lines_[pos.keyLine]);
+}
+
+bool IniFile::parseInteger(const QString& text, int& value)
+{
+    const QString t = text.trimmed();
+    bool ok = false;
+    int v = 0;
+    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
+        const QString digits = t.mid(2);
+        // Hexadecimal keys hold bit patterns: 0xFFFFFFFF is -1, as on Windows.
+        const uint u = digits.isEmpty() || digits.startsWith('+') || digits.startsWith('-')
+                           ? 0u
+                           : digits.toUInt(&ok, 16);
+        v = static_cast<int>(u);
+    } else {
+        v = t.toInt(&ok, 10);
+    }
+    if (ok) {
+        value = v;
+    }
+    return ok;
+}
+
+int IniFile::readInteger(const QString& section, const QString& key, int def) const
+{
+    int v = def;
+    return parseInteger(readString(section, key, QString()), v) ? v : def;
+}
+
+bool IniFile::readBool(const QString& section, const QString& key, bool def) const
+{
+    return readInteger(section, key, def ? 1 : 0) != 0;
+}
+
+QTime IniFile::parseTime(const QString& text)
+{
+    const QString t = text.trimmed();
+    for (const char* format : {"H:mm:ss", "H:mm"}) {
+        const QTime time = QTime::fromString(t, QLatin1String(format));
+        if (time.isValid()) {
+            return time;
+        }
+    }
+    return {};
+}
+
+QTime IniFile::readTime(const QString& section, const QString& key, const QTime& def) const
+{
+    const QTime t = parseTime(readString(section, key, QString()));
+    return t.isValid() ? t : def;
+}
+
+void IniFile::writeString(const QString& section, const QString& key, const QString& value)
+{
+    const QString line = key + '=' + value;
+    const Position pos = find(section, key);
+    if (pos.keyLine >= 0) {
+        lines_[pos.keyLine] = line;
+    } else if (pos.sectionLine >= 0) {
+        lines_.insert(pos.insertAt, line);
+    } else {
+        if (!lines_.isEmpty() && !lines_.last().trimmed().isEmpty()) {
+            lines_.append(QString());
+        }
+        lines_.append('[' + section + ']');
+        lines_.append(line);
+    }
+    save();
+}
+
+void IniFile::writeInteger(const QString& section, const QString& key, int value)
+{
+    writeString(section, key, QString::number(value));
+}
+
+void IniFile::writeBool(const QString& section, const QString& key, bool value)
+{
+    writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void IniFile::writeTime(const QString& section, const QString& key, const QTime& value)
+{
+    writeString(section, key, value.toString(QStringLiteral("HH:mm:ss")));
+}
+
+void IniFile::save()
+{
+    QDir().mkpath(QFileInfo(path_).absolutePath());
+    QSaveFile f(path_);
+    if (!f.open(QIODevice::WriteOnly)) {
+        throw Error(QStringLiteral("无法写入配置文件 %1：%2").arg(path_, f.errorString()));
+    }
+    QByteArray bytes;
+    if (bom_) {
+        bytes = "\xEF\xBB\xBF";
+    }
+    bytes += (lines_.join(eol_) + eol_).toUtf8();
+    f.write(bytes);
+    if (!f.commit()) {
+        throw Error(QStringLiteral("无法写入配置文件 %1：%2").arg(path_, f.errorString()));
+    }
+    exists_ = true;
+}
+
+}  // namespace qv

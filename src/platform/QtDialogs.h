@@ -1,0 +1,17 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+namespace qv {
+
+// Real boxes: QMessageBox, QInputDialog and QFileDialog, parented to the
+// window that is active (so they are modal to it and centred on it).
+class QtDialogs final : public Dialogs {
+public:
+    Answer message(const QString& title, const QString& text, Icon icon, Buttons buttons) override;
+    bool input(const QString& title, const QString& prompt, QString& value, bool password) override;
+    bool openFile(const QString& title, const QString& filter, QString& path) override;
+    bool saveFile(const QString& title, const QString& filter, QString& path) override;
+};
+
+}  // namespace qv

@@ -1,0 +1,54 @@
+#include "TestSupport.h"
+
+#include "platform/AppPaths.h"
+#include "platform/Clock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtTest>
+
+TempAppDir::TempAppDir()
+{
+    QVERIFY2(dir_.isValid(), "cannot create a temporary program folder");
+    QDir(dir_.path()).mkpath(QStringLiteral("db"));
+    qv::AppPaths::setDir(dir_.path());
+}
+
+TempAppDir::~TempAppDir()
+{
+    qv::AppPaths::reset();
+    qv::Clock::useSystemTime();
+}
+
+QString TempAppDir::file(const QString& relative) const { return QDir(path()).filePath(relative); }
+
+void TempAppDir::write(const QString& relative, const QByteArray& text) const
+{
+    const QString p = file(relative);
+    QDir().mkpath(QFileInfo(p).absolutePath());
+    QFile f(p);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        qFatal("cannot write %s", qPrintable(p));
+    }
+    f.write(text);
+}
+
+QByteArray TempAppDir::read(const QString& relative) const
+{
+    QFile f(file(relative));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+PgServer PgServer::fromEnvironment()
+{
+    PgServer s;
+    s.host = qEnvironmentVariable("QV_PG_HOST");
+    s.port = qEnvironmentVariableIntValue("QV_PG_PORT");
+    if (s.port == 0) {
+        s.port = 5432;
+    }
+    s.user = qEnvironmentVariable("QV_PG_USER", QStringLiteral("quorvane"));
+    s.password = qEnvironmentVariable("QV_PG_PASSWORD");
+    return s;
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QTemporaryDir>
+
+// A fresh program folder for one test: AppPaths points at a temporary
+// directory (with db/), and the clock is the system's again when it ends.
+class TempAppDir {
+public:
+    TempAppDir();
+    ~TempAppDir();
+    TempAppDir(const TempAppDir&) = delete;
+    TempAppDir& operator=(const TempAppDir&) = delete;
+
+    QString path() const { return dir_.path(); }
+    QString file(const QString& relative) const;
+    // Writes `text` (UTF-8) to a file below the folder.
+    void write(const QString& relative, const QByteArray& text) const;
+    QByteArray read(const QString& relative) const;
+
+private:
+    QTemporaryDir dir_;
+};
+
+// The PostgreSQL server the test script started on loopback, or empty host
+// when none was given (QV_PG_HOST, QV_PG_PORT, QV_PG_USER, QV_PG_PASSWORD).
+struct PgServer {
+    QString host;
+    int port = 5432;
+    QString user;
+    QString password;
+    bool available() const { return !host.isEmpty(); }
+    static PgServer fromEnvironment();
+};
