@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QtTest>
 
 TempAppDir::TempAppDir()
@@ -51,4 +54,28 @@ PgServer PgServer::fromEnvironment()
     s.user = qEnvironmentVariable("QV_PG_USER", QStringLiteral("quorvane"));
     s.password = qEnvironmentVariable("QV_PG_PASSWORD");
     return s;
+}
+
+void PgServer::recreateDatabase(const QString& database) const
+{
+    const QString name = QStringLiteral("pg-admin");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(host);
+        db.setPort(port);
+        db.setUserName(user);
+        db.setPassword(password);
+        db.setDatabaseName(QStringLiteral("postgres"));
+        if (!db.open()) {
+            qFatal("cannot reach the PostgreSQL server: %s", qPrintable(db.lastError().text()));
+        }
+        QSqlQuery q(db);
+        // The name is the test's own constant, never outside input.
+        if (!q.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database)) ||
+            !q.exec(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8'").arg(database))) {
+            qFatal("cannot recreate database %s: %s", qPrintable(database),
+                   qPrintable(q.lastError().text()));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
 }

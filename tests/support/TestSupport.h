@@ -30,5 +30,15 @@ struct PgServer {
     QString user;
     QString password;
     bool available() const { return !host.isEmpty(); }
+    QString hostAndPort() const { return host + ':' + QString::number(port); }
     static PgServer fromEnvironment();
+    // Drops and creates `database` on the server (fails the test on error).
+    void recreateDatabase(const QString& database) const;
 };
+
+// Skips nothing: without a server the calling test fails with a clear message.
+#define QV_REQUIRE_PG(server)                                                                   \
+    do {                                                                                        \
+        if (!(server).available())                                                              \
+            QFAIL("no PostgreSQL server: set QV_PG_HOST (scripts/test starts one on loopback)"); \
+    } while (0)

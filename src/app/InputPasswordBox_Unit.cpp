@@ -1,0 +1,62 @@
+#include "app/InputPasswordBox_Unit.h"
+
+#include "app/Settings.h"
+#include "language/FormKeys.h"
+#include "language/Language.h"
+#include "platform/Guard.h"
+#include "platform/KeyPreview.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+TInputPasswordBox::TInputPasswordBox(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("InputPasswordBox"));
+    setWindowTitle(QStringLiteral("MyInputBox"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    Prompt_Label = new QLabel(QStringLiteral("请再次输入口令："), this);
+    Prompt_Label->setObjectName(QStringLiteral("Prompt_Label"));
+    Input_MaskEdit = new QLineEdit(this);
+    Input_MaskEdit->setObjectName(QStringLiteral("Input_MaskEdit"));
+    Input_MaskEdit->setEchoMode(QLineEdit::Password);
+    Prompt_Label->setBuddy(Input_MaskEdit);
+    Confirm_Bt = new QPushButton(QStringLiteral("确定"), this);
+    Confirm_Bt->setObjectName(QStringLiteral("Confirm_Bt"));
+    Confirm_Bt->setDefault(true);
+    Cancel_Bt = new QPushButton(QStringLiteral("取消"), this);
+    Cancel_Bt->setObjectName(QStringLiteral("Cancel_Bt"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Confirm_Bt);
+    buttons->addWidget(Cancel_Bt);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(Prompt_Label);
+    layout->addWidget(Input_MaskEdit);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    Input_MaskEdit->setMinimumWidth(220);
+
+    connect(Confirm_Bt, &QPushButton::clicked, this, qv::slot(this, &TInputPasswordBox::Confirm_BtClick));
+    connect(Cancel_Bt, &QPushButton::clicked, this, qv::slot(this, &TInputPasswordBox::Cancel_BtClick));
+
+    Language1 = new TLanguage(this);
+    Language1->SetLanguageID(LockSystemInfo.LanguageID);
+    if (LockSystemInfo.Loaded) {
+        Language1->Translate();
+    }
+    qv::KeyPreview::install(this, [this](QKeyEvent* e) { return FormKeyDown(e); });
+}
+
+void TInputPasswordBox::Confirm_BtClick() { accept(); }
+void TInputPasswordBox::Cancel_BtClick() { reject(); }
+
+bool TInputPasswordBox::FormKeyDown(QKeyEvent* event)
+{
+    return CaptureModeKeyDown(this, Language1, event);
+}

@@ -1,0 +1,213 @@
+#include "app/Logon_Unit.h"
+
+#include "app/InputPasswordBox_Unit.h"
+#include "app/Settings.h"
+#include "data/Passwords.h"
+#include "data/dm_unit.h"
+#include "language/FormKeys.h"
+#include "language/Language.h"
+#include "platform/Dialogs.h"
+#include "platform/Guard.h"
+#include "platform/KeyPreview.h"
+
+#include <QFont>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+// Marks an operator whose password has been set.
+const QString kPasswordSet = QStringLiteral("********************");
+// The first-run operator gets every right: the seventh to the twenty-fourth
+// columns of Operator are the eighteen yes/no columns.
+constexpr int kFirstRightColumn = 6;
+constexpr int kRightColumns = 18;
+}  // namespace
+
+TLogonForm::TLogonForm(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("LogonForm"));
+    setWindowTitle(QStringLiteral("登陆"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+
+    Title_Label = new QLabel(QStringLiteral("Quorvane"), this);
+    Title_Label->setObjectName(QStringLiteral("Title_Label"));
+    QFont titleFont;
+    titleFont.setFamilies({QStringLiteral("隶书"), QStringLiteral("LiSu"), QStringLiteral("STLiti"),
+                           QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
+    titleFont.setPixelSize(24);
+    titleFont.setBold(true);
+    Title_Label->setFont(titleFont);
+    Title_Label->setStyleSheet(QStringLiteral("color: blue;"));
+    Title_Label->setAlignment(Qt::AlignCenter);
+
+    FirstRun_Label = new QLabel(QStringLiteral("系统初次使用，请设定系统管理员和登陆口令"), this);
+    FirstRun_Label->setObjectName(QStringLiteral("FirstRun_Label"));
+    FirstRun_Label->setWordWrap(true);
+    FirstRun_Label->hide();
+
+    Operator_Label = new QLabel(QStringLiteral("操作员："), this);
+    Operator_Label->setObjectName(QStringLiteral("Operator_Label"));
+    LoginCode_Edit = new QLineEdit(this);
+    LoginCode_Edit->setObjectName(QStringLiteral("LoginCode_Edit"));
+    Operator_Label->setBuddy(LoginCode_Edit);
+    Pass_Label = new QLabel(QStringLiteral("密  码："), this);
+    Pass_Label->setObjectName(QStringLiteral("Pass_Label"));
+    SystemLogin_Pas = new QLineEdit(this);
+    SystemLogin_Pas->setObjectName(QStringLiteral("SystemLogin_Pas"));
+    SystemLogin_Pas->setEchoMode(QLineEdit::Password);
+    Pass_Label->setBuddy(SystemLogin_Pas);
+
+    Ok_Bt = new QPushButton(QStringLiteral("登  陆"), this);
+    Ok_Bt->setObjectName(QStringLiteral("Ok_Bt"));
+    Ok_Bt->setDefault(true);
+    Close_Bt = new QPushButton(QStringLiteral("退  出"), this);
+    Close_Bt->setObjectName(QStringLiteral("Close_Bt"));
+    Close_Bt->hide();
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(Operator_Label, 0, 0, Qt::AlignRight);
+    fields->addWidget(LoginCode_Edit, 0, 1);
+    fields->addWidget(Pass_Label, 1, 0, Qt::AlignRight);
+    fields->addWidget(SystemLogin_Pas, 1, 1);
+    LoginCode_Edit->setMinimumWidth(200);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(Ok_Bt);
+    buttons->addWidget(Close_Bt);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(24, 16, 24, 16);
+    layout->setSpacing(10);
+    layout->addWidget(Title_Label);
+    layout->addWidget(FirstRun_Label);
+    layout->addLayout(fields);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    setTabOrder(LoginCode_Edit, SystemLogin_Pas);
+    setTabOrder(SystemLogin_Pas, Ok_Bt);
+
+    connect(Ok_Bt, &QPushButton::clicked, this, qv::slot(this, &TLogonForm::Ok_BtClick));
+    connect(Close_Bt, &QPushButton::clicked, this, &QDialog::reject);
+
+    Language1 = new TLanguage(this);
+    qv::KeyPreview::install(this, [this](QKeyEvent* e) { return FormKeyDown(e); });
+    FormCreate();
+    LoginCode_Edit->setFocus();
+}
+
+TLogonForm::~TLogonForm()
+{
+    if (dm) {
+        dm->other_adoq.close();
+    }
+}
+
+void TLogonForm::FormCreate()
+{
+    Language1->SetLanguageID(LockSystemInfo.LanguageID);
+    if (LockSystemInfo.Loaded) {
+        Language1->Translate();
+    }
+    dm->other_adoq.clearSql();
+    dm->other_adoq.addSql(QStringLiteral("select * from Operator"));
+    dm->other_adoq.open();
+    if (dm->other_adoq.isEmpty()) {
+        firstRun_ = true;
+        FirstRun_Label->show();
+        Title_Label->hide();
+        Operator_Label->setText(QStringLiteral("请设定用户名："));
+        Pass_Label->setText(QStringLiteral("请设定口令："));
+        Ok_Bt->setText(QStringLiteral("确定"));
+    }
+}
+
+bool TLogonForm::FormKeyDown(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        reject();
+        return true;
+    }
+    return CaptureModeKeyDown(this, Language1, event);
+}
+
+void TLogonForm::Ok_BtClick()
+{
+    if (firstRun_) {
+        createFirstOperator();
+    } else {
+        logOn();
+    }
+}
+
+void TLogonForm::logOn()
+{
+    const QString login = LoginCode_Edit->text();
+    const QString password = SystemLogin_Pas->text();
+    qv::DataSet& q = dm->other_adoq;
+    q.clearSql();
+    q.addSql(QStringLiteral("select * from Operator where Staffer = :staffer"));
+    q.bind(QStringLiteral(":staffer"), login);
+    q.open();
+    const QString stored = q.isEmpty() ? QString() : q.text(QStringLiteral("Pass"));
+    if (q.isEmpty() || !qv::verifyPassword(password, stored)) {
+        qv::messageBox(QStringLiteral("提示"), QStringLiteral("错误的用户名或密码！"), qv::Icon::Error);
+        SystemLogin_Pas->setFocus();
+        SystemLogin_Pas->selectAll();
+        return;
+    }
+    if (!qv::isPasswordHash(stored)) {
+        // A password typed into the database by hand: accepted this once, kept hashed from now on.
+        q.setUpdateTable(QStringLiteral("Operator"));
+        q.edit();
+        q.setValue(QStringLiteral("Pass"), qv::hashPassword(password));
+        q.post();
+    }
+    LockSystemInfo.Staffer = login;
+    LockSystemInfo.StafferName = q.text(QStringLiteral("StafferName"));
+    LockSystemInfo.GroupID = q.asInteger(QStringLiteral("GroupID"));
+    accept();
+}
+
+void TLogonForm::createFirstOperator()
+{
+    {
+        TInputPasswordBox box(this);
+        if (box.exec() != QDialog::Accepted) {
+            return;
+        }
+        if (box.Input_MaskEdit->text() != SystemLogin_Pas->text()) {
+            qv::showMessage(QStringLiteral("两次密码不符！"));
+            return;
+        }
+    }
+    const QString login = LoginCode_Edit->text();
+    const QString administrator = QStringLiteral("系统管理员");
+    qv::DataSet& q = dm->other_adoq;
+    q.clearSql();
+    q.addSql(QStringLiteral("select * from Operator"));
+    q.setUpdateTable(QStringLiteral("Operator"));
+    q.open();
+    q.append();
+    q.setValue(QStringLiteral("Staffer"), login);
+    q.setValue(QStringLiteral("StafferName"), administrator);
+    q.setValue(QStringLiteral("Pass"), qv::hashPassword(SystemLogin_Pas->text()));
+    q.setValue(QStringLiteral("Branch"), kPasswordSet);
+    for (int i = kFirstRightColumn; i < kFirstRightColumn + kRightColumns && i < q.fieldCount(); ++i) {
+        q.setValue(i, 1);
+    }
+    try {
+        q.post();
+    } catch (...) {
+        q.cancel();
+        throw;
+    }
+    LockSystemInfo.Staffer = login;
+    LockSystemInfo.StafferName = administrator;
+    LockSystemInfo.GroupID = q.asInteger(QStringLiteral("GroupID"));
+    accept();
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+class QWidget;
+
+// Creates and shows the main window after a successful logon; the caller owns it.
+QWidget* CreateMainWindow();

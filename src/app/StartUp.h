@@ -1,0 +1,9 @@
+#pragma once
+
+// Settings, database connection and logon. True when an operator is logged on.
+bool StartUp();
+// Opens dm->conn as [Client Config] says: the SQLite file DbPath (ConnType 0)
+// or the PostgreSQL database on ServerName (ConnType 1). A missing file shows
+// "文件不存在！"; any other failure shows the driver's text once. True when the
+// connection is open on a lock database.
+bool ConnectDatabase();

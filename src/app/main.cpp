@@ -1,0 +1,38 @@
+// Program entry: the application, the data module, start-up and the main window.
+#include "app/MainWindowFactory.h"
+#include "app/StartUp.h"
+#include "data/dm_unit.h"
+#include "platform/Application.h"
+#include "platform/GuardedApplication.h"
+#include "platform/QtDialogs.h"
+
+#include <QFont>
+
+int main(int argc, char** argv)
+{
+    qv::GuardedApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    qv::setApplicationTitle(QStringLiteral("Quorvane V18.0"));
+    QFont font = QApplication::font();
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                      QStringLiteral("Noto Sans CJK SC"), font.family()});
+    QApplication::setFont(font);
+
+    qv::QtDialogs dialogs;
+    qv::setDialogs(&dialogs);
+
+    Tdm module;
+    dm = &module;
+
+    int result = 0;
+    if (StartUp()) {
+        QWidget* mainWindow = CreateMainWindow();
+        if (mainWindow && !qv::terminateRequested()) {
+            result = QApplication::exec();
+        }
+        delete mainWindow;
+    }
+    dm = nullptr;
+    qv::setDialogs(nullptr);
+    return result;
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "data/Connection.h"
+#include "data/DataSet.h"
+#include "data/DataSetModel.h"
+
+#include <QObject>
+#include <QStringList>
+
+// The data module: the one connection to the lock database and the query and
+// table components that several windows share.
+class Tdm : public QObject {
+    Q_OBJECT
+public:
+    explicit Tdm(QObject* parent = nullptr);
+    ~Tdm() override;
+
+    qv::Connection conn;
+    qv::DataSet other_adoq;  // shared scratch query
+
+    qv::DataSet Operator_ado;
+    qv::DataSet RoomType_ado;
+    qv::DataSet RoomState_ado;
+    qv::DataSet Groups_ado;
+    qv::DataSet MakeCardRecord_ado;
+    qv::DataSet RoomInfo_ado;
+    qv::DataSet GuestInRecord_ado;
+    qv::DataSet OpenDoorRecord_ado;
+    qv::DataSet SystemInfo_ado;
+    qv::DataSet Mifare_ado;
+    qv::DataSet TeamInRecord_ado;
+
+    qv::DataSetModel Operator_Ds;
+    qv::DataSetModel RoomType_Ds;
+    qv::DataSetModel RoomState_Ds;
+    qv::DataSetModel Groups_Ds;
+    qv::DataSetModel MakeCardRecord_Ds;
+    qv::DataSetModel RoomInfo_Ds;
+    qv::DataSetModel GuestInRecord_Ds;
+    qv::DataSetModel OpenDoorRecord_Ds;
+    qv::DataSetModel SystemInfo_Ds;
+    qv::DataSetModel Mifare_Ds;
+    qv::DataSetModel TeamInRecord_Ds;
+
+    // Creates a new, empty lock database file at `path` with the schema.
+    void CreateMDB(const QString& path);
+    // Fills `items` with the values of one column (kinds 0 to 6) and returns
+    // the 1-based position of `find` among them (the last equal row), or -1.
+    int GetDataTypeItems(int kind, QStringList& items, const QString& find);
+
+    void RoomType_adoBeforePost(qv::DataSet& dataSet);
+    void RoomInfo_adoBeforePost(qv::DataSet& dataSet);
+
+    // Closes every table component (before the connection is closed or reopened).
+    void closeTables();
+};
+
+extern Tdm* dm;

@@ -1,0 +1,533 @@
+// The lock database: schema, defaults, the data-access layer, the data
+// module's operations and the SQL dialect, on SQLite and on PostgreSQL.
+#include "TestSupport.h"
+
+#include "app/Settings.h"
+#include "data/Connection.h"
+#include "data/DataSet.h"
+#include "data/DemoHotel.h"
+#include "data/Dialect.h"
+#include "data/Passwords.h"
+#include "data/dm_unit.h"
+#include "platform/Errors.h"
+#include "platform/TestDialogs.h"
+
+#include <QProcess>
+#include <QtTest>
+#include <memory>
+
+namespace {
+const char* const kPgDatabase = "qvtest_data";
+}
+
+class DataTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void schemaHasEveryColumnInOrder_data() { kinds(); }
+    void schemaHasEveryColumnInOrder();
+    void defaultsAndReferenceRows_data() { kinds(); }
+    void defaultsAndReferenceRows();
+    void dataSetEditsAppendsDeletesWithBoundValues_data() { kinds(); }
+    void dataSetEditsAppendsDeletesWithBoundValues();
+    void beforePostChecksRefuseAndStoreNothing_data() { kinds(); }
+    void beforePostChecksRefuseAndStoreNothing();
+    void getDataTypeItems_data() { kinds(); }
+    void getDataTypeItems();
+    void dateConditionsMeanDateDiff_data() { kinds(); }
+    void dateConditionsMeanDateDiff();
+    void transactionKeepsAllOrNothing_data() { kinds(); }
+    void transactionKeepsAllOrNothing();
+    void dateDiffUnitNames_data();
+    void dateDiffUnitNames();
+    void refusesWhatIsNotALockDatabase();
+    void refusesAnUnreachableOrRefusingServer();
+    void passwordsAreHashedAndPlainTextRecognised();
+    void dbinitCreatesAndRefuses();
+
+private:
+    void kinds();
+    qv::Connection& open();  // a fresh lock database of the current row's kind
+
+    std::unique_ptr<TempAppDir> app_;
+    std::unique_ptr<Tdm> dm_;
+};
+
+void DataTest::init()
+{
+    app_ = std::make_unique<TempAppDir>();
+    dm_ = std::make_unique<Tdm>();
+    dm = dm_.get();
+}
+
+void DataTest::cleanup()
+{
+    dm_.reset();
+    app_.reset();
+    LockSystemInfo = TLockSystemInfo();
+}
+
+void DataTest::kinds()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgres") << "postgres";
+}
+
+qv::Connection& DataTest::open()
+{
+    QFETCH(QString, kind);
+    if (kind == "sqlite") {
+        dm->conn.openSQLite(app_->file("db/lock.db"), true);
+        LockSystemInfo.ConnType = 0;
+    } else {
+        const PgServer pg = PgServer::fromEnvironment();
+        if (!pg.available()) {
+            qFatal("no PostgreSQL server: set QV_PG_HOST (scripts/test starts one on loopback)");
+        }
+        pg.recreateDatabase(kPgDatabase);
+        dm->conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
+        LockSystemInfo.ConnType = 1;
+    }
+    dm->conn.createSchema();
+    dm->conn.checkLockDatabase();
+    return dm->conn;
+}
+
+void DataTest::schemaHasEveryColumnInOrder()
+{
+    qv::Connection& conn = open();
+    const QList<QPair<QString, QStringList>> tables = {
+        {"RoomInfo", {"Room", "RoomStr", "SystemRoomStr", "Buiding", "Floor", "RoomNumber", "District",
+                      "RoomState", "RoomType", "RoomTypeStr", "CardSn"}},
+        {"GuestInRecord", {"ID", "Room", "RoomStr", "GuestName", "GuestID", "Rom", "GuestInTime",
+                           "GuestLeaveTime", "LeaveTime", "enOverride", "InputUser", "MakeName",
+                           "InputTime", "CardCounts"}},
+        {"MakeCardRecord", {"ID", "CardType", "Rom", "RoomStr", "Room", "Buiding", "Floor", "District",
+                            "Holder", "Explain", "MakeUser", "MakeName", "StartTime", "EndTime",
+                            "enOverride", "InputTime"}},
+        {"OpenDoorRecord", {"ID", "RoomStr", "Rom", "OpenTime", "CardType", "CardTypeStr",
+                            "CardHolderStr", "MakeName"}},
+        {"Operator", {"ID", "Staffer", "StafferName", "Pass", "Branch", "GroupID", "CheckIn", "CheckOut",
+                      "PassageCard", "ClearCard", "TimeCard", "LostCard", "EmergentCard", "MasterCard",
+                      "BuildingCard", "FloorCard", "DistrictCard", "SystemInfo", "OperatorManage",
+                      "DataCard", "RoomType", "RoomInfo", "DistrictInfo", "SpareRight"}},
+        {"RoomType", {"ID", "Title", "Size", "Piece"}},
+        {"RoomStateType", {"ID", "State_Title"}},
+        {"District", {"DistrictNumber", "Notes"}},
+        {"CardType", {"ID", "C_Title"}},
+        {"AllCardSn", {"CardType", "CardSn"}},
+        {"KeyKindTable", {"KeyID", "KeyKind"}},
+        {"Groups", {"ID"}},
+    };
+    for (const auto& [table, columns] : tables) {
+        qv::DataSet q(conn);
+        q.setSql("select * from " + table + " where 1 = 0");
+        q.open();
+        QStringList got;
+        for (int i = 0; i < q.fieldCount(); ++i) {
+            got << q.fieldName(i);
+        }
+        if (table == "Groups") {
+            got = got.mid(0, 1);
+        }
+        QCOMPARE(got, columns);
+    }
+}
+
+void DataTest::defaultsAndReferenceRows()
+{
+    qv::Connection& conn = open();
+    const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
+    conn.execute("insert into GuestInRecord (Room, RoomStr, GuestInTime) values (1203, '1203', :t)",
+                 {{":t", QDateTime(QDate(2026, 3, 1), QTime(15, 20))}});
+    qv::DataSet stay(conn);
+    stay.setTableName("GuestInRecord");
+    stay.open();
+    QCOMPARE(stay.asInteger("enOverride"), 0);
+    QCOMPARE(stay.asInteger("CardCounts"), 1);
+    QVERIFY(stay.isNull("LeaveTime"));
+    QCOMPARE(stay.value("GuestInTime").toDateTime(), QDateTime(QDate(2026, 3, 1), QTime(15, 20)));
+    const QDateTime input = stay.value("InputTime").toDateTime();
+    QVERIFY2(input >= before && input <= QDateTime::currentDateTime().addSecs(2),
+             qPrintable("InputTime is not the local insertion time: " + stay.text("InputTime")));
+
+    conn.execute("insert into RoomInfo (Room, RoomStr) values (101, '101')");
+    QCOMPARE(conn.scalar("select count(*) from RoomInfo I, RoomStateType S where I.RoomState = S.ID")
+                 .toInt(), 1);
+    QCOMPARE(conn.scalar("select CardSn from RoomInfo").toInt(), 0);
+
+    QCOMPARE(conn.scalar("select count(*) from RoomStateType where ID in (0, 1)").toInt(), 2);
+    QCOMPARE(conn.scalar("select count(*) from CardType where ID between 1 and 15 and C_Title <> ''")
+                 .toInt(), 15);
+    QCOMPARE(conn.scalar("select C_Title from CardType where ID = 9").toString(), QString("通道设置卡"));
+    qv::DataSet counters(conn);
+    counters.setSql("select CardType, CardSn from AllCardSn order by CardType");
+    counters.open();
+    QStringList kinds;
+    for (counters.first(); !counters.eof(); counters.next()) {
+        kinds << counters.text("CardType") + "=" + counters.text("CardSn");
+    }
+    QCOMPARE(kinds.join(','), QString("1=0,2=0,3=0,4=0,5=0,6=0,7=0,8=0,9=0,10=0,13=0"));
+    QVERIFY(conn.scalar("select count(*) from KeyKindTable").toInt() >= 15);
+    QVERIFY(conn.scalar("select count(*) from Groups").toInt() >= 1);
+}
+
+void DataTest::dataSetEditsAppendsDeletesWithBoundValues()
+{
+    qv::Connection& conn = open();
+    qv::createDemoHotel(conn);
+    const QString quoted = "O'Brien'; drop table Operator; --";
+
+    qv::DataSet op(conn);
+    op.setTableName("Operator");
+    op.open();
+    QVERIFY(op.isEmpty());
+    op.append();
+    op.setValue("Staffer", quoted);
+    op.setValue("StafferName", "前台 一号");
+    op.post();
+    QCOMPARE(op.recordCount(), 1);
+    QVERIFY(op.asInteger("ID") > 0);       // the key the database gave
+    QCOMPARE(op.asInteger("GroupID"), 0);  // and its default
+
+    qv::DataSet found(conn);
+    found.setTableName("Operator");
+    found.setFilter({{"Staffer", quoted}});
+    found.open();
+    QCOMPARE(found.recordCount(), 1);
+    found.edit();
+    found.setValue("StafferName", "改名");
+    found.post();
+    QCOMPARE(conn.scalar("select StafferName from Operator where Staffer = :s", {{":s", quoted}})
+                 .toString(), QString("改名"));
+
+    // A query's row posts back to the table named for it, by its key.
+    qv::DataSet room(conn);
+    room.setSql("select * from RoomInfo where RoomStr = :r");
+    room.bind(":r", "1203");
+    room.setUpdateTable("RoomInfo");
+    room.open();
+    QCOMPARE(room.recordCount(), 1);
+    QCOMPARE(room.text("SystemRoomStr"), QString("010203"));
+    room.setValue("CardSn", room.asInteger("CardSn") + 1);
+    room.post();
+    QCOMPARE(conn.scalar("select CardSn from RoomInfo where RoomStr = '1203'").toInt(), 1);
+    QCOMPARE(conn.scalar("select sum(CardSn) from RoomInfo").toInt(), 1);
+
+    // Walking rows, locating, deleting the current row.
+    qv::DataSet rooms(conn);
+    rooms.setTableName("RoomInfo");
+    rooms.setFilter({{"Buiding", 2}, {"Floor", 1}});
+    rooms.setOrderBy("Room");
+    rooms.open();
+    QStringList plates;
+    for (rooms.first(); !rooms.eof(); rooms.next()) {
+        plates << rooms.text("RoomStr");
+    }
+    QCOMPARE(plates.join(' '), QString("2101 2102 2103 2104 2105 2106"));
+    QVERIFY(rooms.locate("RoomStr", "2104"));
+    QCOMPARE(rooms.recNo(), 4);
+    rooms.deleteRecord();
+    QCOMPARE(rooms.text("RoomStr"), QString("2105"));
+    QCOMPARE(conn.scalar("select count(*) from RoomInfo where RoomStr = '2104'").toInt(), 0);
+
+    // Dates go in and come back as the same local moment.
+    const QDateTime start(QDate(2024, 2, 29), QTime(23, 59, 58));
+    qv::DataSet log(conn);
+    log.setTableName("MakeCardRecord");
+    log.open();
+    log.append();
+    log.setValue("CardType", 4);
+    log.setValue("Rom", "01020300000005");
+    log.setValue("StartTime", start);
+    log.post();
+    QCOMPARE(log.value("StartTime").toDateTime(), start);
+    QCOMPARE(log.text("StartTime"), QString("2024-02-29 23:59:58"));
+    QVERIFY(!log.isNull("InputTime"));
+
+    QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.run("select * from NoSuchTable"));
+    QVERIFY_THROWS_EXCEPTION(qv::Error, rooms.setFilter({{"RoomStr = '' or 1", 1}}));
+}
+
+void DataTest::beforePostChecksRefuseAndStoreNothing()
+{
+    qv::Connection& conn = open();
+    qv::TestDialogs boxes;
+
+    dm->RoomType_ado.open();
+    dm->RoomType_ado.append();
+    dm->RoomType_ado.setValue("Size", 2);
+    QVERIFY_THROWS_EXCEPTION(qv::Abort, dm->RoomType_ado.post());
+    QCOMPARE(dm->RoomType_ado.state(), qv::DataSet::State::Insert);
+    QCOMPARE(boxes.last().text, QString("请输入房号！"));
+    QCOMPARE(boxes.last().icon, qv::Icon::Error);
+    QCOMPARE(boxes.last().title, QString());
+    dm->RoomType_ado.setValue("Title", "");
+    QVERIFY_THROWS_EXCEPTION(qv::Abort, dm->RoomType_ado.post());
+    QCOMPARE(conn.scalar("select count(*) from RoomType").toInt(), 0);
+    dm->RoomType_ado.setValue("Title", "标准间");
+    dm->RoomType_ado.post();
+    QCOMPARE(conn.scalar("select count(*) from RoomType").toInt(), 1);
+
+    dm->RoomInfo_ado.open();
+    for (const QVariant& room : {QVariant(), QVariant(0)}) {
+        boxes.clear();
+        dm->RoomInfo_ado.append();
+        dm->RoomInfo_ado.setValue("Room", room);
+        dm->RoomInfo_ado.setValue("RoomStr", "x");
+        QVERIFY_THROWS_EXCEPTION(qv::Abort, dm->RoomInfo_ado.post());
+        QCOMPARE(boxes.last().text, QString("请注意输入房号！"));
+        dm->RoomInfo_ado.cancel();
+    }
+    QCOMPARE(conn.scalar("select count(*) from RoomInfo").toInt(), 0);
+}
+
+void DataTest::getDataTypeItems()
+{
+    qv::Connection& conn = open();
+    QStringList items{"keep"};
+    QCOMPARE(dm->GetDataTypeItems(7, items, "x"), -1);
+    QCOMPARE(items, QStringList{"keep"});
+    QCOMPARE(dm->GetDataTypeItems(4, items, "1"), -1);
+    QVERIFY(items.isEmpty());
+
+    qv::createDemoHotel(conn);
+    QCOMPARE(dm->GetDataTypeItems(4, items, "2"), 2);
+    QCOMPARE(items, (QStringList{"1", "2"}));
+    QCOMPARE(dm->GetDataTypeItems(5, items, "3"), 3);
+    QCOMPARE(items, (QStringList{"1", "2", "3"}));
+    QCOMPARE(dm->GetDataTypeItems(6, items, "9"), -1);
+    QCOMPARE(items.size(), 2);
+
+    conn.execute("insert into RoomType (Title) values ('标准间')");  // the demo has one already
+    QCOMPARE(dm->GetDataTypeItems(1, items, "标准间"), 4);
+    QCOMPARE(items.count("标准间"), 2);
+    QCOMPARE(dm->GetDataTypeItems(2, items, "总卡"), 10);
+}
+
+void DataTest::dateConditionsMeanDateDiff()
+{
+    qv::Connection& conn = open();
+    const QDateTime ref(QDate(2026, 3, 1), QTime(15, 20, 30));
+    const QList<QDateTime> values = {
+        QDateTime(QDate(2026, 2, 28), QTime(23, 59, 59)), QDateTime(QDate(2026, 3, 1), QTime(0, 0)),
+        QDateTime(QDate(2026, 3, 1), QTime(15, 19, 59)), QDateTime(QDate(2026, 3, 1), QTime(15, 20)),
+        QDateTime(QDate(2026, 3, 1), QTime(15, 20, 59)), QDateTime(QDate(2026, 3, 1), QTime(15, 21)),
+        QDateTime(QDate(2026, 3, 1), QTime(16, 0)),      QDateTime(QDate(2026, 3, 1), QTime(23, 59, 59)),
+        QDateTime(QDate(2026, 3, 2), QTime(0, 0)),
+    };
+    for (int i = 0; i < values.size(); ++i) {
+        conn.execute("insert into OpenDoorRecord (RoomStr, OpenTime) values (:r, :t)",
+                     {{":r", QString::number(i)}, {":t", values[i]}});
+    }
+    // DateDiff as Access counts it: unit boundaries crossed from ref to the value.
+    auto dateDiff = [&](qv::DateUnit unit, const QDateTime& v) -> qint64 {
+        const QDateTime a = qv::truncateTo(ref, unit);
+        const QDateTime b = qv::truncateTo(v, unit);
+        switch (unit) {
+        case qv::DateUnit::Day: return a.date().daysTo(b.date());
+        case qv::DateUnit::Hour: return a.secsTo(b) / 3600;
+        case qv::DateUnit::Minute: break;
+        }
+        return a.secsTo(b) / 60;
+    };
+    const QList<QPair<qv::DiffCompare, std::function<bool(qint64)>>> compares = {
+        {qv::DiffCompare::GreaterOrEqual, [](qint64 d) { return d >= 0; }},
+        {qv::DiffCompare::Greater, [](qint64 d) { return d > 0; }},
+        {qv::DiffCompare::LessOrEqual, [](qint64 d) { return d <= 0; }},
+        {qv::DiffCompare::Less, [](qint64 d) { return d < 0; }},
+        {qv::DiffCompare::Equal, [](qint64 d) { return d == 0; }},
+    };
+    for (qv::DateUnit unit : {qv::DateUnit::Day, qv::DateUnit::Minute, qv::DateUnit::Hour}) {
+        for (const auto& [compare, holds] : compares) {
+            const qv::DateCondition c = qv::dateDiffCondition("OpenTime", unit, ref, compare, "t");
+            qv::Binds binds{{c.firstName, c.first}};
+            if (!c.secondName.isEmpty()) {
+                binds.insert(c.secondName, c.second);
+            }
+            qv::DataSet q(conn);
+            q.setSql("select RoomStr from OpenDoorRecord where " + c.sql + " order by ID");
+            for (auto it = binds.cbegin(); it != binds.cend(); ++it) {
+                q.bind(it.key(), it.value());
+            }
+            q.open();
+            QStringList got;
+            for (q.first(); !q.eof(); q.next()) {
+                got << q.text("RoomStr");
+            }
+            QStringList expected;
+            for (int i = 0; i < values.size(); ++i) {
+                if (holds(dateDiff(unit, values[i]))) {
+                    expected << QString::number(i);
+                }
+            }
+            QVERIFY2(got == expected, qPrintable(c.sql + ": " + got.join(',') + " != " + expected.join(',')));
+        }
+    }
+}
+
+void DataTest::transactionKeepsAllOrNothing()
+{
+    qv::Connection& conn = open();
+    try {
+        qv::inTransaction(conn, [&] {
+            conn.execute("insert into District (DistrictNumber) values (7)");
+            conn.execute("insert into District (DistrictNumber) values (7)");  // duplicate key
+        });
+        QFAIL("a duplicate key was stored");
+    } catch (const qv::DbError&) {
+    }
+    QCOMPARE(conn.scalar("select count(*) from District").toInt(), 0);
+    QVERIFY(!conn.inTransaction());
+
+    qv::inTransaction(conn, [&] {
+        conn.execute("insert into District (DistrictNumber) values (7)");
+        qv::inTransaction(conn, [&] { conn.execute("insert into District (DistrictNumber) values (8)"); });
+    });
+    QCOMPARE(conn.scalar("select count(*) from District").toInt(), 2);
+}
+
+void DataTest::dateDiffUnitNames_data()
+{
+    QTest::addColumn<int>("connType");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("embedded") << 0 << QStringList{"'d'", "'n'", "'h'"};
+    QTest::newRow("server") << 1 << QStringList{"d", "n", "hh"};
+    QTest::newRow("none") << 2 << QStringList{"", "", ""};
+}
+
+void DataTest::dateDiffUnitNames()
+{
+    QFETCH(int, connType);
+    QFETCH(QStringList, names);
+    LockSystemInfo.ConnType = static_cast<uint8_t>(connType);
+    QCOMPARE((QStringList{qv::DateDiffUnit(0), qv::DateDiffUnit(1), qv::DateDiffUnit(2)}), names);
+    QCOMPARE(qv::DateDiffUnit(3), QString());
+}
+
+void DataTest::refusesWhatIsNotALockDatabase()
+{
+    qv::Connection conn;
+    app_->write("text.db", "this is not a database at all, just some text in a file\n");
+    try {
+        conn.openSQLite(app_->file("text.db"));
+        QFAIL("a text file opened as a database");
+    } catch (const qv::DbError& e) {
+        QVERIFY2(e.text().contains("not a database"), qPrintable(e.text()));
+    }
+    QVERIFY(!conn.isOpen());
+    QCOMPARE(app_->read("text.db"), QByteArray("this is not a database at all, just some text in a file\n"));
+
+    QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.openSQLite(app_->file("missing.db")));
+    QVERIFY(!QFile::exists(app_->file("missing.db")));
+
+    conn.openSQLite(app_->file("foreign.db"), true);
+    conn.execute("create table Guests (Name text)");
+    try {
+        conn.checkLockDatabase();
+        QFAIL("a foreign database was accepted");
+    } catch (const qv::DbError& e) {
+        QVERIFY2(e.text().contains("不是门锁数据库"), qPrintable(e.text()));
+    }
+
+    conn.openSQLite(app_->file("newer.db"), true);
+    conn.createSchema();
+    conn.run(QString("PRAGMA user_version=%1").arg(qv::Connection::kSchemaVersion + 1));
+    conn.close();
+    conn.openSQLite(app_->file("newer.db"));
+    try {
+        conn.checkLockDatabase();
+        QFAIL("a newer schema was accepted");
+    } catch (const qv::DbError& e) {
+        QVERIFY2(e.text().contains("较新版本"), qPrintable(e.text()));
+    }
+}
+
+void DataTest::refusesAnUnreachableOrRefusingServer()
+{
+    const PgServer pg = PgServer::fromEnvironment();
+    QV_REQUIRE_PG(pg);
+    qv::Connection conn;
+    QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.openPostgreSQL({"127.0.0.1:1", "x", "y", "halvorn"}));
+    QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.openPostgreSQL({"127.0.0.1:99999", "x", "y", "halvorn"}));
+    try {
+        conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password + "wrong", "postgres"});
+        QFAIL("a wrong password was accepted");
+    } catch (const qv::DbError& e) {
+        QVERIFY2(e.text().contains("password", Qt::CaseInsensitive), qPrintable(e.text()));
+    }
+    QVERIFY(!conn.isOpen());
+    pg.recreateDatabase(kPgDatabase);
+    conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
+    QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.checkLockDatabase());
+}
+
+void DataTest::passwordsAreHashedAndPlainTextRecognised()
+{
+    const QString hash = qv::hashPassword("秘密 pass");
+    QVERIFY(qv::isPasswordHash(hash));
+    QVERIFY(qv::verifyPassword("秘密 pass", hash));
+    QVERIFY(!qv::verifyPassword("秘密 pas", hash));
+    QVERIFY(hash != qv::hashPassword("秘密 pass"));  // salted
+    QVERIFY(!qv::isPasswordHash("plain"));
+    QVERIFY(qv::verifyPassword("plain", "plain"));
+    QVERIFY(!qv::verifyPassword("Plain", "plain"));
+    QVERIFY(qv::verifyPassword("", ""));
+}
+
+void DataTest::dbinitCreatesAndRefuses()
+{
+    auto run = [](const QStringList& args, QString* out = nullptr) {
+        QProcess p;
+        p.start(QV_DBINIT, args);
+        p.waitForFinished(60000);
+        if (out) {
+            *out = QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError());
+        }
+        return p.exitCode();
+    };
+    const QString file = app_->file("db/new.db");
+    QCOMPARE(run({"--demo", file}), 0);
+    {
+        qv::Connection conn;
+        conn.openSQLite(file);
+        conn.checkLockDatabase();
+        QCOMPARE(conn.scalar("select count(*) from RoomInfo").toInt(), 3 * 8 + 2 * 6);
+        QCOMPARE(conn.scalar("select count(*) from Operator").toInt(), 0);
+        QCOMPARE(conn.scalar("select RoomStr from RoomInfo where SystemRoomStr = '010203'").toString(),
+                 QString("1203"));
+        QCOMPARE(conn.scalar("PRAGMA journal_mode").toString(), QString("wal"));
+        QCOMPARE(conn.scalar("PRAGMA synchronous").toInt(), 2);  // FULL
+        conn.execute("insert into Operator (Staffer) values ('keep')");
+    }
+    QString out;
+    QVERIFY(run({file}, &out) != 0);
+    QVERIFY2(out.contains("not empty"), qPrintable(out));
+    {
+        qv::Connection conn;
+        conn.openSQLite(file);
+        QCOMPARE(conn.scalar("select count(*) from Operator").toInt(), 1);
+    }
+    QCOMPARE(run({"--force", file}), 0);
+    {
+        qv::Connection conn;
+        conn.openSQLite(file);
+        QCOMPARE(conn.scalar("select count(*) from RoomInfo").toInt(), 0);
+    }
+    QVERIFY(run({}) != 0);
+
+    const PgServer pg = PgServer::fromEnvironment();
+    QV_REQUIRE_PG(pg);
+    pg.recreateDatabase(kPgDatabase);
+    const QStringList server{"--server", pg.hostAndPort(), "--user", pg.user, "--password", pg.password,
+                             "--database", kPgDatabase};
+    QCOMPARE(run(QStringList{"--demo"} + server, &out), 0);
+    QVERIFY(run(server, &out) != 0);
+    QCOMPARE(run(QStringList{"--force"} + server, &out), 0);
+}
+
+QTEST_GUILESS_MAIN(DataTest)
+#include "tst_data.moc"
