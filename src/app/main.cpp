@@ -7,6 +7,7 @@
 #include "platform/QtDialogs.h"
 
 #include <QFont>
+#include <QWidget>
 
 int main(int argc, char** argv)
 {

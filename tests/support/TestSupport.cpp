@@ -9,6 +9,7 @@
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QWidget>
 #include <QtTest>
 
 TempAppDir::TempAppDir()
@@ -78,4 +79,14 @@ void PgServer::recreateDatabase(const QString& database) const
         }
     }
     QSqlDatabase::removeDatabase(name);
+}
+
+void saveScreenshot(QWidget* widget, const QString& name)
+{
+    const QString dir = qEnvironmentVariable("QV_SCREENSHOT_DIR");
+    if (dir.isEmpty() || !widget) {
+        return;
+    }
+    QDir().mkpath(dir);
+    widget->grab().save(QDir(dir).filePath(name + QStringLiteral(".png")));
 }

@@ -22,6 +22,11 @@ private:
     QTemporaryDir dir_;
 };
 
+class QWidget;
+// Saves a picture of `widget` as <QV_SCREENSHOT_DIR>/<name>.png when that
+// variable is set, so that a window can be looked at after a test run.
+void saveScreenshot(QWidget* widget, const QString& name);
+
 // The PostgreSQL server the test script started on loopback, or empty host
 // when none was given (QV_PG_HOST, QV_PG_PORT, QV_PG_USER, QV_PG_PASSWORD).
 struct PgServer {

@@ -1,0 +1,418 @@
+// Start-up: the settings file, the database connection and the logon window.
+#include "TestSupport.h"
+
+#include "app/InputPasswordBox_Unit.h"
+#include "app/Logon_Unit.h"
+#include "app/Settings.h"
+#include "app/StartUp.h"
+#include "data/DemoHotel.h"
+#include "data/Passwords.h"
+#include "data/dm_unit.h"
+#include "platform/IniFile.h"
+#include "platform/LanguageIds.h"
+#include "platform/TestDialogs.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+namespace {
+const char* const kPgDatabase = "halvorn";
+
+// Runs `fill` on the next modal dialog of type D as soon as it is shown.
+template <class D>
+void whenShown(std::function<void(D*)> fill)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, fill] {
+        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            fill(d);
+        }
+    });
+    timer->start();
+}
+}  // namespace
+
+class AppTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void settingsDefaultsWithoutFile();
+    void settingsValues_data();
+    void settingsValues();
+    void connectReportsEachFailureOnce_data();
+    void connectReportsEachFailureOnce();
+    void connectToServer();
+    void firstRunCreatesAdministrator_data() { kinds(); }
+    void firstRunCreatesAdministrator();
+    void firstRunRefusals();
+    void logonRefusesAndAccepts_data() { kinds(); }
+    void logonRefusesAndAccepts();
+    void plainTextPasswordIsHashedAtFirstLogon();
+    void escapeCancelsTheLogon();
+    void startUpThenRestart();
+
+private:
+    void kinds();
+    void openDatabase();  // a demo hotel of the current row's kind, no operators
+    std::unique_ptr<TempAppDir> app_;
+    std::unique_ptr<Tdm> dm_;
+};
+
+void AppTest::init()
+{
+    app_ = std::make_unique<TempAppDir>();
+    dm_ = std::make_unique<Tdm>();
+    dm = dm_.get();
+    LockSystemInfo = TLockSystemInfo();
+}
+
+void AppTest::cleanup()
+{
+    dm_.reset();
+    app_.reset();
+    LockSystemInfo = TLockSystemInfo();
+}
+
+void AppTest::kinds()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgres") << "postgres";
+}
+
+void AppTest::openDatabase()
+{
+    const QString tag = QTest::currentDataTag() ? QString(QTest::currentDataTag()) : QString();
+    if (tag == "postgres") {
+        const PgServer pg = PgServer::fromEnvironment();
+        if (!pg.available()) {
+            qFatal("no PostgreSQL server: set QV_PG_HOST (scripts/test starts one on loopback)");
+        }
+        pg.recreateDatabase(kPgDatabase);
+        dm->conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
+        LockSystemInfo.ConnType = 1;
+    } else {
+        dm->conn.openSQLite(app_->file("db/lock.db"), true);
+    }
+    dm->conn.createSchema();
+    qv::createDemoHotel(dm->conn);
+}
+
+void AppTest::settingsDefaultsWithoutFile()
+{
+    QVERIFY(!QFile::exists(app_->file("Mirefold.ini")));
+    QVERIFY(LoadSettings());
+    QVERIFY(LockSystemInfo.Loaded);
+    QCOMPARE(LockSystemInfo.HotelName, QString());
+    QCOMPARE(LockSystemInfo.DayCount, 1);
+    QCOMPARE(LockSystemInfo.LeaveTime, QTime(12, 0));
+    QCOMPARE(LockSystemInfo.TimeTolerance, 0);
+    QCOMPARE(LockSystemInfo.Pass, QString());
+    QCOMPARE(LockSystemInfo.LanguageID, qv::defaultLanguageId());
+    QCOMPARE(LockSystemInfo.ConnType, 0);
+    QCOMPARE(LockSystemInfo.Recycle, 24);
+    QCOMPARE(DefaultDbPath(), app_->file("db/lock.db"));
+    TLock_Info lock;
+    lock.Sector = 0;
+    ReadLockInfo(lock);
+    QCOMPARE(lock.CommProt, 0);
+    QCOMPARE(lock.Sector, 8);
+    QCOMPARE(lock.KeyStr, QString("A0B1C2D3E4F5"));
+    QVERIFY(!QFile::exists(app_->file("Mirefold.ini")));  // reading never creates it
+}
+
+void AppTest::settingsValues_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("DayCount abc") << QByteArray("[SystemInfo]\nDayCount=abc\n") << "DayCount" << "1";
+    QTest::newRow("DayCount 0x10") << QByteArray("[SystemInfo]\nDayCount=0x10\n") << "DayCount" << "16";
+    QTest::newRow("LeaveTime 25h") << QByteArray("[SystemInfo]\nLeaveTime=25:00:00\n") << "LeaveTime" << "12:00:00";
+    QTest::newRow("LeaveTime short") << QByteArray("[SystemInfo]\nLeaveTime=9:30\n") << "LeaveTime" << "09:30:00";
+    QTest::newRow("Recycle 300") << QByteArray("[Client Config]\nRecycle=300\n") << "Recycle" << "44";
+    QTest::newRow("ConnType") << QByteArray("[client config]\nconntype=1\n") << "ConnType" << "1";
+    QTest::newRow("HotelName") << QByteArray("[SystemInfo]\nHotelName=金色酒店\n") << "HotelName" << "金色酒店";
+    QTest::newRow("LanguageID") << QByteArray("[SystemInfo]\nLanguageID=1033\n") << "LanguageID" << "1033";
+    QTest::newRow("TimeTolerance") << QByteArray("[SystemInfo]\nTimeTolerance=10\n") << "TimeTolerance" << "10";
+    QTest::newRow("foreign lines") << QByteArray("garbage\n[SystemInfo\n=x\n[SystemInfo]\nDayCount=3\n")
+                                   << "DayCount" << "3";
+    QTest::newRow("CommProt") << QByteArray("[Config]\nCommProt=2\n") << "CommProt" << "2";
+}
+
+void AppTest::settingsValues()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QString, field);
+    QFETCH(QString, expected);
+    app_->write("Mirefold.ini", ini);
+    LoadSettings();
+    TLock_Info lock;
+    ReadLockInfo(lock);
+    const TLockSystemInfo& s = LockSystemInfo;
+    const QMap<QString, QString> got = {
+        {"DayCount", QString::number(s.DayCount)},
+        {"LeaveTime", s.LeaveTime.toString("HH:mm:ss")},
+        {"Recycle", QString::number(s.Recycle)},
+        {"ConnType", QString::number(s.ConnType)},
+        {"HotelName", s.HotelName},
+        {"LanguageID", QString::number(s.LanguageID)},
+        {"TimeTolerance", QString::number(s.TimeTolerance)},
+        {"CommProt", QString::number(lock.CommProt)},
+    };
+    QCOMPARE(got.value(field), expected);
+}
+
+void AppTest::connectReportsEachFailureOnce_data()
+{
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<QByteArray>("file");  // written to db/lock.db when not empty
+    QTest::addColumn<QString>("message");
+    QTest::newRow("missing file") << QByteArray() << QByteArray() << "文件不存在！";
+    QTest::newRow("text file") << QByteArray() << QByteArray("hello, I am not a database, not at all\n")
+                               << "not a database";
+    QTest::newRow("unknown kind") << QByteArray("[Client Config]\nConnType=5\n") << QByteArray()
+                                  << "ConnType=5";
+    QTest::newRow("server down")
+        << QByteArray("[Client Config]\nConnType=1\nServerName=127.0.0.1:1\nUserName=x\nPass=y\n")
+        << QByteArray() << "无法打开数据库";
+}
+
+void AppTest::connectReportsEachFailureOnce()
+{
+    QFETCH(QByteArray, ini);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, message);
+    app_->write("Mirefold.ini", ini);
+    if (!file.isEmpty()) {
+        app_->write("db/lock.db", file);
+    }
+    LoadSettings();
+    qv::TestDialogs boxes;
+    QVERIFY(!ConnectDatabase());
+    QCOMPARE(boxes.boxes().size(), 1);
+    QCOMPARE(boxes.last().title, QString("提示"));
+    QVERIFY2(boxes.last().text.contains(message), qPrintable(boxes.last().text));
+    QVERIFY(!dm->conn.isOpen());
+    QCOMPARE(app_->read("db/lock.db"), file);  // nothing created or changed
+    // And start-up ends there, without a logon window.
+    boxes.clear();
+    QVERIFY(!StartUp());
+    QCOMPARE(boxes.boxes().size(), 1);
+}
+
+void AppTest::connectToServer()
+{
+    const PgServer pg = PgServer::fromEnvironment();
+    QV_REQUIRE_PG(pg);
+    pg.recreateDatabase(kPgDatabase);
+    app_->write("Mirefold.ini", QString("[Client Config]\nConnType=1\nServerName=%1\nUserName=%2\nPass=%3\n")
+                                    .arg(pg.hostAndPort(), pg.user, pg.password)
+                                    .toUtf8());
+    LoadSettings();
+    qv::TestDialogs boxes;
+    QVERIFY(!ConnectDatabase());  // the database is there but has no lock tables
+    QVERIFY2(boxes.last().text.contains("不是门锁数据库"), qPrintable(boxes.last().text));
+    {
+        qv::Connection setup;
+        setup.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
+        setup.createSchema();
+    }
+    boxes.clear();
+    QVERIFY(ConnectDatabase());
+    QVERIFY(boxes.boxes().isEmpty());
+    QCOMPARE(dm->conn.kind(), qv::DbKind::PostgreSQL);
+
+    qv::IniFile(app_->file("Mirefold.ini")).writeString("Client Config", "Pass", "wrong");
+    QVERIFY(!ConnectDatabase());
+    QVERIFY2(boxes.last().text.contains("password", Qt::CaseInsensitive), qPrintable(boxes.last().text));
+}
+
+void AppTest::firstRunCreatesAdministrator()
+{
+    openDatabase();
+    LockSystemInfo.Loaded = true;
+    TLogonForm form;
+    QVERIFY(form.isFirstRun());
+    QVERIFY(form.FirstRun_Label->isVisibleTo(&form));
+    QVERIFY(!form.Title_Label->isVisibleTo(&form));
+    QCOMPARE(form.Operator_Label->text(), QString("请设定用户名："));
+    QCOMPARE(form.Pass_Label->text(), QString("请设定口令："));
+    QCOMPARE(form.Ok_Bt->text(), QString("确定"));
+
+    form.show();
+    saveScreenshot(&form, "LogonForm-first-run");
+    QTest::keyClicks(form.LoginCode_Edit, "admin");
+    QTest::keyClicks(form.SystemLogin_Pas, "s3cret");
+    whenShown<TInputPasswordBox>([](TInputPasswordBox* box) {
+        saveScreenshot(box, "InputPasswordBox");
+        QCOMPARE(box->windowTitle(), QString("MyInputBox"));
+        QCOMPARE(box->Prompt_Label->text(), QString("请再次输入口令："));
+        QCOMPARE(box->Input_MaskEdit->echoMode(), QLineEdit::Password);
+        QTest::keyClicks(box->Input_MaskEdit, "s3cret");
+        QTest::mouseClick(box->Confirm_Bt, Qt::LeftButton);
+    });
+    QTest::mouseClick(form.Ok_Bt, Qt::LeftButton);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(LockSystemInfo.Staffer, QString("admin"));
+    QCOMPARE(LockSystemInfo.StafferName, QString("系统管理员"));
+    QCOMPARE(LockSystemInfo.GroupID, 0);
+
+    qv::DataSet op(dm->conn);
+    op.setTableName("Operator");
+    op.open();
+    QCOMPARE(op.recordCount(), 1);
+    QCOMPARE(op.text("Staffer"), QString("admin"));
+    QCOMPARE(op.text("Branch"), QString("********************"));
+    QVERIFY(qv::isPasswordHash(op.text("Pass")));
+    QVERIFY(qv::verifyPassword("s3cret", op.text("Pass")));
+    for (int i = 6; i < 24; ++i) {
+        QVERIFY2(op.asInteger(op.fieldName(i)) == 1, qPrintable(op.fieldName(i)));
+    }
+
+    TLogonForm again;  // the next start shows the normal logon
+    again.show();
+    saveScreenshot(&again, "LogonForm");
+    QVERIFY(!again.isFirstRun());
+    QCOMPARE(again.Ok_Bt->text(), QString("登  陆"));
+    QVERIFY(again.Title_Label->isVisibleTo(&again));
+}
+
+void AppTest::firstRunRefusals()
+{
+    openDatabase();
+    qv::TestDialogs boxes;
+    TLogonForm form;
+    form.show();
+    QTest::keyClicks(form.LoginCode_Edit, "admin");
+    QTest::keyClicks(form.SystemLogin_Pas, "one");
+
+    whenShown<TInputPasswordBox>([](TInputPasswordBox* box) { QTest::mouseClick(box->Cancel_Bt, Qt::LeftButton); });
+    QTest::mouseClick(form.Ok_Bt, Qt::LeftButton);
+    whenShown<TInputPasswordBox>([](TInputPasswordBox* box) {
+        QTest::keyClicks(box->Input_MaskEdit, "two");
+        QTest::keyClick(box->Input_MaskEdit, Qt::Key_Return);
+    });
+    QTest::mouseClick(form.Ok_Bt, Qt::LeftButton);
+    QCOMPARE(boxes.texts(), QStringList{"两次密码不符！"});
+    QCOMPARE(form.result(), 0);
+    QVERIFY(form.isVisible());
+    QCOMPARE(dm->conn.scalar("select count(*) from Operator").toInt(), 0);
+}
+
+void AppTest::logonRefusesAndAccepts()
+{
+    openDatabase();
+    const QString quoted = "O'Hara";
+    dm->conn.execute("insert into Operator (Staffer, StafferName, Pass, GroupID) values (:s, :n, :p, 2)",
+                     {{":s", quoted}, {":n", "前台"}, {":p", qv::hashPassword("pw'1")}});
+    dm->conn.execute("insert into Operator (Staffer, StafferName, Pass) values ('admin', 'A', :p)",
+                     {{":p", qv::hashPassword("right")}});
+    qv::TestDialogs boxes;
+    TLogonForm form;
+    form.show();
+    QVERIFY(!form.isFirstRun());
+    const QList<QPair<QString, QString>> refused = {
+        {"admin", "wrong"}, {"nobody", "right"}, {"' OR '1'='1", "' OR '1'='1"}, {"admin", ""},
+        {"ADMIN", "right"}, {QString(200, 'x'), "right"},
+    };
+    for (const auto& [login, password] : refused) {
+        boxes.clear();
+        form.LoginCode_Edit->setText(login);
+        form.SystemLogin_Pas->setText(password);
+        QTest::mouseClick(form.Ok_Bt, Qt::LeftButton);
+        QCOMPARE(boxes.boxes().size(), 1);
+        QCOMPARE(boxes.last().text, QString("错误的用户名或密码！"));
+        QCOMPARE(boxes.last().title, QString("提示"));
+        QCOMPARE(boxes.last().icon, qv::Icon::Error);
+        QCOMPARE(form.result(), 0);
+        QCOMPARE(form.focusWidget(), form.SystemLogin_Pas);
+    }
+    QVERIFY(LockSystemInfo.Staffer.isEmpty());
+    form.LoginCode_Edit->setText(quoted);
+    form.SystemLogin_Pas->setText("pw'1");
+    QTest::keyClick(form.SystemLogin_Pas, Qt::Key_Return);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(LockSystemInfo.Staffer, quoted);
+    QCOMPARE(LockSystemInfo.StafferName, QString("前台"));
+    QCOMPARE(LockSystemInfo.GroupID, 2);
+}
+
+void AppTest::plainTextPasswordIsHashedAtFirstLogon()
+{
+    openDatabase();
+    dm->conn.execute("insert into Operator (Staffer, StafferName, Pass, Branch) values ('desk', 'D', 'plain', :b)",
+                     {{":b", "********************"}});
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        TLogonForm form;
+        form.LoginCode_Edit->setText("desk");
+        form.SystemLogin_Pas->setText("plain");
+        form.Ok_BtClick();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+        const QString stored = dm->conn.scalar("select Pass from Operator where Staffer = 'desk'").toString();
+        QVERIFY(qv::isPasswordHash(stored));
+        QVERIFY(qv::verifyPassword("plain", stored));
+        QCOMPARE(dm->conn.scalar("select Branch from Operator").toString(), QString("********************"));
+    }
+}
+
+void AppTest::escapeCancelsTheLogon()
+{
+    openDatabase();
+    dm->conn.execute("insert into Operator (Staffer, Pass) values ('a', 'b')");
+    TLogonForm form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QTest::keyClicks(form.LoginCode_Edit, "a");
+    QTest::keyClick(form.LoginCode_Edit, Qt::Key_Escape);
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+    QVERIFY(!form.isVisible());
+}
+
+void AppTest::startUpThenRestart()
+{
+    openDatabase();
+    dm->conn.close();
+    app_->write("Mirefold.ini", "[SystemInfo]\nHotelName=金色酒店\n");
+    qv::TestDialogs boxes;
+    whenShown<TLogonForm>([](TLogonForm* logon) {
+        QVERIFY(logon->isFirstRun());
+        logon->LoginCode_Edit->setText("boss");
+        logon->SystemLogin_Pas->setText("pw");
+        whenShown<TInputPasswordBox>([](TInputPasswordBox* box) {
+            box->Input_MaskEdit->setText("pw");
+            box->Confirm_BtClick();
+        });
+        logon->Ok_BtClick();
+    });
+    QVERIFY(StartUp());
+    QCOMPARE(LockSystemInfo.HotelName, QString("金色酒店"));
+    QCOMPARE(LockSystemInfo.Staffer, QString("boss"));
+
+    // The program starts again: settings re-read, a normal logon.
+    dm->conn.close();
+    LockSystemInfo = TLockSystemInfo();
+    whenShown<TLogonForm>([](TLogonForm* logon) {
+        QVERIFY(!logon->isFirstRun());
+        logon->LoginCode_Edit->setText("boss");
+        logon->SystemLogin_Pas->setText("pw");
+        logon->Ok_BtClick();
+    });
+    QVERIFY(StartUp());
+    QCOMPARE(LockSystemInfo.StafferName, QString("系统管理员"));
+    QVERIFY(boxes.boxes().isEmpty());
+}
+
+QTEST_MAIN(AppTest)
+#include "tst_app.moc"
