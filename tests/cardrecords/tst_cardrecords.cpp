@@ -1,0 +1,279 @@
+// The card layer's database operations: counters, look-ups, the issue log,
+// and one serial per card when several front desks issue at once.
+#include "TestSupport.h"
+
+#include "app/Settings.h"
+#include "card/CardFunctions.h"
+#include "card/CardRecords.h"
+#include "data/DemoHotel.h"
+#include "data/dm_unit.h"
+#include "platform/Errors.h"
+
+#include <QProcess>
+#include <QSet>
+#include <QtTest>
+#include <memory>
+
+namespace {
+const char* const kPgDatabase = "qvtest_cards";
+}
+
+class CardRecordsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void roomLookUps_data() { kinds(); }
+    void roomLookUps();
+    void countersCountFromZeroAndRepair_data() { kinds(); }
+    void countersCountFromZeroAndRepair();
+    void issueLogRowsAndLookUps_data() { kinds(); }
+    void issueLogRowsAndLookUps();
+    void failedCardOrRecordLeavesNothing_data() { kinds(); }
+    void failedCardOrRecordLeavesNothing();
+    void concurrentDesksNeverShareASerial_data() { kinds(); }
+    void concurrentDesksNeverShareASerial();
+
+private:
+    void kinds();
+    void open();
+    QString databaseArgument() const;
+    std::unique_ptr<TempAppDir> app_;
+    std::unique_ptr<Tdm> dm_;
+    PgServer pg_ = PgServer::fromEnvironment();
+};
+
+void CardRecordsTest::init()
+{
+    app_ = std::make_unique<TempAppDir>();
+    dm_ = std::make_unique<Tdm>();
+    dm = dm_.get();
+    LockSystemInfo = TLockSystemInfo();
+    LockSystemInfo.Staffer = "desk1";
+    LockSystemInfo.StafferName = "前台一";
+}
+
+void CardRecordsTest::cleanup()
+{
+    dm_.reset();
+    app_.reset();
+}
+
+void CardRecordsTest::kinds()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("sqlite") << "sqlite";
+    QTest::newRow("postgres") << "postgres";
+}
+
+void CardRecordsTest::open()
+{
+    QFETCH(QString, kind);
+    if (kind == "postgres") {
+        if (!pg_.available()) {
+            qFatal("no PostgreSQL server: set QV_PG_HOST (scripts/test starts one on loopback)");
+        }
+        pg_.recreateDatabase(kPgDatabase);
+        dm->conn.openPostgreSQL({pg_.hostAndPort(), pg_.user, pg_.password, kPgDatabase});
+    } else {
+        dm->conn.openSQLite(app_->file("db/lock.db"), true);
+    }
+    dm->conn.createSchema();
+    qv::createDemoHotel(dm->conn);
+}
+
+QString CardRecordsTest::databaseArgument() const
+{
+    if (dm->conn.kind() == qv::DbKind::SQLite) {
+        return app_->file("db/lock.db");
+    }
+    return QStringList{"pg", pg_.host, QString::number(pg_.port), pg_.user, pg_.password, kPgDatabase}.join(':');
+}
+
+void CardRecordsTest::roomLookUps()
+{
+    open();
+    dm->conn.execute("insert into RoomInfo (Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber) "
+                     "values (3999, :s, '030999', 3, 9, 99)",
+                     {{":s", "3'99 A"}});
+    TRoomAddr addr{9, 9, 9, 9, 9, 9, 9};
+    GetRoomAddr("1203", addr);
+    QCOMPARE(QList<uint16_t>(std::begin(addr), std::end(addr)), (QList<uint16_t>{3, 1, 2, 0, 0, 0, 0}));
+    QVERIFY(RoomExists("1203"));
+    QCOMPARE(GetRoomId("1203"), 1203);
+    QCOMPARE(GetRoomStrByAddr(addr), QString("1203"));
+    QCOMPARE(GetSystemRoomStrByAddr(addr), QString("010203"));
+
+    QVERIFY(RoomExists("3'99 A"));
+    GetRoomAddr("3'99 A", addr);
+    QCOMPARE(GetRoomStrByAddr(addr), QString("3'99 A"));
+    for (const QString& missing : {QString("' or '1'='1"), QString(200, 'x'), QString(" 1203"), QString()}) {
+        QVERIFY(!RoomExists(missing));
+        GetRoomAddr(missing, addr);
+        QCOMPARE(QList<uint16_t>(std::begin(addr), std::end(addr)), QList<uint16_t>(7, 0));
+        QCOMPARE(GetRoomId(missing), 0);
+    }
+    QCOMPARE(GetRoomStrByAddr(addr), QString());
+}
+
+void CardRecordsTest::countersCountFromZeroAndRepair()
+{
+    open();
+    // A room counter of 255: the new card is serial 256, a copy of it keeps 256.
+    dm->conn.execute("update RoomInfo set CardSn = 255 where RoomStr = '1203'");
+    TCardData card{};
+    card.CardType[0] = CardTypes::Guest;
+    card.CardSn[0] = 1;
+    GetRoomCardSn("1203", card);
+    QCOMPARE(card.CardSn[0], uint16_t(0));
+    QCOMPARE(card.CardSn[1], uint16_t(1));
+    QCOMPARE(CardRom(card), QString("00000100"));
+    auto ok = [](TCardData&) { return 1; };
+    QCOMPARE(IssueCard(CardSerialSource::room("1203"), card, ok, {}), 1);
+    QCOMPARE(CardSerial(card), 256);
+    QCOMPARE(dm->conn.scalar("select CardSn from RoomInfo where RoomStr = '1203'").toInt(), 256);
+    TCardData copy{};
+    QCOMPARE(IssueCard(CardSerialSource::room("1203", true), copy, ok, {}), 1);
+    QCOMPARE(CardSerial(copy), 256);
+    QCOMPARE(dm->conn.scalar("select CardSn from RoomInfo where RoomStr = '1203'").toInt(), 256);
+
+    // A missing counter row counts from 0 and is created by the first card.
+    dm->conn.execute("delete from AllCardSn where CardType = 4");
+    TCardData emergency{};
+    emergency.CardType[0] = CardTypes::Emergency;
+    GetCardSnByKind(4, emergency);
+    QCOMPARE(CardSerial(emergency), 0);
+    QCOMPARE(IssueCard(CardSerialSource::kind(4), emergency, ok, {}), 1);
+    QCOMPARE(dm->conn.scalar("select CardSn from AllCardSn where CardType = 4").toInt(), 1);
+    dm->conn.execute("update AllCardSn set CardSn = 300 where CardType = 4");  // the next serial
+    QCOMPARE(IssueCard(CardSerialSource::kind(4), emergency, ok, {}), 1);
+    QCOMPARE(CardRom(emergency), QString("0300012C"));
+    QCOMPARE(dm->conn.scalar("select CardSn from AllCardSn where CardType = 4").toInt(), 301);
+
+    // An unknown room counts from 0 and advances nothing.
+    TCardData none{};
+    none.CardSn[0] = 1;
+    GetRoomCardSn("no such room", none);
+    QCOMPARE(CardSerial(none), 1);
+    IncRoomCardSn("no such room");
+    QCOMPARE(dm->conn.scalar("select sum(CardSn) from RoomInfo").toInt(), 256);
+}
+
+void CardRecordsTest::issueLogRowsAndLookUps()
+{
+    open();
+    TCardData guest{};
+    guest.CardType[0] = CardTypes::Guest;
+    guest.Override = 1;
+    SetCardSerial(guest, 5);
+    GetRoomAddr("1203", guest.RoomAddr);
+    DateToCardTime(QDateTime(QDate(2026, 3, 1), QTime(15, 30)), guest.StartTime);
+    DateToCardTime(QDateTime(QDate(2026, 3, 2), QTime(12, 10)), guest.EndTime);
+    QCOMPARE(MakeCardLog(guest, "   ", ""), 1);
+
+    TCardData floor{};
+    floor.CardType[0] = CardTypes::Floor;
+    floor.Floor[0] = 3;
+    SetCardSerial(floor, 7);
+    QCOMPARE(MakeCardLog(floor, "保洁 'A'", "x"), 1);
+
+    qv::DataSet log(dm->conn);
+    log.setSql("select * from MakeCardRecord order by ID");
+    log.open();
+    QCOMPARE(log.recordCount(), 2);
+    QCOMPARE(log.text("Rom"), QString("01020300000005"));
+    QCOMPARE(log.text("RoomStr"), QString("1203"));
+    QVERIFY(log.isNull("Holder"));
+    QVERIFY(!log.isNull("Explain"));
+    QCOMPARE(log.text("Explain"), QString());
+    QCOMPARE(log.asInteger("CardType"), 4);
+    QCOMPARE(log.asInteger("enOverride"), 1);
+    QCOMPARE(log.text("MakeUser"), QString("desk1"));
+    QCOMPARE(log.text("MakeName"), QString("前台一"));
+    QCOMPARE(log.text("StartTime"), QString("2026-03-01 15:30:00"));
+    QCOMPARE(log.text("EndTime"), QString("2026-03-02 12:10:00"));
+    QVERIFY(log.isNull("Floor"));
+    log.next();
+    QCOMPARE(log.text("Rom"), QString("05000007"));
+    QCOMPARE(log.asInteger("Floor"), 3);
+    QVERIFY(log.isNull("RoomStr"));
+    QVERIFY(!log.isNull("InputTime"));
+
+    QCOMPARE(GetCardHolder(5, "05000007"), QString("保洁 'A'"));
+    QCOMPARE(GetCardExplain(5, "05000007"), QString("x"));
+    QCOMPARE(GetCardMaker(5, "05000007"), QString("前台一"));
+    QCOMPARE(GetCardHolder(4, "01020300000005"), QString());
+    QCOMPARE(GetCardHolder(3, "05000007"), QString("None"));
+    QCOMPARE(GetCardHolder(5, "' or ''='"), QString("None"));
+    QCOMPARE(GetKeyKind(4), QString("宾客卡"));
+    QCOMPARE(GetKeyKind(99), QString("None"));
+    QCOMPARE(GetCardTypeTitle(9), QString("通道设置卡"));
+    QCOMPARE(GetCardTypeTitle(99), QString());
+}
+
+void CardRecordsTest::failedCardOrRecordLeavesNothing()
+{
+    open();
+    TCardData card{};
+    card.CardType[0] = CardTypes::Guest;
+    GetRoomAddr("1203", card.RoomAddr);
+    bool recorded = false;
+    QCOMPARE(IssueCard(CardSerialSource::room("1203"), card, [](TCardData&) { return -15; },
+                       [&] { recorded = true; }),
+             -15);
+    QVERIFY(!recorded);
+    try {
+        IssueCard(CardSerialSource::room("1203"), card, [](TCardData&) { return 1; }, [&] {
+            MakeCardLog(card, "客人", "");
+            throw qv::DbError("disk full");
+        });
+        QFAIL("a failed record was not reported");
+    } catch (const qv::DbError& e) {
+        QVERIFY2(e.text().contains("disk full") && e.text().contains("1203 00000001"), qPrintable(e.text()));
+    }
+    QCOMPARE(dm->conn.scalar("select CardSn from RoomInfo where RoomStr = '1203'").toInt(), 0);
+    QCOMPARE(dm->conn.scalar("select count(*) from MakeCardRecord").toInt(), 0);
+    QVERIFY(!dm->conn.inTransaction());
+}
+
+void CardRecordsTest::concurrentDesksNeverShareASerial()
+{
+    open();
+    const int desks = 4;
+    const int cards = 25;
+    dm->conn.execute("update AllCardSn set CardSn = 10 where CardType = 4");
+    QList<QProcess*> workers;
+    for (int i = 0; i < desks; ++i) {
+        for (const QStringList& which : {QStringList{"room", "1203"}, QStringList{"kind", "4"}}) {
+            auto* p = new QProcess(this);
+            p->start(QV_WORKER, QStringList{databaseArgument()} + which + QStringList{QString::number(cards)});
+            workers << p;
+        }
+    }
+    QMap<QString, QList<qint64>> serials;
+    for (int i = 0; i < workers.size(); ++i) {
+        QProcess* p = workers[i];
+        QVERIFY(p->waitForFinished(300000));
+        QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
+        for (const QByteArray& line : p->readAllStandardOutput().split('\n')) {
+            if (!line.isEmpty()) {
+                serials[i % 2 ? "kind" : "room"] << line.toLongLong();
+            }
+        }
+        delete p;
+    }
+    for (const QString& which : {QString("room"), QString("kind")}) {
+        const QList<qint64>& got = serials[which];
+        QCOMPARE(got.size(), desks * cards);
+        QCOMPARE(QSet<qint64>(got.begin(), got.end()).size(), desks * cards);  // no serial twice
+    }
+    const qint64 lowestRoom = *std::min_element(serials["room"].begin(), serials["room"].end());
+    QCOMPARE(lowestRoom, 1);
+    QCOMPARE(dm->conn.scalar("select CardSn from RoomInfo where RoomStr = '1203'").toInt(), desks * cards);
+    QCOMPARE(dm->conn.scalar("select CardSn from AllCardSn where CardType = 4").toInt(), 10 + desks * cards);
+    QCOMPARE(dm->conn.scalar("select count(distinct Rom) from MakeCardRecord").toInt(), 2 * desks * cards);
+}
+
+QTEST_GUILESS_MAIN(CardRecordsTest)
+#include "tst_cardrecords.moc"
