@@ -1,0 +1,18 @@
+#pragma once
+
+class QKeyEvent;
+class QWidget;
+class TLanguage;
+
+// The texts of the capture mode's question and input box: fixed ones, or the
+// window's message lines 13 (question) and 14 (input box), each as both the
+// caption and the text.
+enum class CaptureTexts { Fixed, FromVariable };
+
+// The shared part of every window's FormKeyDown: Ctrl+Alt+F12 enters the
+// capture mode. After a warning question (OK/Cancel) an input box asks for the
+// access code; the right code captures the window's texts into the language
+// store. Returns true when the key was handled. Store errors are thrown
+// (qv::DbError) for the window's handler guard to show.
+bool CaptureModeKeyDown(QWidget* form, TLanguage* language, QKeyEvent* event,
+                        CaptureTexts texts = CaptureTexts::Fixed);
