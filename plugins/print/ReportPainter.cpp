@@ -1,0 +1,342 @@
+#include "ReportPainter.h"
+
+#include <QFontMetricsF>
+#include <QImage>
+#include <QPagedPaintDevice>
+#include <QPainter>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <numeric>
+
+namespace qvprint {
+QFont reportFont(double points, bool bold)
+{
+    QFont font;
+    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC"),
+                      QStringLiteral("Source Han Sans SC"), QStringLiteral("WenQuanYi Micro Hei"),
+                      QStringLiteral("Noto Sans"), QStringLiteral("DejaVu Sans")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+namespace {
+
+constexpr double kMarginMm = 15.0;
+constexpr int kPortraitColumnLimit = 6;
+
+QTextOption wrapOption(Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop)
+{
+    QTextOption option(align);
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    return option;
+}
+
+// The widest line of `text` on one line each.
+double naturalWidth(const QFontMetricsF& fm, const QString& text)
+{
+    double widest = 0;
+    for (const QString& line : text.split(QChar::LineSeparator)) {
+        widest = std::max(widest, fm.horizontalAdvance(line));
+    }
+    return widest;
+}
+
+// Lays `text` out in lines of `width`; the layout is ready to draw.
+double layoutText(QTextLayout& layout, double width)
+{
+    layout.setTextOption(wrapOption());
+    layout.beginLayout();
+    double height = 0;
+    for (;;) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid()) {
+            break;
+        }
+        line.setLineWidth(std::max(1.0, width));
+        line.setPosition(QPointF(0, height));
+        height += line.height();
+    }
+    layout.endLayout();
+    return height;
+}
+
+double textHeight(const QString& text, const QFont& font, QPaintDevice& device, double width)
+{
+    QTextLayout layout(text, font, &device);
+    return std::max(layoutText(layout, width), QFontMetricsF(font, &device).height());
+}
+
+// Shares `available` among columns that want `natural`: columns narrower than
+// an even share keep their width, the others split what is left; any room to
+// spare widens every column in proportion.
+QList<double> fitWidths(const QList<double>& natural, double available)
+{
+    const double total = std::accumulate(natural.begin(), natural.end(), 0.0);
+    QList<double> widths = natural;
+    if (natural.isEmpty()) {
+        return widths;
+    }
+    if (total <= available) {
+        for (double& w : widths) {
+            w = total > 0 ? w * available / total : available / natural.size();
+        }
+        return widths;
+    }
+    QList<bool> fixed(natural.size(), false);
+    double left = available;
+    qsizetype open = natural.size();
+    bool changed = true;
+    while (changed && open > 0) {
+        changed = false;
+        const double share = left / open;
+        for (qsizetype i = 0; i < natural.size(); ++i) {
+            if (!fixed[i] && natural[i] <= share) {
+                fixed[i] = true;
+                left -= natural[i];
+                --open;
+                changed = true;
+            }
+        }
+    }
+    for (qsizetype i = 0; i < natural.size(); ++i) {
+        if (!fixed[i]) {
+            widths[i] = left / open;
+        }
+    }
+    return widths;
+}
+
+}  // namespace
+
+QString printedText(const QString& cell)
+{
+    QString text = cell;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace('\r', '\n');
+    text.replace('\n', QChar::LineSeparator);
+    text.replace('\t', ' ');
+    return text;
+}
+
+// Distances in device units for the device being painted.
+struct ReportPainter::Metrics {
+    explicit Metrics(QPaintDevice& device)
+    {
+        const double mm = device.logicalDpiY() / 25.4;
+        padX = 1.2 * mm;
+        padY = 0.8 * mm;
+        gap = 2.5 * mm;
+        line = std::max(1.0, 0.2 * mm);
+        width = device.width();
+        height = device.height();
+    }
+    double padX, padY, gap, line, width, height;
+    double heading = 0;  // hotel name, title and date line, with the gap below
+    double footer = 0;   // page number line, with the gap above
+};
+
+ReportPainter::ReportPainter(const Report& report)
+    : report_(report),
+      hotelFont_(reportFont(13, true)),
+      titleFont_(reportFont(16, true)),
+      metaFont_(reportFont(9, false)),
+      headerFont_(reportFont(10, true)),
+      bodyFont_(reportFont(10, false))
+{
+}
+
+QPageLayout::Orientation ReportPainter::preferredOrientation(const Report& report)
+{
+    if (report.headers.size() > kPortraitColumnLimit) {
+        return QPageLayout::Landscape;
+    }
+    // Measured in points: a 72-dpi image as the measuring device.
+    QImage points(1, 1, QImage::Format_RGB32);
+    points.setDotsPerMeterX(qRound(72 / 0.0254));
+    points.setDotsPerMeterY(qRound(72 / 0.0254));
+    const QFontMetricsF header(reportFont(10, true), &points);
+    const QFontMetricsF body(reportFont(10, false), &points);
+    const double pad = 2 * 1.2 * 72 / 25.4;
+    double total = 0;
+    for (qsizetype c = 0; c < report.headers.size(); ++c) {
+        double widest = naturalWidth(header, report.headers[c]);
+        for (const QStringList& row : report.rows) {
+            widest = std::max(widest, naturalWidth(body, printedText(row[c])));
+        }
+        total += widest + pad;
+    }
+    const QPageLayout portrait(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                               QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                               QPageLayout::Millimeter);
+    return total > portrait.paintRect(QPageLayout::Point).width() ? QPageLayout::Landscape
+                                                                   : QPageLayout::Portrait;
+}
+
+QPageLayout ReportPainter::pageLayout(const Report& report)
+{
+    return QPageLayout(QPageSize(QPageSize::A4), preferredOrientation(report),
+                       QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
+                       QPageLayout::Millimeter);
+}
+
+void ReportPainter::layout(QPaintDevice& device, const Metrics& m)
+{
+    const QFontMetricsF header(headerFont_, &device);
+    const QFontMetricsF body(bodyFont_, &device);
+    const qsizetype columns = report_.headers.size();
+
+    // Natural widths, none wider than 45% of the page, so that one long
+    // remark does not squeeze every other column.
+    QList<double> natural;
+    for (qsizetype c = 0; c < columns; ++c) {
+        double widest = naturalWidth(header, report_.headers[c]);
+        for (const QStringList& row : report_.rows) {
+            widest = std::max(widest, naturalWidth(body, printedText(row[c])));
+        }
+        natural << std::min(widest + 2 * m.padX, 0.45 * m.width);
+    }
+    widths_ = fitWidths(natural, m.width);
+
+    const double body_height = m.height - m.heading - m.footer;
+    headerHeight_ = 0;
+    for (qsizetype c = 0; c < columns; ++c) {
+        headerHeight_ = std::max(
+            headerHeight_, textHeight(report_.headers[c], headerFont_, device, widths_[c] - 2 * m.padX));
+    }
+    headerHeight_ = std::min(headerHeight_ + 2 * m.padY, body_height / 4);
+
+    // A row taller than a page is cut at the page's foot.
+    const double rowsHeight = body_height - headerHeight_;
+    rowHeights_.clear();
+    rowHeights_.reserve(report_.rows.size());
+    for (const QStringList& row : report_.rows) {
+        double h = 0;
+        for (qsizetype c = 0; c < columns; ++c) {
+            h = std::max(h, textHeight(printedText(row[c]), bodyFont_, device, widths_[c] - 2 * m.padX));
+        }
+        rowHeights_ << std::min(h + 2 * m.padY, rowsHeight);
+    }
+
+    pages_.clear();
+    Page page;
+    double used = 0;
+    for (int r = 0; r < rowHeights_.size(); ++r) {
+        if (r > page.first && used + rowHeights_[r] > rowsHeight) {
+            page.end = r;
+            pages_ << page;
+            page = Page{r, r};
+            used = 0;
+        }
+        used += rowHeights_[r];
+    }
+    page.end = static_cast<int>(rowHeights_.size());
+    pages_ << page;
+}
+
+bool ReportPainter::paint(QPagedPaintDevice& device)
+{
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        return false;
+    }
+    Metrics m(device);
+    m.heading = (report_.hotelName.isEmpty() ? 0 : QFontMetricsF(hotelFont_, &device).height() + m.gap / 2) +
+                QFontMetricsF(titleFont_, &device).height() + m.gap / 2 +
+                QFontMetricsF(metaFont_, &device).height() + m.gap / 2;
+    m.footer = m.gap + QFontMetricsF(metaFont_, &device).height();
+    layout(device, m);
+    for (int i = 0; i < pageCount(); ++i) {
+        if (i > 0 && !device.newPage()) {
+            return false;
+        }
+        paintPage(painter, device, m, i);
+    }
+    return painter.end();
+}
+
+void ReportPainter::paintPage(QPainter& painter, QPaintDevice& device, const Metrics& m, int index)
+{
+    const Page& page = pages_[index];
+    double y = 0;
+
+    // Heading.
+    auto centred = [&](const QFont& font, const QString& text) {
+        painter.setFont(font);
+        const double h = QFontMetricsF(font, &device).height();
+        painter.drawText(QRectF(0, y, m.width, h), text, QTextOption(Qt::AlignHCenter | Qt::AlignTop));
+        y += h + m.gap / 2;
+    };
+    painter.setPen(Qt::black);
+    if (!report_.hotelName.isEmpty()) {
+        centred(hotelFont_, report_.hotelName);
+    }
+    centred(titleFont_, report_.title);
+    painter.setFont(metaFont_);
+    const double metaHeight = QFontMetricsF(metaFont_, &device).height();
+    const QRectF meta(0, y, m.width, metaHeight);
+    painter.drawText(meta,
+                     QStringLiteral("打印日期：%1").arg(report_.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
+                     QTextOption(Qt::AlignLeft | Qt::AlignTop));
+    painter.drawText(meta, QStringLiteral("记录数：%1").arg(report_.rows.size()),
+                     QTextOption(Qt::AlignRight | Qt::AlignTop));
+    y = m.heading;
+
+    // Table: header row, then the page's rows.
+    const qsizetype columns = report_.headers.size();
+    const double tableWidth = std::accumulate(widths_.begin(), widths_.end(), 0.0);
+    auto drawRow = [&](const QStringList& cells, const QFont& font, double height) {
+        painter.setFont(font);
+        double x = 0;
+        for (qsizetype c = 0; c < columns; ++c) {
+            const QRectF cell(x, y, widths_[c], height);
+            painter.save();
+            painter.setClipRect(cell);
+            QTextLayout text(printedText(cells[c]), font, &device);
+            layoutText(text, widths_[c] - 2 * m.padX);
+            text.draw(&painter, QPointF(x + m.padX, y + m.padY));
+            painter.restore();
+            x += widths_[c];
+        }
+        y += height;
+    };
+    const double tableTop = y;
+    if (columns > 0) {
+        painter.fillRect(QRectF(0, y, tableWidth, headerHeight_), QColor(0xE8, 0xE8, 0xE8));
+        drawRow(report_.headers, headerFont_, headerHeight_);
+        for (int r = page.first; r < page.end; ++r) {
+            drawRow(report_.rows[r], bodyFont_, rowHeights_[r]);
+        }
+        // Grid.
+        painter.setPen(QPen(Qt::black, m.line));
+        double x = 0;
+        painter.drawLine(QPointF(0, tableTop), QPointF(tableWidth, tableTop));
+        double rowY = tableTop + headerHeight_;
+        painter.drawLine(QPointF(0, rowY), QPointF(tableWidth, rowY));
+        for (int r = page.first; r < page.end; ++r) {
+            rowY += rowHeights_[r];
+            painter.drawLine(QPointF(0, rowY), QPointF(tableWidth, rowY));
+        }
+        for (qsizetype c = 0; c <= columns; ++c) {
+            painter.drawLine(QPointF(x, tableTop), QPointF(x, y));
+            if (c < columns) {
+                x += widths_[c];
+            }
+        }
+    }
+    if (report_.rows.isEmpty()) {
+        painter.setFont(bodyFont_);
+        painter.drawText(QRectF(0, y + m.gap, m.width, m.height - y - m.gap - m.footer),
+                         QStringLiteral("（无记录）"), QTextOption(Qt::AlignHCenter | Qt::AlignTop));
+    }
+
+    // Foot.
+    painter.setFont(metaFont_);
+    painter.drawText(QRectF(0, m.height - metaHeight, m.width, metaHeight),
+                     QStringLiteral("第 %1 页 / 共 %2 页").arg(index + 1).arg(pageCount()),
+                     QTextOption(Qt::AlignHCenter | Qt::AlignTop));
+}
+
+}  // namespace qvprint
