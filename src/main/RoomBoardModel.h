@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QIcon>
+#include <QStringList>
+#include <array>
+#include <vector>
+
+// One item of the room board: a row of the board query.
+struct TRoomBoardItem {
+    // Board columns: the room code first, then the detail values.
+    enum Column {
+        Room,            // RoomStr, the item's caption
+        Building,        // Buiding
+        Floor,
+        District,
+        RoomType,        // RoomTypeStr
+        Capacity,        // guests the room type takes (RoomType.Size)
+        RoomState,       // title of the room state
+        Rom,             // card number of the current stay; from here on empty without a stay
+        GuestName,
+        GuestID,
+        GuestInTime,
+        GuestLeaveTime,  // planned departure
+        LeaveTime,
+        InputUser,
+        InputTime,
+        ColumnCount
+    };
+
+    // Pictures: room state 0 or 1, without or with a current stay. Any other
+    // state shows the free picture.
+    enum Picture { Normal = 0, NormalModiRoom = 1, GuestIn = 2, GuestInModiRoom = 3, PictureCount = 4 };
+    static int pictureFor(int roomState, bool currentStay);
+
+    std::array<QString, ColumnCount> text;
+    int picture = Normal;
+    const QString& caption() const { return text[Room]; }
+};
+
+// The rooms of the board for its views: the icon views show column 0 with
+// the item's picture, the detail view every column. Read-only; the column
+// titles can be replaced (the language store does).
+class TRoomBoardModel final : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit TRoomBoardModel(QObject* parent = nullptr);
+
+    // The four pictures in picture order, shared by every item.
+    void setPictures(const std::array<QIcon, TRoomBoardItem::PictureCount>& pictures);
+    const QIcon& picture(int index) const;
+
+    // Replaces every item at once (one reset: selections are dropped).
+    void setItems(std::vector<TRoomBoardItem> items);
+    void clear() { setItems({}); }
+    const std::vector<TRoomBoardItem>& items() const { return items_; }
+    const TRoomBoardItem& item(int row) const { return items_.at(static_cast<std::size_t>(row)); }
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    std::vector<TRoomBoardItem> items_;
+    std::array<QIcon, TRoomBoardItem::PictureCount> pictures_;
+    QStringList titles_;
+};

@@ -1,0 +1,352 @@
+#include "stays/GuestCardForm.h"
+
+#include "app/Settings.h"
+#include "card/CardFunctions.h"
+#include "card/CardRecords.h"
+#include "card/Encoder.h"
+#include "data/DataSet.h"
+#include "data/dm_unit.h"
+#include "language/FormKeys.h"
+#include "language/Language.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Errors.h"
+#include "platform/Guard.h"
+#include "platform/KeyPreview.h"
+#include "records/RoomList_Unit.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+
+namespace qv {
+
+namespace {
+
+// The long date format of the workstation's language, and the time format.
+const QString kDateFormat = QStringLiteral("yyyy年M月d日");
+const QString kTimeFormat = QStringLiteral("HH:mm:ss");
+
+template <class W>
+W* named(W* widget, const QString& name)
+{
+    widget->setObjectName(name);
+    return widget;
+}
+
+QLabel* label(const QString& name, const QString& text, QWidget* parent)
+{
+    return named(new QLabel(text, parent), name);
+}
+
+}  // namespace
+
+GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(name);
+    setWindowTitle(caption);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    GroupBox1 = named(new QGroupBox(QStringLiteral("入住信息"), this), QStringLiteral("GroupBox1"));
+    QWidget* box = GroupBox1;
+
+    Room_Label = label(QStringLiteral("Room_Label"), QStringLiteral("输入门牌号："), box);
+    se_Room1 = named(new QLineEdit(box), QStringLiteral("se_Room1"));
+    Room_Label->setBuddy(se_Room1);
+    RoomList_Bt = named(new QPushButton(QStringLiteral("选房"), box), QStringLiteral("RoomList_Bt"));
+    RoomList_Bt->setAutoDefault(false);
+    RoomHint_Label = label(QStringLiteral("RoomHint_Label"), QStringLiteral("按F2显示房间列表"), box);
+    RoomHint_Label->setStyleSheet(QStringLiteral("color: #555555;"));
+
+    Days_Label = label(QStringLiteral("Days_Label"), QStringLiteral("入住天数："), box);
+    Days_Edit = named(new QLineEdit(box), QStringLiteral("Days_Edit"));
+    Days_Edit->setMaximumWidth(80);
+    Days_Label->setBuddy(Days_Edit);
+    DaysUnit_Label = label(QStringLiteral("DaysUnit_Label"), QString(), box);
+    DaysUnit_Label->hide();
+
+    StartTime_Label = label(QStringLiteral("StartTime_Label"), QStringLiteral("入住时间："), box);
+    SD_GQI_Dtp = named(new QDateEdit(box), QStringLiteral("SD_GQI_Dtp"));
+    SD_GQI_Dtp->setDisplayFormat(kDateFormat);
+    SD_GQI_Dtp->setEnabled(false);
+    ST_GQI_Dtp = named(new QTimeEdit(box), QStringLiteral("ST_GQI_Dtp"));
+    ST_GQI_Dtp->setDisplayFormat(kTimeFormat);
+    ST_GQI_Dtp->setEnabled(false);
+
+    EndTime_Label = label(QStringLiteral("EndTime_Label"), QStringLiteral("退房时间："), box);
+    ED_GQI_Dtp = named(new QDateEdit(box), QStringLiteral("ED_GQI_Dtp"));
+    ED_GQI_Dtp->setDisplayFormat(kDateFormat);
+    ED_GQI_Dtp->setCalendarPopup(true);
+    EndTime_Label->setBuddy(ED_GQI_Dtp);
+    ET_GQI_Dtp = named(new QTimeEdit(box), QStringLiteral("ET_GQI_Dtp"));
+    ET_GQI_Dtp->setDisplayFormat(kTimeFormat);
+
+    GuestName_Label = label(QStringLiteral("GuestName_Label"), QStringLiteral("客人姓名："), box);
+    E_H_GQI = named(new QLineEdit(box), QStringLiteral("E_H_GQI"));
+    E_H_GQI->setMaxLength(20);
+    GuestName_Label->setBuddy(E_H_GQI);
+    GuestCode_Label = label(QStringLiteral("GuestCode_Label"), QStringLiteral("证    件："), box);
+    GuestCode_Edit = named(new QLineEdit(box), QStringLiteral("GuestCode_Edit"));
+    GuestCode_Edit->setMaxLength(20);
+    GuestCode_Label->setBuddy(GuestCode_Edit);
+    CB_eO_GQI = named(new QCheckBox(QStringLiteral("应用挂失"), box), QStringLiteral("CB_eO_GQI"));
+    CB_eO_GQI->setChecked(false);
+    CB_eO_GQI->hide();
+
+    for (QWidget* w : {static_cast<QWidget*>(SD_GQI_Dtp), static_cast<QWidget*>(ED_GQI_Dtp)}) {
+        w->setMinimumWidth(150);
+    }
+    for (QWidget* w : {static_cast<QWidget*>(ST_GQI_Dtp), static_cast<QWidget*>(ET_GQI_Dtp)}) {
+        w->setMinimumWidth(100);
+    }
+
+    Fields_Layout = new QGridLayout(GroupBox1);
+    Fields_Layout->setHorizontalSpacing(8);
+    Fields_Layout->setVerticalSpacing(8);
+    Fields_Layout->addWidget(Room_Label, 0, 0, Qt::AlignRight);
+    Fields_Layout->addWidget(se_Room1, 0, 1);
+    Fields_Layout->addWidget(RoomList_Bt, 0, 2);
+    Fields_Layout->addWidget(RoomHint_Label, 1, 1, 1, 2);
+    Fields_Layout->addWidget(Days_Label, 2, 0, Qt::AlignRight);
+    auto* days = new QHBoxLayout;
+    days->addWidget(Days_Edit);
+    days->addWidget(DaysUnit_Label);
+    days->addStretch();
+    Fields_Layout->addLayout(days, 2, 1, 1, 2);
+    Fields_Layout->addWidget(StartTime_Label, 3, 0, Qt::AlignRight);
+    Fields_Layout->addWidget(SD_GQI_Dtp, 3, 1);
+    Fields_Layout->addWidget(ST_GQI_Dtp, 3, 2);
+    Fields_Layout->addWidget(EndTime_Label, 4, 0, Qt::AlignRight);
+    Fields_Layout->addWidget(ED_GQI_Dtp, 4, 1);
+    Fields_Layout->addWidget(ET_GQI_Dtp, 4, 2);
+    Fields_Layout->addWidget(GuestName_Label, 5, 0, Qt::AlignRight);
+    Fields_Layout->addWidget(E_H_GQI, 5, 1, 1, 2);
+    Fields_Layout->addWidget(GuestCode_Label, 6, 0, Qt::AlignRight);
+    Fields_Layout->addWidget(GuestCode_Edit, 6, 1, 1, 2);
+    Fields_Layout->addWidget(CB_eO_GQI, 7, 1, 1, 2);
+
+    Prompt_Label = label(QStringLiteral("Prompt_Label"), QString(), this);
+    Prompt_Label->setAlignment(Qt::AlignCenter);
+    Prompt_Label->setMinimumHeight(Prompt_Label->fontMetrics().height() * 2);
+    QFont promptFont = Prompt_Label->font();
+    promptFont.setBold(true);
+    promptFont.setPointSizeF(promptFont.pointSizeF() * 1.3);
+    Prompt_Label->setFont(promptFont);
+    Prompt_Label->setStyleSheet(QStringLiteral("color: #000080;"));
+
+    Confirm_Bt = named(new QPushButton(this), QStringLiteral("Confirm_Bt"));
+    Confirm_Bt->setDefault(true);
+    Close_Bt = named(new QPushButton(QStringLiteral("关闭&C)"), this), QStringLiteral("Close_Bt"));
+    Close_Bt->setAutoDefault(false);
+    Buttons_Layout = new QHBoxLayout;
+    Buttons_Layout->addStretch();
+    Buttons_Layout->addWidget(Confirm_Bt);
+    Buttons_Layout->addWidget(Close_Bt);
+    Buttons_Layout->addStretch();
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(16, 12, 16, 12);
+    layout->setSpacing(8);
+    layout->addWidget(GroupBox1);
+    layout->addWidget(Prompt_Label);
+    layout->addLayout(Buttons_Layout);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    connect(Days_Edit, &QLineEdit::textChanged, this, qv::slot(this, &GuestCardForm::Days_EditChange));
+    connect(ED_GQI_Dtp, &QDateEdit::dateChanged, this, qv::slot(this, &GuestCardForm::ED_GQI_DtpChange));
+    connect(RoomList_Bt, &QPushButton::clicked, this, qv::slot(this, &GuestCardForm::RoomList_BtClick));
+    connect(Close_Bt, &QPushButton::clicked, this, &QDialog::reject);
+
+    GL_ADO = new DataSet(dm->conn, this);
+    GL_ADO->setObjectName(QStringLiteral("GL_ADO"));
+
+    Language1 = new TLanguage(this);
+    KeyPreview::install(this, [this](QKeyEvent* e) { return FormKeyDown(e); });
+}
+
+GuestCardForm::~GuestCardForm() = default;
+
+void GuestCardForm::FormCreate()
+{
+    Language1->SetLanguageID(LockSystemInfo.LanguageID);
+    if (LockSystemInfo.Loaded) {
+        Language1->Translate();
+    }
+    const QDateTime now = Clock::now();
+    SD_GQI_Dtp->setDate(now.date());
+    ET_GQI_Dtp->setTime(LockSystemInfo.LeaveTime);
+    ST_GQI_Dtp->setTime(now.time());
+    {
+        // The end date follows from the nights typed below.
+        const QSignalBlocker block(Days_Edit);
+        Days_Edit->setText(QString::number(LockSystemInfo.DayCount));
+    }
+    setEndDate(now.date().addDays(LockSystemInfo.DayCount));
+    se_Room1->setFocus();
+}
+
+bool GuestCardForm::FormKeyDown(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        reject();
+        return true;
+    }
+    return CaptureModeKeyDown(this, Language1, event);
+}
+
+void GuestCardForm::ShowPromptMessage(int code)
+{
+    Prompt_Label->setText(ResultText(code));
+    if (code == 1) {
+        RoomBoardChanged = true;
+    }
+}
+
+void GuestCardForm::setEndDate(const QDate& date)
+{
+    if (!date.isValid()) {
+        return;
+    }
+    // Set by the program, not by the operator: Days_Edit stays as it is.
+    const QSignalBlocker block(ED_GQI_Dtp);
+    ED_GQI_Dtp->setDate(date);
+}
+
+void GuestCardForm::Days_EditChange()
+{
+    bool ok = false;
+    const int days = Days_Edit->text().toInt(&ok);
+    if (ok) {
+        setEndDate(SD_GQI_Dtp->date().addDays(days));
+    }
+}
+
+void GuestCardForm::ED_GQI_DtpChange()
+{
+    Days_Edit->setText(QString::number(SD_GQI_Dtp->date().daysTo(ED_GQI_Dtp->date())));
+}
+
+void GuestCardForm::RoomList_BtClick()
+{
+    TRoomList_Form list(this);
+    if (list.exec() != QDialog::Accepted) {
+        return;
+    }
+    // Each selected room in turn, so the last one stays in the box.
+    for (const QString& room : list.SelectedRoomStrs()) {
+        se_Room1->setText(room);
+    }
+    se_Room1->setFocus();
+}
+
+QDateTime GuestCardForm::StayStart() const
+{
+    return QDateTime(SD_GQI_Dtp->date(), ST_GQI_Dtp->time()).addSecs(LockSystemInfo.TimeTolerance * 60);
+}
+
+QDateTime GuestCardForm::StayEnd() const
+{
+    return QDateTime(ED_GQI_Dtp->date(), ET_GQI_Dtp->time()).addSecs(LockSystemInfo.TimeTolerance * 60);
+}
+
+bool GuestCardForm::takeCardBusy()
+{
+    if (CardBusy) {
+        return false;
+    }
+    CardBusy = true;  // the main window's timer clears it
+    return true;
+}
+
+bool GuestCardForm::checkRoom(const QString& roomStr)
+{
+    if (RoomExists(roomStr)) {
+        return true;
+    }
+    showMessage(message(0, QStringLiteral("没有该房号！")));
+    se_Room1->setFocus();
+    return false;
+}
+
+void GuestCardForm::repaintNow()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+int GuestCardForm::writeGuestCard(const QString& roomStr, bool copy,
+                                  const std::function<void(const TCardData&)>& record)
+{
+    TCardData card{};
+    DateToCardTime(StayStart(), card.StartTime);
+    DateToCardTime(StayEnd(), card.EndTime);
+    card.Override = CB_eO_GQI->isChecked() ? 0 : 1;
+    GetRoomAddr(roomStr, card.RoomAddr);
+    card.Building = card.RoomAddr[1];
+    card.Floor[0] = card.RoomAddr[2];
+    // A guest card: the encoder export is chosen by it, the log and any error
+    // message name the card with its room.
+    card.CardType[0] = CardTypes::Guest;
+    try {
+        return IssueCard(
+            CardSerialSource::room(roomStr, copy), card,
+            [](TCardData& c) { return static_cast<int>(Encoder::instance().makeCard(CardTypes::Guest, c)); },
+            [&] { record(card); });
+    } catch (const Error& e) {
+        // The card is written, its records are not: say which card to cancel.
+        showError(e.text());
+        return 0;
+    }
+}
+
+void GuestCardForm::recordStay(const QString& roomStr, const TCardData& card)
+{
+    DataSet& q = *GL_ADO;
+    q.clearSql();
+    q.addSql(QStringLiteral("select * from GuestInRecord"));
+    q.addSql(QStringLiteral(" where"));
+    q.addSql(QStringLiteral(" enOverride=0 And RoomStr=:RoomStr"));
+    q.addSql(QStringLiteral(" order by ID"));
+    q.bind(QStringLiteral(":RoomStr"), roomStr);
+    q.setUpdateTable(QStringLiteral("GuestInRecord"));
+    q.open();
+    if (q.isEmpty()) {
+        q.append();
+        const QString name = E_H_GQI->text();
+        if (!name.trimmed().isEmpty()) {
+            q.setValue(QStringLiteral("GuestName"), name);
+        }
+        q.setValue(QStringLiteral("GuestID"), GuestCode_Edit->text());
+        q.setValue(QStringLiteral("Room"), GetRoomId(roomStr));
+        q.setValue(QStringLiteral("RoomStr"), roomStr);
+        q.setValue(QStringLiteral("Rom"), CardRom(card));
+        q.setValue(QStringLiteral("GuestInTime"), StayStart());
+        q.setValue(QStringLiteral("GuestLeaveTime"), StayEnd());
+        q.setValue(QStringLiteral("InputUser"), LockSystemInfo.Staffer);
+        q.setValue(QStringLiteral("MakeName"), LockSystemInfo.StafferName);
+        q.post();
+    } else {
+        // The open stay keeps its guest, times and card; it counts one more card.
+        dm->conn.execute(QStringLiteral("update GuestInRecord set CardCounts = CardCounts + 1 where ID = :ID"),
+                         {{QStringLiteral(":ID"), q.value(QStringLiteral("ID"))}});
+    }
+    q.close();
+}
+
+QString GuestCardForm::message(int index, const QString& text) const
+{
+    return Language1->GetVariable(index, text);
+}
+
+}  // namespace qv

@@ -1,0 +1,739 @@
+// The guest's road: check-in, copies of the guest card and check-out, through
+// the real encoder binding and the simulator with its state folder in a
+// temporary program folder.
+#include "TestSupport.h"
+
+#include "app/Settings.h"
+#include "card/CardFunctions.h"
+#include "card/Encoder.h"
+#include "data/DataSet.h"
+#include "data/DataSetModel.h"
+#include "data/DemoHotel.h"
+#include "data/dm_unit.h"
+#include "platform/Clock.h"
+#include "platform/TestDialogs.h"
+#include "records/RoomList_Unit.h"
+#include "stays/CopyGuestCard_Unit.h"
+#include "stays/GuestLeave_Unit.h"
+#include "stays/GuestQuickIn_Unit.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTableView>
+#include <QSignalBlocker>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+#include <memory>
+
+using qv::Encoder;
+
+namespace {
+
+const char* const kPgDatabase = "qvtest_stays";
+const QDateTime kCheckInMoment(QDate(2025, 3, 1), QTime(15, 20));
+
+// The simulated encoder of one test: its state folder in the program folder.
+class SimEncoder {
+public:
+    explicit SimEncoder(const TempAppDir& app) : stateDir_(app.file("encoder-state"))
+    {
+        qputenv("QUORVANE_ENCODER_DIR", QFile::encodeName(stateDir_));
+        Encoder::instance().reset();
+        loaded_ = Encoder::instance().load(QStringLiteral(QV_ENCODER_LIB));
+    }
+    ~SimEncoder()
+    {
+        Encoder::instance().reset();
+        qunsetenv("QUORVANE_ENCODER_DIR");
+    }
+    bool loaded() const { return loaded_; }
+
+    // Runs quorvane-encoder on this state folder ("place blank", "set online 0", ...).
+    bool tool(const QString& command) const
+    {
+        QProcess p;
+        p.start(QStringLiteral(QV_ENCODER_TOOL),
+                QStringList{"--dir", stateDir_} + command.split(' ', Qt::SkipEmptyParts));
+        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    }
+    // The card on the encoder, read back through the binding.
+    TCardData card(int16_t* code = nullptr) const
+    {
+        TCardData c{};
+        const int16_t r = Encoder::instance().readCard(c);
+        if (code) *code = r;
+        return c;
+    }
+
+private:
+    QString stateDir_;
+    bool loaded_ = false;
+};
+
+// Runs `fill` on the next modal dialog of type D as soon as it is shown.
+template <class D>
+void whenShown(std::function<void(D*)> fill)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, fill] {
+        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            fill(d);
+        }
+    });
+    timer->start();
+}
+
+QVariant scalar(const QString& sql) { return dm->conn.scalar(sql); }
+int roomCounter(const QString& room)
+{
+    return dm->conn.scalar("select CardSn from RoomInfo where RoomStr = :r", {{":r", room}}).toInt();
+}
+int logRows() { return scalar("select count(*) from MakeCardRecord").toInt(); }
+int stayRows() { return scalar("select count(*) from GuestInRecord").toInt(); }
+
+QDateTime cardStart(const TCardData& c) { return CardTimeToDate(c.StartTime); }
+QDateTime cardEnd(const TCardData& c) { return CardTimeToDate(c.EndTime); }
+
+}  // namespace
+
+class StaysTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void windowDefaults();
+    void checkInCopyAndCheckOut_data() { kinds(); }
+    void checkInCopyAndCheckOut();
+    void cardFailuresChangeNothing_data();
+    void cardFailuresChangeNothing();
+    void failedRecordsKeepNothingAndNameTheCard();
+    void busyLatchIgnoresASecondPress();
+    void doorPlatesAreBoundText_data();
+    void doorPlatesAreBoundText();
+    void nightsBoxMovesTheEndDate_data();
+    void nightsBoxMovesTheEndDate();
+    void invalidRangeWritesNothing_data();
+    void invalidRangeWritesNothing();
+    void roomListFillsTheRoomBox();
+    void copyWindowWritesCopiesOfTheCurrentSerial();
+    void copyWindowRefusesAnUnknownRoom();
+    void checkOutClosesTheCurrentRow_data() { kinds(); }
+    void checkOutClosesTheCurrentRow();
+    void escapeClosesEveryWindow_data();
+    void escapeClosesEveryWindow();
+    void textsFromTheLanguageStore();
+
+private:
+    static void kinds()
+    {
+        QTest::addColumn<int>("unused");
+        QTest::newRow("sqlite") << 0;
+        QTest::newRow("postgres") << 0;
+    }
+    std::unique_ptr<TempAppDir> app_;
+    std::unique_ptr<Tdm> dm_;
+    std::unique_ptr<qv::TestDialogs> dialogs_;
+    std::unique_ptr<SimEncoder> sim_;
+};
+
+void StaysTest::init()
+{
+    app_ = std::make_unique<TempAppDir>();
+    dm_ = std::make_unique<Tdm>();
+    dm = dm_.get();
+    dialogs_ = std::make_unique<qv::TestDialogs>();
+    LockSystemInfo = TLockSystemInfo();
+    LockSystemInfo.Loaded = true;
+    LockSystemInfo.DayCount = 1;
+    LockSystemInfo.LeaveTime = QTime(12, 0);
+    LockSystemInfo.TimeTolerance = 10;
+    LockSystemInfo.Staffer = "desk1";
+    LockSystemInfo.StafferName = "前台一";
+    RoomBoardChanged = false;
+    CardBusy = false;
+    // A row tagged "postgres" runs on the test server, every other on an SQLite file.
+    if (QTest::currentDataTag() && QByteArray(QTest::currentDataTag()) == "postgres") {
+        const PgServer pg = PgServer::fromEnvironment();
+        QV_REQUIRE_PG(pg);
+        pg.recreateDatabase(kPgDatabase);
+        dm->conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
+        LockSystemInfo.ConnType = 1;
+    } else {
+        dm->conn.openSQLite(app_->file("db/lock.db"), true);
+    }
+    dm->conn.createSchema();
+    qv::createDemoHotel(dm->conn);
+    dm->conn.execute("update RoomInfo set CardSn = 7 where RoomStr = '1203'");
+    qv::Clock::setTestTime(kCheckInMoment);
+    sim_ = std::make_unique<SimEncoder>(*app_);
+    QVERIFY(sim_->loaded());
+    QVERIFY(sim_->tool("place blank"));
+}
+
+void StaysTest::cleanup()
+{
+    sim_.reset();
+    dialogs_.reset();
+    dm_.reset();
+    dm = nullptr;
+    app_.reset();
+    CardBusy = false;
+    RoomBoardChanged = false;
+}
+
+void StaysTest::windowDefaults()
+{
+    LockSystemInfo.DayCount = 2;
+    LockSystemInfo.LeaveTime = QTime(13, 30);
+    TGuestQuickIn_Form f;
+    QCOMPARE(f.objectName(), QString("GuestQuickIn_Form"));
+    QCOMPARE(f.windowTitle(), QString("开房--发行客人卡"));
+    QCOMPARE(f.SD_GQI_Dtp->date(), QDate(2025, 3, 1));
+    QCOMPARE(f.ST_GQI_Dtp->time(), QTime(15, 20));
+    QCOMPARE(f.ED_GQI_Dtp->date(), QDate(2025, 3, 3));
+    QCOMPARE(f.ET_GQI_Dtp->time(), QTime(13, 30));
+    QCOMPARE(f.Days_Edit->text(), QString("2"));
+    QVERIFY(!f.SD_GQI_Dtp->isEnabled() && !f.ST_GQI_Dtp->isEnabled());
+    QVERIFY(f.Confirm_Bt->isEnabled() && f.Confirm_Bt->isDefault());
+    QVERIFY(!f.CopyGuestCard_Bt->isEnabled());
+    QVERIFY(f.CB_eO_GQI->isHidden() && !f.CB_eO_GQI->isChecked());
+    QCOMPARE(f.Days_Edit->maxLength(), 4);
+    QCOMPARE(f.E_H_GQI->maxLength(), 20);
+    QCOMPARE(f.GuestCode_Edit->maxLength(), 20);
+    QCOMPARE(f.StayStart(), QDateTime(QDate(2025, 3, 1), QTime(15, 30)));
+    QCOMPARE(f.StayEnd(), QDateTime(QDate(2025, 3, 3), QTime(13, 40)));
+    // The start stays at the moment the window opened, however long it is open.
+    qv::Clock::advance(3600 * 1000);
+    f.se_Room1->setText("1203");
+    QCOMPARE(f.StayStart(), QDateTime(QDate(2025, 3, 1), QTime(15, 30)));
+
+    TCopyGuestCard_Form c;
+    QCOMPARE(c.objectName(), QString("CopyGuestCard_Form"));
+    QCOMPARE(c.windowTitle(), QString("复制客人卡"));
+    QCOMPARE(c.Confirm_Bt->text(), QString("复制客人卡(&Y)"));
+    QCOMPARE(c.GuestCode_Edit->text(), QString("1"));
+    QCOMPARE(c.Room_Label->text(), QString("房号："));
+    QCOMPARE(c.Days_Edit->maxLength(), 32767);
+}
+
+void StaysTest::checkInCopyAndCheckOut()
+{
+    TGuestQuickIn_Form f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QTest::keyClicks(f.se_Room1, "1203");
+    f.E_H_GQI->setText("张三");
+    f.GuestCode_Edit->setText("110101199001011234");
+    saveScreenshot(&f, "GuestQuickIn_Form");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+
+    QVERIFY2(dialogs_->boxes().isEmpty(), qPrintable(dialogs_->texts().join('\n')));
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    QVERIFY(RoomBoardChanged);
+    QVERIFY(!f.Confirm_Bt->isEnabled());
+    QVERIFY(f.CopyGuestCard_Bt->isEnabled());
+    // The card on the encoder: a guest card of 1203 with the room's counter plus one,
+    // from 15:30 to 12:10 next day (ten minutes' tolerance on both ends).
+    int16_t code = 0;
+    TCardData card = sim_->card(&code);
+    QCOMPARE(code, int16_t(1));
+    QCOMPARE(card.CardType[0], uint16_t(4));
+    QCOMPARE(CardSerial(card), 8);
+    QCOMPARE(card.Building, uint16_t(1));
+    QCOMPARE(card.Floor[0], uint16_t(2));
+    QCOMPARE(card.RoomAddr[0], uint16_t(3));
+    QCOMPARE(card.RoomAddr[1], uint16_t(1));
+    QCOMPARE(card.RoomAddr[2], uint16_t(2));
+    QCOMPARE(card.Override, uint16_t(1));
+    QCOMPARE(cardStart(card), QDateTime(QDate(2025, 3, 1), QTime(15, 30)));
+    QCOMPARE(cardEnd(card), QDateTime(QDate(2025, 3, 2), QTime(12, 10)));
+    QCOMPARE(roomCounter("1203"), 8);
+
+    qv::DataSet log(dm->conn);
+    log.setSql("select * from MakeCardRecord order by ID");
+    log.open();
+    QCOMPARE(log.recordCount(), 1);
+    QCOMPARE(log.text("Rom"), QString("01020300000008"));
+    QCOMPARE(log.text("RoomStr"), QString("1203"));
+    QCOMPARE(log.asInteger("CardType"), 4);
+    QCOMPARE(log.text("Holder"), QString("张三"));
+    QCOMPARE(log.text("Explain"), QString("110101199001011234"));
+    QCOMPARE(log.text("StartTime"), QString("2025-03-01 15:30:00"));
+    QCOMPARE(log.text("EndTime"), QString("2025-03-02 12:10:00"));
+    QCOMPARE(log.text("MakeUser"), QString("desk1"));
+
+    qv::DataSet stay(dm->conn);
+    stay.setSql("select * from GuestInRecord order by ID");
+    stay.open();
+    QCOMPARE(stay.recordCount(), 1);
+    QCOMPARE(stay.text("GuestName"), QString("张三"));
+    QCOMPARE(stay.text("GuestID"), QString("110101199001011234"));
+    QCOMPARE(stay.asInteger("Room"), 1203);
+    QCOMPARE(stay.text("RoomStr"), QString("1203"));
+    QCOMPARE(stay.text("Rom"), QString("00000008"));
+    QCOMPARE(stay.text("GuestInTime"), QString("2025-03-01 15:30:00"));
+    QCOMPARE(stay.text("GuestLeaveTime"), QString("2025-03-02 12:10:00"));
+    QCOMPARE(stay.text("InputUser"), QString("desk1"));
+    QCOMPARE(stay.text("MakeName"), QString("前台一"));
+    QCOMPARE(stay.asInteger("CardCounts"), 1);
+    QCOMPARE(stay.asInteger("enOverride"), 0);
+    QVERIFY(stay.isNull("LeaveTime"));
+    QTest::qWait(600);
+    QVERIFY(!f.Confirm_Bt->isEnabled());  // copy state until the room box changes
+    saveScreenshot(&f, "GuestQuickIn_Form-done");
+
+    // A copy carries the same serial and leaves the counter and the stay alone.
+    CardBusy = false;  // the main window's timer
+    RoomBoardChanged = false;
+    QVERIFY(sim_->tool("place blank"));
+    QTest::mouseClick(f.CopyGuestCard_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    QCOMPARE(CardSerial(sim_->card()), 8);
+    QCOMPARE(cardEnd(sim_->card()), QDateTime(QDate(2025, 3, 2), QTime(12, 10)));
+    QCOMPARE(roomCounter("1203"), 8);
+    QCOMPARE(logRows(), 2);
+    QCOMPARE(scalar("select CardCounts from GuestInRecord").toInt(), 1);
+    QVERIFY(f.CopyGuestCard_Bt->isEnabled() && !f.Confirm_Bt->isEnabled());
+
+    // Checking in the room again while its stay is open: a new serial, one
+    // more card on the open stay, whose guest stays as it was.
+    CardBusy = false;
+    QVERIFY(sim_->tool("place blank"));
+    f.se_Room1->clear();
+    QTest::keyClicks(f.se_Room1, "1203");
+    QVERIFY(f.Confirm_Bt->isEnabled() && !f.CopyGuestCard_Bt->isEnabled());
+    f.E_H_GQI->setText("李四");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(CardSerial(sim_->card()), 9);
+    QCOMPARE(roomCounter("1203"), 9);
+    QCOMPARE(stayRows(), 1);
+    QCOMPARE(scalar("select CardCounts from GuestInRecord").toInt(), 2);
+    QCOMPARE(scalar("select GuestName from GuestInRecord").toString(), QString("张三"));
+    QCOMPARE(scalar("select Rom from GuestInRecord").toString(), QString("00000008"));
+    QCOMPARE(logRows(), 3);
+
+    // Check-out the next morning from the check-out window.
+    qv::Clock::setTestTime(QDateTime(QDate(2025, 3, 2), QTime(11, 5)));
+    RoomBoardChanged = false;
+    TGuestLeave_Form leave;
+    leave.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&leave));
+    QCOMPARE(leave.GuestInRecord_DBGrid->model()->rowCount(), 1);
+    QCOMPARE(leave.GuestInRecord_DBGrid->model()->index(0, 0).data().toString(), QString("1203"));
+    QCOMPARE(leave.GuestInRecord_DBGrid->model()->headerData(0, Qt::Horizontal).toString(), QString("门牌号码"));
+    saveScreenshot(&leave, "GuestLeave_Form");
+    QTest::mouseClick(leave.NoCardConfirm_Bt, Qt::LeftButton);
+    QVERIFY(RoomBoardChanged);
+    QCOMPARE(scalar("select enOverride from GuestInRecord").toInt(), 1);
+    stay.open();
+    QCOMPARE(stay.text("LeaveTime"), QString("2025-03-02 11:05:00"));
+    QCOMPARE(leave.GuestInRecord_DBGrid->model()->rowCount(), 0);
+    QCOMPARE(roomCounter("1203"), 9);  // no card, no counter, no log
+    QCOMPARE(logRows(), 3);
+    QTest::mouseClick(leave.NoCardConfirm_Bt, Qt::LeftButton);  // nothing left: nothing happens
+    QVERIFY(dialogs_->boxes().isEmpty());
+}
+
+void StaysTest::cardFailuresChangeNothing_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("prompt");
+    QTest::newRow("no card (-1)") << "remove" << "无卡！";
+    QTest::newRow("no encoder (-2)") << "set online 0" << "无发卡机！";
+    QTest::newRow("write fails (-15)") << "set fail-next 1" << "操作失败！";
+}
+
+void StaysTest::cardFailuresChangeNothing()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, prompt);
+    QVERIFY(sim_->tool(setup));
+    TGuestQuickIn_Form f;
+    f.se_Room1->setText("1203");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), prompt);
+    QVERIFY(dialogs_->boxes().isEmpty());
+    QVERIFY(!RoomBoardChanged);
+    QCOMPARE(roomCounter("1203"), 7);
+    QCOMPARE(logRows(), 0);
+    QCOMPARE(stayRows(), 0);
+    QVERIFY(!dm->conn.inTransaction());
+    QVERIFY(!f.CopyGuestCard_Bt->isEnabled());
+    QTRY_VERIFY(f.Confirm_Bt->isEnabled());  // back after the pause
+    if (setup == "set fail-next 1") {
+        QCOMPARE(sim_->card().CardType[0], uint16_t(0));  // the blank card is unchanged
+    }
+}
+
+void StaysTest::failedRecordsKeepNothingAndNameTheCard()
+{
+    dm->conn.execute("create trigger no_stays before insert on GuestInRecord "
+                     "begin select raise(abort, 'disk full'); end");
+    TGuestQuickIn_Form f;
+    f.se_Room1->setText("1203");
+    f.E_H_GQI->setText("张三");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(dialogs_->boxes().size(), 1);
+    const qv::Box box = dialogs_->last();
+    QCOMPARE(box.icon, qv::Icon::Error);
+    QVERIFY2(box.text.contains("disk full") && box.text.contains("1203 00000008"), qPrintable(box.text));
+    // The card was written: it is the one the message names.
+    QCOMPARE(CardSerial(sim_->card()), 8);
+    // None of its records stays.
+    QCOMPARE(roomCounter("1203"), 7);
+    QCOMPARE(logRows(), 0);
+    QCOMPARE(stayRows(), 0);
+    QVERIFY(!dm->conn.inTransaction());
+    QCOMPARE(f.Prompt_Label->text(), QString("操作失败！"));
+    QVERIFY(!RoomBoardChanged);
+    QVERIFY(!f.CopyGuestCard_Bt->isEnabled());
+    QTRY_VERIFY(f.Confirm_Bt->isEnabled());
+}
+
+void StaysTest::busyLatchIgnoresASecondPress()
+{
+    TGuestQuickIn_Form f;
+    f.se_Room1->setText("1203");
+    CardBusy = true;  // another card operation is under way
+    f.Confirm_BtClick();
+    QVERIFY(dialogs_->boxes().isEmpty());
+    QCOMPARE(f.Prompt_Label->text(), QString());
+    QCOMPARE(sim_->card().CardType[0], uint16_t(0));
+    QCOMPARE(roomCounter("1203"), 7);
+
+    // Two presses within the latch's interval issue one card.
+    CardBusy = false;
+    f.Confirm_BtClick();
+    f.Confirm_Bt->setEnabled(true);
+    f.Confirm_BtClick();
+    QCOMPARE(roomCounter("1203"), 8);
+    QCOMPARE(logRows(), 1);
+    QCOMPARE(scalar("select CardCounts from GuestInRecord").toInt(), 1);
+}
+
+void StaysTest::doorPlatesAreBoundText_data()
+{
+    QTest::addColumn<QString>("room");
+    QTest::addColumn<bool>("exists");
+    QTest::newRow("quote") << "12'03" << false;
+    QTest::newRow("injection") << "' or '1'='1" << false;
+    QTest::newRow("spaces") << " 1203 " << false;
+    QTest::newRow("200 characters") << QString(200, '9') << false;
+    QTest::newRow("a room whose plate has a quote and a space") << "3'99 A" << true;
+}
+
+void StaysTest::doorPlatesAreBoundText()
+{
+    QFETCH(QString, room);
+    QFETCH(bool, exists);
+    dm->conn.execute("insert into RoomInfo (Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber) "
+                     "values (3999, :s, '030999', 3, 9, 99)",
+                     {{":s", "3'99 A"}});
+    for (const bool copyWindow : {false, true}) {
+        CardBusy = false;
+        dialogs_->clear();
+        std::unique_ptr<qv::GuestCardForm> f;
+        if (copyWindow) {
+            f = std::make_unique<TCopyGuestCard_Form>();
+        } else {
+            f = std::make_unique<TGuestQuickIn_Form>();
+        }
+        f->se_Room1->setText(room);
+        f->E_H_GQI->setFocus();
+        QTest::mouseClick(f->Confirm_Bt, Qt::LeftButton);
+        if (exists) {
+            QVERIFY2(dialogs_->boxes().isEmpty(), qPrintable(dialogs_->texts().join('\n')));
+            QCOMPARE(f->Prompt_Label->text(), QString("操作成功！"));
+            const TCardData card = sim_->card();
+            QCOMPARE(card.Building, uint16_t(3));
+            QCOMPARE(card.RoomAddr[0], uint16_t(99));
+            QCOMPARE(dm->conn.scalar("select count(*) from MakeCardRecord where RoomStr = :r", {{":r", room}}).toInt(),
+                     copyWindow ? 2 : 1);
+        } else {
+            QCOMPARE(dialogs_->texts(), QStringList{"没有该房号！"});
+            QCOMPARE(f->focusWidget(), f->se_Room1);
+            QCOMPARE(f->Prompt_Label->text(), QString());
+            QCOMPARE(sim_->card().CardType[0], uint16_t(0));
+            QCOMPARE(logRows(), 0);
+        }
+    }
+    QCOMPARE(stayRows(), exists ? 1 : 0);
+    QCOMPARE(scalar("select sum(CardSn) from RoomInfo").toInt(), exists ? 7 + 1 : 7);
+}
+
+void StaysTest::nightsBoxMovesTheEndDate_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("nights");  // the end date after the text, in days after the start
+    QTest::newRow("3") << "3" << 3;
+    QTest::newRow("0") << "0" << 0;
+    QTest::newRow("-2") << "-2" << -2;
+    QTest::newRow("letters") << "abc" << 1;
+    QTest::newRow("a fraction") << "1.5" << 1;
+    QTest::newRow("empty") << "" << 1;
+}
+
+void StaysTest::nightsBoxMovesTheEndDate()
+{
+    QFETCH(QString, text);
+    QFETCH(int, nights);
+    TGuestQuickIn_Form f;
+    TCopyGuestCard_Form c;
+    for (qv::GuestCardForm* w : {static_cast<qv::GuestCardForm*>(&f), static_cast<qv::GuestCardForm*>(&c)}) {
+        w->Days_Edit->setText(text);
+        QCOMPARE(w->ED_GQI_Dtp->date(), QDate(2025, 3, 1).addDays(nights));
+        QCOMPARE(w->ET_GQI_Dtp->time(), QTime(12, 0));
+    }
+    // In the copy window the room box runs the same computation; bad text there is ignored too.
+    c.se_Room1->setText("1203");
+    QCOMPARE(c.ED_GQI_Dtp->date(), QDate(2025, 3, 1).addDays(nights));
+    QVERIFY(dialogs_->boxes().isEmpty());
+
+    // Picking the end date shows the nights.
+    f.ED_GQI_Dtp->setDate(QDate(2025, 3, 6));
+    QCOMPARE(f.Days_Edit->text(), QString("5"));
+    QCOMPARE(f.ED_GQI_Dtp->date(), QDate(2025, 3, 6));
+    // Typed: a letter after a number keeps the end where the number put it.
+    f.Days_Edit->clear();
+    QTest::keyClicks(f.Days_Edit, "4x");
+    QCOMPARE(f.Days_Edit->text(), QString("4x"));
+    QCOMPARE(f.ED_GQI_Dtp->date(), QDate(2025, 3, 5));
+    QTest::keyClicks(f.Days_Edit, "123");
+    QCOMPARE(f.Days_Edit->text(), QString("4x12"));  // four characters at most
+}
+
+void StaysTest::invalidRangeWritesNothing_data()
+{
+    QTest::addColumn<int>("nights");
+    QTest::addColumn<QTime>("endTime");
+    QTest::newRow("end date before the start") << -1 << QTime(12, 0);
+    QTest::newRow("same day, end time before the start") << 0 << QTime(12, 0);
+}
+
+void StaysTest::invalidRangeWritesNothing()
+{
+    QFETCH(int, nights);
+    QFETCH(QTime, endTime);
+    TGuestQuickIn_Form f;
+    TCopyGuestCard_Form c;
+    for (qv::GuestCardForm* w : {static_cast<qv::GuestCardForm*>(&f), static_cast<qv::GuestCardForm*>(&c)}) {
+        CardBusy = false;
+        dialogs_->clear();
+        w->se_Room1->setText("1203");
+        w->Days_Edit->setText(QString::number(nights));
+        w->ET_GQI_Dtp->setTime(endTime);
+        QTest::mouseClick(w->Confirm_Bt, Qt::LeftButton);
+        QCOMPARE(dialogs_->texts(), QStringList{"日期范围无效！"});
+        QCOMPARE(dialogs_->last().icon, qv::Icon::Information);
+        QVERIFY(w->Confirm_Bt->isEnabled());  // the corrected dates can be tried at once
+        QCOMPARE(w->Prompt_Label->text(), QString());
+    }
+    QCOMPARE(sim_->card().CardType[0], uint16_t(0));
+    QCOMPARE(roomCounter("1203"), 7);
+    QCOMPARE(logRows(), 0);
+    QCOMPARE(stayRows(), 0);
+}
+
+void StaysTest::roomListFillsTheRoomBox()
+{
+    TGuestQuickIn_Form f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    QTest::mouseClick(f.CopyGuestCard_Bt, Qt::LeftButton);  // disabled: nothing
+    bool shown = false;
+    whenShown<TRoomList_Form>([&shown](TRoomList_Form* list) {
+        shown = true;
+        QTableView* grid = list->RoomInfo_DBGrid;
+        // Picked from the end up: the box takes the last one in list order.
+        for (const int row : {9, 2}) {
+            const QPoint p = grid->visualRect(grid->model()->index(row, 0)).center();
+            QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, p);
+        }
+        saveScreenshot(list, "RoomList_Form-picker");
+        QTest::mouseClick(list->Confirm_Bt, Qt::LeftButton);
+    });
+    QTest::keyClick(f.se_Room1, Qt::Key_F2);
+    QVERIFY(shown);
+    QCOMPARE(f.se_Room1->text(), QString("1202"));
+
+    // Cancel leaves the box as it was; the copy window has no F2.
+    whenShown<TRoomList_Form>([](TRoomList_Form* list) { QTest::keyClick(list, Qt::Key_Escape); });
+    QTest::mouseClick(f.RoomList_Bt, Qt::LeftButton);
+    QCOMPARE(f.se_Room1->text(), QString("1202"));
+
+    TCopyGuestCard_Form c;
+    c.show();
+    QVERIFY(QTest::qWaitForWindowActive(&c));
+    QTest::keyClick(c.se_Room1, Qt::Key_F2);
+    QVERIFY(!QApplication::activeModalWidget() || QApplication::activeModalWidget() == &c);
+    QCOMPARE(c.se_Room1->text(), QString());
+}
+
+void StaysTest::copyWindowWritesCopiesOfTheCurrentSerial()
+{
+    dm->conn.execute("update RoomInfo set CardSn = 8 where RoomStr = '1203'");
+    dm->conn.execute("insert into GuestInRecord (Room, RoomStr, GuestName, Rom, GuestInTime, CardCounts) "
+                     "values (1203, '1203', '张三', '00000008', '2025-03-01 10:00:00', 1)");
+    TCopyGuestCard_Form c;
+    c.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&c));
+    {
+        // The caller puts the room in after creation: the end follows the nights again.
+        const QSignalBlocker block(c.ED_GQI_Dtp);
+        c.ED_GQI_Dtp->setDate(QDate(2025, 3, 9));
+    }
+    c.se_Room1->setText("1203");
+    QCOMPARE(c.ED_GQI_Dtp->date(), QDate(2025, 3, 2));
+    c.E_H_GQI->setText("王五");
+    saveScreenshot(&c, "CopyGuestCard_Form");
+    for (int i = 0; i < 2; ++i) {
+        CardBusy = false;
+        QVERIFY(sim_->tool("place blank"));
+        QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
+        QCOMPARE(c.Prompt_Label->text(), QString("操作成功！"));
+        QVERIFY(c.Confirm_Bt->isEnabled());
+        const TCardData card = sim_->card();
+        QCOMPARE(CardSerial(card), 8);
+        QCOMPARE(card.CardType[0], uint16_t(4));
+        QCOMPARE(cardStart(card), QDateTime(QDate(2025, 3, 1), QTime(15, 30)));
+        QCOMPARE(cardEnd(card), QDateTime(QDate(2025, 3, 2), QTime(12, 10)));
+    }
+    QVERIFY(RoomBoardChanged);
+    QCOMPARE(roomCounter("1203"), 8);
+    QCOMPARE(scalar("select CardCounts from GuestInRecord").toInt(), 1);
+    QCOMPARE(stayRows(), 1);
+    qv::DataSet log(dm->conn);
+    log.setSql("select * from MakeCardRecord order by ID");
+    log.open();
+    QCOMPARE(log.recordCount(), 2);
+    for (log.first(); !log.eof(); log.next()) {
+        QCOMPARE(log.text("Rom"), QString("01020300000008"));
+        QCOMPARE(log.text("Holder"), QString("王五"));
+        QCOMPARE(log.text("Explain"), QString("1"));
+    }
+    // A card that cannot be written is not logged.
+    CardBusy = false;
+    QVERIFY(sim_->tool("set fail-next 1"));
+    QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(c.Prompt_Label->text(), QString("操作失败！"));
+    QCOMPARE(logRows(), 2);
+}
+
+void StaysTest::copyWindowRefusesAnUnknownRoom()
+{
+    TCopyGuestCard_Form c;
+    c.se_Room1->setText("9999");
+    QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(dialogs_->texts(), QStringList{"没有该房号！"});
+    QCOMPARE(sim_->card().CardType[0], uint16_t(0));
+    QCOMPARE(logRows(), 0);
+    QVERIFY(!CardBusy);
+    // An empty box does nothing at all.
+    dialogs_->clear();
+    c.se_Room1->clear();
+    QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
+    QVERIFY(dialogs_->boxes().isEmpty());
+}
+
+void StaysTest::checkOutClosesTheCurrentRow()
+{
+    for (const QString room : {"1101", "1102", "1103"}) {
+        dm->conn.execute("insert into GuestInRecord (Room, RoomStr, GuestInTime) values (:n, :r, '2025-03-01 10:00:00')",
+                         {{":n", room.toInt()}, {":r", room}});
+    }
+    dm->conn.execute("insert into GuestInRecord (Room, RoomStr, enOverride) values (1104, '1104', 1)");
+    TGuestLeave_Form leave;
+    leave.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&leave));
+    QTableView* grid = leave.GuestInRecord_DBGrid;
+    QCOMPARE(grid->model()->rowCount(), 3);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                      grid->visualRect(grid->model()->index(1, 0)).center());
+    QTest::keyClick(grid, Qt::Key_Return);  // the check-out button is the default
+    QCOMPARE(scalar("select RoomStr from GuestInRecord where enOverride = 1 and RoomStr <> '1104'").toString(),
+             QString("1102"));
+    QCOMPARE(grid->model()->rowCount(), 2);
+    // The next stay took the closed one's place.
+    QCOMPARE(grid->currentIndex().row(), 1);
+    QCOMPARE(leave.GL_ADO->text("RoomStr"), QString("1103"));
+    QVERIFY(RoomBoardChanged);
+
+    // The room board's pop-up closes a room's stay the same way.
+    QVERIFY(CheckOutRoom("1101"));
+    QVERIFY(!CheckOutRoom("1101"));
+    QCOMPARE(scalar("select count(*) from GuestInRecord where enOverride = 0").toInt(), 1);
+}
+
+void StaysTest::escapeClosesEveryWindow_data()
+{
+    QTest::addColumn<QString>("window");
+    QTest::newRow("check-in") << "GuestQuickIn_Form";
+    QTest::newRow("copy") << "CopyGuestCard_Form";
+    QTest::newRow("check-out") << "GuestLeave_Form";
+}
+
+void StaysTest::escapeClosesEveryWindow()
+{
+    QFETCH(QString, window);
+    std::unique_ptr<QDialog> w;
+    if (window == "GuestQuickIn_Form") w = std::make_unique<TGuestQuickIn_Form>();
+    if (window == "CopyGuestCard_Form") w = std::make_unique<TCopyGuestCard_Form>();
+    if (window == "GuestLeave_Form") w = std::make_unique<TGuestLeave_Form>();
+    QCOMPARE(w->objectName(), window);
+    w->show();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    QWidget* focus = w->focusWidget() ? w->focusWidget() : w.get();
+    QTest::keyClick(focus, Qt::Key_Escape);
+    QVERIFY(!w->isVisible());
+    QCOMPARE(w->result(), int(QDialog::Rejected));
+}
+
+void StaysTest::textsFromTheLanguageStore()
+{
+    delete new TCopyGuestCard_Form;  // creates the store
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "store");
+        db.setDatabaseName(app_->file("db/Language.db"));
+        QVERIFY(db.open());
+        QSqlQuery q(db);
+        for (const QString form : {"GuestQuickIn_Form", "CopyGuestCard_Form"}) {
+            QVERIFY(q.prepare("insert into Dialog_Table (AppName, FormName, DialogID, LanguageID, Title, "
+                              "MessageStr) values ('Quorvane', ?, 1, 1033, 'Messages', 'No such room!')"));
+            q.addBindValue(form);
+            QVERIFY(q.exec());
+        }
+        QVERIFY(q.exec("insert into Component_Table (AppName, FormName, ComponentName, LanguageID, "
+                       "ComponentClass, ComponentProperty) values ('Quorvane', 'CopyGuestCard_Form', "
+                       "'Confirm_Bt', 1033, 'QPushButton', 'text:Copy card(&Y)')"));
+    }
+    QSqlDatabase::removeDatabase("store");
+    LockSystemInfo.LanguageID = 1033;
+    TCopyGuestCard_Form c;
+    QCOMPARE(c.Confirm_Bt->text(), QString("Copy card(&Y)"));
+    TGuestQuickIn_Form f;
+    QCOMPARE(f.Confirm_Bt->text(), QString("开房(&Y)"));  // no row: the built-in text
+    for (qv::GuestCardForm* w : {static_cast<qv::GuestCardForm*>(&f), static_cast<qv::GuestCardForm*>(&c)}) {
+        dialogs_->clear();
+        w->se_Room1->setText("no such room");
+        QTest::mouseClick(w->Confirm_Bt, Qt::LeftButton);
+        QCOMPARE(dialogs_->texts(), QStringList{"No such room!"});
+    }
+}
+
+QTEST_MAIN(StaysTest)
+#include "tst_stays.moc"
