@@ -33,3 +33,12 @@ function(qv_test name)
     endif()
   endif()
 endfunction()
+
+# qv_use_encoder_sim(target): the suite drives the encoder simulator and its
+# tool from the build tree (tests/support/SimEncoder.h).
+function(qv_use_encoder_sim target)
+  add_dependencies(${target} qv_encoder_sim quorvane-encoder)
+  target_compile_definitions(${target} PRIVATE
+    QV_ENCODER_LIB="$<TARGET_FILE:qv_encoder_sim>"
+    QV_ENCODER_TOOL="$<TARGET_FILE:quorvane-encoder>")
+endfunction()

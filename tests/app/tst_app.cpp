@@ -24,21 +24,6 @@
 namespace {
 const char* const kPgDatabase = "halvorn";
 
-// Runs `fill` on the next modal dialog of type D as soon as it is shown.
-template <class D>
-void whenShown(std::function<void(D*)> fill)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, fill] {
-        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            fill(d);
-        }
-    });
-    timer->start();
-}
 }  // namespace
 
 class AppTest : public QObject {

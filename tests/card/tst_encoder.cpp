@@ -1,6 +1,7 @@
 // The encoder binding driven through the real simulator library from the
 // build tree, its state folder in a temporary directory, and the simulator's
 // command-line tool.
+#include "SimEncoder.h"
 #include "TestSupport.h"
 
 #include "card/CardFunctions.h"
@@ -20,53 +21,6 @@ using qv::Encoder;
 
 namespace {
 
-// A fresh simulated encoder: its state folder in a temporary program folder,
-// and the binding loaded from the build tree.
-class SimEncoder {
-public:
-    SimEncoder()
-    {
-        stateDir_ = app_.file(QStringLiteral("encoder-state"));
-        qputenv("QUORVANE_ENCODER_DIR", QFile::encodeName(stateDir_));
-        Encoder::instance().reset();
-        loaded_ = Encoder::instance().load(QStringLiteral(QV_ENCODER_LIB));
-    }
-    ~SimEncoder()
-    {
-        Encoder::instance().reset();
-        qunsetenv("QUORVANE_ENCODER_DIR");
-    }
-
-    bool loaded() const { return loaded_; }
-    const TempAppDir& app() const { return app_; }
-    QString stateDir() const { return stateDir_; }
-    QString stateFile(const QString& name) const { return stateDir_ + '/' + name; }
-
-    // Runs the tool on this encoder's state folder; returns its exit code.
-    int tool(const QStringList& args, QString* out = nullptr, QString* err = nullptr) const
-    {
-        QProcess p;
-        p.start(QStringLiteral(QV_ENCODER_TOOL), QStringList{"--dir", stateDir_} + args);
-        if (!p.waitForFinished(30000)) {
-            return -1000;
-        }
-        if (out) *out = QString::fromUtf8(p.readAllStandardOutput());
-        if (err) *err = QString::fromUtf8(p.readAllStandardError());
-        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1001;
-    }
-    void writeState(const QString& name, const QByteArray& text) const
-    {
-        QDir().mkpath(stateDir_);
-        QFile f(stateFile(name));
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write(text);
-    }
-
-private:
-    TempAppDir app_;
-    QString stateDir_;
-    bool loaded_ = false;
-};
 
 // A card with a distinct value in every word the library carries.
 TCardData fullCard()

@@ -1,6 +1,7 @@
 // The guest's road: check-in, copies of the guest card and check-out, through
 // the real encoder binding and the simulator with its state folder in a
 // temporary program folder.
+#include "SimEncoder.h"
 #include "TestSupport.h"
 
 #include "app/Settings.h"
@@ -43,59 +44,7 @@ namespace {
 const char* const kPgDatabase = "qvtest_stays";
 const QDateTime kCheckInMoment(QDate(2025, 3, 1), QTime(15, 20));
 
-// The simulated encoder of one test: its state folder in the program folder.
-class SimEncoder {
-public:
-    explicit SimEncoder(const TempAppDir& app) : stateDir_(app.file("encoder-state"))
-    {
-        qputenv("QUORVANE_ENCODER_DIR", QFile::encodeName(stateDir_));
-        Encoder::instance().reset();
-        loaded_ = Encoder::instance().load(QStringLiteral(QV_ENCODER_LIB));
-    }
-    ~SimEncoder()
-    {
-        Encoder::instance().reset();
-        qunsetenv("QUORVANE_ENCODER_DIR");
-    }
-    bool loaded() const { return loaded_; }
 
-    // Runs quorvane-encoder on this state folder ("place blank", "set online 0", ...).
-    bool tool(const QString& command) const
-    {
-        QProcess p;
-        p.start(QStringLiteral(QV_ENCODER_TOOL),
-                QStringList{"--dir", stateDir_} + command.split(' ', Qt::SkipEmptyParts));
-        return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-    }
-    // The card on the encoder, read back through the binding.
-    TCardData card(int16_t* code = nullptr) const
-    {
-        TCardData c{};
-        const int16_t r = Encoder::instance().readCard(c);
-        if (code) *code = r;
-        return c;
-    }
-
-private:
-    QString stateDir_;
-    bool loaded_ = false;
-};
-
-// Runs `fill` on the next modal dialog of type D as soon as it is shown.
-template <class D>
-void whenShown(std::function<void(D*)> fill)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, fill] {
-        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            fill(d);
-        }
-    });
-    timer->start();
-}
 
 QVariant scalar(const QString& sql) { return dm->conn.scalar(sql); }
 int roomCounter(const QString& room)
@@ -182,7 +131,7 @@ void StaysTest::init()
     qv::Clock::setTestTime(kCheckInMoment);
     sim_ = std::make_unique<SimEncoder>(*app_);
     QVERIFY(sim_->loaded());
-    QVERIFY(sim_->tool("place blank"));
+    QVERIFY(sim_->command("place blank"));
 }
 
 void StaysTest::cleanup()
@@ -300,7 +249,7 @@ void StaysTest::checkInCopyAndCheckOut()
     // A copy carries the same serial and leaves the counter and the stay alone.
     CardBusy = false;  // the main window's timer
     RoomBoardChanged = false;
-    QVERIFY(sim_->tool("place blank"));
+    QVERIFY(sim_->command("place blank"));
     QTest::mouseClick(f.CopyGuestCard_Bt, Qt::LeftButton);
     QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
     QCOMPARE(CardSerial(sim_->card()), 8);
@@ -313,7 +262,7 @@ void StaysTest::checkInCopyAndCheckOut()
     // Checking in the room again while its stay is open: a new serial, one
     // more card on the open stay, whose guest stays as it was.
     CardBusy = false;
-    QVERIFY(sim_->tool("place blank"));
+    QVERIFY(sim_->command("place blank"));
     f.se_Room1->clear();
     QTest::keyClicks(f.se_Room1, "1203");
     QVERIFY(f.Confirm_Bt->isEnabled() && !f.CopyGuestCard_Bt->isEnabled());
@@ -362,7 +311,7 @@ void StaysTest::cardFailuresChangeNothing()
 {
     QFETCH(QString, setup);
     QFETCH(QString, prompt);
-    QVERIFY(sim_->tool(setup));
+    QVERIFY(sim_->command(setup));
     TGuestQuickIn_Form f;
     f.se_Room1->setText("1203");
     QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
@@ -603,7 +552,7 @@ void StaysTest::copyWindowWritesCopiesOfTheCurrentSerial()
     saveScreenshot(&c, "CopyGuestCard_Form");
     for (int i = 0; i < 2; ++i) {
         CardBusy = false;
-        QVERIFY(sim_->tool("place blank"));
+        QVERIFY(sim_->command("place blank"));
         QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
         QCOMPARE(c.Prompt_Label->text(), QString("操作成功！"));
         QVERIFY(c.Confirm_Bt->isEnabled());
@@ -628,7 +577,7 @@ void StaysTest::copyWindowWritesCopiesOfTheCurrentSerial()
     }
     // A card that cannot be written is not logged.
     CardBusy = false;
-    QVERIFY(sim_->tool("set fail-next 1"));
+    QVERIFY(sim_->command("set fail-next 1"));
     QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
     QCOMPARE(c.Prompt_Label->text(), QString("操作失败！"));
     QCOMPARE(logRows(), 2);

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QApplication>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <functional>
 
 // A fresh program folder for one test: AppPaths points at a temporary
 // directory (with db/), and the clock is the system's again when it ends.
@@ -47,3 +50,20 @@ struct PgServer {
         if (!(server).available())                                                              \
             QFAIL("no PostgreSQL server: set QV_PG_HOST (scripts/test starts one on loopback)"); \
     } while (0)
+
+// Runs `fill` on the next modal window of type D as soon as it is shown (for
+// windows and boxes that a handler opens with exec()).
+template <class D>
+void whenShown(std::function<void(D*)> fill)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, fill] {
+        if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            fill(d);
+        }
+    });
+    timer->start();
+}
