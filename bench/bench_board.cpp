@@ -22,20 +22,10 @@
 #include <cstdlib>
 #include <sqlite3.h>
 
+#include "BenchSupport.h"
+
 namespace {
 
-template <class F>
-double bestOf(int runs, F&& f)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
 
 void check(int rc, sqlite3* db, const char* what)
 {

@@ -12,22 +12,7 @@
 #include <cstdio>
 #include <sqlite3.h>
 
-namespace {
-
-template <class F>
-double bestOf(int runs, F&& f)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer t;
-        t.start();
-        f();
-        best = std::min(best, t.nsecsElapsed() / 1e6);
-    }
-    return best;
-}
-
-}  // namespace
+#include "BenchSupport.h"
 
 int main(int argc, char** argv)
 {

@@ -1,4 +1,5 @@
 // Start-up: the settings file, the database connection and the logon window.
+#include "LockDatabase.h"
 #include "TestSupport.h"
 
 #include "app/InputPasswordBox_Unit.h"
@@ -38,17 +39,16 @@ private slots:
     void connectReportsEachFailureOnce_data();
     void connectReportsEachFailureOnce();
     void connectToServer();
-    void firstRunCreatesAdministrator_data() { kinds(); }
+    void firstRunCreatesAdministrator_data() { addDatabaseKinds(); }
     void firstRunCreatesAdministrator();
     void firstRunRefusals();
-    void logonRefusesAndAccepts_data() { kinds(); }
+    void logonRefusesAndAccepts_data() { addDatabaseKinds(); }
     void logonRefusesAndAccepts();
     void plainTextPasswordIsHashedAtFirstLogon();
     void escapeCancelsTheLogon();
     void startUpThenRestart();
 
 private:
-    void kinds();
     void openDatabase();  // a demo hotel of the current row's kind, no operators
     std::unique_ptr<TempAppDir> app_;
     std::unique_ptr<Tdm> dm_;
@@ -69,30 +69,7 @@ void AppTest::cleanup()
     LockSystemInfo = TLockSystemInfo();
 }
 
-void AppTest::kinds()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("sqlite") << "sqlite";
-    QTest::newRow("postgres") << "postgres";
-}
-
-void AppTest::openDatabase()
-{
-    const QString tag = QTest::currentDataTag() ? QString(QTest::currentDataTag()) : QString();
-    if (tag == "postgres") {
-        const PgServer pg = PgServer::fromEnvironment();
-        if (!pg.available()) {
-            qFatal("no PostgreSQL server: set QV_PG_HOST (scripts/test starts one on loopback)");
-        }
-        pg.recreateDatabase(kPgDatabase);
-        dm->conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
-        LockSystemInfo.ConnType = 1;
-    } else {
-        dm->conn.openSQLite(app_->file("db/lock.db"), true);
-    }
-    dm->conn.createSchema();
-    qv::createDemoHotel(dm->conn);
-}
+void AppTest::openDatabase() { QV_OPEN_FRESH_LOCK_DATABASE(dm->conn, *app_, kPgDatabase, true); }
 
 void AppTest::settingsDefaultsWithoutFile()
 {

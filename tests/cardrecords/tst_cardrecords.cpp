@@ -1,5 +1,6 @@
 // The card layer's database operations: counters, look-ups, the issue log,
 // and one serial per card when several front desks issue at once.
+#include "LockDatabase.h"
 #include "TestSupport.h"
 
 #include "app/Settings.h"
@@ -24,19 +25,18 @@ private slots:
     void init();
     void cleanup();
 
-    void roomLookUps_data() { kinds(); }
+    void roomLookUps_data() { addDatabaseKinds(); }
     void roomLookUps();
-    void countersCountFromZeroAndRepair_data() { kinds(); }
+    void countersCountFromZeroAndRepair_data() { addDatabaseKinds(); }
     void countersCountFromZeroAndRepair();
-    void issueLogRowsAndLookUps_data() { kinds(); }
+    void issueLogRowsAndLookUps_data() { addDatabaseKinds(); }
     void issueLogRowsAndLookUps();
-    void failedCardOrRecordLeavesNothing_data() { kinds(); }
+    void failedCardOrRecordLeavesNothing_data() { addDatabaseKinds(); }
     void failedCardOrRecordLeavesNothing();
-    void concurrentDesksNeverShareASerial_data() { kinds(); }
+    void concurrentDesksNeverShareASerial_data() { addDatabaseKinds(); }
     void concurrentDesksNeverShareASerial();
 
 private:
-    void kinds();
     void open();
     QString databaseArgument() const;
     std::unique_ptr<TempAppDir> app_;
@@ -60,28 +60,7 @@ void CardRecordsTest::cleanup()
     app_.reset();
 }
 
-void CardRecordsTest::kinds()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("sqlite") << "sqlite";
-    QTest::newRow("postgres") << "postgres";
-}
-
-void CardRecordsTest::open()
-{
-    QFETCH(QString, kind);
-    if (kind == "postgres") {
-        if (!pg_.available()) {
-            qFatal("no PostgreSQL server: set QV_PG_HOST (scripts/test starts one on loopback)");
-        }
-        pg_.recreateDatabase(kPgDatabase);
-        dm->conn.openPostgreSQL({pg_.hostAndPort(), pg_.user, pg_.password, kPgDatabase});
-    } else {
-        dm->conn.openSQLite(app_->file("db/lock.db"), true);
-    }
-    dm->conn.createSchema();
-    qv::createDemoHotel(dm->conn);
-}
+void CardRecordsTest::open() { QV_OPEN_FRESH_LOCK_DATABASE(dm->conn, *app_, kPgDatabase, true); }
 
 QString CardRecordsTest::databaseArgument() const
 {

@@ -1,5 +1,6 @@
 // The lock database: schema, defaults, the data-access layer, the data
 // module's operations and the SQL dialect, on SQLite and on PostgreSQL.
+#include "LockDatabase.h"
 #include "TestSupport.h"
 
 #include "app/Settings.h"
@@ -26,19 +27,19 @@ private slots:
     void init();
     void cleanup();
 
-    void schemaHasEveryColumnInOrder_data() { kinds(); }
+    void schemaHasEveryColumnInOrder_data() { addDatabaseKinds(); }
     void schemaHasEveryColumnInOrder();
-    void defaultsAndReferenceRows_data() { kinds(); }
+    void defaultsAndReferenceRows_data() { addDatabaseKinds(); }
     void defaultsAndReferenceRows();
-    void dataSetEditsAppendsDeletesWithBoundValues_data() { kinds(); }
+    void dataSetEditsAppendsDeletesWithBoundValues_data() { addDatabaseKinds(); }
     void dataSetEditsAppendsDeletesWithBoundValues();
-    void beforePostChecksRefuseAndStoreNothing_data() { kinds(); }
+    void beforePostChecksRefuseAndStoreNothing_data() { addDatabaseKinds(); }
     void beforePostChecksRefuseAndStoreNothing();
-    void getDataTypeItems_data() { kinds(); }
+    void getDataTypeItems_data() { addDatabaseKinds(); }
     void getDataTypeItems();
-    void dateConditionsMeanDateDiff_data() { kinds(); }
+    void dateConditionsMeanDateDiff_data() { addDatabaseKinds(); }
     void dateConditionsMeanDateDiff();
-    void transactionKeepsAllOrNothing_data() { kinds(); }
+    void transactionKeepsAllOrNothing_data() { addDatabaseKinds(); }
     void transactionKeepsAllOrNothing();
     void dateDiffUnitNames_data();
     void dateDiffUnitNames();
@@ -48,7 +49,6 @@ private slots:
     void dbinitCreatesAndRefuses();
 
 private:
-    void kinds();
     qv::Connection& open();  // a fresh lock database of the current row's kind
 
     std::unique_ptr<TempAppDir> app_;
@@ -69,29 +69,12 @@ void DataTest::cleanup()
     LockSystemInfo = TLockSystemInfo();
 }
 
-void DataTest::kinds()
-{
-    QTest::addColumn<QString>("kind");
-    QTest::newRow("sqlite") << "sqlite";
-    QTest::newRow("postgres") << "postgres";
-}
-
 qv::Connection& DataTest::open()
 {
-    QFETCH(QString, kind);
-    if (kind == "sqlite") {
-        dm->conn.openSQLite(app_->file("db/lock.db"), true);
-        LockSystemInfo.ConnType = 0;
-    } else {
-        const PgServer pg = PgServer::fromEnvironment();
-        if (!pg.available()) {
-            qFatal("no PostgreSQL server: set QV_PG_HOST (scripts/test starts one on loopback)");
-        }
-        pg.recreateDatabase(kPgDatabase);
-        dm->conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
-        LockSystemInfo.ConnType = 1;
+    QString why;
+    if (!openFreshLockDatabase(dm->conn, *app_, kPgDatabase, false, &why)) {
+        qFatal("%s", qPrintable(why));
     }
-    dm->conn.createSchema();
     dm->conn.checkLockDatabase();
     return dm->conn;
 }

@@ -1,6 +1,7 @@
 // The guest's road: check-in, copies of the guest card and check-out, through
 // the real encoder binding and the simulator with its state folder in a
 // temporary program folder.
+#include "LockDatabase.h"
 #include "SimEncoder.h"
 #include "TestSupport.h"
 
@@ -66,7 +67,7 @@ private slots:
     void cleanup();
 
     void windowDefaults();
-    void checkInCopyAndCheckOut_data() { kinds(); }
+    void checkInCopyAndCheckOut_data() { addDatabaseKinds(); }
     void checkInCopyAndCheckOut();
     void cardFailuresChangeNothing_data();
     void cardFailuresChangeNothing();
@@ -81,19 +82,13 @@ private slots:
     void roomListFillsTheRoomBox();
     void copyWindowWritesCopiesOfTheCurrentSerial();
     void copyWindowRefusesAnUnknownRoom();
-    void checkOutClosesTheCurrentRow_data() { kinds(); }
+    void checkOutClosesTheCurrentRow_data() { addDatabaseKinds(); }
     void checkOutClosesTheCurrentRow();
     void escapeClosesEveryWindow_data();
     void escapeClosesEveryWindow();
     void textsFromTheLanguageStore();
 
 private:
-    static void kinds()
-    {
-        QTest::addColumn<int>("unused");
-        QTest::newRow("sqlite") << 0;
-        QTest::newRow("postgres") << 0;
-    }
     std::unique_ptr<TempAppDir> app_;
     std::unique_ptr<Tdm> dm_;
     std::unique_ptr<qv::TestDialogs> dialogs_;
@@ -116,17 +111,7 @@ void StaysTest::init()
     RoomBoardChanged = false;
     CardBusy = false;
     // A row tagged "postgres" runs on the test server, every other on an SQLite file.
-    if (QTest::currentDataTag() && QByteArray(QTest::currentDataTag()) == "postgres") {
-        const PgServer pg = PgServer::fromEnvironment();
-        QV_REQUIRE_PG(pg);
-        pg.recreateDatabase(kPgDatabase);
-        dm->conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
-        LockSystemInfo.ConnType = 1;
-    } else {
-        dm->conn.openSQLite(app_->file("db/lock.db"), true);
-    }
-    dm->conn.createSchema();
-    qv::createDemoHotel(dm->conn);
+    QV_OPEN_FRESH_LOCK_DATABASE(dm->conn, *app_, kPgDatabase, true);
     dm->conn.execute("update RoomInfo set CardSn = 7 where RoomStr = '1203'");
     qv::Clock::setTestTime(kCheckInMoment);
     sim_ = std::make_unique<SimEncoder>(*app_);
