@@ -1,4 +1,5 @@
 // The room list: its filters, its colours, and what a picker caller reads.
+#include "LockDatabase.h"
 #include "TestSupport.h"
 
 #include "app/Settings.h"
@@ -74,17 +75,7 @@ void RoomListTest::init()
     LockSystemInfo = TLockSystemInfo();
     LockSystemInfo.Loaded = true;
     // Rows tagged "... on postgres" run on the test server, every other on an SQLite file.
-    if (QTest::currentDataTag() && QByteArray(QTest::currentDataTag()).endsWith("on postgres")) {
-        const PgServer pg = PgServer::fromEnvironment();
-        QV_REQUIRE_PG(pg);
-        pg.recreateDatabase("qvtest_roomlist");
-        dm->conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, "qvtest_roomlist"});
-        LockSystemInfo.ConnType = 1;
-    } else {
-        dm->conn.openSQLite(app_->file("db/lock.db"), true);
-    }
-    dm->conn.createSchema();
-    qv::createDemoHotel(dm->conn);
+    QV_OPEN_FRESH_LOCK_DATABASE(dm->conn, *app_, "qvtest_roomlist", true);
     // Occupied: 1101, 1203 and 2105. 1102's stay has ended.
     addStay("1101", 0);
     addStay("1203", 0);
