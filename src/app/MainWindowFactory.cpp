@@ -1,6 +1,7 @@
 #include "app/MainWindowFactory.h"
 
 #include "main/Main.h"
+#include "platform/Application.h"
 
 // The main window after a successful logon: maximised, the room board of the
 // whole hotel. Its creation may already have asked the program to end (an
@@ -8,6 +9,8 @@
 QWidget* CreateMainWindow()
 {
     auto* window = new TMainForm;
-    window->showMaximized();
+    if (!qv::terminateRequested()) {
+        window->showMaximized();
+    }
     return window;
 }

@@ -46,8 +46,13 @@ qint64 lockedCounter(const CardSerialSource& source)
         v = conn().scalar(QStringLiteral("Select CardSn From RoomInfo Where RoomStr = :r") + lock,
                           {{QStringLiteral(":r"), source.roomStr}});
     } else {
-        v = conn().scalar(QStringLiteral("Select CardSn From AllCardSn Where CardType = :k") + lock,
-                          {{QStringLiteral(":k"), source.counterKind}});
+        // A missing counter row is made first, so that there is a row to lock
+        // even for the first card of its kind.
+        const qv::Binds k{{QStringLiteral(":k"), source.counterKind}};
+        conn().execute(QStringLiteral("Insert Into AllCardSn (CardType, CardSn) Values (:k, 0) "
+                                      "On Conflict (CardType) Do Nothing"),
+                       k);
+        v = conn().scalar(QStringLiteral("Select CardSn From AllCardSn Where CardType = :k") + lock, k);
     }
     return v.toLongLong();
 }

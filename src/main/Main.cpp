@@ -370,6 +370,7 @@ void TMainForm::createBoard()
         connect(a, &QAction::triggered, this, qv::slot(this, handler));
         return a;
     };
+    PopupMenu1->addSeparator();
     CheckIn_MfPopMenu = entry(QStringLiteral("CheckIn_MfPopMenu"), QStringLiteral("开房"),
                               &TMainForm::CheckIn_MfPopMenuClick);
     CheckIn_MfPopMenu->setEnabled(false);  // rights decide (InitMenu)
@@ -569,6 +570,7 @@ bool TMainForm::SetRoom_LV(bool retry)
         }
         QSqlQuery q = dm->conn.run(sql, binds);
         constexpr int kStateId = 7;
+        constexpr int kGuestInTime = 11;  // a current stay with a start marks the room occupied
         constexpr int kStayId = 16;
         while (q.next()) {
             TRoomBoardItem& item = items.emplace_back();
@@ -578,7 +580,7 @@ bool TMainForm::SetRoom_LV(bool retry)
             for (int c = 8; c < kStayId; ++c) {
                 item.text[static_cast<std::size_t>(c - 1)] = qv::DataSet::displayText(q.value(c));
             }
-            item.picture = TRoomBoardItem::pictureFor(q.value(kStateId).toInt(), !q.value(kStayId).isNull());
+            item.picture = TRoomBoardItem::pictureFor(q.value(kStateId).toInt(), !q.value(kGuestInTime).isNull());
         }
     } catch (const qv::Error& e) {
         RoomBoard->clear();

@@ -56,9 +56,34 @@ QString valueOf(const QString& line)
 
 IniFile::IniFile(const QString& path) : path_(path) { reload(); }
 
+namespace {
+
+// One line of the file as text. Lines that are not UTF-8 come from an older
+// file written in the workstation's Chinese code page; they are read as such
+// (or byte for byte when that code page is unknown) and never rewritten.
+QString decodeLine(const QByteArray& bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) {
+        return text;
+    }
+    QStringDecoder local("GB18030");
+    if (local.isValid()) {
+        const QString t = local.decode(bytes);
+        if (!local.hasError()) {
+            return t;
+        }
+    }
+    return QString::fromLatin1(bytes);
+}
+
+}  // namespace
+
 void IniFile::reload()
 {
     lines_.clear();
+    raw_.clear();
     bom_ = false;
     eol_ = QStringLiteral("\n");
     QFile f(path_);
@@ -74,16 +99,15 @@ void IniFile::reload()
     if (bytes.contains("\r\n")) {
         eol_ = QStringLiteral("\r\n");
     }
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError()) {
-        // Not UTF-8: an older file written in the workstation's code page.
-        text = QString::fromLocal8Bit(bytes);
+    raw_ = bytes.split('\n');
+    if (!raw_.isEmpty() && raw_.last().isEmpty()) {
+        raw_.removeLast();
     }
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    lines_ = text.split('\n');
-    if (!lines_.isEmpty() && lines_.last().isEmpty()) {
-        lines_.removeLast();
+    for (QByteArray& line : raw_) {
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+        lines_.append(decodeLine(line));
     }
 }
 
@@ -187,16 +211,21 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
 {
     const QString line = key + '=' + value;
     const Position pos = find(section, key);
+    auto put = [this](int at, const QString& text) {
+        lines_.insert(at, text);
+        raw_.insert(at, text.toUtf8());
+    };
     if (pos.keyLine >= 0) {
         lines_[pos.keyLine] = line;
+        raw_[pos.keyLine] = line.toUtf8();
     } else if (pos.sectionLine >= 0) {
-        lines_.insert(pos.insertAt, line);
+        put(pos.insertAt, line);
     } else {
         if (!lines_.isEmpty() && !lines_.last().trimmed().isEmpty()) {
-            lines_.append(QString());
+            put(static_cast<int>(lines_.size()), QString());
         }
-        lines_.append('[' + section + ']');
-        lines_.append(line);
+        put(static_cast<int>(lines_.size()), '[' + section + ']');
+        put(static_cast<int>(lines_.size()), line);
     }
     save();
 }
@@ -227,7 +256,10 @@ void IniFile::save()
     if (bom_) {
         bytes = "\xEF\xBB\xBF";
     }
-    bytes += (lines_.join(eol_) + eol_).toUtf8();
+    const QByteArray eol = eol_.toLatin1();
+    for (const QByteArray& line : raw_) {
+        bytes += line + eol;
+    }
     f.write(bytes);
     if (!f.commit()) {
         throw Error(QStringLiteral("无法写入配置文件 %1：%2").arg(path_, f.errorString()));

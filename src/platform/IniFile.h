@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTime>
@@ -11,7 +13,9 @@ namespace qv {
 // fails: a missing file, section or key, or a malformed value, yields the
 // caller's default. Writing replaces or adds one key and saves the file at
 // once, leaving every other line (comments, unknown keys, blank lines) exactly
-// as it was. Text is UTF-8; a byte-order mark and CRLF line ends are kept.
+// as it was, byte for byte. Text is UTF-8 (lines of an older file in the
+// Chinese code page are read as such); a byte-order mark and CRLF line ends
+// are kept.
 class IniFile {
 public:
     explicit IniFile(const QString& path);
@@ -49,7 +53,8 @@ private:
     void save();
 
     QString path_;
-    QStringList lines_;
+    QStringList lines_;    // the lines as text, for reading
+    QList<QByteArray> raw_;  // the same lines as stored, written back unchanged
     QString eol_ = QStringLiteral("\n");
     bool bom_ = false;
     bool exists_ = false;

@@ -1,5 +1,6 @@
 #include "records/PrintLibrary.h"
 
+#include "data/DataSet.h"
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -68,6 +69,25 @@ RecordsetRef makeRecordset(const QStringList& columns, const QList<QStringList>&
         }
     }
     return RecordsetRef::adopt(new TableRecordset(columns, rows));
+}
+
+RecordsetRef makeRecordset(const DataSet& rows)
+{
+    QStringList columns;
+    for (int c = 0; c < rows.fieldCount(); ++c) {
+        columns << rows.fieldName(c);
+    }
+    QList<QStringList> cells;
+    cells.reserve(rows.recordCount());
+    for (int r = 0; r < rows.recordCount(); ++r) {
+        QStringList row;
+        row.reserve(columns.size());
+        for (int c = 0; c < rows.fieldCount(); ++c) {
+            row << rows.textAt(r, c);
+        }
+        cells << row;
+    }
+    return makeRecordset(columns, cells);
 }
 
 TableRecordset::TableRecordset(const QStringList& columns, const QList<QStringList>& rows)

@@ -16,6 +16,8 @@ class QWidget;
 
 namespace qv {
 
+class DataSet;
+
 // Report kinds of the print library.
 enum class PrintKind : uint8_t {
     DoorOpenings = QV_PRINT_KIND_DOOR_OPENINGS,  // door-opening records window
@@ -56,6 +58,9 @@ private:
 // have one cell per column (qv::Error otherwise). The table is copied, so the
 // result set depends on nothing of the caller's.
 RecordsetRef makeRecordset(const QStringList& columns, const QList<QStringList>& rows);
+// The rows a window's query shows, in its order, with their display texts
+// (date-times as "yyyy-MM-dd HH:mm:ss", empty for null).
+RecordsetRef makeRecordset(const DataSet& rows);
 
 // The result set made by makeRecordset: the texts kept as UTF-8 for the C
 // interface, freed when the last reference is released.

@@ -222,9 +222,11 @@ void CardRecordsTest::concurrentDesksNeverShareASerial()
     const int desks = 4;
     const int cards = 25;
     dm->conn.execute("update AllCardSn set CardSn = 10 where CardType = 4");
+    dm->conn.execute("delete from AllCardSn where CardType = 10");  // the first passage card of all
     QList<QProcess*> workers;
     for (int i = 0; i < desks; ++i) {
-        for (const QStringList& which : {QStringList{"room", "1203"}, QStringList{"kind", "4"}}) {
+        for (const QStringList& which :
+             {QStringList{"room", "1203"}, QStringList{"kind", "4"}, QStringList{"kind", "10"}}) {
             auto* p = new QProcess(this);
             p->start(QV_WORKER, QStringList{databaseArgument()} + which + QStringList{QString::number(cards)});
             workers << p;
@@ -237,12 +239,12 @@ void CardRecordsTest::concurrentDesksNeverShareASerial()
         QVERIFY2(p->exitCode() == 0, p->readAllStandardError().constData());
         for (const QByteArray& line : p->readAllStandardOutput().split('\n')) {
             if (!line.isEmpty()) {
-                serials[i % 2 ? "kind" : "room"] << line.toLongLong();
+                serials[QStringList{"room", "kind", "passage"}[i % 3]] << line.toLongLong();
             }
         }
         delete p;
     }
-    for (const QString& which : {QString("room"), QString("kind")}) {
+    for (const QString& which : {QString("room"), QString("kind"), QString("passage")}) {
         const QList<qint64>& got = serials[which];
         QCOMPARE(got.size(), desks * cards);
         QCOMPARE(QSet<qint64>(got.begin(), got.end()).size(), desks * cards);  // no serial twice
@@ -251,7 +253,8 @@ void CardRecordsTest::concurrentDesksNeverShareASerial()
     QCOMPARE(lowestRoom, 1);
     QCOMPARE(dm->conn.scalar("select CardSn from RoomInfo where RoomStr = '1203'").toInt(), desks * cards);
     QCOMPARE(dm->conn.scalar("select CardSn from AllCardSn where CardType = 4").toInt(), 10 + desks * cards);
-    QCOMPARE(dm->conn.scalar("select count(distinct Rom) from MakeCardRecord").toInt(), 2 * desks * cards);
+    QCOMPARE(dm->conn.scalar("select CardSn from AllCardSn where CardType = 10").toInt(), desks * cards);
+    QCOMPARE(dm->conn.scalar("select count(distinct Rom) from MakeCardRecord").toInt(), 3 * desks * cards);
 }
 
 QTEST_GUILESS_MAIN(CardRecordsTest)

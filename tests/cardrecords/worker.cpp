@@ -37,7 +37,12 @@ int main(int argc, char** argv)
         const int count = args[4].toInt();
         for (int i = 0; i < count; ++i) {
             TCardData card{};
-            card.CardType[0] = room ? CardTypes::Guest : CardTypes::Emergency;
+            card.CardType[0] = CardTypes::Guest;
+            for (const TCardTypeInfo& info : IssuedCardTypes) {
+                if (!room && info.counterKind == args[3].toInt()) {
+                    card.CardType[0] = info.type;  // the card kind that counter numbers
+                }
+            }
             GetRoomAddr(room ? args[3] : QString(), card.RoomAddr);
             int64_t serial = -1;
             IssueCard(source, card,

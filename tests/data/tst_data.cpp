@@ -510,6 +510,18 @@ void DataTest::dbinitCreatesAndRefuses()
     QCOMPARE(run(QStringList{"--demo"} + server, &out), 0);
     QVERIFY(run(server, &out) != 0);
     QCOMPARE(run(QStringList{"--force"} + server, &out), 0);
+    // A database that also holds tables of another program is left whole.
+    {
+        qv::Connection conn;
+        conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
+        conn.execute("create table Invoices (No integer)");
+        conn.execute("insert into Operator (Staffer) values ('keep')");
+    }
+    QVERIFY(run(QStringList{"--force"} + server, &out) != 0);
+    QVERIFY2(out.contains("invoices"), qPrintable(out));
+    qv::Connection conn;
+    conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
+    QCOMPARE(conn.scalar("select count(*) from Operator").toInt(), 1);
 }
 
 QTEST_GUILESS_MAIN(DataTest)

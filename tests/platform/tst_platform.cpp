@@ -10,6 +10,7 @@
 #include "platform/TestDialogs.h"
 
 #include <QCoreApplication>
+#include <QStringDecoder>
 #include <QtTest>
 
 class PlatformTest : public QObject {
@@ -79,8 +80,9 @@ void PlatformTest::iniReadsWithWindowsSemantics()
 void PlatformTest::iniWriteKeepsEverythingElse()
 {
     TempAppDir app;
+    // The hotel name of an older file is in the Chinese code page (GBK "华府").
     const QByteArray before =
-        "\xEF\xBB\xBF; hotel settings\r\n[SystemInfo]\r\nHotelName=金色酒店\r\n"
+        "\xEF\xBB\xBF; hotel settings\r\n[SystemInfo]\r\nHotelName=\xBB\xAA\xB8\xAE\r\n"
         "DayCount=2 ; nights\r\nweird line\r\n\r\n[Client Config]\r\nConnType=0\r\nDbPath=/x\r\n";
     app.write("Mirefold.ini", before);
     qv::IniFile ini(app.file("Mirefold.ini"));
@@ -88,7 +90,11 @@ void PlatformTest::iniWriteKeepsEverythingElse()
     QByteArray expected = before;
     expected.replace("ConnType=0", "CONNTYPE=1");
     QCOMPARE(app.read("Mirefold.ini"), expected);
-    QCOMPARE(qv::IniFile(app.file("Mirefold.ini")).readInteger("Client Config", "ConnType", 0), 1);
+    const qv::IniFile after(app.file("Mirefold.ini"));
+    QCOMPARE(after.readInteger("Client Config", "ConnType", 0), 1);
+    if (QStringDecoder("GB18030").isValid()) {
+        QCOMPARE(after.readString("SystemInfo", "HotelName", ""), QString("华府"));
+    }
 }
 
 void PlatformTest::iniWriteAddsKeysAndSections()

@@ -3,6 +3,8 @@
 
 #include "TestSupport.h"
 
+#include "data/Connection.h"
+#include "data/DataSet.h"
 #include "platform/Errors.h"
 #include "platform/SharedLibrary.h"
 #include "platform/TestDialogs.h"
@@ -308,6 +310,7 @@ private slots:
     void referencesAreBalanced_data();
     void referencesAreBalanced();
     void tableRecordset();
+    void recordsetOfAQuery();
     void printWindow();
     void noRecordset();
     void unusableLibrary_data();
@@ -553,6 +556,28 @@ void tst_Print::tableRecordset()
     // A row that does not fit the columns is refused, not cut or padded.
     QVERIFY_THROWS_EXCEPTION(qv::Error, qv::makeRecordset({"RoomStr", "Rom"}, {{"1203", "AB"}, {"1205"}}));
     QCOMPARE(qv::TableRecordset::liveCount(), before);
+}
+
+void tst_Print::recordsetOfAQuery()
+{
+    TempAppDir app;
+    qv::Connection conn;
+    conn.openSQLite(app.file("db/lock.db"), true);
+    conn.createSchema();
+    conn.execute("insert into OpenDoorRecord (RoomStr, Rom, OpenTime, CardHolderStr) values "
+                 "('1203', '00000001', '2026-03-01 15:31:00', '张伟'), ('1101', '02000003', null, null)");
+    qv::DataSet q(conn);
+    q.setSql("select RoomStr, OpenTime, CardHolderStr from OpenDoorRecord order by RoomStr desc");
+    q.open();
+    const qv::RecordsetRef rows = qv::makeRecordset(q);
+    QvRecordset* rs = rows.get();
+    QCOMPARE(rs->vtbl->rowCount(rs), 2);
+    QCOMPARE(rs->vtbl->columnCount(rs), 3);
+    QCOMPARE(QString::fromUtf8(rs->vtbl->columnName(rs, 1)), QString("OpenTime"));
+    QCOMPARE(QString::fromUtf8(rs->vtbl->cellText(rs, 0, 1)), QString("2026-03-01 15:31:00"));
+    QCOMPARE(QString::fromUtf8(rs->vtbl->cellText(rs, 0, 2)), QString("张伟"));
+    QCOMPARE(QString::fromUtf8(rs->vtbl->cellText(rs, 1, 0)), QString("1101"));
+    QCOMPARE(QString::fromUtf8(rs->vtbl->cellText(rs, 1, 1)), QString());
 }
 
 void tst_Print::printWindow()

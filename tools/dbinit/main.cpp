@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <cstdio>
 
 namespace {
@@ -84,13 +85,27 @@ int main(int argc, char** argv)
                     return fail(QStringLiteral("database %1 is not empty; use --force to replace its lock tables.")
                                     .arg(conn.description()));
                 }
-                for (const QString& table : lockTables(conn.dialect())) {
-                    conn.run(QStringLiteral("DROP TABLE IF EXISTS %1 CASCADE").arg(table));
+                // Only a database that holds nothing but lock tables is replaced,
+                // and the tables go in one transaction.
+                const QStringList ours = lockTables(conn.dialect());
+                QStringList others;
+                QSqlQuery q = conn.run(QStringLiteral(
+                    "SELECT table_name FROM information_schema.tables WHERE table_schema = current_schema()"));
+                while (q.next()) {
+                    const QString table = q.value(0).toString();
+                    if (!ours.contains(table, Qt::CaseInsensitive)) {
+                        others << table;
+                    }
                 }
-                if (!conn.isEmpty()) {
-                    return fail(QStringLiteral("database %1 holds other tables; not touched.")
-                                    .arg(conn.description()));
+                if (!others.isEmpty()) {
+                    return fail(QStringLiteral("database %1 holds other tables (%2); not touched.")
+                                    .arg(conn.description(), others.join(QStringLiteral(", "))));
                 }
+                qv::Transaction t(conn);
+                for (const QString& table : ours) {
+                    conn.run(QStringLiteral("DROP TABLE IF EXISTS %1").arg(table));
+                }
+                t.commit();
             }
         } else {
             const QString path = files.first();
