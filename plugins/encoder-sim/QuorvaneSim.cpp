@@ -69,6 +69,20 @@ bool writeFailsNow(qvsim::Params& params)
     return true;
 }
 
+// Whether the card on the encoder may be written (the caller holds the lock):
+// the encoder is on line, a card is placed, and no failure is pending (a
+// pending one is used up). QV_ENC_OK, or what the call answers instead.
+int16_t mayWrite()
+{
+    int16_t result = QV_ENC_OK;
+    qvsim::Params params;
+    qvsim::Card card;
+    if (!encoder(params, result) || !placedCard(card, result)) {
+        return result;
+    }
+    return writeFailsNow(params) ? QV_ENC_FAILED : QV_ENC_OK;
+}
+
 template <std::size_t N>
 void copyIn(uint16_t (&to)[N], const uint16_t* from)
 {
@@ -88,14 +102,8 @@ int16_t makeCard(uint16_t kind, QV_MAKE_CARD_ARGS)
         return QV_ENC_FAILED;
     }
     const std::lock_guard lock(g_mutex);
-    int16_t result = QV_ENC_OK;
-    qvsim::Params params;
-    qvsim::Card card;
-    if (!encoder(params, result) || !placedCard(card, result)) {
-        return result;
-    }
-    if (writeFailsNow(params)) {
-        return QV_ENC_FAILED;
+    if (const int16_t refused = mayWrite(); refused != QV_ENC_OK) {
+        return refused;
     }
     qvsim::Card written;
     written.state = qvsim::Card::State::Written;
@@ -234,14 +242,8 @@ QV_ENCODER_EXPORT int16_t ClearCardData(uint16_t* work)
         return QV_ENC_FAILED;
     }
     const std::lock_guard lock(g_mutex);
-    int16_t result = QV_ENC_OK;
-    qvsim::Params params;
-    qvsim::Card card;
-    if (!encoder(params, result) || !placedCard(card, result)) {
-        return result;
-    }
-    if (writeFailsNow(params)) {
-        return QV_ENC_FAILED;
+    if (const int16_t refused = mayWrite(); refused != QV_ENC_OK) {
+        return refused;
     }
     qvsim::Card blank;
     blank.state = qvsim::Card::State::Blank;

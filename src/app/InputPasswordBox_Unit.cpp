@@ -5,6 +5,7 @@
 #include "language/Language.h"
 #include "platform/Guard.h"
 #include "platform/KeyPreview.h"
+#include "platform/Named.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -19,17 +20,13 @@ TInputPasswordBox::TInputPasswordBox(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
-    Prompt_Label = new QLabel(QStringLiteral("请再次输入口令："), this);
-    Prompt_Label->setObjectName(QStringLiteral("Prompt_Label"));
-    Input_MaskEdit = new QLineEdit(this);
-    Input_MaskEdit->setObjectName(QStringLiteral("Input_MaskEdit"));
+    Prompt_Label = qv::make<QLabel>(QStringLiteral("Prompt_Label"), QStringLiteral("请再次输入口令："), this);
+    Input_MaskEdit = qv::make<QLineEdit>(QStringLiteral("Input_MaskEdit"), this);
     Input_MaskEdit->setEchoMode(QLineEdit::Password);
     Prompt_Label->setBuddy(Input_MaskEdit);
-    Confirm_Bt = new QPushButton(QStringLiteral("确定"), this);
-    Confirm_Bt->setObjectName(QStringLiteral("Confirm_Bt"));
+    Confirm_Bt = qv::make<QPushButton>(QStringLiteral("Confirm_Bt"), QStringLiteral("确定"), this);
     Confirm_Bt->setDefault(true);
-    Cancel_Bt = new QPushButton(QStringLiteral("取消"), this);
-    Cancel_Bt->setObjectName(QStringLiteral("Cancel_Bt"));
+    Cancel_Bt = qv::make<QPushButton>(QStringLiteral("Cancel_Bt"), QStringLiteral("取消"), this);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();

@@ -9,6 +9,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
 #include "platform/KeyPreview.h"
+#include "platform/Named.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -34,8 +35,7 @@ TLogonForm::TLogonForm(QWidget* parent) : QDialog(parent)
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
-    Title_Label = new QLabel(QStringLiteral("Quorvane"), this);
-    Title_Label->setObjectName(QStringLiteral("Title_Label"));
+    Title_Label = qv::make<QLabel>(QStringLiteral("Title_Label"), QStringLiteral("Quorvane"), this);
     QFont titleFont;
     titleFont.setFamilies({QStringLiteral("隶书"), QStringLiteral("LiSu"), QStringLiteral("STLiti"),
                            QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
@@ -45,28 +45,22 @@ TLogonForm::TLogonForm(QWidget* parent) : QDialog(parent)
     Title_Label->setStyleSheet(QStringLiteral("color: blue;"));
     Title_Label->setAlignment(Qt::AlignCenter);
 
-    FirstRun_Label = new QLabel(QStringLiteral("系统初次使用，请设定系统管理员和登陆口令"), this);
-    FirstRun_Label->setObjectName(QStringLiteral("FirstRun_Label"));
+    FirstRun_Label = qv::make<QLabel>(QStringLiteral("FirstRun_Label"),
+                                      QStringLiteral("系统初次使用，请设定系统管理员和登陆口令"), this);
     FirstRun_Label->setWordWrap(true);
     FirstRun_Label->hide();
 
-    Operator_Label = new QLabel(QStringLiteral("操作员："), this);
-    Operator_Label->setObjectName(QStringLiteral("Operator_Label"));
-    LoginCode_Edit = new QLineEdit(this);
-    LoginCode_Edit->setObjectName(QStringLiteral("LoginCode_Edit"));
+    Operator_Label = qv::make<QLabel>(QStringLiteral("Operator_Label"), QStringLiteral("操作员："), this);
+    LoginCode_Edit = qv::make<QLineEdit>(QStringLiteral("LoginCode_Edit"), this);
     Operator_Label->setBuddy(LoginCode_Edit);
-    Pass_Label = new QLabel(QStringLiteral("密  码："), this);
-    Pass_Label->setObjectName(QStringLiteral("Pass_Label"));
-    SystemLogin_Pas = new QLineEdit(this);
-    SystemLogin_Pas->setObjectName(QStringLiteral("SystemLogin_Pas"));
+    Pass_Label = qv::make<QLabel>(QStringLiteral("Pass_Label"), QStringLiteral("密  码："), this);
+    SystemLogin_Pas = qv::make<QLineEdit>(QStringLiteral("SystemLogin_Pas"), this);
     SystemLogin_Pas->setEchoMode(QLineEdit::Password);
     Pass_Label->setBuddy(SystemLogin_Pas);
 
-    Ok_Bt = new QPushButton(QStringLiteral("登  陆"), this);
-    Ok_Bt->setObjectName(QStringLiteral("Ok_Bt"));
+    Ok_Bt = qv::make<QPushButton>(QStringLiteral("Ok_Bt"), QStringLiteral("登  陆"), this);
     Ok_Bt->setDefault(true);
-    Close_Bt = new QPushButton(QStringLiteral("退  出"), this);
-    Close_Bt->setObjectName(QStringLiteral("Close_Bt"));
+    Close_Bt = qv::make<QPushButton>(QStringLiteral("Close_Bt"), QStringLiteral("退  出"), this);
     Close_Bt->hide();
 
     auto* fields = new QGridLayout;

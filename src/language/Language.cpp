@@ -54,6 +54,13 @@ QString storeError(const QString& path, const QString& driverText)
     return QStringLiteral("语言库“%1”无法使用：%2").arg(QDir::toNativeSeparators(path), driverText);
 }
 
+// The rows of one window: product, window name and language.
+struct WindowKey {
+    QString app;
+    QString form;
+    int language;
+};
+
 // A statement on the store: prepared, values bound, errors thrown as DbError.
 class Statement {
 public:
@@ -63,6 +70,14 @@ public:
         if (!query_.prepare(sql)) {
             fail();
         }
+    }
+    // A statement whose text holds the window condition, its values bound.
+    Statement(const QSqlDatabase& db, const QString& sql, QString path, const WindowKey& key)
+        : Statement(db, sql, std::move(path))
+    {
+        bind(QStringLiteral(":app"), key.app);
+        bind(QStringLiteral(":form"), key.form);
+        bind(QStringLiteral(":lang"), key.language);
     }
     Statement& bind(const QString& name, const QVariant& value)
     {
@@ -211,22 +226,16 @@ void TLanguage::Translate()
         {
             Statement s(db, QStringLiteral("Select MessageStr From Dialog_Table") + kOfWindow +
                                 QStringLiteral(" Order By ID"),
-                        path_);
-            QSqlQuery& q = s.bind(QStringLiteral(":app"), appName_)
-                               .bind(QStringLiteral(":form"), formName())
-                               .bind(QStringLiteral(":lang"), languageId_)
-                               .exec();
+                        path_, {appName_, formName(), languageId_});
+            QSqlQuery& q = s.exec();
             while (q.next()) {
                 variable_ = qv::language::splitLines(q.value(0).toString());
             }
         }
         Statement s(db, QStringLiteral("Select ComponentName, ComponentProperty From Component_Table") +
                             kOfWindow + QStringLiteral(" Order By ID"),
-                    path_);
-        QSqlQuery& q = s.bind(QStringLiteral(":app"), appName_)
-                           .bind(QStringLiteral(":form"), formName())
-                           .bind(QStringLiteral(":lang"), languageId_)
-                           .exec();
+                    path_, {appName_, formName(), languageId_});
+        QSqlQuery& q = s.exec();
         while (q.next()) {
             rows.emplace_back(q.value(0).toString(), q.value(1).toString());
         }
@@ -258,16 +267,12 @@ void TLanguage::CaptureForm()
     }
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     const QString form = formName();
-    auto ofWindow = [&](Statement& s) -> Statement& {
-        return s.bind(QStringLiteral(":app"), appName_)
-            .bind(QStringLiteral(":form"), form)
-            .bind(QStringLiteral(":lang"), languageId_);
-    };
+    const WindowKey key{appName_, form, languageId_};
 
     bool existing = false;
     {
-        Statement s(db, QStringLiteral("Select Count(*) From Component_Table") + kOfWindow, path_);
-        QSqlQuery& q = ofWindow(s).exec();
+        Statement s(db, QStringLiteral("Select Count(*) From Component_Table") + kOfWindow, path_, key);
+        QSqlQuery& q = s.exec();
         existing = q.next() && q.value(0).toLongLong() > 0;
     }
     if (existing &&
@@ -293,17 +298,16 @@ void TLanguage::CaptureForm()
     }
     try {
         if (existing) {
-            Statement s(db, QStringLiteral("Delete From Component_Table") + kOfWindow, path_);
-            ofWindow(s).exec();
+            Statement s(db, QStringLiteral("Delete From Component_Table") + kOfWindow, path_, key);
+            s.exec();
         }
         Statement insert(db,
                          QStringLiteral("Insert Into Component_Table (AppName, FormName, ComponentName, "
                                         "LanguageID, ComponentClass, ComponentProperty) Values (:app, "
                                         ":form, :name, :lang, :class, :text)"),
-                         path_);
+                         path_, key);
         for (const Row& r : rows) {
-            ofWindow(insert)
-                .bind(QStringLiteral(":name"), r.name)
+            insert.bind(QStringLiteral(":name"), r.name)
                 .bind(QStringLiteral(":class"), r.className)
                 .bind(QStringLiteral(":text"), r.text)
                 .exec();
@@ -337,12 +341,8 @@ QString TLanguage::GetDialogTitle(int dialogId) const
         Statement s(QSqlDatabase::database(connection_, false),
                     QStringLiteral("Select Title From Dialog_Table") + kOfWindow +
                         QStringLiteral(" and DialogID = :id Order By ID Limit 1"),
-                    path_);
-        QSqlQuery& q = s.bind(QStringLiteral(":app"), appName_)
-                           .bind(QStringLiteral(":form"), formName())
-                           .bind(QStringLiteral(":lang"), languageId_)
-                           .bind(QStringLiteral(":id"), dialogId)
-                           .exec();
+                    path_, {appName_, formName(), languageId_});
+        QSqlQuery& q = s.bind(QStringLiteral(":id"), dialogId).exec();
         return q.next() ? q.value(0).toString() : QString();
     } catch (const qv::Error& e) {
         qv::showError(e.text());

@@ -7,6 +7,7 @@
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
 #include "platform/KeyPreview.h"
+#include "platform/Named.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -62,13 +63,6 @@ QPixmap portrait()
     return pixmap;
 }
 
-QLabel* label(QWidget* parent, const QString& name, const QString& text = QString())
-{
-    auto* l = new QLabel(text, parent);
-    l->setObjectName(name);
-    return l;
-}
-
 }  // namespace
 
 TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
@@ -81,7 +75,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Image3 = label(Panel1, QStringLiteral("Image3"));
+    Image3 = qv::make<QLabel>(QStringLiteral("Image3"), QString(), Panel1);
     Image3->setPixmap(portrait());
     Image3->setFixedSize(131, 297);
     auto* imageLayout = new QVBoxLayout(Panel1);
@@ -91,7 +85,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     Panel2 = new QFrame(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    ProductName = label(Panel2, QStringLiteral("ProductName"), QStringLiteral("Quorvane 门锁管理系统"));
+    ProductName = qv::make<QLabel>(QStringLiteral("ProductName"), QStringLiteral("Quorvane 门锁管理系统"), Panel2);
     QFont title;
     title.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
                        QStringLiteral("Noto Sans CJK SC")});
@@ -99,19 +93,19 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     title.setBold(true);
     ProductName->setFont(title);
     ProductName->setStyleSheet(QStringLiteral("color: olive;"));
-    Version_L = label(Panel2, QStringLiteral("Version_L"));
-    EncoderSn_Label = label(Panel2, QStringLiteral("EncoderSn_Label"), kEncoderSnPrefix);
-    CardType_Label = label(Panel2, QStringLiteral("CardType_Label"));
+    Version_L = qv::make<QLabel>(QStringLiteral("Version_L"), QString(), Panel2);
+    EncoderSn_Label = qv::make<QLabel>(QStringLiteral("EncoderSn_Label"), kEncoderSnPrefix, Panel2);
+    CardType_Label = qv::make<QLabel>(QStringLiteral("CardType_Label"), QString(), Panel2);
     for (QLabel* l : {ProductName, Version_L, EncoderSn_Label, CardType_Label}) {
         l->setAlignment(Qt::AlignCenter);
     }
-    Label2 = label(Panel2, QStringLiteral("Label2"), QStringLiteral("销售商："));
+    Label2 = qv::make<QLabel>(QStringLiteral("Label2"), QStringLiteral("销售商："), Panel2);
     Label2->hide();
-    Company_Label = label(Panel2, QStringLiteral("Company_Label"));
-    Web_Label = label(Panel2, QStringLiteral("Web_Label"));
+    Company_Label = qv::make<QLabel>(QStringLiteral("Company_Label"), QString(), Panel2);
+    Web_Label = qv::make<QLabel>(QStringLiteral("Web_Label"), QString(), Panel2);
     Web_Label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    Label3 = label(Panel2, QStringLiteral("Label3"));
-    Label5 = label(Panel2, QStringLiteral("Label5"));
+    Label3 = qv::make<QLabel>(QStringLiteral("Label3"), QString(), Panel2);
+    Label5 = qv::make<QLabel>(QStringLiteral("Label5"), QString(), Panel2);
     Button1 = new QPushButton(Panel2);
     Button1->setObjectName(QStringLiteral("Button1"));
     for (QWidget* w : std::initializer_list<QWidget*>{Label3, Label5, Button1}) {

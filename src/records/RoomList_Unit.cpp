@@ -8,6 +8,7 @@
 #include "language/Language.h"
 #include "platform/Guard.h"
 #include "platform/KeyPreview.h"
+#include "platform/Named.h"
 #include "platform/RadioGroup.h"
 
 #include <QApplication>
@@ -74,20 +75,6 @@ private:
     const TRoomList_Form* form_;
 };
 
-QLabel* makeLabel(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    return label;
-}
-
-QPushButton* makeButton(const QString& name, const QString& text, QWidget* parent)
-{
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    return button;
-}
-
 }  // namespace
 
 TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent)
@@ -105,27 +92,27 @@ TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent)
         {QStringLiteral("所有空房"), QStringLiteral("所有客房"), QStringLiteral("已住客房")});
     RoomStatus_RadioGroup->setItemIndex(AllRooms);
 
-    Label1 = makeLabel(QStringLiteral("Label1"), QStringLiteral("楼   号："), this);
+    Label1 = qv::make<QLabel>(QStringLiteral("Label1"), QStringLiteral("楼   号："), this);
     Buiding_CB = new QComboBox(this);
     Buiding_CB->setObjectName(QStringLiteral("Buiding_CB"));
     Label1->setBuddy(Buiding_CB);
-    Label2 = makeLabel(QStringLiteral("Label2"), QStringLiteral("楼   层："), this);
+    Label2 = qv::make<QLabel>(QStringLiteral("Label2"), QStringLiteral("楼   层："), this);
     Floor_CB = new QComboBox(this);
     Floor_CB->setObjectName(QStringLiteral("Floor_CB"));
     Label2->setBuddy(Floor_CB);
-    Query_Bt = makeButton(QStringLiteral("Query_Bt"), QStringLiteral("查询(&Q)"), this);
+    Query_Bt = qv::make<QPushButton>(QStringLiteral("Query_Bt"), QStringLiteral("查询(&Q)"), this);
     Query_Bt->setAutoDefault(false);
 
     GroupBox1 = new QGroupBox(QStringLiteral(" 客房资料 "), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
-    Label3 = makeLabel(QStringLiteral("Label3"), QStringLiteral("房号："), GroupBox1);
-    DBText1 = makeLabel(QStringLiteral("DBText1"), QString(), GroupBox1);
-    Label5 = makeLabel(QStringLiteral("Label5"), QStringLiteral("楼号："), GroupBox1);
-    DBText2 = makeLabel(QStringLiteral("DBText2"), QString(), GroupBox1);
-    Label6 = makeLabel(QStringLiteral("Label6"), QStringLiteral("楼层："), GroupBox1);
-    DBText3 = makeLabel(QStringLiteral("DBText3"), QString(), GroupBox1);
-    Label7 = makeLabel(QStringLiteral("Label7"), QStringLiteral("入住状态："), GroupBox1);
-    Label4 = makeLabel(QStringLiteral("Label4"), QString(), GroupBox1);
+    Label3 = qv::make<QLabel>(QStringLiteral("Label3"), QStringLiteral("房号："), GroupBox1);
+    DBText1 = qv::make<QLabel>(QStringLiteral("DBText1"), QString(), GroupBox1);
+    Label5 = qv::make<QLabel>(QStringLiteral("Label5"), QStringLiteral("楼号："), GroupBox1);
+    DBText2 = qv::make<QLabel>(QStringLiteral("DBText2"), QString(), GroupBox1);
+    Label6 = qv::make<QLabel>(QStringLiteral("Label6"), QStringLiteral("楼层："), GroupBox1);
+    DBText3 = qv::make<QLabel>(QStringLiteral("DBText3"), QString(), GroupBox1);
+    Label7 = qv::make<QLabel>(QStringLiteral("Label7"), QStringLiteral("入住状态："), GroupBox1);
+    Label4 = qv::make<QLabel>(QStringLiteral("Label4"), QString(), GroupBox1);
     for (QLabel* value : {DBText1, DBText2, DBText3, Label4}) {
         value->setMinimumWidth(60);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -144,9 +131,9 @@ TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent)
     roomData->addWidget(Label4, 3, 1);
     roomData->setColumnStretch(1, 1);
 
-    Confirm_Bt = makeButton(QStringLiteral("Confirm_Bt"), QStringLiteral("确定(&Y)"), this);
+    Confirm_Bt = qv::make<QPushButton>(QStringLiteral("Confirm_Bt"), QStringLiteral("确定(&Y)"), this);
     Confirm_Bt->setDefault(true);
-    Close_Bt = makeButton(QStringLiteral("Close_Bt"), QStringLiteral("取消(&C)"), this);
+    Close_Bt = qv::make<QPushButton>(QStringLiteral("Close_Bt"), QStringLiteral("取消(&C)"), this);
     Close_Bt->setAutoDefault(false);
 
     RoomList_Ado = new qv::DataSet(dm->conn, this);

@@ -13,6 +13,7 @@
 #include "platform/Errors.h"
 #include "platform/Guard.h"
 #include "platform/KeyPreview.h"
+#include "platform/Named.h"
 #include "records/RoomList_Unit.h"
 
 #include <QCheckBox>
@@ -37,18 +38,6 @@ namespace {
 const QString kDateFormat = QStringLiteral("yyyy年M月d日");
 const QString kTimeFormat = QStringLiteral("HH:mm:ss");
 
-template <class W>
-W* named(W* widget, const QString& name)
-{
-    widget->setObjectName(name);
-    return widget;
-}
-
-QLabel* label(const QString& name, const QString& text, QWidget* parent)
-{
-    return named(new QLabel(text, parent), name);
-}
-
 }  // namespace
 
 GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidget* parent)
@@ -59,49 +48,49 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-    GroupBox1 = named(new QGroupBox(QStringLiteral("入住信息"), this), QStringLiteral("GroupBox1"));
+    GroupBox1 = qv::named(new QGroupBox(QStringLiteral("入住信息"), this), QStringLiteral("GroupBox1"));
     QWidget* box = GroupBox1;
 
-    Room_Label = label(QStringLiteral("Room_Label"), QStringLiteral("输入门牌号："), box);
-    se_Room1 = named(new QLineEdit(box), QStringLiteral("se_Room1"));
+    Room_Label = qv::make<QLabel>(QStringLiteral("Room_Label"), QStringLiteral("输入门牌号："), box);
+    se_Room1 = qv::named(new QLineEdit(box), QStringLiteral("se_Room1"));
     Room_Label->setBuddy(se_Room1);
-    RoomList_Bt = named(new QPushButton(QStringLiteral("选房"), box), QStringLiteral("RoomList_Bt"));
+    RoomList_Bt = qv::named(new QPushButton(QStringLiteral("选房"), box), QStringLiteral("RoomList_Bt"));
     RoomList_Bt->setAutoDefault(false);
-    RoomHint_Label = label(QStringLiteral("RoomHint_Label"), QStringLiteral("按F2显示房间列表"), box);
+    RoomHint_Label = qv::make<QLabel>(QStringLiteral("RoomHint_Label"), QStringLiteral("按F2显示房间列表"), box);
     RoomHint_Label->setStyleSheet(QStringLiteral("color: #555555;"));
 
-    Days_Label = label(QStringLiteral("Days_Label"), QStringLiteral("入住天数："), box);
-    Days_Edit = named(new QLineEdit(box), QStringLiteral("Days_Edit"));
+    Days_Label = qv::make<QLabel>(QStringLiteral("Days_Label"), QStringLiteral("入住天数："), box);
+    Days_Edit = qv::named(new QLineEdit(box), QStringLiteral("Days_Edit"));
     Days_Edit->setMaximumWidth(80);
     Days_Label->setBuddy(Days_Edit);
-    DaysUnit_Label = label(QStringLiteral("DaysUnit_Label"), QString(), box);
+    DaysUnit_Label = qv::make<QLabel>(QStringLiteral("DaysUnit_Label"), QString(), box);
     DaysUnit_Label->hide();
 
-    StartTime_Label = label(QStringLiteral("StartTime_Label"), QStringLiteral("入住时间："), box);
-    SD_GQI_Dtp = named(new QDateEdit(box), QStringLiteral("SD_GQI_Dtp"));
+    StartTime_Label = qv::make<QLabel>(QStringLiteral("StartTime_Label"), QStringLiteral("入住时间："), box);
+    SD_GQI_Dtp = qv::named(new QDateEdit(box), QStringLiteral("SD_GQI_Dtp"));
     SD_GQI_Dtp->setDisplayFormat(kDateFormat);
     SD_GQI_Dtp->setEnabled(false);
-    ST_GQI_Dtp = named(new QTimeEdit(box), QStringLiteral("ST_GQI_Dtp"));
+    ST_GQI_Dtp = qv::named(new QTimeEdit(box), QStringLiteral("ST_GQI_Dtp"));
     ST_GQI_Dtp->setDisplayFormat(kTimeFormat);
     ST_GQI_Dtp->setEnabled(false);
 
-    EndTime_Label = label(QStringLiteral("EndTime_Label"), QStringLiteral("退房时间："), box);
-    ED_GQI_Dtp = named(new QDateEdit(box), QStringLiteral("ED_GQI_Dtp"));
+    EndTime_Label = qv::make<QLabel>(QStringLiteral("EndTime_Label"), QStringLiteral("退房时间："), box);
+    ED_GQI_Dtp = qv::named(new QDateEdit(box), QStringLiteral("ED_GQI_Dtp"));
     ED_GQI_Dtp->setDisplayFormat(kDateFormat);
     ED_GQI_Dtp->setCalendarPopup(true);
     EndTime_Label->setBuddy(ED_GQI_Dtp);
-    ET_GQI_Dtp = named(new QTimeEdit(box), QStringLiteral("ET_GQI_Dtp"));
+    ET_GQI_Dtp = qv::named(new QTimeEdit(box), QStringLiteral("ET_GQI_Dtp"));
     ET_GQI_Dtp->setDisplayFormat(kTimeFormat);
 
-    GuestName_Label = label(QStringLiteral("GuestName_Label"), QStringLiteral("客人姓名："), box);
-    E_H_GQI = named(new QLineEdit(box), QStringLiteral("E_H_GQI"));
+    GuestName_Label = qv::make<QLabel>(QStringLiteral("GuestName_Label"), QStringLiteral("客人姓名："), box);
+    E_H_GQI = qv::named(new QLineEdit(box), QStringLiteral("E_H_GQI"));
     E_H_GQI->setMaxLength(20);
     GuestName_Label->setBuddy(E_H_GQI);
-    GuestCode_Label = label(QStringLiteral("GuestCode_Label"), QStringLiteral("证    件："), box);
-    GuestCode_Edit = named(new QLineEdit(box), QStringLiteral("GuestCode_Edit"));
+    GuestCode_Label = qv::make<QLabel>(QStringLiteral("GuestCode_Label"), QStringLiteral("证    件："), box);
+    GuestCode_Edit = qv::named(new QLineEdit(box), QStringLiteral("GuestCode_Edit"));
     GuestCode_Edit->setMaxLength(20);
     GuestCode_Label->setBuddy(GuestCode_Edit);
-    CB_eO_GQI = named(new QCheckBox(QStringLiteral("应用挂失"), box), QStringLiteral("CB_eO_GQI"));
+    CB_eO_GQI = qv::named(new QCheckBox(QStringLiteral("应用挂失"), box), QStringLiteral("CB_eO_GQI"));
     CB_eO_GQI->setChecked(false);
     CB_eO_GQI->hide();
 
@@ -137,7 +126,7 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     Fields_Layout->addWidget(GuestCode_Edit, 6, 1, 1, 2);
     Fields_Layout->addWidget(CB_eO_GQI, 7, 1, 1, 2);
 
-    Prompt_Label = label(QStringLiteral("Prompt_Label"), QString(), this);
+    Prompt_Label = qv::make<QLabel>(QStringLiteral("Prompt_Label"), QString(), this);
     Prompt_Label->setAlignment(Qt::AlignCenter);
     Prompt_Label->setMinimumHeight(Prompt_Label->fontMetrics().height() * 2);
     QFont promptFont = Prompt_Label->font();
@@ -146,9 +135,9 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     Prompt_Label->setFont(promptFont);
     Prompt_Label->setStyleSheet(QStringLiteral("color: #000080;"));
 
-    Confirm_Bt = named(new QPushButton(this), QStringLiteral("Confirm_Bt"));
+    Confirm_Bt = qv::named(new QPushButton(this), QStringLiteral("Confirm_Bt"));
     Confirm_Bt->setDefault(true);
-    Close_Bt = named(new QPushButton(QStringLiteral("关闭&C)"), this), QStringLiteral("Close_Bt"));
+    Close_Bt = qv::named(new QPushButton(QStringLiteral("关闭&C)"), this), QStringLiteral("Close_Bt"));
     Close_Bt->setAutoDefault(false);
     Buttons_Layout = new QHBoxLayout;
     Buttons_Layout->addStretch();
