@@ -7,8 +7,7 @@
 
 // The best of `runs` timings of `f`, in milliseconds.
 template <class F>
-double bestOf(int runs, F&& f)
-{
+double bestOf(int runs, F&& f) {
     double best = 1e300;
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;

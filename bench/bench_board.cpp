@@ -11,6 +11,7 @@
 #include "platform/AppPaths.h"
 #include "platform/TestDialogs.h"
 
+#include <sqlite3.h>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,15 +21,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <sqlite3.h>
 
 #include "BenchSupport.h"
 
 namespace {
 
-
-void check(int rc, sqlite3* db, const char* what)
-{
+void check(int rc, sqlite3* db, const char* what) {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW) {
         std::fprintf(stderr, "%s: %s\n", what, sqlite3_errmsg(db));
         std::exit(1);
@@ -39,26 +37,24 @@ void check(int rc, sqlite3* db, const char* what)
 // inserts, no syncing (the file is thrown away afterwards).
 class Generator {
 public:
-    explicit Generator(const QString& path)
-    {
+    explicit Generator(const QString& path) {
         check(sqlite3_open(path.toUtf8().constData(), &db_), db_, "open");
         exec("PRAGMA synchronous=OFF");
         exec("BEGIN");
     }
-    ~Generator()
-    {
+    ~Generator() {
         exec("COMMIT");
         sqlite3_close(db_);
     }
-    void exec(const char* sql) { check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr), db_, sql); }
-    sqlite3_stmt* prepare(const char* sql)
-    {
+    void exec(const char* sql) {
+        check(sqlite3_exec(db_, sql, nullptr, nullptr, nullptr), db_, sql);
+    }
+    sqlite3_stmt* prepare(const char* sql) {
         sqlite3_stmt* st = nullptr;
         check(sqlite3_prepare_v2(db_, sql, -1, &st, nullptr), db_, sql);
         return st;
     }
-    void step(sqlite3_stmt* st)
-    {
+    void step(sqlite3_stmt* st) {
         check(sqlite3_step(st), db_, "insert");
         sqlite3_reset(st);
     }
@@ -73,12 +69,12 @@ struct Room {
     QByteArray str;
 };
 
-std::vector<Room> addRooms(const QString& path, int rooms)
-{
+std::vector<Room> addRooms(const QString& path, int rooms) {
     std::vector<Room> out;
     Generator g(path);
     sqlite3_stmt* st = g.prepare(
-        "insert into RoomInfo (Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber, District, RoomState, "
+        "insert into RoomInfo (Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber, District, "
+        "RoomState, "
         "RoomType, RoomTypeStr) values (?, ?, ?, ?, ?, ?, ?, ?, ?, '标准间')");
     for (int i = 0; i < rooms; ++i) {
         const int building = 1 + i / 9801;
@@ -101,26 +97,30 @@ std::vector<Room> addRooms(const QString& path, int rooms)
     }
     sqlite3_finalize(st);
     g.exec("insert into RoomType (ID, Title, Size, Piece) values (1, '标准间', 2, 288)");
-    g.exec("insert into Operator (Staffer, StafferName, CheckIn, CheckOut) values ('bench', 'bench', 1, 1)");
+    g.exec(
+        "insert into Operator (Staffer, StafferName, CheckIn, CheckOut) values ('bench', 'bench', "
+        "1, 1)");
     return out;
 }
 
-void addStays(const QString& path, const std::vector<Room>& rooms, int count, bool ended)
-{
+void addStays(const QString& path, const std::vector<Room>& rooms, int count, bool ended) {
     Generator g(path);
     sqlite3_stmt* st = g.prepare(
-        "insert into GuestInRecord (Room, RoomStr, GuestName, GuestID, Rom, GuestInTime, GuestLeaveTime, "
-        "LeaveTime, enOverride, InputUser, InputTime) values (?, ?, ?, '110101199001011234', ?, ?, ?, ?, ?, "
+        "insert into GuestInRecord (Room, RoomStr, GuestName, GuestID, Rom, GuestInTime, "
+        "GuestLeaveTime, "
+        "LeaveTime, enOverride, InputUser, InputTime) values (?, ?, ?, '110101199001011234', ?, ?, "
+        "?, ?, ?, "
         "'bench', ?)");
     for (int i = 0; i < count; ++i) {
         // Ended stays spread over ten years, current ones over the rooms.
-        const Room& room = rooms[static_cast<std::size_t>(ended ? (i * 7919) % rooms.size() : i % rooms.size())];
+        const Room& room =
+            rooms[static_cast<std::size_t>(ended ? (i * 7919) % rooms.size() : i % rooms.size())];
         const int day = ended ? (i / 300) % 3650 : 0;
         char in[32], out[32];
-        std::snprintf(in, sizeof in, "%04d-%02d-%02d 14:%02d:00", 2014 + day / 365, 1 + (day / 30) % 12,
-                      1 + day % 28, i % 60);
-        std::snprintf(out, sizeof out, "%04d-%02d-%02d 12:00:00", 2014 + day / 365, 1 + (day / 30) % 12,
-                      1 + (day + 1) % 28);
+        std::snprintf(in, sizeof in, "%04d-%02d-%02d 14:%02d:00", 2014 + day / 365,
+                      1 + (day / 30) % 12, 1 + day % 28, i % 60);
+        std::snprintf(out, sizeof out, "%04d-%02d-%02d 12:00:00", 2014 + day / 365,
+                      1 + (day / 30) % 12, 1 + (day + 1) % 28);
         const QByteArray guest = QStringLiteral("客人%1").arg(i).toUtf8();
         const QByteArray rom = "0101" + room.str;
         sqlite3_bind_int(st, 1, room.key);
@@ -143,8 +143,7 @@ void addStays(const QString& path, const std::vector<Room>& rooms, int count, bo
 }
 
 // The same rows through the bare C API: every column of every row read as text.
-double bareQuery(const QString& path, long long& sink)
-{
+double bareQuery(const QString& path, long long& sink) {
     const QByteArray sql = TMainForm::BoardQueryText(false, false).toUtf8();
     return bestOf(5, [&] {
         sqlite3* db = nullptr;
@@ -162,8 +161,7 @@ double bareQuery(const QString& path, long long& sink)
     });
 }
 
-long peakKiB()
-{
+long peakKiB() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly)) {
         return -1;
@@ -178,8 +176,7 @@ long peakKiB()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
@@ -231,13 +228,15 @@ int main(int argc, char** argv)
         items = form.RoomBoard->rowCount();
         bare = bareQuery(path, sink);
     }
-    std::printf("rooms %d, ended stays %d, current stays %d, board items %d\n", rooms, endedStays, currentStays,
-                items);
-    std::printf("generation               %10.1f ms (rooms and current stays), %.1f ms (ended stays)\n",
-                generatedCurrent, generatedEnded);
+    std::printf("rooms %d, ended stays %d, current stays %d, board items %d\n", rooms, endedStays,
+                currentStays, items);
+    std::printf(
+        "generation               %10.1f ms (rooms and current stays), %.1f ms (ended stays)\n",
+        generatedCurrent, generatedEnded);
     std::printf("board rebuild            %10.2f ms\n", withHistory);
     std::printf("bare query (C API)       %10.2f ms\n", bare);
-    std::printf("rebuild / bare query     %10.2f (target <= 3)\n", bare > 0 ? withHistory / bare : 0.0);
+    std::printf("rebuild / bare query     %10.2f (target <= 3)\n",
+                bare > 0 ? withHistory / bare : 0.0);
     std::printf("rebuild without history  %10.2f ms\n", withoutHistory);
     std::printf("with / without history   %10.2f (target <= 1.2)\n",
                 withoutHistory > 0 ? withHistory / withoutHistory : 0.0);

@@ -6,16 +6,15 @@
 #include "data/DataSet.h"
 #include "data/DemoHotel.h"
 
+#include <sqlite3.h>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <cstdio>
-#include <sqlite3.h>
 
 #include "BenchSupport.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int rooms = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10000;
     QTemporaryDir dir;
@@ -29,12 +28,15 @@ int main(int argc, char** argv)
             const int building = 1 + i / 9801;
             const int floor = 1 + (i / 99) % 99;
             const int number = 1 + i % 99;
-            conn.execute("insert into RoomInfo (Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber, "
-                         "RoomTypeStr) values (:r, :s, :y, :b, :f, :n, '标准间')",
-                         {{":r", qv::roomKey(building, floor, number)},
-                          {":s", QString::number(qv::roomKey(building, floor, number))},
-                          {":y", qv::systemRoomStr(building, floor, number)},
-                          {":b", building}, {":f", floor}, {":n", number}});
+            conn.execute(
+                "insert into RoomInfo (Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber, "
+                "RoomTypeStr) values (:r, :s, :y, :b, :f, :n, '标准间')",
+                {{":r", qv::roomKey(building, floor, number)},
+                 {":s", QString::number(qv::roomKey(building, floor, number))},
+                 {":y", qv::systemRoomStr(building, floor, number)},
+                 {":b", building},
+                 {":f", floor},
+                 {":n", number}});
         }
         t.commit();
     }

@@ -37,8 +37,7 @@ const char* const kUsage =
     "  --dir DIR              the state folder (default: $QUORVANE_ENCODER_DIR, else\n"
     "                         encoder/ in the program's folder)\n";
 
-int usage(const std::string& problem)
-{
+int usage(const std::string& problem) {
     if (!problem.empty()) {
         std::fprintf(stderr, "quorvane-encoder: %s\n\n", problem.c_str());
     }
@@ -46,46 +45,62 @@ int usage(const std::string& problem)
     return problem.empty() ? kExitOk : kExitUsage;
 }
 
-int failed(const std::string& why)
-{
+int failed(const std::string& why) {
     std::fprintf(stderr, "quorvane-encoder: %s\n", why.c_str());
     return kExitFailed;
 }
 
-const char* kindName(int kind)
-{
+const char* kindName(int kind) {
     switch (kind) {
-    case QV_KIND_USB_COLLECTOR: return "USB data collector";
-    case QV_KIND_AUTO_MAGNETIC: return "automatic magnetic card";
-    case QV_KIND_IC: return "IC card";
-    case QV_KIND_TM: return "TM";
-    case QV_KIND_TEMIC: return "TEMIC proximity card";
-    case QV_KIND_MIFARE: return "MIFARE proximity card";
-    case QV_KIND_MANUAL_MAGNETIC: return "manual magnetic card";
-    default: return "unknown";
+        case QV_KIND_USB_COLLECTOR:
+            return "USB data collector";
+        case QV_KIND_AUTO_MAGNETIC:
+            return "automatic magnetic card";
+        case QV_KIND_IC:
+            return "IC card";
+        case QV_KIND_TM:
+            return "TM";
+        case QV_KIND_TEMIC:
+            return "TEMIC proximity card";
+        case QV_KIND_MIFARE:
+            return "MIFARE proximity card";
+        case QV_KIND_MANUAL_MAGNETIC:
+            return "manual magnetic card";
+        default:
+            return "unknown";
     }
 }
 
-const char* cardTypeName(int type)
-{
+const char* cardTypeName(int type) {
     switch (type) {
-    case CardTypes::Clear: return "clear card (清除卡)";
-    case CardTypes::Time: return "time card (校时卡)";
-    case CardTypes::Emergency: return "emergency card (应急卡)";
-    case CardTypes::Guest: return "guest card (客人卡)";
-    case CardTypes::Floor: return "floor card (楼层卡)";
-    case CardTypes::District: return "district card (区域卡)";
-    case CardTypes::Building: return "building card (楼号卡)";
-    case CardTypes::Passage: return "passage setting card (通道设置卡)";
-    case CardTypes::Master: return "master card (总卡)";
-    case CardTypes::LostReport: return "lost-report card (挂失卡)";
-    case CardTypes::DataStart: return "data card (采集卡)";
-    default: return CardTypes::isValid(type) ? "card of another system" : "not a valid type";
+        case CardTypes::Clear:
+            return "clear card (清除卡)";
+        case CardTypes::Time:
+            return "time card (校时卡)";
+        case CardTypes::Emergency:
+            return "emergency card (应急卡)";
+        case CardTypes::Guest:
+            return "guest card (客人卡)";
+        case CardTypes::Floor:
+            return "floor card (楼层卡)";
+        case CardTypes::District:
+            return "district card (区域卡)";
+        case CardTypes::Building:
+            return "building card (楼号卡)";
+        case CardTypes::Passage:
+            return "passage setting card (通道设置卡)";
+        case CardTypes::Master:
+            return "master card (总卡)";
+        case CardTypes::LostReport:
+            return "lost-report card (挂失卡)";
+        case CardTypes::DataStart:
+            return "data card (采集卡)";
+        default:
+            return CardTypes::isValid(type) ? "card of another system" : "not a valid type";
     }
 }
 
-bool validTime(const uint16_t* t)
-{
+bool validTime(const uint16_t* t) {
     static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
     if (t[1] < 1 || t[1] > 12 || t[3] > 23 || t[4] > 59 || t[2] < 1) {
         return false;
@@ -94,8 +109,7 @@ bool validTime(const uint16_t* t)
     return t[2] <= days[t[1] - 1] + ((t[1] == 2 && leap) ? 1 : 0);
 }
 
-std::string formatTime(const uint16_t* t)
-{
+std::string formatTime(const uint16_t* t) {
     char text[64];
     std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u%s", unsigned{t[0]}, unsigned{t[1]},
                   unsigned{t[2]}, unsigned{t[3]}, unsigned{t[4]},
@@ -103,8 +117,7 @@ std::string formatTime(const uint16_t* t)
     return text;
 }
 
-std::string words(const uint16_t* w, std::size_t n)
-{
+std::string words(const uint16_t* w, std::size_t n) {
     std::string out;
     for (std::size_t i = 0; i < n; ++i) {
         out += (i ? " " : "") + std::to_string(w[i]);
@@ -112,28 +125,28 @@ std::string words(const uint16_t* w, std::size_t n)
     return out;
 }
 
-void row(const char* label, const std::string& value)
-{
+void row(const char* label, const std::string& value) {
     std::printf("%-14s %s\n", label, value.c_str());
 }
 
-std::string describeCard(const qvsim::Card& card)
-{
+std::string describeCard(const qvsim::Card& card) {
     switch (card.state) {
-    case qvsim::Card::State::None: return "none";
-    case qvsim::Card::State::Blank: return "blank card";
-    case qvsim::Card::State::Written: break;
+        case qvsim::Card::State::None:
+            return "none";
+        case qvsim::Card::State::Blank:
+            return "blank card";
+        case qvsim::Card::State::Written:
+            break;
     }
-    std::string text = std::string(cardTypeName(card.CardType[0])) + ", type " +
-                       std::to_string(card.CardType[0]);
+    std::string text =
+        std::string(cardTypeName(card.CardType[0])) + ", type " + std::to_string(card.CardType[0]);
     if (card.CardType[0] == qvsim::kDataCardType) {
         text += ", " + std::to_string(card.records.size()) + " door-opening record(s)";
     }
     return text;
 }
 
-int status(const qvsim::Store& store)
-{
+int status(const qvsim::Store& store) {
     std::string error;
     qvsim::Params params;
     if (!store.loadParams(params, error)) {
@@ -153,8 +166,7 @@ int status(const qvsim::Store& store)
     return kExitOk;
 }
 
-int show(const qvsim::Store& store)
-{
+int show(const qvsim::Store& store) {
     std::string error;
     qvsim::Card card;
     if (!store.loadCard(card, error)) {
@@ -171,10 +183,11 @@ int show(const qvsim::Store& store)
     const unsigned serial = unsigned{card.CardSn[0]} + unsigned{card.CardSn[1]} * 256u;
     row("Kind:", std::to_string(card.CardType[0]) + "  " + cardTypeName(card.CardType[0]));
     if (card.CardType[0] == CardTypes::LostReport) {
-        row("Reports lost:", std::to_string(card.CardType[1]) + "  " +
-                                 cardTypeName(card.CardType[1]));
+        row("Reports lost:",
+            std::to_string(card.CardType[1]) + "  " + cardTypeName(card.CardType[1]));
     }
-    row("Serial:", std::to_string(serial) + "  (CardSn " + words(card.CardSn, QV_CARDSN_WORDS) + ")");
+    row("Serial:",
+        std::to_string(serial) + "  (CardSn " + words(card.CardSn, QV_CARDSN_WORDS) + ")");
     row("Lock address:", "room " + std::to_string(card.RoomAddr[0]) + ", building " +
                              std::to_string(card.RoomAddr[1]) + ", floor " +
                              std::to_string(card.RoomAddr[2]) + "  (RoomAddr " +
@@ -182,8 +195,8 @@ int show(const qvsim::Store& store)
     row("Building:", std::to_string(card.Building));
     row("Floor:", std::to_string(card.Floor[0]));
     row("District:", std::to_string(card.District[0]));
-    row("Override:", std::to_string(card.Override) +
-                         (card.Override ? "  (loss report not applied)" : "  (loss report applied)"));
+    row("Override:", std::to_string(card.Override) + (card.Override ? "  (loss report not applied)"
+                                                                    : "  (loss report applied)"));
     row("Start:", formatTime(card.StartTime));
     row("End:", formatTime(card.EndTime));
     if (card.CardType[0] == qvsim::kDataCardType) {
@@ -198,8 +211,7 @@ int show(const qvsim::Store& store)
     return kExitOk;
 }
 
-int saveCard(const qvsim::Store& store, const qvsim::Card& card, const char* done)
-{
+int saveCard(const qvsim::Store& store, const qvsim::Card& card, const char* done) {
     std::string error;
     if (!store.saveCard(card, error)) {
         return failed("cannot write the card: " + error);
@@ -208,8 +220,7 @@ int saveCard(const qvsim::Store& store, const qvsim::Card& card, const char* don
     return kExitOk;
 }
 
-int placeDataCard(const qvsim::Store& store, const std::string& file)
-{
+int placeDataCard(const qvsim::Store& store, const std::string& file) {
     std::string text, error;
     if (!qvsim::readFile(file, text, error)) {
         return failed("cannot read the records: " + error);
@@ -221,13 +232,12 @@ int placeDataCard(const qvsim::Store& store, const std::string& file)
     if (!qvsim::parseRecordsCsv(text, card.records, error)) {
         return failed(file + ", " + error);
     }
-    std::string message =
-        "Placed a data card with " + std::to_string(card.records.size()) + " door-opening record(s).";
+    std::string message = "Placed a data card with " + std::to_string(card.records.size()) +
+                          " door-opening record(s).";
     return saveCard(store, card, message.c_str());
 }
 
-bool parseInt(const std::string& text, long lo, long hi, long& value)
-{
+bool parseInt(const std::string& text, long lo, long hi, long& value) {
     if (text.empty()) {
         return false;
     }
@@ -237,8 +247,7 @@ bool parseInt(const std::string& text, long lo, long hi, long& value)
     return errno == 0 && end && *end == '\0' && value >= lo && value <= hi;
 }
 
-int set(const qvsim::Store& store, const std::vector<std::string>& args)
-{
+int set(const qvsim::Store& store, const std::vector<std::string>& args) {
     if (args.size() < 2) {
         return usage("set needs a setting: kind, code, online or fail-next");
     }
@@ -278,8 +287,7 @@ int set(const qvsim::Store& store, const std::vector<std::string>& args)
     return kExitOk;
 }
 
-std::string programDir()
-{
+std::string programDir() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     return ec ? std::string(".") : exe.parent_path().string();
@@ -287,8 +295,7 @@ std::string programDir()
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     std::string dir;
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i) {

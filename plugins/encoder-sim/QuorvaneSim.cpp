@@ -20,16 +20,14 @@ uint16_t g_generation = 0;
 constexpr uint16_t kBufferMagic = 0x4451;  // "QD"
 enum { kSnWords = 4, kMagic = 4, kGeneration = 5, kNext = 6, kCount = 7 };
 
-qvsim::Store store()
-{
+qvsim::Store store() {
     static const int anchor = 0;
     return qvsim::Store(qvsim::stateDir(qvsim::moduleDir(&anchor)));
 }
 
 // The encoder's parameters, or the code every call answers when there is no
 // usable encoder.
-bool encoder(qvsim::Params& params, int16_t& result)
-{
+bool encoder(qvsim::Params& params, int16_t& result) {
     std::string error;
     if (!store().loadParams(params, error)) {
         result = QV_ENC_FAILED;
@@ -43,8 +41,7 @@ bool encoder(qvsim::Params& params, int16_t& result)
 }
 
 // The card lying on the encoder, or the code to answer.
-bool placedCard(qvsim::Card& card, int16_t& result)
-{
+bool placedCard(qvsim::Card& card, int16_t& result) {
     std::string error;
     if (!store().loadCard(card, error)) {
         result = QV_ENC_FAILED;
@@ -58,8 +55,7 @@ bool placedCard(qvsim::Card& card, int16_t& result)
 }
 
 // A write is about to happen: a pending "fail next" is used up instead.
-bool writeFailsNow(qvsim::Params& params)
-{
+bool writeFailsNow(qvsim::Params& params) {
     if (!params.failNext) {
         return false;
     }
@@ -72,8 +68,7 @@ bool writeFailsNow(qvsim::Params& params)
 // Whether the card on the encoder may be written (the caller holds the lock):
 // the encoder is on line, a card is placed, and no failure is pending (a
 // pending one is used up). QV_ENC_OK, or what the call answers instead.
-int16_t mayWrite()
-{
+int16_t mayWrite() {
     int16_t result = QV_ENC_OK;
     qvsim::Params params;
     qvsim::Card card;
@@ -84,19 +79,16 @@ int16_t mayWrite()
 }
 
 template <std::size_t N>
-void copyIn(uint16_t (&to)[N], const uint16_t* from)
-{
+void copyIn(uint16_t (&to)[N], const uint16_t* from) {
     std::copy(from, from + N, to);
 }
 
 template <std::size_t N>
-void copyOut(uint16_t* to, const uint16_t (&from)[N])
-{
+void copyOut(uint16_t* to, const uint16_t (&from)[N]) {
     std::copy(from, from + N, to);
 }
 
-int16_t makeCard(uint16_t kind, QV_MAKE_CARD_ARGS)
-{
+int16_t makeCard(uint16_t kind, QV_MAKE_CARD_ARGS) {
     if (!CardSn || !Reserved2 || !Floor || !District || !RoomAddr || !CardType || !Reserved3 ||
         !StartTime || !EndTime) {
         return QV_ENC_FAILED;
@@ -127,8 +119,7 @@ int16_t makeCard(uint16_t kind, QV_MAKE_CARD_ARGS)
 
 extern "C" {
 
-QV_ENCODER_EXPORT int16_t MakeCardOpenPort(int32_t port)
-{
+QV_ENCODER_EXPORT int16_t MakeCardOpenPort(int32_t port) {
     const std::lock_guard lock(g_mutex);
     int16_t result = QV_ENC_OK;
     qvsim::Params params;
@@ -138,8 +129,7 @@ QV_ENCODER_EXPORT int16_t MakeCardOpenPort(int32_t port)
     return port > 0 ? QV_ENC_OK : QV_ENC_NO_ENCODER;
 }
 
-QV_ENCODER_EXPORT int16_t GetParameter(uint16_t* buffer)
-{
+QV_ENCODER_EXPORT int16_t GetParameter(uint16_t* buffer) {
     if (!buffer) {
         return QV_ENC_FAILED;
     }
@@ -155,8 +145,7 @@ QV_ENCODER_EXPORT int16_t GetParameter(uint16_t* buffer)
     return QV_ENC_OK;
 }
 
-QV_ENCODER_EXPORT int16_t ReadSystemPas(uint16_t* code)
-{
+QV_ENCODER_EXPORT int16_t ReadSystemPas(uint16_t* code) {
     if (!code) {
         return QV_ENC_FAILED;
     }
@@ -170,8 +159,7 @@ QV_ENCODER_EXPORT int16_t ReadSystemPas(uint16_t* code)
     return QV_ENC_OK;
 }
 
-QV_ENCODER_EXPORT int16_t SystemInitialization(uint16_t* code)
-{
+QV_ENCODER_EXPORT int16_t SystemInitialization(uint16_t* code) {
     if (!code) {
         return QV_ENC_FAILED;
     }
@@ -186,11 +174,10 @@ QV_ENCODER_EXPORT int16_t SystemInitialization(uint16_t* code)
                : QV_ENC_FOREIGN_SYSTEM;
 }
 
-#define QV_SIM_MAKE(name, kind)                                                               \
-    QV_ENCODER_EXPORT int16_t name(QV_MAKE_CARD_ARGS)                                         \
-    {                                                                                         \
-        return makeCard(kind, CardSn, Reserved2, Building, Floor, District, RoomAddr,         \
-                        Override, CardType, Reserved3, StartTime, EndTime);                   \
+#define QV_SIM_MAKE(name, kind)                                                                 \
+    QV_ENCODER_EXPORT int16_t name(QV_MAKE_CARD_ARGS) {                                         \
+        return makeCard(kind, CardSn, Reserved2, Building, Floor, District, RoomAddr, Override, \
+                        CardType, Reserved3, StartTime, EndTime);                               \
     }
 
 QV_SIM_MAKE(MakeClientCard, CardTypes::Clear)
@@ -209,8 +196,7 @@ QV_SIM_MAKE(MakeDataCard, CardTypes::DataStart)
 QV_ENCODER_EXPORT int16_t ReadCard(uint16_t* CardSn, uint16_t* Reserved2, uint16_t* Building,
                                    uint16_t* Floor, uint16_t* District, uint16_t* RoomAddr,
                                    uint16_t* Override, uint16_t* CardType, uint16_t* Reserved3,
-                                   uint16_t* StartTime, uint16_t* EndTime)
-{
+                                   uint16_t* StartTime, uint16_t* EndTime) {
     if (!CardSn || !Reserved2 || !Building || !Floor || !District || !RoomAddr || !Override ||
         !CardType || !Reserved3 || !StartTime || !EndTime) {
         return QV_ENC_FAILED;
@@ -236,8 +222,7 @@ QV_ENCODER_EXPORT int16_t ReadCard(uint16_t* CardSn, uint16_t* Reserved2, uint16
     return QV_ENC_OK;
 }
 
-QV_ENCODER_EXPORT int16_t ClearCardData(uint16_t* work)
-{
+QV_ENCODER_EXPORT int16_t ClearCardData(uint16_t* work) {
     if (!work) {
         return QV_ENC_FAILED;
     }
@@ -251,8 +236,7 @@ QV_ENCODER_EXPORT int16_t ClearCardData(uint16_t* work)
     return store().saveCard(blank, error) ? QV_ENC_OK : QV_ENC_FAILED;
 }
 
-QV_ENCODER_EXPORT int16_t ReadDataCard(uint16_t* buffer)
-{
+QV_ENCODER_EXPORT int16_t ReadDataCard(uint16_t* buffer) {
     if (!buffer) {
         return QV_ENC_FAILED;
     }
@@ -279,8 +263,7 @@ QV_ENCODER_EXPORT int16_t ReadDataCard(uint16_t* buffer)
 QV_ENCODER_EXPORT int16_t ReadOneOpenDoorRecord(uint16_t* Building, uint16_t* Floor,
                                                 uint16_t* Word1, uint16_t* Word2,
                                                 uint16_t* RoomAddr, uint16_t* CardType,
-                                                uint16_t* Time, uint16_t* buffer)
-{
+                                                uint16_t* Time, uint16_t* buffer) {
     if (!Building || !Floor || !Word1 || !Word2 || !RoomAddr || !CardType || !Time || !buffer) {
         return QV_ENC_FAILED;
     }

@@ -1,19 +1,19 @@
 #include "SimState.h"
 
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <filesystem>
 #include <iterator>
 #include <sstream>
-#include <sys/stat.h>
 #include <type_traits>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -23,8 +23,7 @@ namespace {
 constexpr const char* kParamsFile = "encoder.txt";
 constexpr const char* kCardFile = "card.txt";
 
-std::string trim(const std::string& s)
-{
+std::string trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) {
         return {};
@@ -34,8 +33,7 @@ std::string trim(const std::string& s)
 }
 
 // A decimal number in [lo, hi], nothing else.
-bool parseNumber(const std::string& text, long long lo, long long hi, long long& value)
-{
+bool parseNumber(const std::string& text, long long lo, long long hi, long long& value) {
     const std::string t = trim(text);
     if (t.empty()) {
         return false;
@@ -58,8 +56,7 @@ bool parseNumber(const std::string& text, long long lo, long long hi, long long&
 
 // Exactly `count` words separated by blanks; a negative word is taken as its
 // 16-bit two's complement.
-bool parseWords(const std::string& text, uint16_t* words, std::size_t count)
-{
+bool parseWords(const std::string& text, uint16_t* words, std::size_t count) {
     std::istringstream in(text);
     std::string item;
     std::size_t n = 0;
@@ -73,8 +70,7 @@ bool parseWords(const std::string& text, uint16_t* words, std::size_t count)
     return n == count;
 }
 
-std::string formatWords(const uint16_t* words, std::size_t count)
-{
+std::string formatWords(const uint16_t* words, std::size_t count) {
     std::string out;
     for (std::size_t i = 0; i < count; ++i) {
         out += (i ? " " : "") + std::to_string(words[i]);
@@ -83,8 +79,7 @@ std::string formatWords(const uint16_t* words, std::size_t count)
 }
 
 template <class C>
-auto cardFields(C& card)
-{
+auto cardFields(C& card) {
     using W = std::conditional_t<std::is_const_v<C>, const uint16_t*, uint16_t*>;
     struct F {
         const char* name;
@@ -107,8 +102,7 @@ auto cardFields(C& card)
 }
 
 // Splits "key=value"; false for a line without '='.
-bool splitLine(const std::string& line, std::string& key, std::string& value)
-{
+bool splitLine(const std::string& line, std::string& key, std::string& value) {
     const auto eq = line.find('=');
     if (eq == std::string::npos) {
         return false;
@@ -118,15 +112,15 @@ bool splitLine(const std::string& line, std::string& key, std::string& value)
     return !key.empty();
 }
 
-bool skippable(const std::string& line) { return line.empty() || line[0] == '#'; }
+bool skippable(const std::string& line) {
+    return line.empty() || line[0] == '#';
+}
 
-std::string lineError(int number, const std::string& what)
-{
+std::string lineError(int number, const std::string& what) {
     return "line " + std::to_string(number) + ": " + what;
 }
 
-bool fsyncDir(const std::string& dir)
-{
+bool fsyncDir(const std::string& dir) {
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0) {
         return false;
@@ -138,8 +132,7 @@ bool fsyncDir(const std::string& dir)
 
 }  // namespace
 
-std::string formatCode(const uint16_t (&code)[QV_SYSTEM_CODE_WORDS])
-{
+std::string formatCode(const uint16_t (&code)[QV_SYSTEM_CODE_WORDS]) {
     std::string out;
     char part[8];
     for (const uint16_t w : code) {
@@ -149,8 +142,7 @@ std::string formatCode(const uint16_t (&code)[QV_SYSTEM_CODE_WORDS])
     return out;
 }
 
-bool parseCode(const std::string& text, uint16_t (&code)[QV_SYSTEM_CODE_WORDS])
-{
+bool parseCode(const std::string& text, uint16_t (&code)[QV_SYSTEM_CODE_WORDS]) {
     const std::string t = trim(text);
     if (t.size() != 2 * QV_SYSTEM_CODE_WORDS) {
         return false;
@@ -179,8 +171,7 @@ bool parseCode(const std::string& text, uint16_t (&code)[QV_SYSTEM_CODE_WORDS])
     return true;
 }
 
-std::string formatParams(const Params& params)
-{
+std::string formatParams(const Params& params) {
     std::string out = "# Quorvane encoder simulator: the encoder's parameters\n";
     out += "kind=" + std::to_string(params.kind) + "\n";
     out += "code=" + formatCode(params.code) + "\n";
@@ -189,8 +180,7 @@ std::string formatParams(const Params& params)
     return out;
 }
 
-bool parseParams(const std::string& text, Params& params, std::string& error)
-{
+bool parseParams(const std::string& text, Params& params, std::string& error) {
     Params p;
     std::istringstream in(text);
     std::string raw;
@@ -233,8 +223,7 @@ bool parseParams(const std::string& text, Params& params, std::string& error)
     return true;
 }
 
-std::string formatRecord(const Record& r)
-{
+std::string formatRecord(const Record& r) {
     char time[48];
     std::snprintf(time, sizeof time, "%04u-%02u-%02u %02u:%02u", unsigned{r.time[0]},
                   unsigned{r.time[1]}, unsigned{r.time[2]}, unsigned{r.time[3]},
@@ -244,8 +233,7 @@ std::string formatRecord(const Record& r)
            std::to_string(r.serial) + "," + time;
 }
 
-bool parseRecord(const std::string& line, Record& record, std::string& error)
-{
+bool parseRecord(const std::string& line, Record& record, std::string& error) {
     std::vector<std::string> parts;
     std::string part;
     std::istringstream in(line);
@@ -292,8 +280,7 @@ bool parseRecord(const std::string& line, Record& record, std::string& error)
     return true;
 }
 
-bool parseRecordsCsv(const std::string& text, std::vector<Record>& records, std::string& error)
-{
+bool parseRecordsCsv(const std::string& text, std::vector<Record>& records, std::string& error) {
     std::vector<Record> out;
     std::istringstream in(text);
     std::string raw;
@@ -322,8 +309,7 @@ bool parseRecordsCsv(const std::string& text, std::vector<Record>& records, std:
     return true;
 }
 
-std::string formatCard(const Card& card)
-{
+std::string formatCard(const Card& card) {
     std::string out = "# Quorvane encoder simulator: the card on the encoder\n";
     if (card.state == Card::State::Blank) {
         return out + "card=blank\n";
@@ -338,8 +324,7 @@ std::string formatCard(const Card& card)
     return out;
 }
 
-bool parseCard(const std::string& text, Card& card, std::string& error)
-{
+bool parseCard(const std::string& text, Card& card, std::string& error) {
     Card c;
     auto fields = cardFields(c);
     std::vector<bool> seen(fields.size(), false);
@@ -420,8 +405,7 @@ bool parseCard(const std::string& text, Card& card, std::string& error)
     return true;
 }
 
-bool readFile(const std::string& path, std::string& text, std::string& error)
-{
+bool readFile(const std::string& path, std::string& text, std::string& error) {
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f) {
         error = path + ": " + std::strerror(errno);
@@ -443,8 +427,7 @@ bool readFile(const std::string& path, std::string& text, std::string& error)
     return true;
 }
 
-bool Store::read(const char* name, std::string& text, bool& exists, std::string& error) const
-{
+bool Store::read(const char* name, std::string& text, bool& exists, std::string& error) const {
     std::error_code ec;
     const fs::path dir(dir_);
     const fs::file_status ds = fs::status(dir, ec);
@@ -477,8 +460,7 @@ bool Store::read(const char* name, std::string& text, bool& exists, std::string&
     return readFile(file.string(), text, error);
 }
 
-bool Store::write(const char* name, const std::string& text, std::string& error) const
-{
+bool Store::write(const char* name, const std::string& text, std::string& error) const {
     std::error_code ec;
     fs::create_directories(dir_, ec);
     if (ec || !fs::is_directory(dir_, ec)) {
@@ -516,8 +498,7 @@ bool Store::write(const char* name, const std::string& text, std::string& error)
     return true;
 }
 
-bool Store::loadParams(Params& params, std::string& error) const
-{
+bool Store::loadParams(Params& params, std::string& error) const {
     std::string text;
     bool exists = false;
     if (!read(kParamsFile, text, exists, error)) {
@@ -534,13 +515,11 @@ bool Store::loadParams(Params& params, std::string& error) const
     return true;
 }
 
-bool Store::saveParams(const Params& params, std::string& error) const
-{
+bool Store::saveParams(const Params& params, std::string& error) const {
     return write(kParamsFile, formatParams(params), error);
 }
 
-bool Store::loadCard(Card& card, std::string& error) const
-{
+bool Store::loadCard(Card& card, std::string& error) const {
     std::string text;
     bool exists = false;
     if (!read(kCardFile, text, exists, error)) {
@@ -557,8 +536,7 @@ bool Store::loadCard(Card& card, std::string& error) const
     return true;
 }
 
-bool Store::saveCard(const Card& card, std::string& error) const
-{
+bool Store::saveCard(const Card& card, std::string& error) const {
     if (card.state != Card::State::None) {
         return write(kCardFile, formatCard(card), error);
     }
@@ -571,8 +549,7 @@ bool Store::saveCard(const Card& card, std::string& error) const
     return true;
 }
 
-std::string stateDir(const std::string& baseDir)
-{
+std::string stateDir(const std::string& baseDir) {
     const char* env = std::getenv("QUORVANE_ENCODER_DIR");
     if (env && *env) {
         return env;
@@ -580,8 +557,7 @@ std::string stateDir(const std::string& baseDir)
     return (fs::path(baseDir) / "encoder").string();
 }
 
-std::string moduleDir(const void* address)
-{
+std::string moduleDir(const void* address) {
     Dl_info info{};
     if (dladdr(address, &info) && info.dli_fname && *info.dli_fname) {
         std::error_code ec;

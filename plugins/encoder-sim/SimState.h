@@ -56,7 +56,7 @@ struct Record {
     uint16_t floor = 0;
     uint16_t room = 0;
     uint16_t cardType = 0;
-    uint32_t serial = 0;  // 0 to 0xFFFFFF: CardSn words 0 and 1
+    uint32_t serial = 0;    // 0 to 0xFFFFFF: CardSn words 0 and 1
     uint16_t time[5] = {};  // year, month, day, hour, minute
 };
 

@@ -1,7 +1,7 @@
 // The message library: texts of the encoder's result codes in the language
 // this build was made for (QV_LOCKMSG_LANGUAGE: 2052 Chinese, 1033 English).
-#include "card/LockMsgApi.h"
 #include "ShortString.h"
+#include "card/LockMsgApi.h"
 
 #include <cstdio>
 #include <string>
@@ -37,8 +37,7 @@ constexpr Text kTexts[] = {
     {1, "Operation succeeded!", "Operation succeeded!"},
     {-1, "No card!", "No card! Place the card on the encoder and try again."},
     {-2, "No card encoder!", "No card encoder! Check the encoder's cable and power."},
-    {-14, "Foreign card encoder!",
-     "This card encoder belongs to another hotel's lock system."},
+    {-14, "Foreign card encoder!", "This card encoder belongs to another hotel's lock system."},
     {-15, "Operation failed!", "Operation failed! Place the card again and retry."},
 };
 constexpr const char* kOtherBrief = "Operation failed!";
@@ -49,26 +48,24 @@ constexpr const char* kOtherFull = "Operation failed! The encoder answered the u
 
 }  // namespace
 
-extern "C" QV_LOCKMSG_EXPORT void GetUnitStr(unsigned char* buffer, int32_t index)
-{
+extern "C" QV_LOCKMSG_EXPORT void GetUnitStr(unsigned char* buffer, int32_t index) {
     if (!buffer) {
         return;
     }
     switch (index) {
-    case 0:
-        lockmsg::writeShortString(buffer, kCaption);
-        break;
-    case 1:
-        lockmsg::writeShortString(buffer, kUnit);
-        break;
-    default:
-        lockmsg::writeShortString(buffer, "");
-        break;
+        case 0:
+            lockmsg::writeShortString(buffer, kCaption);
+            break;
+        case 1:
+            lockmsg::writeShortString(buffer, kUnit);
+            break;
+        default:
+            lockmsg::writeShortString(buffer, "");
+            break;
     }
 }
 
-extern "C" QV_LOCKMSG_EXPORT void GetMsgStr(unsigned char* buffer, int16_t code, int32_t flag)
-{
+extern "C" QV_LOCKMSG_EXPORT void GetMsgStr(unsigned char* buffer, int16_t code, int32_t flag) {
     if (!buffer) {
         return;
     }

@@ -10,8 +10,7 @@ namespace lockmsg {
 // UTF-8. A longer text is cut before the first character that does not fit
 // whole, so the buffer never holds half a character and nothing is written
 // past buffer[max].
-inline void writeShortString(unsigned char* buffer, std::string_view text, std::size_t max = 255)
-{
+inline void writeShortString(unsigned char* buffer, std::string_view text, std::size_t max = 255) {
     std::size_t length = text.size() < max ? text.size() : max;
     if (length < text.size()) {
         // Back up over continuation bytes (10xxxxxx) to a character start.

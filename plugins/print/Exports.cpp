@@ -18,15 +18,14 @@
 #include <QFileInfo>
 #include <QWidget>
 
-#include <cstdio>
 #include <dlfcn.h>
+#include <cstdio>
 
 namespace {
 
 // The program's folder: the parent of the folder this library was loaded
 // from (the program keeps it as Dll/libPrint.so).
-QString programDir()
-{
+QString programDir() {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&PrintForm_Show), &info) && info.dli_fname) {
         QDir dir = QFileInfo(QFile::decodeName(info.dli_fname)).absoluteDir();
@@ -39,10 +38,10 @@ QString programDir()
 
 // [SystemInfo] HotelName of the program's Mirefold.ini, read at each call so
 // that a changed name prints at once.
-QString hotelName()
-{
+QString hotelName() {
     const qv::IniFile ini(QDir(programDir()).filePath(QStringLiteral("Mirefold.ini")));
-    return ini.readString(QStringLiteral("SystemInfo"), QStringLiteral("HotelName"), QString()).trimmed();
+    return ini.readString(QStringLiteral("SystemInfo"), QStringLiteral("HotelName"), QString())
+        .trimmed();
 }
 
 // The library's own reference to the result set, held while it reads the rows.
@@ -57,16 +56,14 @@ private:
     QvRecordset* rs_;
 };
 
-qvprint::Report snapshot(QvRecordset* rs, uint8_t kind)
-{
+qvprint::Report snapshot(QvRecordset* rs, uint8_t kind) {
     const Hold hold(rs);
     return qvprint::buildReport(*rs, kind, hotelName(), QDateTime::currentDateTime());
 }
 
 // The owner named by AppHandle when it is one of the program's widgets, else
 // the window the operator is working in.
-QWidget* owner(uintptr_t handle)
-{
+QWidget* owner(uintptr_t handle) {
     if (handle != 0) {
         for (QWidget* w : QApplication::allWidgets()) {
             if (reinterpret_cast<uintptr_t>(w) == handle) {
@@ -83,8 +80,7 @@ QWidget* owner(uintptr_t handle)
 // The library's boxes are real ones while a call runs.
 class BoxesScope {
 public:
-    BoxesScope() : previous_(qv::setDialogs(&boxes_))
-    {
+    BoxesScope() : previous_(qv::setDialogs(&boxes_)) {
         if (qv::applicationTitle().isEmpty()) {
             qv::setApplicationTitle(QGuiApplication::applicationDisplayName());
         }
@@ -100,17 +96,18 @@ private:
 
 }  // namespace
 
-extern "C" QV_PRINT_API void PrintForm_Show(TPrintFromDll rec)
-{
+extern "C" QV_PRINT_API void PrintForm_Show(TPrintFromDll rec) {
     try {
         if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-            std::fputs("PrintForm_Show: the print window needs the program's QApplication\n", stderr);
+            std::fputs("PrintForm_Show: the print window needs the program's QApplication\n",
+                       stderr);
             return;
         }
         const BoxesScope boxes;
         qv::guarded([&] {
             if (!rec.Recordset) {
-                qv::messageBox(QStringLiteral("提示"), QStringLiteral("没有可打印的记录，请先查询。"),
+                qv::messageBox(QStringLiteral("提示"),
+                               QStringLiteral("没有可打印的记录，请先查询。"),
                                qv::Icon::Information);
                 return;
             }
@@ -128,8 +125,8 @@ extern "C" QV_PRINT_API void PrintForm_Show(TPrintFromDll rec)
     }
 }
 
-extern "C" QV_PRINT_API int32_t PrintForm_Render(TPrintFromDll rec, const char* path, int32_t format)
-{
+extern "C" QV_PRINT_API int32_t PrintForm_Render(TPrintFromDll rec, const char* path,
+                                                 int32_t format) {
     try {
         if (!path || !*path || (format != QV_PRINT_FORMAT_PDF && format != QV_PRINT_FORMAT_CSV)) {
             return QV_PRINT_BAD_ARGUMENT;
@@ -137,7 +134,8 @@ extern "C" QV_PRINT_API int32_t PrintForm_Render(TPrintFromDll rec, const char* 
         if (!qvprint::isUsable(rec.Recordset)) {
             return QV_PRINT_NO_RECORDSET;
         }
-        if (format == QV_PRINT_FORMAT_PDF && !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        if (format == QV_PRINT_FORMAT_PDF &&
+            !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
             std::fputs("PrintForm_Render: PDF output needs the program's QApplication\n", stderr);
             return QV_PRINT_BAD_ARGUMENT;
         }

@@ -15,8 +15,7 @@ namespace {
 constexpr char16_t kRadicalsFirst = 0x2E80;
 constexpr char16_t kRadicalsLast = 0x2FDF;
 
-bool isHex4(const QByteArray& token)
-{
+bool isHex4(const QByteArray& token) {
     if (token.size() != 4) {
         return false;
     }
@@ -29,8 +28,8 @@ bool isHex4(const QByteArray& token)
 }
 
 // Replaces the 4-digit hex tokens <XXXX> of `line` from index `from` on.
-void rewriteTargets(QByteArray& line, qsizetype from, const QHash<char16_t, char16_t>& equivalents)
-{
+void rewriteTargets(QByteArray& line, qsizetype from,
+                    const QHash<char16_t, char16_t>& equivalents) {
     for (qsizetype open = line.indexOf('<', from); open >= 0; open = line.indexOf('<', open + 1)) {
         const qsizetype close = line.indexOf('>', open);
         if (close < 0) {
@@ -40,16 +39,17 @@ void rewriteTargets(QByteArray& line, qsizetype from, const QHash<char16_t, char
         if (!isHex4(token)) {
             continue;
         }
-        const auto found = equivalents.constFind(static_cast<char16_t>(token.toUShort(nullptr, 16)));
+        const auto found =
+            equivalents.constFind(static_cast<char16_t>(token.toUShort(nullptr, 16)));
         if (found != equivalents.constEnd()) {
-            line.replace(open + 1, 4, QByteArray::number(uint(*found), 16).rightJustified(4, '0').toUpper());
+            line.replace(open + 1, 4,
+                         QByteArray::number(uint(*found), 16).rightJustified(4, '0').toUpper());
         }
     }
 }
 
 // Offset just after the n-th hex token of `line`, or -1.
-qsizetype afterTokens(const QByteArray& line, int n)
-{
+qsizetype afterTokens(const QByteArray& line, int n) {
     qsizetype at = 0;
     for (int i = 0; i < n; ++i) {
         const qsizetype open = line.indexOf('<', at);
@@ -62,8 +62,7 @@ qsizetype afterTokens(const QByteArray& line, int n)
     return at;
 }
 
-void rewriteCMap(QByteArray& cmap, const QHash<char16_t, char16_t>& equivalents)
-{
+void rewriteCMap(QByteArray& cmap, const QHash<char16_t, char16_t>& equivalents) {
     QList<QByteArray> lines = cmap.split('\n');
     enum { Outside, Ranges, Chars } section = Outside;
     for (QByteArray& line : lines) {
@@ -89,7 +88,8 @@ void rewriteCMap(QByteArray& cmap, const QHash<char16_t, char16_t>& equivalents)
             }
             const bool list = line.indexOf('[', at) >= 0;
             const qsizetype lowEnd = afterTokens(line, 1);
-            const bool single = line.mid(0, lowEnd).trimmed() == line.mid(lowEnd, at - lowEnd).trimmed();
+            const bool single =
+                line.mid(0, lowEnd).trimmed() == line.mid(lowEnd, at - lowEnd).trimmed();
             if (list || single) {
                 rewriteTargets(line, at, equivalents);
             }
@@ -100,8 +100,7 @@ void rewriteCMap(QByteArray& cmap, const QHash<char16_t, char16_t>& equivalents)
 
 }  // namespace
 
-QHash<char16_t, char16_t> radicalEquivalents(const QFont& font)
-{
+QHash<char16_t, char16_t> radicalEquivalents(const QFont& font) {
     const QRawFont raw = QRawFont::fromFont(font);
     QHash<char16_t, char16_t> equivalents;
     if (!raw.isValid()) {
@@ -135,13 +134,13 @@ QHash<char16_t, char16_t> radicalEquivalents(const QFont& font)
     return equivalents;
 }
 
-void restoreIdeographs(QByteArray& pdf, const QHash<char16_t, char16_t>& equivalents)
-{
+void restoreIdeographs(QByteArray& pdf, const QHash<char16_t, char16_t>& equivalents) {
     if (equivalents.isEmpty()) {
         return;
     }
     static const QByteArray kStart = QByteArrayLiteral("/CIDInit /ProcSet findresource begin");
-    for (qsizetype start = pdf.indexOf(kStart); start >= 0; start = pdf.indexOf(kStart, start + 1)) {
+    for (qsizetype start = pdf.indexOf(kStart); start >= 0;
+         start = pdf.indexOf(kStart, start + 1)) {
         const qsizetype end = pdf.indexOf("endcmap", start);
         if (end < 0) {
             return;

@@ -19,8 +19,7 @@
 namespace qvprint {
 namespace {
 
-QPushButton* button(const QString& text, const char* name, QWidget* parent)
-{
+QPushButton* button(const QString& text, const char* name, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(QLatin1String(name));
     b->setAutoDefault(false);
@@ -30,8 +29,7 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent)
 }  // namespace
 
 PrintPreviewWindow::PrintPreviewWindow(const Report& report, QWidget* parent)
-    : QDialog(parent), report_(report), printer_(QPrinter::HighResolution)
-{
+    : QDialog(parent), report_(report), printer_(QPrinter::HighResolution) {
     setObjectName(QStringLiteral("PrintPreview_Form"));
     setWindowTitle(QStringLiteral("打印预览 - %1").arg(report.title));
     setModal(true);
@@ -80,7 +78,8 @@ PrintPreviewWindow::PrintPreviewWindow(const Report& report, QWidget* parent)
             }
         });
     });
-    connect(preview_, &QPrintPreviewWidget::previewChanged, this, &PrintPreviewWindow::showPageCount);
+    connect(preview_, &QPrintPreviewWidget::previewChanged, this,
+            &PrintPreviewWindow::showPageCount);
     connect(print, &QPushButton::clicked, this, qv::slot(this, &PrintPreviewWindow::Print_BtClick));
     connect(pdf, &QPushButton::clicked, this, qv::slot(this, &PrintPreviewWindow::SavePdf_BtClick));
     connect(csv, &QPushButton::clicked, this, qv::slot(this, &PrintPreviewWindow::SaveCsv_BtClick));
@@ -92,13 +91,12 @@ PrintPreviewWindow::PrintPreviewWindow(const Report& report, QWidget* parent)
     print->setFocus();
 }
 
-void PrintPreviewWindow::showPageCount()
-{
-    pages_->setText(QStringLiteral("共 %1 页，%2 条记录").arg(preview_->pageCount()).arg(report_.rows.size()));
+void PrintPreviewWindow::showPageCount() {
+    pages_->setText(
+        QStringLiteral("共 %1 页，%2 条记录").arg(preview_->pageCount()).arg(report_.rows.size()));
 }
 
-void PrintPreviewWindow::Print_BtClick()
-{
+void PrintPreviewWindow::Print_BtClick() {
     QPrintDialog dialog(&printer_, this);
     dialog.setWindowTitle(QStringLiteral("打印 %1").arg(report_.title));
     if (dialog.exec() != QDialog::Accepted) {
@@ -112,8 +110,7 @@ void PrintPreviewWindow::Print_BtClick()
 }
 
 bool PrintPreviewWindow::chooseFile(const QString& title, const QString& filter,
-                                    const QString& suffix, QString& path)
-{
+                                    const QString& suffix, QString& path) {
     QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     if (folder.isEmpty() || !QFileInfo(folder).isDir()) {
         folder = QDir::homePath();
@@ -128,8 +125,7 @@ bool PrintPreviewWindow::chooseFile(const QString& title, const QString& filter,
     return true;
 }
 
-void PrintPreviewWindow::SavePdf_BtClick()
-{
+void PrintPreviewWindow::SavePdf_BtClick() {
     QString path;
     if (!chooseFile(QStringLiteral("保存为PDF"), QStringLiteral("PDF 文件 (*.pdf)"),
                     QStringLiteral("pdf"), path)) {
@@ -137,15 +133,15 @@ void PrintPreviewWindow::SavePdf_BtClick()
     }
     QString error;
     if (!writePdf(report_, path, error)) {
-        throw qv::Error(QStringLiteral("无法保存 %1：%2").arg(QDir::toNativeSeparators(path), error));
+        throw qv::Error(
+            QStringLiteral("无法保存 %1：%2").arg(QDir::toNativeSeparators(path), error));
     }
     qv::messageBox(QStringLiteral("提示"),
                    QStringLiteral("报表已保存为 %1。").arg(QDir::toNativeSeparators(path)),
                    qv::Icon::Information);
 }
 
-void PrintPreviewWindow::SaveCsv_BtClick()
-{
+void PrintPreviewWindow::SaveCsv_BtClick() {
     QString path;
     if (!chooseFile(QStringLiteral("保存为CSV"), QStringLiteral("CSV 文件 (*.csv)"),
                     QStringLiteral("csv"), path)) {
@@ -153,7 +149,8 @@ void PrintPreviewWindow::SaveCsv_BtClick()
     }
     QString error;
     if (!writeCsv(report_, path, error)) {
-        throw qv::Error(QStringLiteral("无法保存 %1：%2").arg(QDir::toNativeSeparators(path), error));
+        throw qv::Error(
+            QStringLiteral("无法保存 %1：%2").arg(QDir::toNativeSeparators(path), error));
     }
     qv::messageBox(QStringLiteral("提示"),
                    QStringLiteral("报表已保存为 %1。").arg(QDir::toNativeSeparators(path)),

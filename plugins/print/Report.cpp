@@ -15,50 +15,57 @@ namespace qvprint {
 namespace {
 
 struct Column {
-    const char* field;  // column name in the result set
-    const char* header; // printed header (UTF-8)
+    const char* field;   // column name in the result set
+    const char* header;  // printed header (UTF-8)
 };
 
 // The columns each report prints: those the record windows show in their grids.
 constexpr std::array kDoorOpenings{
-    Column{"RoomStr", "房间号"},       Column{"CardTypeStr", "卡类型"},
-    Column{"Rom", "卡号"},             Column{"CardHolderStr", "持卡人"},
-    Column{"OpenTime", "开门时间"},    Column{"MakeName", "发卡人"},
+    Column{"RoomStr", "房间号"},    Column{"CardTypeStr", "卡类型"},
+    Column{"Rom", "卡号"},          Column{"CardHolderStr", "持卡人"},
+    Column{"OpenTime", "开门时间"}, Column{"MakeName", "发卡人"},
 };
 constexpr std::array kCardIssues{
-    Column{"C_Title", "卡种类"},   Column{"Holder", "持卡人"},     Column{"MakeName", "发卡人"},
-    Column{"RoomStr", "房间"},     Column{"InputTime", "发卡时间"}, Column{"EndTime", "结束时间"},
+    Column{"C_Title", "卡种类"}, Column{"Holder", "持卡人"},      Column{"MakeName", "发卡人"},
+    Column{"RoomStr", "房间"},   Column{"InputTime", "发卡时间"}, Column{"EndTime", "结束时间"},
 };
 constexpr std::array kGuestStays{
-    Column{"GuestName", "宾客姓名"},        Column{"GuestID", "证件号码"},
-    Column{"Room", "房号"},                 Column{"GuestInTime", "入住时间"},
-    Column{"GuestLeaveTime", "预离时间"},   Column{"LeaveTime", "退房时间"},
-    Column{"InputUser", "操作员姓名"},      Column{"InputTime", "登记时间"},
+    Column{"GuestName", "宾客姓名"},
+    Column{"GuestID", "证件号码"},
+    Column{"Room", "房号"},
+    Column{"GuestInTime", "入住时间"},
+    Column{"GuestLeaveTime", "预离时间"},
+    Column{"LeaveTime", "退房时间"},
+    Column{"InputUser", "操作员姓名"},
+    Column{"InputTime", "登记时间"},
 };
 
-std::span<const Column> layoutOf(int kind)
-{
+std::span<const Column> layoutOf(int kind) {
     switch (kind) {
-    case QV_PRINT_KIND_DOOR_OPENINGS: return kDoorOpenings;
-    case QV_PRINT_KIND_CARD_ISSUES: return kCardIssues;
-    case QV_PRINT_KIND_GUEST_STAYS: return kGuestStays;
-    default: return {};
+        case QV_PRINT_KIND_DOOR_OPENINGS:
+            return kDoorOpenings;
+        case QV_PRINT_KIND_CARD_ISSUES:
+            return kCardIssues;
+        case QV_PRINT_KIND_GUEST_STAYS:
+            return kGuestStays;
+        default:
+            return {};
     }
 }
 
-QString text(const char* utf8) { return utf8 ? QString::fromUtf8(utf8) : QString(); }
+QString text(const char* utf8) {
+    return utf8 ? QString::fromUtf8(utf8) : QString();
+}
 
 // "M.Rom" and "Rom" name the same column.
-QString bareName(const QString& name)
-{
+QString bareName(const QString& name) {
     const qsizetype dot = name.lastIndexOf('.');
     return (dot >= 0 ? name.mid(dot + 1) : name).trimmed();
 }
 
-QString csvField(const QString& value)
-{
-    const bool quote = value.contains(',') || value.contains('"') || value.contains('\n') ||
-                       value.contains('\r');
+QString csvField(const QString& value) {
+    const bool quote =
+        value.contains(',') || value.contains('"') || value.contains('\n') || value.contains('\r');
     if (!quote) {
         return value;
     }
@@ -67,8 +74,7 @@ QString csvField(const QString& value)
     return '"' + quoted + '"';
 }
 
-QString csvLine(const QStringList& fields)
-{
+QString csvLine(const QStringList& fields) {
     QStringList out;
     out.reserve(fields.size());
     for (const QString& f : fields) {
@@ -79,23 +85,24 @@ QString csvLine(const QStringList& fields)
 
 }  // namespace
 
-QString reportTitle(int kind)
-{
+QString reportTitle(int kind) {
     switch (kind) {
-    case QV_PRINT_KIND_DOOR_OPENINGS: return QStringLiteral("开门记录");
-    case QV_PRINT_KIND_CARD_ISSUES: return QStringLiteral("发卡记录");
-    case QV_PRINT_KIND_GUEST_STAYS: return QStringLiteral("宾客入住记录");
-    default: return QStringLiteral("记录报表");
+        case QV_PRINT_KIND_DOOR_OPENINGS:
+            return QStringLiteral("开门记录");
+        case QV_PRINT_KIND_CARD_ISSUES:
+            return QStringLiteral("发卡记录");
+        case QV_PRINT_KIND_GUEST_STAYS:
+            return QStringLiteral("宾客入住记录");
+        default:
+            return QStringLiteral("记录报表");
     }
 }
 
-QString Report::suggestedFileName(const QString& suffix) const
-{
+QString Report::suggestedFileName(const QString& suffix) const {
     return title + '_' + printed.toString(QStringLiteral("yyyyMMdd_HHmm")) + '.' + suffix;
 }
 
-bool isUsable(const QvRecordset* rs)
-{
+bool isUsable(const QvRecordset* rs) {
     if (!rs || !rs->vtbl) {
         return false;
     }
@@ -104,8 +111,7 @@ bool isUsable(const QvRecordset* rs)
 }
 
 Report buildReport(const QvRecordset& rs, int kind, const QString& hotelName,
-                   const QDateTime& printed)
-{
+                   const QDateTime& printed) {
     Report report;
     report.kind = kind;
     report.title = reportTitle(kind);
@@ -154,8 +160,7 @@ Report buildReport(const QvRecordset& rs, int kind, const QString& hotelName,
     return report;
 }
 
-QByteArray toCsv(const Report& report)
-{
+QByteArray toCsv(const Report& report) {
     QString out = csvLine(report.headers);
     for (const QStringList& row : report.rows) {
         out += csvLine(row);
@@ -163,8 +168,7 @@ QByteArray toCsv(const Report& report)
     return QByteArrayLiteral("\xEF\xBB\xBF") + out.toUtf8();
 }
 
-bool writeCsv(const Report& report, const QString& path, QString& error)
-{
+bool writeCsv(const Report& report, const QString& path, QString& error) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         error = file.errorString();
@@ -178,8 +182,7 @@ bool writeCsv(const Report& report, const QString& path, QString& error)
     return true;
 }
 
-bool writePdf(const Report& report, const QString& path, QString& error)
-{
+bool writePdf(const Report& report, const QString& path, QString& error) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
     {

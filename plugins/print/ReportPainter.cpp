@@ -10,8 +10,7 @@
 #include <numeric>
 
 namespace qvprint {
-QFont reportFont(double points, bool bold)
-{
+QFont reportFont(double points, bool bold) {
     QFont font;
     font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans SC"),
                       QStringLiteral("Source Han Sans SC"), QStringLiteral("WenQuanYi Micro Hei"),
@@ -27,16 +26,14 @@ namespace {
 constexpr double kMarginMm = 15.0;
 constexpr int kPortraitColumnLimit = 6;
 
-QTextOption wrapOption(Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop)
-{
+QTextOption wrapOption(Qt::Alignment align = Qt::AlignLeft | Qt::AlignTop) {
     QTextOption option(align);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     return option;
 }
 
 // The widest line of `text` on one line each.
-double naturalWidth(const QFontMetricsF& fm, const QString& text)
-{
+double naturalWidth(const QFontMetricsF& fm, const QString& text) {
     double widest = 0;
     for (const QString& line : text.split(QChar::LineSeparator)) {
         widest = std::max(widest, fm.horizontalAdvance(line));
@@ -45,8 +42,7 @@ double naturalWidth(const QFontMetricsF& fm, const QString& text)
 }
 
 // Lays `text` out in lines of `width`; the layout is ready to draw.
-double layoutText(QTextLayout& layout, double width)
-{
+double layoutText(QTextLayout& layout, double width) {
     layout.setTextOption(wrapOption());
     layout.beginLayout();
     double height = 0;
@@ -63,8 +59,7 @@ double layoutText(QTextLayout& layout, double width)
     return height;
 }
 
-double textHeight(const QString& text, const QFont& font, QPaintDevice& device, double width)
-{
+double textHeight(const QString& text, const QFont& font, QPaintDevice& device, double width) {
     QTextLayout layout(text, font, &device);
     return std::max(layoutText(layout, width), QFontMetricsF(font, &device).height());
 }
@@ -72,8 +67,7 @@ double textHeight(const QString& text, const QFont& font, QPaintDevice& device, 
 // Shares `available` among columns that want `natural`: columns narrower than
 // an even share keep their width, the others split what is left; any room to
 // spare widens every column in proportion.
-QList<double> fitWidths(const QList<double>& natural, double available)
-{
+QList<double> fitWidths(const QList<double>& natural, double available) {
     const double total = std::accumulate(natural.begin(), natural.end(), 0.0);
     QList<double> widths = natural;
     if (natural.isEmpty()) {
@@ -111,8 +105,7 @@ QList<double> fitWidths(const QList<double>& natural, double available)
 
 }  // namespace
 
-QString printedText(const QString& cell)
-{
+QString printedText(const QString& cell) {
     QString text = cell;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace('\r', '\n');
@@ -123,8 +116,7 @@ QString printedText(const QString& cell)
 
 // Distances in device units for the device being painted.
 struct ReportPainter::Metrics {
-    explicit Metrics(QPaintDevice& device)
-    {
+    explicit Metrics(QPaintDevice& device) {
         const double mm = device.logicalDpiY() / 25.4;
         padX = 1.2 * mm;
         padY = 0.8 * mm;
@@ -144,12 +136,9 @@ ReportPainter::ReportPainter(const Report& report)
       titleFont_(reportFont(16, true)),
       metaFont_(reportFont(9, false)),
       headerFont_(reportFont(10, true)),
-      bodyFont_(reportFont(10, false))
-{
-}
+      bodyFont_(reportFont(10, false)) {}
 
-QPageLayout::Orientation ReportPainter::preferredOrientation(const Report& report)
-{
+QPageLayout::Orientation ReportPainter::preferredOrientation(const Report& report) {
     if (report.headers.size() > kPortraitColumnLimit) {
         return QPageLayout::Landscape;
     }
@@ -172,18 +161,16 @@ QPageLayout::Orientation ReportPainter::preferredOrientation(const Report& repor
                                QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
                                QPageLayout::Millimeter);
     return total > portrait.paintRect(QPageLayout::Point).width() ? QPageLayout::Landscape
-                                                                   : QPageLayout::Portrait;
+                                                                  : QPageLayout::Portrait;
 }
 
-QPageLayout ReportPainter::pageLayout(const Report& report)
-{
+QPageLayout ReportPainter::pageLayout(const Report& report) {
     return QPageLayout(QPageSize(QPageSize::A4), preferredOrientation(report),
                        QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
                        QPageLayout::Millimeter);
 }
 
-void ReportPainter::layout(QPaintDevice& device, const Metrics& m)
-{
+void ReportPainter::layout(QPaintDevice& device, const Metrics& m) {
     const QFontMetricsF header(headerFont_, &device);
     const QFontMetricsF body(bodyFont_, &device);
     const qsizetype columns = report_.headers.size();
@@ -203,8 +190,8 @@ void ReportPainter::layout(QPaintDevice& device, const Metrics& m)
     const double body_height = m.height - m.heading - m.footer;
     headerHeight_ = 0;
     for (qsizetype c = 0; c < columns; ++c) {
-        headerHeight_ = std::max(
-            headerHeight_, textHeight(report_.headers[c], headerFont_, device, widths_[c] - 2 * m.padX));
+        headerHeight_ = std::max(headerHeight_, textHeight(report_.headers[c], headerFont_, device,
+                                                           widths_[c] - 2 * m.padX));
     }
     headerHeight_ = std::min(headerHeight_ + 2 * m.padY, body_height / 4);
 
@@ -215,7 +202,8 @@ void ReportPainter::layout(QPaintDevice& device, const Metrics& m)
     for (const QStringList& row : report_.rows) {
         double h = 0;
         for (qsizetype c = 0; c < columns; ++c) {
-            h = std::max(h, textHeight(printedText(row[c]), bodyFont_, device, widths_[c] - 2 * m.padX));
+            h = std::max(
+                h, textHeight(printedText(row[c]), bodyFont_, device, widths_[c] - 2 * m.padX));
         }
         rowHeights_ << std::min(h + 2 * m.padY, rowsHeight);
     }
@@ -236,16 +224,17 @@ void ReportPainter::layout(QPaintDevice& device, const Metrics& m)
     pages_ << page;
 }
 
-bool ReportPainter::paint(QPagedPaintDevice& device)
-{
+bool ReportPainter::paint(QPagedPaintDevice& device) {
     QPainter painter;
     if (!painter.begin(&device)) {
         return false;
     }
     Metrics m(device);
-    m.heading = (report_.hotelName.isEmpty() ? 0 : QFontMetricsF(hotelFont_, &device).height() + m.gap / 2) +
-                QFontMetricsF(titleFont_, &device).height() + m.gap / 2 +
-                QFontMetricsF(metaFont_, &device).height() + m.gap / 2;
+    m.heading =
+        (report_.hotelName.isEmpty() ? 0
+                                     : QFontMetricsF(hotelFont_, &device).height() + m.gap / 2) +
+        QFontMetricsF(titleFont_, &device).height() + m.gap / 2 +
+        QFontMetricsF(metaFont_, &device).height() + m.gap / 2;
     m.footer = m.gap + QFontMetricsF(metaFont_, &device).height();
     layout(device, m);
     for (int i = 0; i < pageCount(); ++i) {
@@ -257,8 +246,8 @@ bool ReportPainter::paint(QPagedPaintDevice& device)
     return painter.end();
 }
 
-void ReportPainter::paintPage(QPainter& painter, QPaintDevice& device, const Metrics& m, int index)
-{
+void ReportPainter::paintPage(QPainter& painter, QPaintDevice& device, const Metrics& m,
+                              int index) {
     const Page& page = pages_[index];
     double y = 0;
 
@@ -266,7 +255,8 @@ void ReportPainter::paintPage(QPainter& painter, QPaintDevice& device, const Met
     auto centred = [&](const QFont& font, const QString& text) {
         painter.setFont(font);
         const double h = QFontMetricsF(font, &device).height();
-        painter.drawText(QRectF(0, y, m.width, h), text, QTextOption(Qt::AlignHCenter | Qt::AlignTop));
+        painter.drawText(QRectF(0, y, m.width, h), text,
+                         QTextOption(Qt::AlignHCenter | Qt::AlignTop));
         y += h + m.gap / 2;
     };
     painter.setPen(Qt::black);
@@ -278,7 +268,8 @@ void ReportPainter::paintPage(QPainter& painter, QPaintDevice& device, const Met
     const double metaHeight = QFontMetricsF(metaFont_, &device).height();
     const QRectF meta(0, y, m.width, metaHeight);
     painter.drawText(meta,
-                     QStringLiteral("打印日期：%1").arg(report_.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
+                     QStringLiteral("打印日期：%1")
+                         .arg(report_.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
                      QTextOption(Qt::AlignLeft | Qt::AlignTop));
     painter.drawText(meta, QStringLiteral("记录数：%1").arg(report_.rows.size()),
                      QTextOption(Qt::AlignRight | Qt::AlignTop));
@@ -329,7 +320,8 @@ void ReportPainter::paintPage(QPainter& painter, QPaintDevice& device, const Met
     if (report_.rows.isEmpty()) {
         painter.setFont(bodyFont_);
         painter.drawText(QRectF(0, y + m.gap, m.width, m.height - y - m.gap - m.footer),
-                         QStringLiteral("（无记录）"), QTextOption(Qt::AlignHCenter | Qt::AlignTop));
+                         QStringLiteral("（无记录）"),
+                         QTextOption(Qt::AlignHCenter | Qt::AlignTop));
     }
 
     // Foot.

@@ -13,14 +13,14 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TInputPasswordBox::TInputPasswordBox(QWidget* parent) : QDialog(parent)
-{
+TInputPasswordBox::TInputPasswordBox(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("InputPasswordBox"));
     setWindowTitle(QStringLiteral("MyInputBox"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
 
-    Prompt_Label = qv::make<QLabel>(QStringLiteral("Prompt_Label"), QStringLiteral("请再次输入口令："), this);
+    Prompt_Label =
+        qv::make<QLabel>(QStringLiteral("Prompt_Label"), QStringLiteral("请再次输入口令："), this);
     Input_MaskEdit = qv::make<QLineEdit>(QStringLiteral("Input_MaskEdit"), this);
     Input_MaskEdit->setEchoMode(QLineEdit::Password);
     Prompt_Label->setBuddy(Input_MaskEdit);
@@ -39,8 +39,10 @@ TInputPasswordBox::TInputPasswordBox(QWidget* parent) : QDialog(parent)
     layout->setSizeConstraint(QLayout::SetFixedSize);
     Input_MaskEdit->setMinimumWidth(220);
 
-    connect(Confirm_Bt, &QPushButton::clicked, this, qv::slot(this, &TInputPasswordBox::Confirm_BtClick));
-    connect(Cancel_Bt, &QPushButton::clicked, this, qv::slot(this, &TInputPasswordBox::Cancel_BtClick));
+    connect(Confirm_Bt, &QPushButton::clicked, this,
+            qv::slot(this, &TInputPasswordBox::Confirm_BtClick));
+    connect(Cancel_Bt, &QPushButton::clicked, this,
+            qv::slot(this, &TInputPasswordBox::Cancel_BtClick));
 
     Language1 = new TLanguage(this);
     Language1->SetLanguageID(LockSystemInfo.LanguageID);
@@ -50,10 +52,13 @@ TInputPasswordBox::TInputPasswordBox(QWidget* parent) : QDialog(parent)
     qv::KeyPreview::install(this, [this](QKeyEvent* e) { return FormKeyDown(e); });
 }
 
-void TInputPasswordBox::Confirm_BtClick() { accept(); }
-void TInputPasswordBox::Cancel_BtClick() { reject(); }
+void TInputPasswordBox::Confirm_BtClick() {
+    accept();
+}
+void TInputPasswordBox::Cancel_BtClick() {
+    reject();
+}
 
-bool TInputPasswordBox::FormKeyDown(QKeyEvent* event)
-{
+bool TInputPasswordBox::FormKeyDown(QKeyEvent* event) {
     return CaptureModeKeyDown(this, Language1, event);
 }

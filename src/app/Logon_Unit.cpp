@@ -28,8 +28,7 @@ constexpr int kFirstRightColumn = 6;
 constexpr int kRightColumns = 18;
 }  // namespace
 
-TLogonForm::TLogonForm(QWidget* parent) : QDialog(parent)
-{
+TLogonForm::TLogonForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("LogonForm"));
     setWindowTitle(QStringLiteral("登陆"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -38,19 +37,22 @@ TLogonForm::TLogonForm(QWidget* parent) : QDialog(parent)
     Title_Label = qv::make<QLabel>(QStringLiteral("Title_Label"), QStringLiteral("Quorvane"), this);
     QFont titleFont;
     titleFont.setFamilies({QStringLiteral("隶书"), QStringLiteral("LiSu"), QStringLiteral("STLiti"),
-                           QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
+                           QStringLiteral("Noto Serif CJK SC"),
+                           QStringLiteral("Noto Sans CJK SC")});
     titleFont.setPixelSize(24);
     titleFont.setBold(true);
     Title_Label->setFont(titleFont);
     Title_Label->setStyleSheet(QStringLiteral("color: blue;"));
     Title_Label->setAlignment(Qt::AlignCenter);
 
-    FirstRun_Label = qv::make<QLabel>(QStringLiteral("FirstRun_Label"),
-                                      QStringLiteral("系统初次使用，请设定系统管理员和登陆口令"), this);
+    FirstRun_Label =
+        qv::make<QLabel>(QStringLiteral("FirstRun_Label"),
+                         QStringLiteral("系统初次使用，请设定系统管理员和登陆口令"), this);
     FirstRun_Label->setWordWrap(true);
     FirstRun_Label->hide();
 
-    Operator_Label = qv::make<QLabel>(QStringLiteral("Operator_Label"), QStringLiteral("操作员："), this);
+    Operator_Label =
+        qv::make<QLabel>(QStringLiteral("Operator_Label"), QStringLiteral("操作员："), this);
     LoginCode_Edit = qv::make<QLineEdit>(QStringLiteral("LoginCode_Edit"), this);
     Operator_Label->setBuddy(LoginCode_Edit);
     Pass_Label = qv::make<QLabel>(QStringLiteral("Pass_Label"), QStringLiteral("密  码："), this);
@@ -94,15 +96,13 @@ TLogonForm::TLogonForm(QWidget* parent) : QDialog(parent)
     LoginCode_Edit->setFocus();
 }
 
-TLogonForm::~TLogonForm()
-{
+TLogonForm::~TLogonForm() {
     if (dm) {
         dm->other_adoq.close();
     }
 }
 
-void TLogonForm::FormCreate()
-{
+void TLogonForm::FormCreate() {
     Language1->SetLanguageID(LockSystemInfo.LanguageID);
     if (LockSystemInfo.Loaded) {
         Language1->Translate();
@@ -120,8 +120,7 @@ void TLogonForm::FormCreate()
     }
 }
 
-bool TLogonForm::FormKeyDown(QKeyEvent* event)
-{
+bool TLogonForm::FormKeyDown(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         reject();
         return true;
@@ -129,8 +128,7 @@ bool TLogonForm::FormKeyDown(QKeyEvent* event)
     return CaptureModeKeyDown(this, Language1, event);
 }
 
-void TLogonForm::Ok_BtClick()
-{
+void TLogonForm::Ok_BtClick() {
     if (firstRun_) {
         createFirstOperator();
     } else {
@@ -138,8 +136,7 @@ void TLogonForm::Ok_BtClick()
     }
 }
 
-void TLogonForm::logOn()
-{
+void TLogonForm::logOn() {
     const QString login = LoginCode_Edit->text();
     const QString password = SystemLogin_Pas->text();
     qv::DataSet& q = dm->other_adoq;
@@ -149,7 +146,8 @@ void TLogonForm::logOn()
     q.open();
     const QString stored = q.isEmpty() ? QString() : q.text(QStringLiteral("Pass"));
     if (q.isEmpty() || !qv::verifyPassword(password, stored)) {
-        qv::messageBox(QStringLiteral("提示"), QStringLiteral("错误的用户名或密码！"), qv::Icon::Error);
+        qv::messageBox(QStringLiteral("提示"), QStringLiteral("错误的用户名或密码！"),
+                       qv::Icon::Error);
         SystemLogin_Pas->setFocus();
         SystemLogin_Pas->selectAll();
         return;
@@ -167,8 +165,7 @@ void TLogonForm::logOn()
     accept();
 }
 
-void TLogonForm::createFirstOperator()
-{
+void TLogonForm::createFirstOperator() {
     {
         TInputPasswordBox box(this);
         if (box.exec() != QDialog::Accepted) {
@@ -191,7 +188,8 @@ void TLogonForm::createFirstOperator()
     q.setValue(QStringLiteral("StafferName"), administrator);
     q.setValue(QStringLiteral("Pass"), qv::hashPassword(SystemLogin_Pas->text()));
     q.setValue(QStringLiteral("Branch"), kPasswordSet);
-    for (int i = kFirstRightColumn; i < kFirstRightColumn + kRightColumns && i < q.fieldCount(); ++i) {
+    for (int i = kFirstRightColumn; i < kFirstRightColumn + kRightColumns && i < q.fieldCount();
+         ++i) {
         q.setValue(i, 1);
     }
     try {

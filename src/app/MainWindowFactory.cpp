@@ -6,8 +6,7 @@
 // The main window after a successful logon: maximised, the room board of the
 // whole hotel. Its creation may already have asked the program to end (an
 // encoder of another hotel, an operator without a row); the caller checks.
-QWidget* CreateMainWindow()
-{
+QWidget* CreateMainWindow() {
     auto* window = new TMainForm;
     if (!qv::terminateRequested()) {
         window->showMaximized();

@@ -12,10 +12,11 @@ bool CheckInRight = false;
 
 using namespace settings;
 
-QString DefaultDbPath() { return qv::AppPaths::lockDatabase(); }
+QString DefaultDbPath() {
+    return qv::AppPaths::lockDatabase();
+}
 
-void ReadSystemInfo(TLockSystemInfo& info)
-{
+void ReadSystemInfo(TLockSystemInfo& info) {
     const qv::IniFile ini(qv::AppPaths::iniFile());
     info.HotelName = ini.readString(SystemInfo, QStringLiteral("HotelName"), QString());
     info.DayCount = ini.readInteger(SystemInfo, QStringLiteral("DayCount"), 1);
@@ -24,12 +25,13 @@ void ReadSystemInfo(TLockSystemInfo& info)
     info.Pass = ini.readString(SystemInfo, QStringLiteral("Pass"), QString());
     info.LanguageID =
         ini.readInteger(SystemInfo, QStringLiteral("LanguageID"), qv::defaultLanguageId());
-    info.ConnType = static_cast<uint8_t>(ini.readInteger(ClientConfig, QStringLiteral("ConnType"), 0));
-    info.Recycle = static_cast<uint8_t>(ini.readInteger(ClientConfig, QStringLiteral("Recycle"), 24));
+    info.ConnType =
+        static_cast<uint8_t>(ini.readInteger(ClientConfig, QStringLiteral("ConnType"), 0));
+    info.Recycle =
+        static_cast<uint8_t>(ini.readInteger(ClientConfig, QStringLiteral("Recycle"), 24));
 }
 
-void ReadLockInfo(TLock_Info& info)
-{
+void ReadLockInfo(TLock_Info& info) {
     const qv::IniFile ini(qv::AppPaths::iniFile());
     info.LockType = static_cast<uint8_t>(ini.readInteger(Config, QStringLiteral("LockType"), 0));
     info.CommProt = static_cast<uint8_t>(ini.readInteger(Config, QStringLiteral("CommProt"), 0));
@@ -39,8 +41,7 @@ void ReadLockInfo(TLock_Info& info)
     info.KeyStr = ini.readString(Config, QStringLiteral("KeyStr"), QStringLiteral("A0B1C2D3E4F5"));
 }
 
-bool LoadSettings()
-{
+bool LoadSettings() {
     TLockSystemInfo fresh;
     ReadSystemInfo(fresh);
     LockSystemInfo = fresh;

@@ -15,53 +15,53 @@
 
 using namespace settings;
 
-bool ConnectDatabase()
-{
+bool ConnectDatabase() {
     const qv::IniFile ini(qv::AppPaths::iniFile());
     try {
         switch (LockSystemInfo.ConnType) {
-        case 0: {
-            QString path = ini.readString(ClientConfig, QStringLiteral("DbPath"), DefaultDbPath());
-            path.replace('\\', '/');
-            if (QFileInfo(path).isRelative()) {
-                path = qv::AppPaths::file(path);
+            case 0: {
+                QString path =
+                    ini.readString(ClientConfig, QStringLiteral("DbPath"), DefaultDbPath());
+                path.replace('\\', '/');
+                if (QFileInfo(path).isRelative()) {
+                    path = qv::AppPaths::file(path);
+                }
+                if (!QFileInfo(path).isFile()) {
+                    qv::messageBox(QStringLiteral("提示"), QStringLiteral("文件不存在！"));
+                    return false;
+                }
+                dm->closeTables();
+                dm->conn.openSQLite(path);
+                break;
             }
-            if (!QFileInfo(path).isFile()) {
-                qv::messageBox(QStringLiteral("提示"), QStringLiteral("文件不存在！"));
+            case 1: {
+                qv::ServerParams server;
+                server.host = ini.readString(ClientConfig, QStringLiteral("ServerName"), QString());
+                server.user = ini.readString(ClientConfig, QStringLiteral("UserName"), QString());
+                server.password = ini.readString(ClientConfig, QStringLiteral("Pass"), QString());
+                dm->closeTables();
+                dm->conn.openPostgreSQL(server);
+                break;
+            }
+            default:
+                qv::messageBox(QStringLiteral("提示"),
+                               QStringLiteral("Mirefold.ini 中的数据库类型 ConnType=%1 无效（0 "
+                                              "为本机数据库文件，1 为数据库服务器）。")
+                                   .arg(LockSystemInfo.ConnType),
+                               qv::Icon::Error);
                 return false;
-            }
-            dm->closeTables();
-            dm->conn.openSQLite(path);
-            break;
-        }
-        case 1: {
-            qv::ServerParams server;
-            server.host = ini.readString(ClientConfig, QStringLiteral("ServerName"), QString());
-            server.user = ini.readString(ClientConfig, QStringLiteral("UserName"), QString());
-            server.password = ini.readString(ClientConfig, QStringLiteral("Pass"), QString());
-            dm->closeTables();
-            dm->conn.openPostgreSQL(server);
-            break;
-        }
-        default:
-            qv::messageBox(QStringLiteral("提示"),
-                           QStringLiteral("Mirefold.ini 中的数据库类型 ConnType=%1 无效（0 为本机数据库文件，1 为数据库服务器）。")
-                               .arg(LockSystemInfo.ConnType),
-                           qv::Icon::Error);
-            return false;
         }
         dm->conn.checkLockDatabase();
         return true;
     } catch (const qv::Error& e) {
         dm->conn.close();
-        qv::messageBox(QStringLiteral("提示"),
-                       QStringLiteral("无法打开数据库：%1").arg(e.text()), qv::Icon::Error);
+        qv::messageBox(QStringLiteral("提示"), QStringLiteral("无法打开数据库：%1").arg(e.text()),
+                       qv::Icon::Error);
         return false;
     }
 }
 
-bool StartUp()
-{
+bool StartUp() {
     if (!LoadSettings()) {
         return false;
     }

@@ -9,8 +9,7 @@
 #include <QFont>
 #include <QWidget>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     qv::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     qv::setApplicationTitle(QStringLiteral("Quorvane V18.0"));

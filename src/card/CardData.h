@@ -49,21 +49,23 @@ using TCardTime = uint16_t[QV_CARDTIME_WORDS];
 // Card type numbers (word 0 of CardType). Types 7, 11, 13 and 15 are valid on
 // a card read back but not issued by this system.
 namespace CardTypes {
-inline constexpr uint16_t Clear = 1;       // 清除卡
-inline constexpr uint16_t Time = 2;        // 校时卡
-inline constexpr uint16_t Emergency = 3;   // 应急卡
-inline constexpr uint16_t Guest = 4;       // guest card
-inline constexpr uint16_t Floor = 5;       // 楼层卡
-inline constexpr uint16_t District = 6;    // 区域卡
-inline constexpr uint16_t Building = 8;    // 楼号卡
-inline constexpr uint16_t Passage = 9;     // 通道设置卡
-inline constexpr uint16_t Master = 10;     // 总卡
-inline constexpr uint16_t LostReport = 12; // 挂失卡
-inline constexpr uint16_t DataStart = 14;  // 采集启动卡
+inline constexpr uint16_t Clear = 1;        // 清除卡
+inline constexpr uint16_t Time = 2;         // 校时卡
+inline constexpr uint16_t Emergency = 3;    // 应急卡
+inline constexpr uint16_t Guest = 4;        // guest card
+inline constexpr uint16_t Floor = 5;        // 楼层卡
+inline constexpr uint16_t District = 6;     // 区域卡
+inline constexpr uint16_t Building = 8;     // 楼号卡
+inline constexpr uint16_t Passage = 9;      // 通道设置卡
+inline constexpr uint16_t Master = 10;      // 总卡
+inline constexpr uint16_t LostReport = 12;  // 挂失卡
+inline constexpr uint16_t DataStart = 14;   // 采集启动卡
 
 inline constexpr int FirstValid = 1;
 inline constexpr int LastValid = 15;
-constexpr bool isValid(int type) { return type >= FirstValid && type <= LastValid; }
+constexpr bool isValid(int type) {
+    return type >= FirstValid && type <= LastValid;
+}
 }  // namespace CardTypes
 
 // Everything the program knows about one issued card type: the encoder export
@@ -90,8 +92,7 @@ inline constexpr TCardTypeInfo IssuedCardTypes[] = {
 };
 
 // The entry for an issued type, or nullptr for a type this system does not issue.
-constexpr const TCardTypeInfo* FindIssuedCardType(int type)
-{
+constexpr const TCardTypeInfo* FindIssuedCardType(int type) {
     for (const TCardTypeInfo& info : IssuedCardTypes) {
         if (info.type == type) {
             return &info;

@@ -11,8 +11,7 @@
 #include <algorithm>
 #include <iterator>
 
-void DateToCardTime(const QDateTime& value, TCardTime& time)
-{
+void DateToCardTime(const QDateTime& value, TCardTime& time) {
     std::fill(std::begin(time), std::end(time), uint16_t{0});
     if (!value.isValid()) {
         return;
@@ -29,8 +28,7 @@ void DateToCardTime(const QDateTime& value, TCardTime& time)
     time[4] = static_cast<uint16_t>(t.minute());
 }
 
-QDateTime CardTimeToDate(const TCardTime& time)
-{
+QDateTime CardTimeToDate(const TCardTime& time) {
     const QDate d(time[0], time[1], time[2]);
     const QTime t(time[3], time[4], 0);
     if (!d.isValid() || !t.isValid()) {
@@ -39,24 +37,23 @@ QDateTime CardTimeToDate(const TCardTime& time)
     return QDateTime(d, t);
 }
 
-void SetCardSerial(TCardData& card, int64_t serial)
-{
+void SetCardSerial(TCardData& card, int64_t serial) {
     if (serial < 0 || serial > MaxCardSerial) {
-        throw qv::Error(QStringLiteral("卡号 %1 超出范围（0 至 %2）！").arg(serial).arg(MaxCardSerial));
+        throw qv::Error(
+            QStringLiteral("卡号 %1 超出范围（0 至 %2）！").arg(serial).arg(MaxCardSerial));
     }
     card.CardSn[0] = static_cast<uint16_t>(serial % 256);
     card.CardSn[1] = static_cast<uint16_t>(serial / 256);
     card.CardSn[2] = card.CardSn[3] = card.CardSn[4] = 0;
 }
 
-int64_t CardSerial(const TCardData& card)
-{
+int64_t CardSerial(const TCardData& card) {
     return int64_t{card.CardSn[0]} + int64_t{card.CardSn[1]} * 256;
 }
 
-QString CardRom(const uint16_t (&cardSn)[4], int cardType)
-{
-    const uint16_t first = cardType == CardTypes::Guest ? cardSn[3] : static_cast<uint16_t>(cardType);
+QString CardRom(const uint16_t (&cardSn)[4], int cardType) {
+    const uint16_t first =
+        cardType == CardTypes::Guest ? cardSn[3] : static_cast<uint16_t>(cardType);
     const uint16_t words[4] = {first, cardSn[2], cardSn[1], cardSn[0]};
     QString rom;
     for (const uint16_t w : words) {
@@ -65,28 +62,25 @@ QString CardRom(const uint16_t (&cardSn)[4], int cardType)
     return rom;
 }
 
-QString CardRom(const TCardData& card)
-{
+QString CardRom(const TCardData& card) {
     const uint16_t sn[4] = {card.CardSn[0], card.CardSn[1], card.CardSn[2], card.CardSn[3]};
     return CardRom(sn, card.CardType[0]);
 }
 
-QString ResultText(int code)
-{
+QString ResultText(int code) {
     switch (code) {
-    case QV_ENC_OK:
-        return QStringLiteral("操作成功！");
-    case QV_ENC_NO_CARD:
-        return QStringLiteral("无卡！");
-    case QV_ENC_NO_ENCODER:
-        return QStringLiteral("无发卡机！");
-    default:
-        return QStringLiteral("操作失败！");
+        case QV_ENC_OK:
+            return QStringLiteral("操作成功！");
+        case QV_ENC_NO_CARD:
+            return QStringLiteral("无卡！");
+        case QV_ENC_NO_ENCODER:
+            return QStringLiteral("无发卡机！");
+        default:
+            return QStringLiteral("操作失败！");
     }
 }
 
-bool CheckDateRange(const QDateTime& start, const QDateTime& end)
-{
+bool CheckDateRange(const QDateTime& start, const QDateTime& end) {
     if (start.isValid() && end.isValid() && start <= end) {
         return true;
     }
@@ -95,8 +89,7 @@ bool CheckDateRange(const QDateTime& start, const QDateTime& end)
     return false;
 }
 
-QIcon BitmapToIcon(const QString& fileName)
-{
+QIcon BitmapToIcon(const QString& fileName) {
     // Icons are pixmaps, which exist only in a GUI application.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         return {};
@@ -111,9 +104,9 @@ QIcon BitmapToIcon(const QString& fileName)
 
     // Stretched as GDI does on colour bitmaps: nearest pixel, no blending, so
     // the transparent colour survives exactly.
-    QImage icon = loaded.convertToFormat(QImage::Format_ARGB32)
-                      .scaled(SystemIconSize, SystemIconSize, Qt::IgnoreAspectRatio,
-                              Qt::FastTransformation);
+    QImage icon =
+        loaded.convertToFormat(QImage::Format_ARGB32)
+            .scaled(SystemIconSize, SystemIconSize, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     for (int y = 0; y < icon.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(icon.scanLine(y));
         for (int x = 0; x < icon.width(); ++x) {

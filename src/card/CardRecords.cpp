@@ -10,24 +10,25 @@ namespace {
 
 const QString kNone = QStringLiteral("None");
 
-qv::Connection& conn() { return dm->conn; }
+qv::Connection& conn() {
+    return dm->conn;
+}
 
-qv::Binds address(const TRoomAddr& roomAddr)
-{
-    return {{QStringLiteral(":b"), roomAddr[1]}, {QStringLiteral(":f"), roomAddr[2]},
+qv::Binds address(const TRoomAddr& roomAddr) {
+    return {{QStringLiteral(":b"), roomAddr[1]},
+            {QStringLiteral(":f"), roomAddr[2]},
             {QStringLiteral(":n"), roomAddr[0]}};
 }
 
-QString roomByAddr(const TRoomAddr& roomAddr, const char* column)
-{
-    QSqlQuery q = conn().run(QStringLiteral("Select * From RoomInfo Where Buiding = :b And Floor = :f "
-                                            "And RoomNumber = :n"),
-                             address(roomAddr));
+QString roomByAddr(const TRoomAddr& roomAddr, const char* column) {
+    QSqlQuery q =
+        conn().run(QStringLiteral("Select * From RoomInfo Where Buiding = :b And Floor = :f "
+                                  "And RoomNumber = :n"),
+                   address(roomAddr));
     return q.next() ? q.value(QLatin1String(column)).toString() : QString();
 }
 
-QString logColumn(int cardType, const QString& rom, const char* column)
-{
+QString logColumn(int cardType, const QString& rom, const char* column) {
     QSqlQuery q = conn().run(
         QStringLiteral("Select %1 From MakeCardRecord Where CardType = :t And Rom = :r order by ID")
             .arg(QLatin1String(column)),
@@ -37,8 +38,7 @@ QString logColumn(int cardType, const QString& rom, const char* column)
 
 // Holds the counter row until the transaction ends (PostgreSQL; SQLite's
 // BEGIN IMMEDIATE already keeps every other writer out).
-qint64 lockedCounter(const CardSerialSource& source)
-{
+qint64 lockedCounter(const CardSerialSource& source) {
     const bool server = conn().kind() == qv::DbKind::PostgreSQL;
     const QString lock = server ? QStringLiteral(" for update") : QString();
     QVariant v;
@@ -52,15 +52,15 @@ qint64 lockedCounter(const CardSerialSource& source)
         conn().execute(QStringLiteral("Insert Into AllCardSn (CardType, CardSn) Values (:k, 0) "
                                       "On Conflict (CardType) Do Nothing"),
                        k);
-        v = conn().scalar(QStringLiteral("Select CardSn From AllCardSn Where CardType = :k") + lock, k);
+        v = conn().scalar(QStringLiteral("Select CardSn From AllCardSn Where CardType = :k") + lock,
+                          k);
     }
     return v.toLongLong();
 }
 
 }  // namespace
 
-QString GetCardTypeTitle(int cardType)
-{
+QString GetCardTypeTitle(int cardType) {
     qv::DataSet& q = dm->other_adoq;
     q.clearSql();
     q.addSql(QStringLiteral("select C_Title from cardtype"));
@@ -71,48 +71,48 @@ QString GetCardTypeTitle(int cardType)
     return q.isEmpty() ? QString() : q.text(QStringLiteral("C_Title"));
 }
 
-void GetCardSnByKind(int kind, TCardData& card)
-{
-    const QVariant v = conn().scalar(QStringLiteral("Select CardSn From AllCardSn Where CardType = :k"),
-                                     {{QStringLiteral(":k"), kind}});
+void GetCardSnByKind(int kind, TCardData& card) {
+    const QVariant v =
+        conn().scalar(QStringLiteral("Select CardSn From AllCardSn Where CardType = :k"),
+                      {{QStringLiteral(":k"), kind}});
     SetCardSerial(card, v.toLongLong());
 }
 
-void IncCardSnByKind(int kind)
-{
+void IncCardSnByKind(int kind) {
     const qv::Binds k{{QStringLiteral(":k"), kind}};
     if (conn().execute(QStringLiteral("Update AllCardSn Set CardSn = coalesce(CardSn, 0) + 1 "
                                       "Where CardType = :k"),
                        k) == 0) {
-        conn().execute(QStringLiteral("Insert Into AllCardSn (CardType, CardSn) Values (:k, 1)"), k);
+        conn().execute(QStringLiteral("Insert Into AllCardSn (CardType, CardSn) Values (:k, 1)"),
+                       k);
     }
 }
 
-void GetRoomCardSn(const QString& roomStr, TCardData& card)
-{
-    const QVariant v = conn().scalar(QStringLiteral("Select CardSn From RoomInfo Where RoomStr = :r"),
-                                     {{QStringLiteral(":r"), roomStr}});
+void GetRoomCardSn(const QString& roomStr, TCardData& card) {
+    const QVariant v =
+        conn().scalar(QStringLiteral("Select CardSn From RoomInfo Where RoomStr = :r"),
+                      {{QStringLiteral(":r"), roomStr}});
     SetCardSerial(card, v.toLongLong() + card.CardSn[0]);
 }
 
-void IncRoomCardSn(const QString& roomStr)
-{
-    conn().execute(QStringLiteral("Update RoomInfo Set CardSn = coalesce(CardSn, 0) + 1 Where RoomStr = :r"),
-                   {{QStringLiteral(":r"), roomStr}});
+void IncRoomCardSn(const QString& roomStr) {
+    conn().execute(
+        QStringLiteral("Update RoomInfo Set CardSn = coalesce(CardSn, 0) + 1 Where RoomStr = :r"),
+        {{QStringLiteral(":r"), roomStr}});
 }
 
-bool RoomExists(const QString& roomStr)
-{
-    QSqlQuery q = conn().run(QStringLiteral("Select Buiding, Floor, RoomNumber From RoomInfo Where RoomStr = :r"),
-                             {{QStringLiteral(":r"), roomStr}});
+bool RoomExists(const QString& roomStr) {
+    QSqlQuery q = conn().run(
+        QStringLiteral("Select Buiding, Floor, RoomNumber From RoomInfo Where RoomStr = :r"),
+        {{QStringLiteral(":r"), roomStr}});
     return q.next();
 }
 
-void GetRoomAddr(const QString& roomStr, TRoomAddr& roomAddr)
-{
+void GetRoomAddr(const QString& roomStr, TRoomAddr& roomAddr) {
     std::fill(std::begin(roomAddr), std::end(roomAddr), uint16_t{0});
-    QSqlQuery q = conn().run(QStringLiteral("Select Buiding, Floor, RoomNumber From RoomInfo Where RoomStr = :r"),
-                             {{QStringLiteral(":r"), roomStr}});
+    QSqlQuery q = conn().run(
+        QStringLiteral("Select Buiding, Floor, RoomNumber From RoomInfo Where RoomStr = :r"),
+        {{QStringLiteral(":r"), roomStr}});
     if (q.next()) {
         roomAddr[0] = static_cast<uint16_t>(q.value(2).toUInt());
         roomAddr[1] = static_cast<uint16_t>(q.value(0).toUInt());
@@ -120,18 +120,21 @@ void GetRoomAddr(const QString& roomStr, TRoomAddr& roomAddr)
     }
 }
 
-int GetRoomId(const QString& roomStr)
-{
+int GetRoomId(const QString& roomStr) {
     return conn()
-        .scalar(QStringLiteral("Select Room From RoomInfo Where RoomStr = :r"), {{QStringLiteral(":r"), roomStr}})
+        .scalar(QStringLiteral("Select Room From RoomInfo Where RoomStr = :r"),
+                {{QStringLiteral(":r"), roomStr}})
         .toInt();
 }
 
-QString GetRoomStrByAddr(const TRoomAddr& roomAddr) { return roomByAddr(roomAddr, "RoomStr"); }
-QString GetSystemRoomStrByAddr(const TRoomAddr& roomAddr) { return roomByAddr(roomAddr, "SystemRoomStr"); }
+QString GetRoomStrByAddr(const TRoomAddr& roomAddr) {
+    return roomByAddr(roomAddr, "RoomStr");
+}
+QString GetSystemRoomStrByAddr(const TRoomAddr& roomAddr) {
+    return roomByAddr(roomAddr, "SystemRoomStr");
+}
 
-int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain)
-{
+int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain) {
     // One bound insert: the log grows to millions of rows and is never read
     // whole to add one.
     const int type = card.CardType[0];
@@ -174,29 +177,34 @@ int MakeCardLog(const TCardData& card, const QString& holder, const QString& exp
         params << ':' + c;
     }
     try {
-        conn().execute(QStringLiteral("Insert Into MakeCardRecord (%1) Values (%2)")
-                           .arg(columns.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))),
-                       values);
+        conn().execute(
+            QStringLiteral("Insert Into MakeCardRecord (%1) Values (%2)")
+                .arg(columns.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))),
+            values);
     } catch (const qv::DbError& e) {
         throw qv::Error(e.text());
     }
     return 1;
 }
 
-QString GetCardHolder(int cardType, const QString& rom) { return logColumn(cardType, rom, "Holder"); }
-QString GetCardExplain(int cardType, const QString& rom) { return logColumn(cardType, rom, "Explain"); }
-QString GetCardMaker(int cardType, const QString& rom) { return logColumn(cardType, rom, "MakeName"); }
+QString GetCardHolder(int cardType, const QString& rom) {
+    return logColumn(cardType, rom, "Holder");
+}
+QString GetCardExplain(int cardType, const QString& rom) {
+    return logColumn(cardType, rom, "Explain");
+}
+QString GetCardMaker(int cardType, const QString& rom) {
+    return logColumn(cardType, rom, "MakeName");
+}
 
-QString GetKeyKind(int keyId)
-{
+QString GetKeyKind(int keyId) {
     QSqlQuery q = conn().run(QStringLiteral("Select KeyKind From KeyKindTable Where KeyID = :k"),
                              {{QStringLiteral(":k"), keyId}});
     return q.next() ? q.value(0).toString() : kNone;
 }
 
 int IssueCard(const CardSerialSource& source, TCardData& card,
-              const std::function<int(TCardData&)>& write, const std::function<void()>& record)
-{
+              const std::function<int(TCardData&)>& write, const std::function<void()>& record) {
     qv::Transaction t(conn());
     const qint64 counter = lockedCounter(source);
     const bool newGuestCard = !source.roomStr.isNull() && !source.copy;

@@ -48,14 +48,13 @@ QString GetKeyKind(int keyId);
 
 // Where a card's serial comes from.
 struct CardSerialSource {
-    static CardSerialSource room(const QString& roomStr, bool copy = false)
-    {
+    static CardSerialSource room(const QString& roomStr, bool copy = false) {
         return {roomStr, 0, copy};
     }
     static CardSerialSource kind(int counterKind) { return {QString(), counterKind, false}; }
-    QString roomStr;     // guest cards: the room's own counter
-    int counterKind = 0; // other cards: the AllCardSn counter kind
-    bool copy = false;   // a copy takes the counter unchanged and does not advance it
+    QString roomStr;      // guest cards: the room's own counter
+    int counterKind = 0;  // other cards: the AllCardSn counter kind
+    bool copy = false;    // a copy takes the counter unchanged and does not advance it
 };
 
 // Issues one card. The serial is taken from its counter and the card written

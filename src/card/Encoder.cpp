@@ -9,16 +9,16 @@
 
 namespace qv {
 
-Encoder& Encoder::instance()
-{
+Encoder& Encoder::instance() {
     static Encoder encoder;
     return encoder;
 }
 
-QString Encoder::defaultPath() { return AppPaths::file(QStringLiteral("libQuorvane.so")); }
+QString Encoder::defaultPath() {
+    return AppPaths::file(QStringLiteral("libQuorvane.so"));
+}
 
-bool Encoder::load(const QString& path)
-{
+bool Encoder::load(const QString& path) {
     library_.unload();
     api_ = Api{};
     attempted_ = true;
@@ -52,15 +52,15 @@ bool Encoder::load(const QString& path)
     if (!missing.isEmpty()) {
         library_.unload();
         api_ = Api{};
-        fail(QStringLiteral("发卡机程序库 %1 缺少函数：%2").arg(path, missing.join(QStringLiteral(", "))));
+        fail(QStringLiteral("发卡机程序库 %1 缺少函数：%2")
+                 .arg(path, missing.join(QStringLiteral(", "))));
         return false;
     }
     loaded_ = true;
     return true;
 }
 
-void Encoder::fail(const QString& why)
-{
+void Encoder::fail(const QString& why) {
     error_ = why;
     if (reported_) {
         return;
@@ -71,31 +71,29 @@ void Encoder::fail(const QString& why)
                Icon::Warning, Buttons::Ok);
 }
 
-bool Encoder::ensureLoaded()
-{
+bool Encoder::ensureLoaded() {
     if (!attempted_) {
         load(defaultPath());
     }
     return loaded_;
 }
 
-void Encoder::reset()
-{
+void Encoder::reset() {
     library_.unload();
     api_ = Api{};
     attempted_ = loaded_ = reported_ = false;
     error_.clear();
 }
 
-bool Encoder::ready() { return ensureLoaded(); }
+bool Encoder::ready() {
+    return ensureLoaded();
+}
 
-int16_t Encoder::openPort(int32_t port)
-{
+int16_t Encoder::openPort(int32_t port) {
     return ready() ? api_.MakeCardOpenPort(port) : int16_t{QV_ENC_NO_ENCODER};
 }
 
-int16_t Encoder::getParameter(ParameterBlock& buffer)
-{
+int16_t Encoder::getParameter(ParameterBlock& buffer) {
     std::fill(std::begin(buffer), std::end(buffer), uint16_t{0});
     if (!ready()) {
         buffer[0] = static_cast<uint16_t>(-1);  // off line
@@ -104,14 +102,12 @@ int16_t Encoder::getParameter(ParameterBlock& buffer)
     return api_.GetParameter(buffer);
 }
 
-int16_t Encoder::readSystemPas(SystemCode& code)
-{
+int16_t Encoder::readSystemPas(SystemCode& code) {
     std::fill(std::begin(code), std::end(code), uint16_t{0});
     return ready() ? api_.ReadSystemPas(code) : int16_t{QV_ENC_NO_ENCODER};
 }
 
-int16_t Encoder::systemInitialization(const SystemCode& code)
-{
+int16_t Encoder::systemInitialization(const SystemCode& code) {
     if (!ready()) {
         return QV_ENC_NO_ENCODER;
     }
@@ -120,8 +116,7 @@ int16_t Encoder::systemInitialization(const SystemCode& code)
     return api_.SystemInitialization(copy);
 }
 
-int16_t Encoder::makeCard(int cardType, TCardData& card)
-{
+int16_t Encoder::makeCard(int cardType, TCardData& card) {
     if (!ready()) {
         return QV_ENC_NO_ENCODER;
     }
@@ -135,8 +130,7 @@ int16_t Encoder::makeCard(int cardType, TCardData& card)
                 card.EndTime);
 }
 
-int16_t Encoder::readCard(TCardData& card)
-{
+int16_t Encoder::readCard(TCardData& card) {
     if (!ready()) {
         return QV_ENC_NO_ENCODER;
     }
@@ -145,8 +139,7 @@ int16_t Encoder::readCard(TCardData& card)
                          card.StartTime, card.EndTime);
 }
 
-int16_t Encoder::clearCard()
-{
+int16_t Encoder::clearCard() {
     if (!ready()) {
         return QV_ENC_NO_ENCODER;
     }
@@ -154,14 +147,12 @@ int16_t Encoder::clearCard()
     return api_.ClearCardData(work);
 }
 
-int16_t Encoder::readDataCard(DataCardBuffer& buffer)
-{
+int16_t Encoder::readDataCard(DataCardBuffer& buffer) {
     buffer = DataCardBuffer{};
     return ready() ? api_.ReadDataCard(buffer.Words) : int16_t{QV_ENC_NO_ENCODER};
 }
 
-int16_t Encoder::readOneOpenDoorRecord(OpenDoorRecord& record, DataCardBuffer& buffer)
-{
+int16_t Encoder::readOneOpenDoorRecord(OpenDoorRecord& record, DataCardBuffer& buffer) {
     record = OpenDoorRecord{};
     if (!ready()) {
         return QV_ENC_NO_ENCODER;

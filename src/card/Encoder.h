@@ -21,8 +21,8 @@ static_assert(sizeof(DataCardBuffer) == 24);
 struct OpenDoorRecord {
     uint16_t Building = 0;
     uint16_t Floor = 0;
-    uint16_t Word1 = 0;  // not used by the program
-    uint16_t Word2 = 0;  // not used by the program
+    uint16_t Word1 = 0;                         // not used by the program
+    uint16_t Word2 = 0;                         // not used by the program
     uint16_t RoomAddr[QV_ROOMADDR_WORDS] = {};  // word 0 = room number
     uint16_t CardType = 0;
     TCardTime Time = {};

@@ -42,9 +42,9 @@ enum {
     QV_RESERVED3_WORDS = 5,
     QV_CARDTIME_WORDS = 6,
     QV_SYSTEM_CODE_WORDS = 4,
-    QV_PARAMETER_WORDS = 9,  /* GetParameter: 18 bytes */
+    QV_PARAMETER_WORDS = 9,   /* GetParameter: 18 bytes */
     QV_CLEAR_WORK_WORDS = 10, /* ClearCardData: 20-byte work area */
-    QV_DATACARD_WORDS = 12   /* ReadDataCard: 24 bytes */
+    QV_DATACARD_WORDS = 12    /* ReadDataCard: 24 bytes */
 };
 
 /* Lock-system kinds, the first word of GetParameter's block. */
@@ -59,17 +59,17 @@ enum {
 };
 
 /* The writing functions all take the same eleven arguments. */
-#define QV_MAKE_CARD_ARGS                                                                   \
-    uint16_t *CardSn, uint16_t *Reserved2, uint16_t Building, uint16_t *Floor,              \
-        uint16_t *District, uint16_t *RoomAddr, uint16_t Override, uint16_t *CardType,      \
-        uint16_t *Reserved3, uint16_t *StartTime, uint16_t *EndTime
+#define QV_MAKE_CARD_ARGS                                                                          \
+    uint16_t *CardSn, uint16_t *Reserved2, uint16_t Building, uint16_t *Floor, uint16_t *District, \
+        uint16_t *RoomAddr, uint16_t Override, uint16_t *CardType, uint16_t *Reserved3,            \
+        uint16_t *StartTime, uint16_t *EndTime
 
 typedef int16_t (*QvMakeCardFn)(QV_MAKE_CARD_ARGS);
 
 QV_ENCODER_EXPORT int16_t MakeCardOpenPort(int32_t port);
-QV_ENCODER_EXPORT int16_t GetParameter(uint16_t *buffer);
-QV_ENCODER_EXPORT int16_t ReadSystemPas(uint16_t *code);
-QV_ENCODER_EXPORT int16_t SystemInitialization(uint16_t *code);
+QV_ENCODER_EXPORT int16_t GetParameter(uint16_t* buffer);
+QV_ENCODER_EXPORT int16_t ReadSystemPas(uint16_t* code);
+QV_ENCODER_EXPORT int16_t SystemInitialization(uint16_t* code);
 
 QV_ENCODER_EXPORT int16_t MakeGuestCard(QV_MAKE_CARD_ARGS);
 QV_ENCODER_EXPORT int16_t MakeClientCard(QV_MAKE_CARD_ARGS);
@@ -83,29 +83,28 @@ QV_ENCODER_EXPORT int16_t MakeChiefCard(QV_MAKE_CARD_ARGS);
 QV_ENCODER_EXPORT int16_t MakeLostCard(QV_MAKE_CARD_ARGS);
 QV_ENCODER_EXPORT int16_t MakeDataCard(QV_MAKE_CARD_ARGS);
 
-QV_ENCODER_EXPORT int16_t ReadCard(uint16_t *CardSn, uint16_t *Reserved2, uint16_t *Building,
-                                   uint16_t *Floor, uint16_t *District, uint16_t *RoomAddr,
-                                   uint16_t *Override, uint16_t *CardType, uint16_t *Reserved3,
-                                   uint16_t *StartTime, uint16_t *EndTime);
-typedef int16_t (*QvReadCardFn)(uint16_t *, uint16_t *, uint16_t *, uint16_t *, uint16_t *,
-                                uint16_t *, uint16_t *, uint16_t *, uint16_t *, uint16_t *,
-                                uint16_t *);
+QV_ENCODER_EXPORT int16_t ReadCard(uint16_t* CardSn, uint16_t* Reserved2, uint16_t* Building,
+                                   uint16_t* Floor, uint16_t* District, uint16_t* RoomAddr,
+                                   uint16_t* Override, uint16_t* CardType, uint16_t* Reserved3,
+                                   uint16_t* StartTime, uint16_t* EndTime);
+typedef int16_t (*QvReadCardFn)(uint16_t*, uint16_t*, uint16_t*, uint16_t*, uint16_t*, uint16_t*,
+                                uint16_t*, uint16_t*, uint16_t*, uint16_t*, uint16_t*);
 
-QV_ENCODER_EXPORT int16_t ClearCardData(uint16_t *work);
-QV_ENCODER_EXPORT int16_t ReadDataCard(uint16_t *buffer);
+QV_ENCODER_EXPORT int16_t ClearCardData(uint16_t* work);
+QV_ENCODER_EXPORT int16_t ReadDataCard(uint16_t* buffer);
 /* One door-opening record: building, floor, two words not used by the
  * program, the lock address (word 0 = room number), the opening card's type,
  * the opening time (card time), and the ReadDataCard buffer, whose first four
  * words come back as the opening card's serial words. */
-QV_ENCODER_EXPORT int16_t ReadOneOpenDoorRecord(uint16_t *Building, uint16_t *Floor,
-                                                uint16_t *Word1, uint16_t *Word2,
-                                                uint16_t *RoomAddr, uint16_t *CardType,
-                                                uint16_t *Time, uint16_t *buffer);
+QV_ENCODER_EXPORT int16_t ReadOneOpenDoorRecord(uint16_t* Building, uint16_t* Floor,
+                                                uint16_t* Word1, uint16_t* Word2,
+                                                uint16_t* RoomAddr, uint16_t* CardType,
+                                                uint16_t* Time, uint16_t* buffer);
 
 typedef int16_t (*QvOpenPortFn)(int32_t);
-typedef int16_t (*QvWordsFn)(uint16_t *);
-typedef int16_t (*QvReadOneOpenDoorRecordFn)(uint16_t *, uint16_t *, uint16_t *, uint16_t *,
-                                             uint16_t *, uint16_t *, uint16_t *, uint16_t *);
+typedef int16_t (*QvWordsFn)(uint16_t*);
+typedef int16_t (*QvReadOneOpenDoorRecordFn)(uint16_t*, uint16_t*, uint16_t*, uint16_t*, uint16_t*,
+                                             uint16_t*, uint16_t*, uint16_t*);
 
 #ifdef __cplusplus
 }

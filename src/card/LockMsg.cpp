@@ -11,13 +11,11 @@
 
 namespace {
 
-QString fromShortString(const unsigned char (&buffer)[QV_SHORT_STRING_BYTES])
-{
+QString fromShortString(const unsigned char (&buffer)[QV_SHORT_STRING_BYTES]) {
     return QString::fromUtf8(reinterpret_cast<const char*>(buffer + 1), buffer[0]);
 }
 
-QString unitText(qv::SharedLibrary& library, int index)
-{
+QString unitText(qv::SharedLibrary& library, int index) {
     const auto getUnitStr = library.function<QvGetUnitStrFn>("GetUnitStr");
     if (!getUnitStr) {
         return {};
@@ -29,13 +27,11 @@ QString unitText(qv::SharedLibrary& library, int index)
 
 }  // namespace
 
-QString LockMsgLibraryPath(int languageId)
-{
+QString LockMsgLibraryPath(int languageId) {
     return qv::AppPaths::file(QStringLiteral("Dll/%1/libLockMsg.so").arg(languageId));
 }
 
-QString LockUnitText(int index)
-{
+QString LockUnitText(int index) {
     qv::SharedLibrary library;
     if (!library.load(LockMsgLibraryPath(LockSystemInfo.LanguageID))) {
         return {};
@@ -43,8 +39,7 @@ QString LockUnitText(int index)
     return unitText(library, index);
 }
 
-void ShowLockMsg(int code)
-{
+void ShowLockMsg(int code) {
     QString pattern;
     QString text;
     {

@@ -14,8 +14,7 @@ namespace qv {
 namespace {
 QAtomicInt g_connections;
 
-QString errorText(const QSqlError& e)
-{
+QString errorText(const QSqlError& e) {
     QString text = e.databaseText().trimmed();
     if (text.isEmpty()) {
         text = e.text().trimmed();
@@ -28,21 +27,21 @@ QString errorText(const QSqlError& e)
 }  // namespace
 
 Connection::Connection()
-    : name_(QStringLiteral("lock-db-%1").arg(g_connections.fetchAndAddRelaxed(1)))
-{
+    : name_(QStringLiteral("lock-db-%1").arg(g_connections.fetchAndAddRelaxed(1))) {}
+
+Connection::~Connection() {
+    close();
 }
 
-Connection::~Connection() { close(); }
+QSqlDatabase Connection::database() const {
+    return QSqlDatabase::database(name_, false);
+}
 
-QSqlDatabase Connection::database() const { return QSqlDatabase::database(name_, false); }
-
-bool Connection::isOpen() const
-{
+bool Connection::isOpen() const {
     return QSqlDatabase::contains(name_) && database().isOpen();
 }
 
-QString Connection::description() const
-{
+QString Connection::description() const {
     const QSqlDatabase db = database();
     if (kind() == DbKind::SQLite) {
         return db.databaseName();
@@ -50,8 +49,7 @@ QString Connection::description() const
     return QStringLiteral("%1@%2").arg(db.databaseName(), db.hostName());
 }
 
-void Connection::close()
-{
+void Connection::close() {
     if (!QSqlDatabase::contains(name_)) {
         return;
     }
@@ -64,8 +62,7 @@ void Connection::close()
     failed_ = false;
 }
 
-void Connection::openDatabase(QSqlDatabase& db)
-{
+void Connection::openDatabase(QSqlDatabase& db) {
     if (!db.open()) {
         const QString text = errorText(db.lastError());
         db = QSqlDatabase();
@@ -74,8 +71,7 @@ void Connection::openDatabase(QSqlDatabase& db)
     }
 }
 
-void Connection::openSQLite(const QString& path, bool create)
-{
+void Connection::openSQLite(const QString& path, bool create) {
     close();
     if (!create && !QFileInfo::exists(path)) {
         throw DbError(QStringLiteral("文件不存在！"));
@@ -97,14 +93,12 @@ void Connection::openSQLite(const QString& path, bool create)
     }
 }
 
-void Connection::setPragmas()
-{
+void Connection::setPragmas() {
     run(QStringLiteral("PRAGMA journal_mode=WAL"));
     run(QStringLiteral("PRAGMA synchronous=FULL"));
 }
 
-void Connection::openPostgreSQL(const ServerParams& params)
-{
+void Connection::openPostgreSQL(const ServerParams& params) {
     close();
     dialect_ = Dialect(DbKind::PostgreSQL);
     QString host = params.host.trimmed();
@@ -137,8 +131,7 @@ void Connection::openPostgreSQL(const ServerParams& params)
     }
 }
 
-QSqlQuery Connection::run(const QString& sql, const Binds& binds) const
-{
+QSqlQuery Connection::run(const QString& sql, const Binds& binds) const {
     if (!isOpen()) {
         throw DbError(QStringLiteral("数据库连接未打开。"));
     }
@@ -165,20 +158,17 @@ QSqlQuery Connection::run(const QString& sql, const Binds& binds) const
     return q;
 }
 
-int Connection::execute(const QString& sql, const Binds& binds) const
-{
+int Connection::execute(const QString& sql, const Binds& binds) const {
     QSqlQuery q = run(sql, binds);
     return q.numRowsAffected();
 }
 
-QVariant Connection::scalar(const QString& sql, const Binds& binds) const
-{
+QVariant Connection::scalar(const QString& sql, const Binds& binds) const {
     QSqlQuery q = run(sql, binds);
     return q.next() ? q.value(0) : QVariant();
 }
 
-void Connection::begin()
-{
+void Connection::begin() {
     if (depth_++ > 0) {
         return;
     }
@@ -191,8 +181,7 @@ void Connection::begin()
     }
 }
 
-void Connection::commit()
-{
+void Connection::commit() {
     if (depth_ <= 0) {
         throw DbError(QStringLiteral("没有进行中的事务。"));
     }
@@ -215,8 +204,7 @@ void Connection::commit()
     }
 }
 
-void Connection::rollback()
-{
+void Connection::rollback() {
     if (depth_ <= 0) {
         return;
     }
@@ -230,8 +218,7 @@ void Connection::rollback()
     }
 }
 
-Transaction::~Transaction()
-{
+Transaction::~Transaction() {
     if (!done_) {
         try {
             conn_.rollback();
@@ -241,31 +228,32 @@ Transaction::~Transaction()
     }
 }
 
-void Transaction::commit()
-{
+void Transaction::commit() {
     done_ = true;
     conn_.commit();
 }
 
-bool Connection::isEmpty() const
-{
-    const QString sql = kind() == DbKind::SQLite
-                            ? QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'")
-                            : QStringLiteral("SELECT count(*) FROM information_schema.tables "
-                                             "WHERE table_schema = current_schema()");
+bool Connection::isEmpty() const {
+    const QString sql =
+        kind() == DbKind::SQLite
+            ? QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type='table'")
+            : QStringLiteral(
+                  "SELECT count(*) FROM information_schema.tables "
+                  "WHERE table_schema = current_schema()");
     return scalar(sql).toInt() == 0;
 }
 
-void Connection::createSchema()
-{
+void Connection::createSchema() {
     if (!isEmpty()) {
-        throw DbError(QStringLiteral("数据库 %1 中已经有表，不能再建立门锁数据库结构。").arg(description()));
+        throw DbError(
+            QStringLiteral("数据库 %1 中已经有表，不能再建立门锁数据库结构。").arg(description()));
     }
     Transaction t(*this);
     for (const QString& statement : schema::statements(dialect_.schemaScript())) {
         run(statement);
     }
-    run(QStringLiteral("CREATE TABLE QuorvaneSchema (ApplicationId INTEGER NOT NULL, Version INTEGER NOT NULL)"));
+    run(QStringLiteral(
+        "CREATE TABLE QuorvaneSchema (ApplicationId INTEGER NOT NULL, Version INTEGER NOT NULL)"));
     run(QStringLiteral("INSERT INTO QuorvaneSchema (ApplicationId, Version) VALUES (:a, :v)"),
         {{":a", kApplicationId}, {":v", kSchemaVersion}});
     if (kind() == DbKind::SQLite) {
@@ -275,16 +263,14 @@ void Connection::createSchema()
     t.commit();
 }
 
-int Connection::schemaVersion() const
-{
+int Connection::schemaVersion() const {
     if (kind() == DbKind::SQLite) {
         return scalar(QStringLiteral("PRAGMA user_version")).toInt();
     }
     return scalar(QStringLiteral("SELECT Version FROM QuorvaneSchema")).toInt();
 }
 
-void Connection::checkLockDatabase()
-{
+void Connection::checkLockDatabase() {
     const QString notLock = QStringLiteral("%1 不是门锁数据库。").arg(description());
     int version = 0;
     if (kind() == DbKind::SQLite) {
@@ -306,10 +292,12 @@ void Connection::checkLockDatabase()
         version = q.value(1).toInt();
     }
     if (version > kSchemaVersion) {
-        throw DbError(QStringLiteral("数据库 %1 由较新版本的程序建立（结构版本 %2），本程序只能使用到版本 %3。")
-                          .arg(description())
-                          .arg(version)
-                          .arg(kSchemaVersion));
+        throw DbError(
+            QStringLiteral(
+                "数据库 %1 由较新版本的程序建立（结构版本 %2），本程序只能使用到版本 %3。")
+                .arg(description())
+                .arg(version)
+                .arg(kSchemaVersion));
     }
     if (version < 1) {
         throw DbError(notLock);

@@ -94,8 +94,7 @@ private:
 
 // Runs `work` in one transaction: all of it is stored, or none of it.
 template <class Work>
-void inTransaction(Connection& conn, Work&& work)
-{
+void inTransaction(Connection& conn, Work&& work) {
     Transaction t(conn);
     work();
     t.commit();

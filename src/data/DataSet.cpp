@@ -10,14 +10,12 @@
 namespace qv {
 
 namespace {
-bool isIdentifier(const QString& name)
-{
+bool isIdentifier(const QString& name) {
     static const QRegularExpression re(QStringLiteral(R"(^[A-Za-z_][A-Za-z0-9_]*$)"));
     return re.match(name).hasMatch();
 }
 
-void requireIdentifier(const QString& name)
-{
+void requireIdentifier(const QString& name) {
     if (!isIdentifier(name)) {
         throw Error(QStringLiteral("无效的表名或列名：%1").arg(name));
     }
@@ -26,40 +24,36 @@ void requireIdentifier(const QString& name)
 
 DataSet::DataSet(Connection& conn, QObject* parent) : QObject(parent), conn_(conn) {}
 
-void DataSet::clearSql()
-{
+void DataSet::clearSql() {
     sql_.clear();
     binds_.clear();
     updateTable_.clear();
 }
-void DataSet::addSql(const QString& line) { sql_.append(line); }
-void DataSet::setSql(const QString& text)
-{
+void DataSet::addSql(const QString& line) {
+    sql_.append(line);
+}
+void DataSet::setSql(const QString& text) {
     sql_ = QStringList{text};
     binds_.clear();
     updateTable_.clear();
 }
-void DataSet::bind(const QString& name, const QVariant& value)
-{
+void DataSet::bind(const QString& name, const QVariant& value) {
     binds_.insert(name.startsWith(':') ? name : ':' + name, value);
 }
 
-void DataSet::setTableName(const QString& table)
-{
+void DataSet::setTableName(const QString& table) {
     requireIdentifier(table);
     table_ = table;
 }
 
-void DataSet::setFilter(const Filter& columnValues)
-{
+void DataSet::setFilter(const Filter& columnValues) {
     for (const auto& [column, value] : columnValues) {
         requireIdentifier(column);
     }
     filter_ = columnValues;
 }
 
-DataSet::Row DataSet::readRow(const QSqlQuery& q) const
-{
+DataSet::Row DataSet::readRow(const QSqlQuery& q) const {
     Row row(columns_.size());
     for (int i = 0; i < columns_.size(); ++i) {
         row[i] = Dialect::fromDb(q.value(i), dateTime_[i]);
@@ -67,8 +61,7 @@ DataSet::Row DataSet::readRow(const QSqlQuery& q) const
     return row;
 }
 
-void DataSet::loadFrom(QSqlQuery& q, bool keepColumns)
-{
+void DataSet::loadFrom(QSqlQuery& q, bool keepColumns) {
     if (!keepColumns) {
         const QSqlRecord rec = q.record();
         columns_.clear();
@@ -86,8 +79,7 @@ void DataSet::loadFrom(QSqlQuery& q, bool keepColumns)
     }
 }
 
-void DataSet::open()
-{
+void DataSet::open() {
     close();
     QString text;
     Binds binds = binds_;
@@ -119,8 +111,7 @@ void DataSet::open()
     setCurrent(0);
 }
 
-void DataSet::close()
-{
+void DataSet::close() {
     if (state_ == State::Inactive && rows_.isEmpty()) {
         return;
     }
@@ -133,8 +124,7 @@ void DataSet::close()
     emit reset();
 }
 
-void DataSet::refresh()
-{
+void DataSet::refresh() {
     const QStringList keys = keyColumns();
     QVariantList key;
     if (!isEmpty()) {
@@ -158,14 +148,12 @@ void DataSet::refresh()
     }
 }
 
-int DataSet::execSql()
-{
+int DataSet::execSql() {
     QSqlQuery q = conn_.run(sql(), binds_);
     return q.numRowsAffected();
 }
 
-void DataSet::setCurrent(int row)
-{
+void DataSet::setCurrent(int row) {
     if (rows_.isEmpty()) {
         current_ = 0;
         eof_ = bof_ = true;
@@ -176,24 +164,21 @@ void DataSet::setCurrent(int row)
     emit scrolled(current_);
 }
 
-void DataSet::first()
-{
+void DataSet::first() {
     if (state_ == State::Edit || state_ == State::Insert) {
         post();
     }
     setCurrent(0);
 }
 
-void DataSet::last()
-{
+void DataSet::last() {
     if (state_ == State::Edit || state_ == State::Insert) {
         post();
     }
     setCurrent(static_cast<int>(rows_.size()) - 1);
 }
 
-void DataSet::next()
-{
+void DataSet::next() {
     if (state_ == State::Edit || state_ == State::Insert) {
         post();
     }
@@ -204,8 +189,7 @@ void DataSet::next()
     setCurrent(current_ + 1);
 }
 
-void DataSet::prior()
-{
+void DataSet::prior() {
     if (state_ == State::Edit || state_ == State::Insert) {
         post();
     }
@@ -216,10 +200,11 @@ void DataSet::prior()
     setCurrent(current_ - 1);
 }
 
-void DataSet::moveTo(int recNo) { setCurrent(recNo - 1); }
+void DataSet::moveTo(int recNo) {
+    setCurrent(recNo - 1);
+}
 
-bool DataSet::locate(const QString& column, const QVariant& value)
-{
+bool DataSet::locate(const QString& column, const QVariant& value) {
     const int c = fieldIndex(column);
     if (c < 0) {
         return false;
@@ -233,8 +218,7 @@ bool DataSet::locate(const QString& column, const QVariant& value)
     return false;
 }
 
-int DataSet::fieldIndex(const QString& column) const
-{
+int DataSet::fieldIndex(const QString& column) const {
     for (int i = 0; i < columns_.size(); ++i) {
         if (columns_[i].compare(column, Qt::CaseInsensitive) == 0) {
             return i;
@@ -243,8 +227,7 @@ int DataSet::fieldIndex(const QString& column) const
     return -1;
 }
 
-const DataSet::Row* DataSet::currentRow() const
-{
+const DataSet::Row* DataSet::currentRow() const {
     if (state_ == State::Edit || state_ == State::Insert) {
         return &edit_;
     }
@@ -254,22 +237,19 @@ const DataSet::Row* DataSet::currentRow() const
     return &rows_[current_];
 }
 
-void DataSet::requireField(int index, const QString& column) const
-{
+void DataSet::requireField(int index, const QString& column) const {
     if (index < 0) {
         throw Error(QStringLiteral("没有找到字段 %1。").arg(column));
     }
 }
 
-QVariant DataSet::value(const QString& column) const
-{
+QVariant DataSet::value(const QString& column) const {
     const int i = fieldIndex(column);
     requireField(i, column);
     return value(i);
 }
 
-QVariant DataSet::value(int index) const
-{
+QVariant DataSet::value(int index) const {
     const Row* row = currentRow();
     if (index < 0 || index >= columns_.size()) {
         throw Error(QStringLiteral("字段序号 %1 超出范围。").arg(index));
@@ -277,16 +257,14 @@ QVariant DataSet::value(int index) const
     return row ? row->at(index) : QVariant();
 }
 
-QVariant DataSet::valueAt(int row, int column) const
-{
+QVariant DataSet::valueAt(int row, int column) const {
     if (row < 0 || row >= rows_.size() || column < 0 || column >= columns_.size()) {
         return {};
     }
     return rows_[row][column];
 }
 
-QString DataSet::displayText(const QVariant& value)
-{
+QString DataSet::displayText(const QVariant& value) {
     if (value.isNull()) {
         return {};
     }
@@ -299,19 +277,21 @@ QString DataSet::displayText(const QVariant& value)
     return value.toString();
 }
 
-QString DataSet::text(const QString& column) const { return displayText(value(column)); }
-QString DataSet::textAt(int row, int column) const { return displayText(valueAt(row, column)); }
+QString DataSet::text(const QString& column) const {
+    return displayText(value(column));
+}
+QString DataSet::textAt(int row, int column) const {
+    return displayText(valueAt(row, column));
+}
 
-int DataSet::asInteger(const QString& column) const
-{
+int DataSet::asInteger(const QString& column) const {
     const QVariant v = value(column);
     bool ok = false;
     const int i = v.toInt(&ok);
     return ok ? i : 0;
 }
 
-QString DataSet::writeTable() const
-{
+QString DataSet::writeTable() const {
     const QString t = !updateTable_.isEmpty() ? updateTable_ : table_;
     if (t.isEmpty()) {
         throw Error(QStringLiteral("这个查询不能修改：没有指定数据表。"));
@@ -319,14 +299,12 @@ QString DataSet::writeTable() const
     return t;
 }
 
-QStringList DataSet::keyColumns() const
-{
+QStringList DataSet::keyColumns() const {
     const QString t = !updateTable_.isEmpty() ? updateTable_ : table_;
     return schema::keyColumns(t);
 }
 
-void DataSet::requireKeys(const QStringList& keys) const
-{
+void DataSet::requireKeys(const QStringList& keys) const {
     if (keys.isEmpty()) {
         throw Error(QStringLiteral("数据表 %1 没有主键，不能修改。").arg(writeTable()));
     }
@@ -337,8 +315,7 @@ void DataSet::requireKeys(const QStringList& keys) const
     }
 }
 
-void DataSet::edit()
-{
+void DataSet::edit() {
     if (state_ == State::Inactive) {
         throw Error(QStringLiteral("数据集没有打开。"));
     }
@@ -353,8 +330,7 @@ void DataSet::edit()
     state_ = State::Edit;
 }
 
-void DataSet::append()
-{
+void DataSet::append() {
     if (state_ == State::Inactive) {
         throw Error(QStringLiteral("数据集没有打开。"));
     }
@@ -367,15 +343,13 @@ void DataSet::append()
     state_ = State::Insert;
 }
 
-void DataSet::setValue(const QString& column, const QVariant& value)
-{
+void DataSet::setValue(const QString& column, const QVariant& value) {
     const int i = fieldIndex(column);
     requireField(i, column);
     setValue(i, value);
 }
 
-void DataSet::setValue(int index, const QVariant& value)
-{
+void DataSet::setValue(int index, const QVariant& value) {
     if (state_ == State::Browse) {
         edit();
     }
@@ -389,15 +363,13 @@ void DataSet::setValue(int index, const QVariant& value)
     modified_[index] = true;
 }
 
-void DataSet::cancel()
-{
+void DataSet::cancel() {
     if (state_ == State::Edit || state_ == State::Insert) {
         state_ = State::Browse;
     }
 }
 
-void DataSet::post()
-{
+void DataSet::post() {
     if (state_ != State::Edit && state_ != State::Insert) {
         return;
     }
@@ -427,7 +399,8 @@ void DataSet::post()
                 }
             }
             text = QStringLiteral("insert into %1 (%2) values (%3) returning *")
-                       .arg(table, names.join(QStringLiteral(", ")), params.join(QStringLiteral(", ")));
+                       .arg(table, names.join(QStringLiteral(", ")),
+                            params.join(QStringLiteral(", ")));
         }
         QSqlQuery q = conn_.run(text, binds);
         Row stored = edit_;
@@ -462,9 +435,9 @@ void DataSet::post()
             where << keys[k] + QStringLiteral(" = :qv_k%1").arg(k);
             binds.insert(QStringLiteral(":qv_k%1").arg(k), original_[fieldIndex(keys[k])]);
         }
-        const QString text = QStringLiteral("update %1 set %2 where %3")
-                                 .arg(table, sets.join(QStringLiteral(", ")),
-                                      where.join(QStringLiteral(" and ")));
+        const QString text =
+            QStringLiteral("update %1 set %2 where %3")
+                .arg(table, sets.join(QStringLiteral(", ")), where.join(QStringLiteral(" and ")));
         if (conn_.execute(text, binds) == 0) {
             throw DbError(QStringLiteral("要修改的记录已经不存在（可能已被其他工作站删除）。"));
         }
@@ -474,8 +447,7 @@ void DataSet::post()
     emit rowChanged(current_);
 }
 
-void DataSet::deleteRecord()
-{
+void DataSet::deleteRecord() {
     if (state_ == State::Insert) {
         cancel();
         return;
@@ -495,8 +467,9 @@ void DataSet::deleteRecord()
         where << keys[k] + QStringLiteral(" = :qv_k%1").arg(k);
         binds.insert(QStringLiteral(":qv_k%1").arg(k), value(keys[k]));
     }
-    conn_.execute(QStringLiteral("delete from %1 where %2").arg(table, where.join(QStringLiteral(" and "))),
-                  binds);
+    conn_.execute(
+        QStringLiteral("delete from %1 where %2").arg(table, where.join(QStringLiteral(" and "))),
+        binds);
     const int row = current_;
     rows_.removeAt(row);
     emit rowRemoved(row);

@@ -94,7 +94,7 @@ public:
     static QString displayText(const QVariant& value);
 
 signals:
-    void reset();            // rows read again or closed
+    void reset();  // rows read again or closed
     void rowChanged(int row);
     void rowInserted(int row);
     void rowRemoved(int row);

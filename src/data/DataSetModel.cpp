@@ -2,13 +2,11 @@
 
 namespace qv {
 
-DataSetModel::DataSetModel(DataSet* dataSet, QObject* parent) : QAbstractTableModel(parent)
-{
+DataSetModel::DataSetModel(DataSet* dataSet, QObject* parent) : QAbstractTableModel(parent) {
     setDataSet(dataSet);
 }
 
-void DataSetModel::setDataSet(DataSet* dataSet)
-{
+void DataSetModel::setDataSet(DataSet* dataSet) {
     beginResetModel();
     if (dataSet_) {
         disconnect(dataSet_, nullptr, this, nullptr);
@@ -31,14 +29,12 @@ void DataSetModel::setDataSet(DataSet* dataSet)
     endResetModel();
 }
 
-void DataSetModel::resetFromDataSet()
-{
+void DataSetModel::resetFromDataSet() {
     beginResetModel();
     endResetModel();
 }
 
-void DataSetModel::setColumns(const QStringList& fields, const QStringList& titles)
-{
+void DataSetModel::setColumns(const QStringList& fields, const QStringList& titles) {
     beginResetModel();
     fields_ = fields;
     titles_.clear();
@@ -50,8 +46,7 @@ void DataSetModel::setColumns(const QStringList& fields, const QStringList& titl
     endResetModel();
 }
 
-int DataSetModel::fieldIndex(int column) const
-{
+int DataSetModel::fieldIndex(int column) const {
     if (!dataSet_) {
         return -1;
     }
@@ -61,29 +56,25 @@ int DataSetModel::fieldIndex(int column) const
     return column < fields_.size() ? dataSet_->fieldIndex(fields_[column]) : -1;
 }
 
-QString DataSetModel::fieldOfColumn(int column) const
-{
+QString DataSetModel::fieldOfColumn(int column) const {
     if (!fields_.isEmpty()) {
         return fields_.value(column);
     }
     return dataSet_ ? dataSet_->fieldName(column) : QString();
 }
 
-int DataSetModel::rowCount(const QModelIndex& parent) const
-{
+int DataSetModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() || !dataSet_ ? 0 : dataSet_->recordCount();
 }
 
-int DataSetModel::columnCount(const QModelIndex& parent) const
-{
+int DataSetModel::columnCount(const QModelIndex& parent) const {
     if (parent.isValid() || !dataSet_) {
         return 0;
     }
     return fields_.isEmpty() ? dataSet_->fieldCount() : static_cast<int>(fields_.size());
 }
 
-QVariant DataSetModel::data(const QModelIndex& index, int role) const
-{
+QVariant DataSetModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || !dataSet_ || (role != Qt::DisplayRole && role != Qt::EditRole)) {
         return {};
     }
@@ -95,8 +86,7 @@ QVariant DataSetModel::data(const QModelIndex& index, int role) const
                                    : dataSet_->valueAt(index.row(), f);
 }
 
-QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) {
         return {};
     }
@@ -110,8 +100,7 @@ QVariant DataSetModel::headerData(int section, Qt::Orientation orientation, int 
 }
 
 bool DataSetModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
-                                 int role)
-{
+                                 int role) {
     if (orientation != Qt::Horizontal || (role != Qt::EditRole && role != Qt::DisplayRole) ||
         section < 0) {
         return false;

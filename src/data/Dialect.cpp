@@ -9,8 +9,7 @@ namespace {
 const QString kDateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 }
 
-QString Dialect::schemaScript() const
-{
+QString Dialect::schemaScript() const {
     QString s = QString::fromUtf8(kSchemaScript);
     if (kind_ == DbKind::SQLite) {
         s.replace(QLatin1String("{KEY}"), QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT"));
@@ -28,10 +27,11 @@ QString Dialect::schemaScript() const
     return s;
 }
 
-QString Dialect::dateTimeText(const QDateTime& value) { return value.toString(kDateTimeFormat); }
+QString Dialect::dateTimeText(const QDateTime& value) {
+    return value.toString(kDateTimeFormat);
+}
 
-QDateTime Dialect::parseDateTime(const QString& text)
-{
+QDateTime Dialect::parseDateTime(const QString& text) {
     QDateTime t = QDateTime::fromString(text, kDateTimeFormat);
     if (!t.isValid()) {
         t = QDateTime::fromString(text, Qt::ISODate);
@@ -42,21 +42,23 @@ QDateTime Dialect::parseDateTime(const QString& text)
     return t;
 }
 
-QVariant Dialect::toDb(const QVariant& value)
-{
+QVariant Dialect::toDb(const QVariant& value) {
     switch (value.typeId()) {
-    case QMetaType::QDateTime: {
-        const QDateTime t = value.toDateTime();
-        return t.isValid() ? QVariant(dateTimeText(t)) : QVariant(QMetaType(QMetaType::QString));
-    }
-    case QMetaType::QDate: return value.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00"));
-    case QMetaType::Bool: return value.toBool() ? 1 : 0;
-    default: return value;
+        case QMetaType::QDateTime: {
+            const QDateTime t = value.toDateTime();
+            return t.isValid() ? QVariant(dateTimeText(t))
+                               : QVariant(QMetaType(QMetaType::QString));
+        }
+        case QMetaType::QDate:
+            return value.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00"));
+        case QMetaType::Bool:
+            return value.toBool() ? 1 : 0;
+        default:
+            return value;
     }
 }
 
-QVariant Dialect::fromDb(const QVariant& value, bool isDateTimeColumn)
-{
+QVariant Dialect::fromDb(const QVariant& value, bool isDateTimeColumn) {
     if (value.isNull()) {
         return isDateTimeColumn ? QVariant(QMetaType(QMetaType::QDateTime)) : value;
     }
@@ -73,46 +75,51 @@ QVariant Dialect::fromDb(const QVariant& value, bool isDateTimeColumn)
     return value;
 }
 
-QString DateDiffUnit(int unit)
-{
+QString DateDiffUnit(int unit) {
     static const char* const access[] = {"'d'", "'n'", "'h'"};
     static const char* const server[] = {"d", "n", "hh"};
     if (unit < 0 || unit > 2) {
         return {};
     }
     switch (LockSystemInfo.ConnType) {
-    case 0: return QLatin1String(access[unit]);
-    case 1: return QLatin1String(server[unit]);
-    default: return {};
+        case 0:
+            return QLatin1String(access[unit]);
+        case 1:
+            return QLatin1String(server[unit]);
+        default:
+            return {};
     }
 }
 
-QDateTime truncateTo(const QDateTime& value, DateUnit unit)
-{
+QDateTime truncateTo(const QDateTime& value, DateUnit unit) {
     const QTime t = value.time();
     switch (unit) {
-    case DateUnit::Day: return QDateTime(value.date(), QTime(0, 0));
-    case DateUnit::Hour: return QDateTime(value.date(), QTime(t.hour(), 0));
-    case DateUnit::Minute: break;
+        case DateUnit::Day:
+            return QDateTime(value.date(), QTime(0, 0));
+        case DateUnit::Hour:
+            return QDateTime(value.date(), QTime(t.hour(), 0));
+        case DateUnit::Minute:
+            break;
     }
     return QDateTime(value.date(), QTime(t.hour(), t.minute()));
 }
 
 namespace {
-QDateTime nextUnit(const QDateTime& start, DateUnit unit)
-{
+QDateTime nextUnit(const QDateTime& start, DateUnit unit) {
     switch (unit) {
-    case DateUnit::Day: return start.addDays(1);
-    case DateUnit::Hour: return start.addSecs(3600);
-    case DateUnit::Minute: break;
+        case DateUnit::Day:
+            return start.addDays(1);
+        case DateUnit::Hour:
+            return start.addSecs(3600);
+        case DateUnit::Minute:
+            break;
     }
     return start.addSecs(60);
 }
 }  // namespace
 
 DateCondition dateDiffCondition(const QString& column, DateUnit unit, const QDateTime& reference,
-                                DiffCompare compare, const QString& param)
-{
+                                DiffCompare compare, const QString& param) {
     // DateDiff(unit, ref, col) = units between the start of ref's unit and the
     // start of col's unit. With s = start of ref's unit and e = the next one:
     //   >= 0  <=>  col >= s          > 0  <=>  col >= e
@@ -123,16 +130,29 @@ DateCondition dateDiffCondition(const QString& column, DateUnit unit, const QDat
     DateCondition c;
     c.firstName = ':' + param + QStringLiteral("_a");
     switch (compare) {
-    case DiffCompare::GreaterOrEqual: c.sql = column + " >= " + c.firstName; c.first = s; break;
-    case DiffCompare::Greater: c.sql = column + " >= " + c.firstName; c.first = e; break;
-    case DiffCompare::LessOrEqual: c.sql = column + " < " + c.firstName; c.first = e; break;
-    case DiffCompare::Less: c.sql = column + " < " + c.firstName; c.first = s; break;
-    case DiffCompare::Equal:
-        c.secondName = ':' + param + QStringLiteral("_b");
-        c.sql = '(' + column + " >= " + c.firstName + " AND " + column + " < " + c.secondName + ')';
-        c.first = s;
-        c.second = e;
-        break;
+        case DiffCompare::GreaterOrEqual:
+            c.sql = column + " >= " + c.firstName;
+            c.first = s;
+            break;
+        case DiffCompare::Greater:
+            c.sql = column + " >= " + c.firstName;
+            c.first = e;
+            break;
+        case DiffCompare::LessOrEqual:
+            c.sql = column + " < " + c.firstName;
+            c.first = e;
+            break;
+        case DiffCompare::Less:
+            c.sql = column + " < " + c.firstName;
+            c.first = s;
+            break;
+        case DiffCompare::Equal:
+            c.secondName = ':' + param + QStringLiteral("_b");
+            c.sql =
+                '(' + column + " >= " + c.firstName + " AND " + column + " < " + c.secondName + ')';
+            c.first = s;
+            c.second = e;
+            break;
     }
     return c;
 }

@@ -7,8 +7,7 @@
 namespace qv {
 
 namespace {
-void initSodium()
-{
+void initSodium() {
     static const bool ready = sodium_init() >= 0;
     if (!ready) {
         throw Error(QStringLiteral("密码库无法初始化。"));
@@ -16,8 +15,7 @@ void initSodium()
 }
 }  // namespace
 
-QString hashPassword(const QString& password)
-{
+QString hashPassword(const QString& password) {
     initSodium();
     const QByteArray bytes = password.toUtf8();
     char out[crypto_pwhash_STRBYTES];
@@ -29,13 +27,11 @@ QString hashPassword(const QString& password)
     return QString::fromLatin1(out);
 }
 
-bool isPasswordHash(const QString& stored)
-{
+bool isPasswordHash(const QString& stored) {
     return stored.startsWith(QLatin1String("$argon2id$"));
 }
 
-bool verifyPassword(const QString& password, const QString& stored)
-{
+bool verifyPassword(const QString& password, const QString& stored) {
     if (!isPasswordHash(stored)) {
         return password == stored;
     }

@@ -15,8 +15,7 @@ struct Catalogue {
     QHash<QString, bool> dateTime;  // lower-case column names
 };
 
-const Catalogue& catalogue()
-{
+const Catalogue& catalogue() {
     static const Catalogue c = [] {
         Catalogue cat;
         static const QRegularExpression table(QStringLiteral(R"(^CREATE TABLE (\w+) \($)"));
@@ -50,7 +49,8 @@ const Catalogue& catalogue()
                 if (rest.contains(QLatin1String("{DATETIME}"))) {
                     cat.dateTime.insert(name.toLower(), true);
                 }
-                if (rest.contains(QLatin1String("{KEY}")) || rest.contains(QLatin1String("PRIMARY KEY"))) {
+                if (rest.contains(QLatin1String("{KEY}")) ||
+                    rest.contains(QLatin1String("PRIMARY KEY"))) {
                     cat.keys[current.toLower()].append(name);
                 }
             }
@@ -62,8 +62,7 @@ const Catalogue& catalogue()
 
 }  // namespace
 
-QStringList statements(const QString& script)
-{
+QStringList statements(const QString& script) {
     QStringList out;
     QString current;
     for (const QString& raw : script.split('\n')) {
@@ -85,15 +84,20 @@ QStringList statements(const QString& script)
     return out;
 }
 
-QString canonicalName(const QString& name)
-{
+QString canonicalName(const QString& name) {
     return catalogue().canonical.value(name.toLower(), name);
 }
 
-bool isDateTimeColumn(const QString& column) { return catalogue().dateTime.contains(column.toLower()); }
+bool isDateTimeColumn(const QString& column) {
+    return catalogue().dateTime.contains(column.toLower());
+}
 
-QStringList keyColumns(const QString& table) { return catalogue().keys.value(table.toLower()); }
+QStringList keyColumns(const QString& table) {
+    return catalogue().keys.value(table.toLower());
+}
 
-QStringList columns(const QString& table) { return catalogue().columns.value(table.toLower()); }
+QStringList columns(const QString& table) {
+    return catalogue().columns.value(table.toLower());
+}
 
 }  // namespace qv::schema

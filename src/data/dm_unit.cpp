@@ -29,8 +29,7 @@ Tdm::Tdm(QObject* parent)
       OpenDoorRecord_Ds(&OpenDoorRecord_ado),
       SystemInfo_Ds(&SystemInfo_ado),
       Mifare_Ds(&Mifare_ado),
-      TeamInRecord_Ds(&TeamInRecord_ado)
-{
+      TeamInRecord_Ds(&TeamInRecord_ado) {
     setObjectName(QStringLiteral("dm"));
     other_adoq.setObjectName(QStringLiteral("other_adoq"));
     const struct {
@@ -60,16 +59,14 @@ Tdm::Tdm(QObject* parent)
     RoomInfo_ado.beforePost = [this](qv::DataSet& d) { RoomInfo_adoBeforePost(d); };
 }
 
-Tdm::~Tdm()
-{
+Tdm::~Tdm() {
     closeTables();
     if (dm == this) {
         dm = nullptr;
     }
 }
 
-void Tdm::closeTables()
-{
+void Tdm::closeTables() {
     for (qv::DataSet* d : {&other_adoq, &Operator_ado, &RoomType_ado, &RoomState_ado, &Groups_ado,
                            &MakeCardRecord_ado, &RoomInfo_ado, &GuestInRecord_ado,
                            &OpenDoorRecord_ado, &SystemInfo_ado, &Mifare_ado, &TeamInRecord_ado}) {
@@ -77,15 +74,13 @@ void Tdm::closeTables()
     }
 }
 
-void Tdm::CreateMDB(const QString& path)
-{
+void Tdm::CreateMDB(const QString& path) {
     qv::Connection fresh;
     fresh.openSQLite(path, true);
     fresh.createSchema();
 }
 
-int Tdm::GetDataTypeItems(int kind, QStringList& items, const QString& find)
-{
+int Tdm::GetDataTypeItems(int kind, QStringList& items, const QString& find) {
     static const char* const sql[] = {
         "select ID from Operator",
         "select Title from RoomType",
@@ -115,16 +110,14 @@ int Tdm::GetDataTypeItems(int kind, QStringList& items, const QString& find)
     return result;
 }
 
-void Tdm::RoomType_adoBeforePost(qv::DataSet& dataSet)
-{
+void Tdm::RoomType_adoBeforePost(qv::DataSet& dataSet) {
     if (dataSet.text(QStringLiteral("Title")).isEmpty()) {
         qv::messageBox(QString(), QStringLiteral("请输入房号！"), qv::Icon::Error);
         qv::abortSilently();
     }
 }
 
-void Tdm::RoomInfo_adoBeforePost(qv::DataSet& dataSet)
-{
+void Tdm::RoomInfo_adoBeforePost(qv::DataSet& dataSet) {
     if (dataSet.isNull(QStringLiteral("Room")) || dataSet.asInteger(QStringLiteral("Room")) == 0) {
         qv::messageBox(QString(), QStringLiteral("请注意输入房号！"), qv::Icon::Error);
         qv::abortSilently();

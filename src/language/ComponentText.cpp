@@ -37,8 +37,7 @@ const QString kStrings = QStringLiteral("TStrings");
 const QString kGridColumns = QStringLiteral("TDBGridColumns");
 const QString kListColumns = QStringLiteral("TListColumns");
 
-QStringList modelHeaders(const QAbstractItemModel* model)
-{
+QStringList modelHeaders(const QAbstractItemModel* model) {
     QStringList out;
     if (model) {
         for (int c = 0; c < model->columnCount(); ++c) {
@@ -48,8 +47,7 @@ QStringList modelHeaders(const QAbstractItemModel* model)
     return out;
 }
 
-void setModelHeaders(QAbstractItemModel* model, const QStringList& titles)
-{
+void setModelHeaders(QAbstractItemModel* model, const QStringList& titles) {
     if (!model) {
         return;
     }
@@ -60,8 +58,7 @@ void setModelHeaders(QAbstractItemModel* model, const QStringList& titles)
     }
 }
 
-std::optional<ListProperty> listProperty(QObject* o)
-{
+std::optional<ListProperty> listProperty(QObject* o) {
     using K = ListProperty::Kind;
     if (auto* combo = qobject_cast<QComboBox*>(o)) {
         return ListProperty{K::Strings, kItems, kStrings,
@@ -106,23 +103,23 @@ std::optional<ListProperty> listProperty(QObject* o)
                             }};
     }
     if (auto* table = qobject_cast<QTableWidget*>(o)) {
-        return ListProperty{K::Collection, kColumns, kListColumns,
-                            [table] { return modelHeaders(table->model()); },
-                            [table](const QStringList& titles) {
-                                const int n = qMin(static_cast<int>(titles.size()), table->columnCount());
-                                for (int c = 0; c < n; ++c) {
-                                    if (QTableWidgetItem* item = table->horizontalHeaderItem(c)) {
-                                        item->setText(titles[c]);
-                                    } else {
-                                        table->setHorizontalHeaderItem(c, new QTableWidgetItem(titles[c]));
-                                    }
-                                }
-                            }};
+        return ListProperty{
+            K::Collection, kColumns, kListColumns, [table] { return modelHeaders(table->model()); },
+            [table](const QStringList& titles) {
+                const int n = qMin(static_cast<int>(titles.size()), table->columnCount());
+                for (int c = 0; c < n; ++c) {
+                    if (QTableWidgetItem* item = table->horizontalHeaderItem(c)) {
+                        item->setText(titles[c]);
+                    } else {
+                        table->setHorizontalHeaderItem(c, new QTableWidgetItem(titles[c]));
+                    }
+                }
+            }};
     }
     if (auto* grid = qobject_cast<QTableView*>(o)) {
-        return ListProperty{K::Collection, kColumns, kGridColumns,
-                            [grid] { return modelHeaders(grid->model()); },
-                            [grid](const QStringList& titles) { setModelHeaders(grid->model(), titles); }};
+        return ListProperty{
+            K::Collection, kColumns, kGridColumns, [grid] { return modelHeaders(grid->model()); },
+            [grid](const QStringList& titles) { setModelHeaders(grid->model(), titles); }};
     }
     if (auto* tree = qobject_cast<QTreeWidget*>(o)) {
         return ListProperty{K::Collection, kColumns, kListColumns,
@@ -134,41 +131,40 @@ std::optional<ListProperty> listProperty(QObject* o)
                                 return out;
                             },
                             [tree](const QStringList& titles) {
-                                const int n = qMin(static_cast<int>(titles.size()), tree->columnCount());
+                                const int n =
+                                    qMin(static_cast<int>(titles.size()), tree->columnCount());
                                 for (int c = 0; c < n; ++c) {
                                     tree->headerItem()->setText(c, titles[c]);
                                 }
                             }};
     }
     if (auto* view = qobject_cast<QTreeView*>(o)) {
-        return ListProperty{K::Collection, kColumns, kListColumns,
-                            [view] { return modelHeaders(view->model()); },
-                            [view](const QStringList& titles) { setModelHeaders(view->model(), titles); }};
+        return ListProperty{
+            K::Collection, kColumns, kListColumns, [view] { return modelHeaders(view->model()); },
+            [view](const QStringList& titles) { setModelHeaders(view->model(), titles); }};
     }
     return std::nullopt;
 }
 
 // Properties that hold a state or markup, not a caption: captured like every
 // text, never applied.
-bool appliedProperty(const QString& name)
-{
+bool appliedProperty(const QString& name) {
     static const QStringList kept{
-        QStringLiteral("styleSheet"), QStringLiteral("windowFilePath"), QStringLiteral("inputMask"),
-        QStringLiteral("currentText"), QStringLiteral("plainText"),     QStringLiteral("html"),
+        QStringLiteral("styleSheet"), QStringLiteral("windowFilePath"),
+        QStringLiteral("inputMask"),  QStringLiteral("currentText"),
+        QStringLiteral("plainText"),  QStringLiteral("html"),
         QStringLiteral("markdown"),
     };
     return !name.toUpper().contains(QLatin1String("NAME")) && !kept.contains(name);
 }
 
 // A password box's text is a secret, not a caption.
-bool secretText(const QObject* o, const QString& property)
-{
+bool secretText(const QObject* o, const QString& property) {
     const auto* edit = qobject_cast<const QLineEdit*>(o);
     return edit && edit->echoMode() != QLineEdit::Normal && property == QLatin1String("text");
 }
 
-bool isItemLine(const QString& line)
-{
+bool isItemLine(const QString& line) {
     qsizetype i = 0;
     while (i < line.size() && (line[i] == QLatin1Char(' ') || line[i] == QLatin1Char('\t'))) {
         ++i;
@@ -180,10 +176,11 @@ bool isItemLine(const QString& line)
     return digits > 0 && i > digits && i < line.size() && line[i] == QLatin1Char(':');
 }
 
-QString itemText(const QString& line) { return decodeValue(line.mid(line.indexOf(QLatin1Char(':')) + 1)); }
+QString itemText(const QString& line) {
+    return decodeValue(line.mid(line.indexOf(QLatin1Char(':')) + 1));
+}
 
-void collect(const QObject* parent, const QObject* exclude, QList<QObject*>& out)
-{
+void collect(const QObject* parent, const QObject* exclude, QList<QObject*>& out) {
     for (QObject* child : parent->children()) {
         // Another window (a dialog the window opened) has components of its own.
         if (child == exclude || qobject_cast<QDialog*>(child)) {
@@ -199,8 +196,7 @@ void collect(const QObject* parent, const QObject* exclude, QList<QObject*>& out
 
 }  // namespace
 
-QList<QObject*> components(const QWidget* window, const QObject* exclude)
-{
+QList<QObject*> components(const QWidget* window, const QObject* exclude) {
     QList<QObject*> out;
     if (window) {
         collect(window, exclude, out);
@@ -208,8 +204,7 @@ QList<QObject*> components(const QWidget* window, const QObject* exclude)
     return out;
 }
 
-QObject* findComponent(const QList<QObject*>& components, const QString& name)
-{
+QObject* findComponent(const QList<QObject*>& components, const QString& name) {
     for (QObject* o : components) {
         if (o->objectName() == name) {
             return o;
@@ -218,8 +213,7 @@ QObject* findComponent(const QList<QObject*>& components, const QString& name)
     return nullptr;
 }
 
-QString captureText(const QObject* component, bool headersOnly)
-{
+QString captureText(const QObject* component, bool headersOnly) {
     QStringList lines;
     const QMetaObject* mo = component->metaObject();
     for (int i = 0; i < mo->propertyCount(); ++i) {
@@ -228,13 +222,15 @@ QString captureText(const QObject* component, bool headersOnly)
             continue;
         }
         const QString name = QString::fromLatin1(p.name());
-        const QString value = secretText(component, name) ? QString() : p.read(component).toString();
+        const QString value =
+            secretText(component, name) ? QString() : p.read(component).toString();
         lines << name + QLatin1Char(':') + encodeValue(value);
     }
     if (const auto list = listProperty(const_cast<QObject*>(component))) {
         lines << list->name + QLatin1Char(':') + list->className;
         if (!headersOnly) {
-            const QString indent(list->kind == ListProperty::Kind::Strings ? 10 : 3, QLatin1Char(' '));
+            const QString indent(list->kind == ListProperty::Kind::Strings ? 10 : 3,
+                                 QLatin1Char(' '));
             const QStringList items = list->get();
             for (int i = 0; i < items.size(); ++i) {
                 lines << indent + QString::number(i) + QLatin1Char(':') + encodeValue(items[i]);
@@ -244,8 +240,7 @@ QString captureText(const QObject* component, bool headersOnly)
     return lines.join(QLatin1Char('\n'));
 }
 
-void applyText(QObject* component, const QString& text)
-{
+void applyText(QObject* component, const QString& text) {
     const QStringList lines = splitLines(text);
     const auto list = listProperty(component);
     const QMetaObject* mo = component->metaObject();
@@ -287,8 +282,7 @@ void applyText(QObject* component, const QString& text)
     }
 }
 
-QStringList splitLines(const QString& text)
-{
+QStringList splitLines(const QString& text) {
     QString t = text;
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
@@ -301,8 +295,7 @@ QStringList splitLines(const QString& text)
     return t.split(QLatin1Char('\n'));
 }
 
-QString encodeValue(const QString& value)
-{
+QString encodeValue(const QString& value) {
     QString out;
     out.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {
@@ -310,7 +303,8 @@ QString encodeValue(const QString& value)
         if (c == QLatin1Char('\\')) {
             out += QLatin1String("\\\\");
         } else if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
-            if (c == QLatin1Char('\r') && i + 1 < value.size() && value[i + 1] == QLatin1Char('\n')) {
+            if (c == QLatin1Char('\r') && i + 1 < value.size() &&
+                value[i + 1] == QLatin1Char('\n')) {
                 ++i;
             }
             out += QLatin1String("\\n");
@@ -321,8 +315,7 @@ QString encodeValue(const QString& value)
     return out;
 }
 
-QString decodeValue(const QString& value)
-{
+QString decodeValue(const QString& value) {
     QString out;
     out.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {

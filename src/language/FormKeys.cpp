@@ -12,8 +12,7 @@ const QString kAccessCode = QStringLiteral("plumb");
 
 }  // namespace
 
-bool CaptureModeKeyDown(QWidget* form, TLanguage* language, QKeyEvent* event, CaptureTexts texts)
-{
+bool CaptureModeKeyDown(QWidget* form, TLanguage* language, QKeyEvent* event, CaptureTexts texts) {
     if (!event || event->key() != Qt::Key_F12 ||
         (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) !=
             (Qt::ControlModifier | Qt::AltModifier)) {

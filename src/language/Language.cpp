@@ -43,14 +43,15 @@ const QString kCreateDialogTable = QStringLiteral(
 
 // Every window reads its rows by product, window and language.
 const QString kComponentIndex = QStringLiteral(
-    "Create Index If Not Exists Component_Table_Form On Component_Table (AppName, FormName, LanguageID)");
+    "Create Index If Not Exists Component_Table_Form On Component_Table (AppName, FormName, "
+    "LanguageID)");
 const QString kDialogIndex = QStringLiteral(
     "Create Index If Not Exists Dialog_Table_Form On Dialog_Table (AppName, FormName, LanguageID)");
 
-const QString kOfWindow = QStringLiteral(" where AppName = :app and FormName = :form and LanguageID = :lang");
+const QString kOfWindow =
+    QStringLiteral(" where AppName = :app and FormName = :form and LanguageID = :lang");
 
-QString storeError(const QString& path, const QString& driverText)
-{
+QString storeError(const QString& path, const QString& driverText) {
     return QStringLiteral("语言库“%1”无法使用：%2").arg(QDir::toNativeSeparators(path), driverText);
 }
 
@@ -65,27 +66,23 @@ struct WindowKey {
 class Statement {
 public:
     Statement(const QSqlDatabase& db, const QString& sql, QString path)
-        : query_(db), path_(std::move(path))
-    {
+        : query_(db), path_(std::move(path)) {
         if (!query_.prepare(sql)) {
             fail();
         }
     }
     // A statement whose text holds the window condition, its values bound.
     Statement(const QSqlDatabase& db, const QString& sql, QString path, const WindowKey& key)
-        : Statement(db, sql, std::move(path))
-    {
+        : Statement(db, sql, std::move(path)) {
         bind(QStringLiteral(":app"), key.app);
         bind(QStringLiteral(":form"), key.form);
         bind(QStringLiteral(":lang"), key.language);
     }
-    Statement& bind(const QString& name, const QVariant& value)
-    {
+    Statement& bind(const QString& name, const QVariant& value) {
         query_.bindValue(name, value);
         return *this;
     }
-    QSqlQuery& exec()
-    {
+    QSqlQuery& exec() {
         if (!query_.exec()) {
             fail();
         }
@@ -93,15 +90,16 @@ public:
     }
 
 private:
-    [[noreturn]] void fail() const { throw qv::DbError(storeError(path_, query_.lastError().text())); }
+    [[noreturn]] void fail() const {
+        throw qv::DbError(storeError(path_, query_.lastError().text()));
+    }
     QSqlQuery query_;
     QString path_;
 };
 
 }  // namespace
 
-TLanguage::TLanguage(QWidget* owner) : QObject(owner), owner_(owner)
-{
+TLanguage::TLanguage(QWidget* owner) : QObject(owner), owner_(owner) {
     setObjectName(QStringLiteral("Language1"));
     appName_ = appVersion_.GetVersionString(QStringLiteral("ProductName"));
     path_ = qv::AppPaths::languageDatabase();
@@ -116,8 +114,7 @@ TLanguage::TLanguage(QWidget* owner) : QObject(owner), owner_(owner)
     }
 }
 
-TLanguage::~TLanguage()
-{
+TLanguage::~TLanguage() {
     {
         QSqlDatabase db = QSqlDatabase::database(connection_, false);
         db.close();
@@ -125,8 +122,7 @@ TLanguage::~TLanguage()
     QSqlDatabase::removeDatabase(connection_);
 }
 
-void TLanguage::open()
-{
+void TLanguage::open() {
     const QFileInfo file(path_);
     if (!QDir().mkpath(file.absolutePath())) {
         throw qv::Error(storeError(path_, QStringLiteral("无法创建文件夹“%1”。")
@@ -147,23 +143,23 @@ void TLanguage::open()
     open_ = true;
 }
 
-void TLanguage::checkTables() const
-{
+void TLanguage::checkTables() const {
     const QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    Statement(db,
-              QStringLiteral("Select ID, AppName, FormName, ComponentName, LanguageID, ComponentClass, "
-                             "ComponentProperty From Component_Table Limit 0"),
-              path_)
+    Statement(
+        db,
+        QStringLiteral("Select ID, AppName, FormName, ComponentName, LanguageID, ComponentClass, "
+                       "ComponentProperty From Component_Table Limit 0"),
+        path_)
         .exec();
-    Statement(db,
-              QStringLiteral("Select ID, AppName, FormName, DialogID, LanguageID, Title, MessageStr "
-                             "From Dialog_Table Limit 0"),
-              path_)
+    Statement(
+        db,
+        QStringLiteral("Select ID, AppName, FormName, DialogID, LanguageID, Title, MessageStr "
+                       "From Dialog_Table Limit 0"),
+        path_)
         .exec();
 }
 
-void TLanguage::CreateStore()
-{
+void TLanguage::CreateStore() {
     const bool existed = QFileInfo::exists(path_);
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
     if (!db.isOpen() && !db.open()) {
@@ -171,7 +167,8 @@ void TLanguage::CreateStore()
     }
     auto create = [&](const QString& table, const QString& statement) {
         QSqlQuery q(db);
-        q.prepare(QStringLiteral("Select 1 From sqlite_master Where type = 'table' And name = :name"));
+        q.prepare(
+            QStringLiteral("Select 1 From sqlite_master Where type = 'table' And name = :name"));
         q.bindValue(QStringLiteral(":name"), table);
         if (!q.exec()) {
             throw qv::DbError(storeError(path_, q.lastError().text()));
@@ -205,18 +202,18 @@ void TLanguage::CreateStore()
     }
 }
 
-QString TLanguage::formName() const { return owner_ ? owner_->objectName() : QString(); }
+QString TLanguage::formName() const {
+    return owner_ ? owner_->objectName() : QString();
+}
 
-void TLanguage::SetActive(bool value)
-{
+void TLanguage::SetActive(bool value) {
     active_ = value;
     if (value) {
         Translate();
     }
 }
 
-void TLanguage::Translate()
-{
+void TLanguage::Translate() {
     if (!open_ || !owner_) {
         return;  // the store's fault was shown when the window was created
     }
@@ -224,16 +221,18 @@ void TLanguage::Translate()
     try {
         const QSqlDatabase db = QSqlDatabase::database(connection_, false);
         {
-            Statement s(db, QStringLiteral("Select MessageStr From Dialog_Table") + kOfWindow +
-                                QStringLiteral(" Order By ID"),
+            Statement s(db,
+                        QStringLiteral("Select MessageStr From Dialog_Table") + kOfWindow +
+                            QStringLiteral(" Order By ID"),
                         path_, {appName_, formName(), languageId_});
             QSqlQuery& q = s.exec();
             while (q.next()) {
                 variable_ = qv::language::splitLines(q.value(0).toString());
             }
         }
-        Statement s(db, QStringLiteral("Select ComponentName, ComponentProperty From Component_Table") +
-                            kOfWindow + QStringLiteral(" Order By ID"),
+        Statement s(db,
+                    QStringLiteral("Select ComponentName, ComponentProperty From Component_Table") +
+                        kOfWindow + QStringLiteral(" Order By ID"),
                     path_, {appName_, formName(), languageId_});
         QSqlQuery& q = s.exec();
         while (q.next()) {
@@ -257,8 +256,7 @@ void TLanguage::Translate()
     }
 }
 
-void TLanguage::CaptureForm()
-{
+void TLanguage::CaptureForm() {
     if (!owner_ || !owner_->isWindow()) {
         return;
     }
@@ -271,7 +269,8 @@ void TLanguage::CaptureForm()
 
     bool existing = false;
     {
-        Statement s(db, QStringLiteral("Select Count(*) From Component_Table") + kOfWindow, path_, key);
+        Statement s(db, QStringLiteral("Select Count(*) From Component_Table") + kOfWindow, path_,
+                    key);
         QSqlQuery& q = s.exec();
         existing = q.next() && q.value(0).toLongLong() > 0;
     }
@@ -301,11 +300,12 @@ void TLanguage::CaptureForm()
             Statement s(db, QStringLiteral("Delete From Component_Table") + kOfWindow, path_, key);
             s.exec();
         }
-        Statement insert(db,
-                         QStringLiteral("Insert Into Component_Table (AppName, FormName, ComponentName, "
-                                        "LanguageID, ComponentClass, ComponentProperty) Values (:app, "
-                                        ":form, :name, :lang, :class, :text)"),
-                         path_, key);
+        Statement insert(
+            db,
+            QStringLiteral("Insert Into Component_Table (AppName, FormName, ComponentName, "
+                           "LanguageID, ComponentClass, ComponentProperty) Values (:app, "
+                           ":form, :name, :lang, :class, :text)"),
+            path_, key);
         for (const Row& r : rows) {
             insert.bind(QStringLiteral(":name"), r.name)
                 .bind(QStringLiteral(":class"), r.className)
@@ -321,19 +321,16 @@ void TLanguage::CaptureForm()
     }
 }
 
-QString TLanguage::GetVariable(int index) const
-{
+QString TLanguage::GetVariable(int index) const {
     return index >= 0 && index < variable_.size() ? variable_[index] : QString();
 }
 
-QString TLanguage::GetVariable(int index, const QString& defaultText) const
-{
+QString TLanguage::GetVariable(int index, const QString& defaultText) const {
     const QString line = GetVariable(index);
     return line.isEmpty() ? defaultText : line;
 }
 
-QString TLanguage::GetDialogTitle(int dialogId) const
-{
+QString TLanguage::GetDialogTitle(int dialogId) const {
     if (!open_) {
         return {};
     }
@@ -350,16 +347,16 @@ QString TLanguage::GetDialogTitle(int dialogId) const
     }
 }
 
-QStringList TLanguage::GetLanguageList() const
-{
+QStringList TLanguage::GetLanguageList() const {
     QStringList out;
     if (!open_) {
         return out;
     }
     try {
-        Statement s(QSqlDatabase::database(connection_, false),
-                    QStringLiteral("Select Distinct LanguageID From Component_Table Order By LanguageID"),
-                    path_);
+        Statement s(
+            QSqlDatabase::database(connection_, false),
+            QStringLiteral("Select Distinct LanguageID From Component_Table Order By LanguageID"),
+            path_);
         QSqlQuery& q = s.exec();
         while (q.next()) {
             out << QString::number(q.value(0).toLongLong());

@@ -25,8 +25,7 @@ const QString kEncoderSnPrefix = QStringLiteral("发卡机编号： ");
 const QString kNotConnected = QStringLiteral("发卡机不联机");
 
 // The portrait beside the texts: a key card before the night-blue door of a room.
-QPixmap portrait()
-{
+QPixmap portrait() {
     QPixmap pixmap(131, 297);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
@@ -54,7 +53,8 @@ QPixmap portrait()
     p.drawRect(QRectF(-22, -9, 12, 10));
     p.restore();
     QFont font;
-    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
+    font.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("DejaVu Sans")});
     font.setPixelSize(15);
     font.setBold(true);
     p.setFont(font);
@@ -65,8 +65,7 @@ QPixmap portrait()
 
 }  // namespace
 
-TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
-{
+TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("AboutForm"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -85,7 +84,8 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     Panel2 = new QFrame(this);
     Panel2->setObjectName(QStringLiteral("Panel2"));
     Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    ProductName = qv::make<QLabel>(QStringLiteral("ProductName"), QStringLiteral("Quorvane 门锁管理系统"), Panel2);
+    ProductName = qv::make<QLabel>(QStringLiteral("ProductName"),
+                                   QStringLiteral("Quorvane 门锁管理系统"), Panel2);
     QFont title;
     title.setFamilies({QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
                        QStringLiteral("Noto Sans CJK SC")});
@@ -154,8 +154,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent)
     OKButton->setFocus();
 }
 
-void TAboutForm::FormCreate()
-{
+void TAboutForm::FormCreate() {
     Language1->SetLanguageID(LockSystemInfo.LanguageID);
     if (LockSystemInfo.Loaded) {
         Language1->Translate();
@@ -174,26 +173,34 @@ void TAboutForm::FormCreate()
     }
 
     const qv::IniFile information(qv::AppPaths::informationFile());
-    Company_Label->setText(information.readString(QStringLiteral("Sale"), QStringLiteral("Company"), QString()));
-    Web_Label->setText(information.readString(QStringLiteral("Sale"), QStringLiteral("Web"), QString()));
+    Company_Label->setText(
+        information.readString(QStringLiteral("Sale"), QStringLiteral("Company"), QString()));
+    Web_Label->setText(
+        information.readString(QStringLiteral("Sale"), QStringLiteral("Web"), QString()));
 }
 
-QString TAboutForm::lockTypeText(int encoderType)
-{
+QString TAboutForm::lockTypeText(int encoderType) {
     switch (encoderType) {
-    case 0: return QStringLiteral("门锁类型：USB数据采集器");
-    case 2: return QStringLiteral("门锁类型：自动型磁卡门锁系统");
-    case 3: return QStringLiteral("门锁类型：IC卡门锁系统");
-    case 5: return QStringLiteral("门锁类型：TM感应卡门锁系统");
-    case 7: return QStringLiteral("门锁类型：TEMIC感应卡门锁系统");
-    case 9: return QStringLiteral("门锁类型：MIFARE感应卡门锁系统");
-    case 11: return QStringLiteral("门锁类型：手动型磁卡门锁系统");
-    default: return {};
+        case 0:
+            return QStringLiteral("门锁类型：USB数据采集器");
+        case 2:
+            return QStringLiteral("门锁类型：自动型磁卡门锁系统");
+        case 3:
+            return QStringLiteral("门锁类型：IC卡门锁系统");
+        case 5:
+            return QStringLiteral("门锁类型：TM感应卡门锁系统");
+        case 7:
+            return QStringLiteral("门锁类型：TEMIC感应卡门锁系统");
+        case 9:
+            return QStringLiteral("门锁类型：MIFARE感应卡门锁系统");
+        case 11:
+            return QStringLiteral("门锁类型：手动型磁卡门锁系统");
+        default:
+            return {};
     }
 }
 
-void TAboutForm::keyPressEvent(QKeyEvent* event)
-{
+void TAboutForm::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         event->accept();  // not a way out of this box (QDialog would close it)
         return;
@@ -201,8 +208,7 @@ void TAboutForm::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-bool TAboutForm::FormKeyDown(QKeyEvent* event)
-{
+bool TAboutForm::FormKeyDown(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         return true;  // the box closes with its button or the title bar only
     }

@@ -25,11 +25,11 @@
 
 #include <QActionGroup>
 #include <QApplication>
-#include <QLineEdit>
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
@@ -66,8 +66,7 @@ const char* const kPictureFiles[TRoomBoardItem::PictureCount] = {
 constexpr int kDataCollector = 0;
 constexpr int kIcCardLocks = 3;
 
-QFont songTi(int pixels)
-{
+QFont songTi(int pixels) {
     QFont font;
     font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
                       QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
@@ -77,8 +76,7 @@ QFont songTi(int pixels)
 
 // The hotel's system code as stored in [SystemInfo] Pass: four values of two
 // hex digits each. False for any other text.
-bool parseSystemCode(const QString& text, qv::SystemCode& code)
-{
+bool parseSystemCode(const QString& text, qv::SystemCode& code) {
     if (text.size() != 2 * QV_SYSTEM_CODE_WORDS) {
         return false;
     }
@@ -96,8 +94,7 @@ bool parseSystemCode(const QString& text, qv::SystemCode& code)
 }
 
 // Each value as upper-case hex of at least two digits, in order.
-QString formatSystemCode(const qv::SystemCode& code)
-{
+QString formatSystemCode(const qv::SystemCode& code) {
     QString text;
     for (const uint16_t value : code) {
         text += QStringLiteral("%1").arg(value, 2, 16, QLatin1Char('0')).toUpper();
@@ -106,21 +103,18 @@ QString formatSystemCode(const qv::SystemCode& code)
 }
 
 // A filter box's value for the board query: the text as a number when it is one.
-QVariant filterValue(const QString& text)
-{
+QVariant filterValue(const QString& text) {
     bool ok = false;
     const qlonglong number = text.toLongLong(&ok);
     return ok ? QVariant(number) : QVariant(text);
 }
 
 // Whether a filter box names one value rather than its last, all-values entry.
-bool filtering(const QComboBox* box)
-{
+bool filtering(const QComboBox* box) {
     return box && box->currentIndex() >= 0 && box->currentIndex() < box->count() - 1;
 }
 
-QAction* addEntry(QWidget* menu, QObject* owner, const QString& name, const QString& caption)
-{
+QAction* addEntry(QWidget* menu, QObject* owner, const QString& name, const QString& caption) {
     auto* action = new QAction(caption, owner);
     action->setObjectName(name);
     menu->addAction(action);
@@ -129,8 +123,7 @@ QAction* addEntry(QWidget* menu, QObject* owner, const QString& name, const QStr
 
 }  // namespace
 
-TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
-{
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(kVersionTitle);
     if (windowIcon().isNull()) {  // the installation's icon, or a plain one
@@ -167,8 +160,7 @@ TMainForm::~TMainForm() = default;
 
 // --- Construction of the widgets -------------------------------------------
 
-void TMainForm::createMenus()
-{
+void TMainForm::createMenus() {
     QMenuBar* bar = menuBar();
     bar->setObjectName(QStringLiteral("MainMenu1"));
     auto menu = [&](const QString& name, const QString& title) {
@@ -176,8 +168,8 @@ void TMainForm::createMenus()
         m->setObjectName(name);
         return m;
     };
-    auto entry = [this](QMenu* m, const QString& name, const QString& caption, void (TMainForm::*handler)(),
-                        const QKeySequence& key = {}) {
+    auto entry = [this](QMenu* m, const QString& name, const QString& caption,
+                        void (TMainForm::*handler)(), const QKeySequence& key = {}) {
         QAction* a = addEntry(m, this, name, caption);
         a->setShortcut(key);
         a->setShortcutContext(Qt::WindowShortcut);
@@ -186,54 +178,59 @@ void TMainForm::createMenus()
     };
 
     CardOperate = menu(QStringLiteral("CardOperate"), QStringLiteral("卡片操作"));
-    EncodeCard_Menu = entry(CardOperate, QStringLiteral("EncodeCard_Menu"), QStringLiteral("发行卡"),
-                            &TMainForm::EncodeCard_MenuClick);
+    EncodeCard_Menu = entry(CardOperate, QStringLiteral("EncodeCard_Menu"),
+                            QStringLiteral("发行卡"), &TMainForm::EncodeCard_MenuClick);
     ReadCard_Menu = entry(CardOperate, QStringLiteral("ReadCard_Menu"), QStringLiteral("读卡"),
                           &TMainForm::ReadCard_MenuClick, Qt::Key_F4);
     ClearCard_Menu = entry(CardOperate, QStringLiteral("ClearCard_Menu"), QStringLiteral("注销卡"),
                            &TMainForm::ClearCard_MenuClick, Qt::Key_F5);
-    ReadDataCard_Menu = entry(CardOperate, QStringLiteral("ReadDataCard_Menu"), QStringLiteral("读采集卡/器"),
-                              &TMainForm::ReadDataCard_MenuClick);
+    ReadDataCard_Menu = entry(CardOperate, QStringLiteral("ReadDataCard_Menu"),
+                              QStringLiteral("读采集卡/器"), &TMainForm::ReadDataCard_MenuClick);
     ReadDataCard_Menu->setEnabled(false);  // the encoder pairing decides
     CardOperate->addSeparator();
     CheckIn_Menu = entry(CardOperate, QStringLiteral("CheckIn_Menu"), QStringLiteral("开房"),
                          &TMainForm::CheckIn_MenuClick, Qt::Key_F1);
-    CopyGuestCard_Menu = entry(CardOperate, QStringLiteral("CopyGuestCard_Menu"), QStringLiteral("复制客人卡"),
-                               &TMainForm::CopyGuestCard_MenuClick);
+    CopyGuestCard_Menu = entry(CardOperate, QStringLiteral("CopyGuestCard_Menu"),
+                               QStringLiteral("复制客人卡"), &TMainForm::CopyGuestCard_MenuClick);
     ClockRoom_Menu = entry(CardOperate, QStringLiteral("ClockRoom_Menu"), QStringLiteral("钟点房"),
                            &TMainForm::ClockRoom_MenuClick);
-    ModifyGuestCard_Menu = entry(CardOperate, QStringLiteral("ModifyGuestCard_Menu"), QStringLiteral("续房"),
-                                 &TMainForm::ModifyGuestCard_MenuClick, Qt::Key_F2);
+    ModifyGuestCard_Menu =
+        entry(CardOperate, QStringLiteral("ModifyGuestCard_Menu"), QStringLiteral("续房"),
+              &TMainForm::ModifyGuestCard_MenuClick, Qt::Key_F2);
     CheckOut_Menu = entry(CardOperate, QStringLiteral("CheckOut_Menu"), QStringLiteral("退房"),
                           &TMainForm::CheckOut_MenuClick, Qt::Key_F3);
     N1 = entry(CardOperate, QStringLiteral("N1"), QStringLiteral("退出"), &TMainForm::N1Click);
     N1->setVisible(false);
 
     N3 = menu(QStringLiteral("N3"), QStringLiteral("记录查询"));
-    CheckOpenRecord_Menu = entry(N3, QStringLiteral("CheckOpenRecord_Menu"), QStringLiteral("查询开门记录"),
-                                 &TMainForm::CheckOpenRecord_MenuClick);
-    CheckMakeCardRecord_Menu = entry(N3, QStringLiteral("CheckMakeCardRecord_Menu"),
-                                     QStringLiteral("查询发卡记录"), &TMainForm::CheckMakeCardRecord_MenuClick);
-    CheckRoomStatus_Menu = entry(N3, QStringLiteral("CheckRoomStatus_Menu"), QStringLiteral("客房状态查询"),
-                                 &TMainForm::CheckRoomStatus_MenuClick);
+    CheckOpenRecord_Menu =
+        entry(N3, QStringLiteral("CheckOpenRecord_Menu"), QStringLiteral("查询开门记录"),
+              &TMainForm::CheckOpenRecord_MenuClick);
+    CheckMakeCardRecord_Menu =
+        entry(N3, QStringLiteral("CheckMakeCardRecord_Menu"), QStringLiteral("查询发卡记录"),
+              &TMainForm::CheckMakeCardRecord_MenuClick);
+    CheckRoomStatus_Menu =
+        entry(N3, QStringLiteral("CheckRoomStatus_Menu"), QStringLiteral("客房状态查询"),
+              &TMainForm::CheckRoomStatus_MenuClick);
     A_SearchGuest = entry(N3, QStringLiteral("A_SearchGuest"), QStringLiteral("客人查询"),
                           &TMainForm::A_SearchGuestExecute);
 
     N5 = menu(QStringLiteral("N5"), QStringLiteral("操作员管理"));
-    OperatorManage_Menu = entry(N5, QStringLiteral("OperatorManage_Menu"), QStringLiteral("操作员权限管理"),
-                                &TMainForm::OperatorManage_MenuClick);
+    OperatorManage_Menu =
+        entry(N5, QStringLiteral("OperatorManage_Menu"), QStringLiteral("操作员权限管理"),
+              &TMainForm::OperatorManage_MenuClick);
     ChangePass_Menu = entry(N5, QStringLiteral("ChangePass_Menu"), QStringLiteral("修改口令"),
                             &TMainForm::ChangePass_MenuClick);
 
     N13 = menu(QStringLiteral("N13"), QStringLiteral("系统设置"));
-    SystemSetting_Menu = entry(N13, QStringLiteral("SystemSetting_Menu"), QStringLiteral("基本参数设置"),
-                               &TMainForm::SystemSetting_MenuClick);
+    SystemSetting_Menu = entry(N13, QStringLiteral("SystemSetting_Menu"),
+                               QStringLiteral("基本参数设置"), &TMainForm::SystemSetting_MenuClick);
     RoomType_Menu = entry(N13, QStringLiteral("RoomType_Menu"), QStringLiteral("客房类型"),
                           &TMainForm::RoomType_MenuClick);
     RoomSetting_Menu = entry(N13, QStringLiteral("RoomSetting_Menu"), QStringLiteral("房间设置"),
                              &TMainForm::RoomSetting_MenuClick);
-    DistrictSetting_Menu = entry(N13, QStringLiteral("DistrictSetting_Menu"), QStringLiteral("区域设置"),
-                                 &TMainForm::DistrictSetting_MenuClick);
+    DistrictSetting_Menu = entry(N13, QStringLiteral("DistrictSetting_Menu"),
+                                 QStringLiteral("区域设置"), &TMainForm::DistrictSetting_MenuClick);
     N13->addSeparator();
     N39 = entry(N13, QStringLiteral("N39"), QStringLiteral("数据备份"), &TMainForm::N39Click);
     N40 = entry(N13, QStringLiteral("N40"), QStringLiteral("数据恢复"), &TMainForm::N40Click);
@@ -254,17 +251,18 @@ void TMainForm::createMenus()
     N35 = entry(N14, QStringLiteral("N35"), QStringLiteral("关于"), &TMainForm::N35Click);
     OprManual_Menu = entry(N14, QStringLiteral("OprManual_Menu"), QStringLiteral("操作说明"),
                            &TMainForm::OprManual_MenuClick);
-    FAQ_Menu = entry(N14, QStringLiteral("FAQ_Menu"), QStringLiteral("常见故障分析"), &TMainForm::FAQ_MenuClick);
+    FAQ_Menu = entry(N14, QStringLiteral("FAQ_Menu"), QStringLiteral("常见故障分析"),
+                     &TMainForm::FAQ_MenuClick);
 
     // Entries the operator's rights switch on (InitMenu); off until then.
-    for (QAction* a : {CheckIn_Menu, ModifyGuestCard_Menu, ClockRoom_Menu, CheckOut_Menu, OperatorManage_Menu,
-                       SystemSetting_Menu, RoomType_Menu, RoomSetting_Menu, DistrictSetting_Menu}) {
+    for (QAction* a :
+         {CheckIn_Menu, ModifyGuestCard_Menu, ClockRoom_Menu, CheckOut_Menu, OperatorManage_Menu,
+          SystemSetting_Menu, RoomType_Menu, RoomSetting_Menu, DistrictSetting_Menu}) {
         a->setEnabled(false);
     }
 }
 
-void TMainForm::createToolBar()
-{
+void TMainForm::createToolBar() {
     ToolBar1 = new QToolBar(QStringLiteral("工具栏"), this);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setMovable(false);
@@ -273,8 +271,8 @@ void TMainForm::createToolBar()
     ToolBar1->setIconSize(QSize(32, 32));
     addToolBar(Qt::TopToolBarArea, ToolBar1);
 
-    auto button = [this](const QString& name, const QString& caption, QStyle::StandardPixmap picture,
-                         void (TMainForm::*handler)()) {
+    auto button = [this](const QString& name, const QString& caption,
+                         QStyle::StandardPixmap picture, void (TMainForm::*handler)()) {
         auto* b = new QToolButton(ToolBar1);
         b->setObjectName(name);
         b->setText(caption);
@@ -289,16 +287,19 @@ void TMainForm::createToolBar()
         ToolBar1->addWidget(b);
         return b;
     };
-    CheckIn_SB = button(QStringLiteral("CheckIn_SB"), QStringLiteral("开房[F1]"), QStyle::SP_DialogApplyButton,
-                        &TMainForm::CheckIn_MenuClick);
-    GuestContinueIn2_SpeedButton = button(QStringLiteral("GuestContinueIn2_SpeedButton"), QStringLiteral("续房[F2]"),
-                                          QStyle::SP_BrowserReload, &TMainForm::ModifyGuestCard_MenuClick);
-    CheckOut2_SB = button(QStringLiteral("CheckOut2_SB"), QStringLiteral("退房[F3]"), QStyle::SP_ArrowBack,
-                          &TMainForm::CheckOut_MenuClick);
-    ReadCard2_SpeedButton = button(QStringLiteral("ReadCard2_SpeedButton"), QStringLiteral("读卡[F4]"),
-                                   QStyle::SP_FileDialogContentsView, &TMainForm::ReadCard_MenuClick);
-    ClearCard2_SpeedButton = button(QStringLiteral("ClearCard2_SpeedButton"), QStringLiteral("注销卡[F5]"),
-                                    QStyle::SP_DialogDiscardButton, &TMainForm::ClearCard_MenuClick);
+    CheckIn_SB = button(QStringLiteral("CheckIn_SB"), QStringLiteral("开房[F1]"),
+                        QStyle::SP_DialogApplyButton, &TMainForm::CheckIn_MenuClick);
+    GuestContinueIn2_SpeedButton =
+        button(QStringLiteral("GuestContinueIn2_SpeedButton"), QStringLiteral("续房[F2]"),
+               QStyle::SP_BrowserReload, &TMainForm::ModifyGuestCard_MenuClick);
+    CheckOut2_SB = button(QStringLiteral("CheckOut2_SB"), QStringLiteral("退房[F3]"),
+                          QStyle::SP_ArrowBack, &TMainForm::CheckOut_MenuClick);
+    ReadCard2_SpeedButton =
+        button(QStringLiteral("ReadCard2_SpeedButton"), QStringLiteral("读卡[F4]"),
+               QStyle::SP_FileDialogContentsView, &TMainForm::ReadCard_MenuClick);
+    ClearCard2_SpeedButton =
+        button(QStringLiteral("ClearCard2_SpeedButton"), QStringLiteral("注销卡[F5]"),
+               QStyle::SP_DialogDiscardButton, &TMainForm::ClearCard_MenuClick);
     QuitSystem_SpeedBt = button(QStringLiteral("QuitSystem_SpeedBt"), QStringLiteral("退出"),
                                 QStyle::SP_DialogCloseButton, &TMainForm::A_SysExitExecute);
     for (QToolButton* b : {CheckIn_SB, GuestContinueIn2_SpeedButton, CheckOut2_SB}) {
@@ -306,8 +307,7 @@ void TMainForm::createToolBar()
     }
 }
 
-void TMainForm::createBoard()
-{
+void TMainForm::createBoard() {
     RoomBoard = new TRoomBoardModel(this);
 
     Room_ListView = new QListView;
@@ -339,8 +339,8 @@ void TMainForm::createBoard()
     RoomDetails_ListView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(RoomDetails_ListView, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { showBoardMenu(RoomDetails_ListView, pos); });
-    const int widths[TRoomBoardItem::ColumnCount] = {100, 70, 70, 70, 80, 60, 80, 80, 100, 80,
-                                                     100, 100, 100, 60, 100};
+    const int widths[TRoomBoardItem::ColumnCount] = {100, 70, 70,  70,  80,  60, 80, 80,
+                                                     100, 80, 100, 100, 100, 60, 100};
     QHeaderView* header = RoomDetails_ListView->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
@@ -348,14 +348,18 @@ void TMainForm::createBoard()
         header->resizeSection(c, widths[c]);
     }
     // Date-times need more room than the original widths in this font.
-    for (int c : {TRoomBoardItem::GuestInTime, TRoomBoardItem::GuestLeaveTime, TRoomBoardItem::LeaveTime,
-                  TRoomBoardItem::InputTime}) {
-        header->resizeSection(c, std::max(widths[c], RoomDetails_ListView->fontMetrics().horizontalAdvance(
-                                                             QStringLiteral("0000-00-00 00:00:00")) + 12));
+    for (int c : {TRoomBoardItem::GuestInTime, TRoomBoardItem::GuestLeaveTime,
+                  TRoomBoardItem::LeaveTime, TRoomBoardItem::InputTime}) {
+        header->resizeSection(
+            c, std::max(widths[c], RoomDetails_ListView->fontMetrics().horizontalAdvance(
+                                       QStringLiteral("0000-00-00 00:00:00")) +
+                                       12));
     }
     header->resizeSection(TRoomBoardItem::InputUser, 80);
     header->resizeSection(TRoomBoardItem::GuestID,
-                          RoomDetails_ListView->fontMetrics().horizontalAdvance(QStringLiteral("000000000000000000")) + 12);
+                          RoomDetails_ListView->fontMetrics().horizontalAdvance(
+                              QStringLiteral("000000000000000000")) +
+                              12);
 
     RoomViews = new QStackedWidget(this);
     RoomViews->addWidget(Room_ListView);
@@ -374,7 +378,8 @@ void TMainForm::createBoard()
     CheckIn_MfPopMenu = entry(QStringLiteral("CheckIn_MfPopMenu"), QStringLiteral("开房"),
                               &TMainForm::CheckIn_MfPopMenuClick);
     CheckIn_MfPopMenu->setEnabled(false);  // rights decide (InitMenu)
-    mi_CopyCard = entry(QStringLiteral("mi_CopyCard"), QStringLiteral("复制客人卡"), &TMainForm::mi_CopyCardClick);
+    mi_CopyCard = entry(QStringLiteral("mi_CopyCard"), QStringLiteral("复制客人卡"),
+                        &TMainForm::mi_CopyCardClick);
     PopupMenu1->addSeparator();
     mi_GuestLeave = entry(QStringLiteral("mi_GuestLeave"), QStringLiteral("宾客退房"),
                           &TMainForm::mi_GuestLeaveClick);
@@ -401,8 +406,7 @@ void TMainForm::createBoard()
     setBoardView(0);
 }
 
-void TMainForm::createStatusBar()
-{
+void TMainForm::createStatusBar() {
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setSizeGripEnabled(false);
@@ -424,8 +428,7 @@ void TMainForm::createStatusBar()
 
 // --- Creation ---------------------------------------------------------------
 
-void TMainForm::FormCreate()
-{
+void TMainForm::FormCreate() {
     Language1->SetLanguageID(LockSystemInfo.LanguageID);
     panels_[4]->setText(kVersionTitle);
     panels_[5]->setText(Language1->AppVersion().GetVersionString(QStringLiteral("CompanyName")));
@@ -439,8 +442,8 @@ void TMainForm::FormCreate()
     SetRoom_LV();
     PopedomSet();
     qv::guarded([this] {
-        const int commProt =
-            qv::IniFile(qv::AppPaths::iniFile()).readInteger(settings::Config, QStringLiteral("CommProt"), 0);
+        const int commProt = qv::IniFile(qv::AppPaths::iniFile())
+                                 .readInteger(settings::Config, QStringLiteral("CommProt"), 0);
         const int16_t opened = qv::Encoder::instance().openPort(commProt + 1);
         if (opened == QV_ENC_OK) {
             EncoderRegister();
@@ -454,8 +457,7 @@ void TMainForm::FormCreate()
     }
 }
 
-void TMainForm::InitializeForm()
-{
+void TMainForm::InitializeForm() {
     setWindowTitle(kVersionTitle);
 
     if (!Refresh_Bt) {
@@ -463,7 +465,8 @@ void TMainForm::InitializeForm()
         Refresh_Bt->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
         Refresh_Bt->setMinimumWidth(50);
         Refresh_Bt->setFocusPolicy(Qt::TabFocus);
-        connect(Refresh_Bt, &QPushButton::clicked, this, qv::slot(this, &TMainForm::Refresh_MfPopMenuClick));
+        connect(Refresh_Bt, &QPushButton::clicked, this,
+                qv::slot(this, &TMainForm::Refresh_MfPopMenuClick));
         Building_CB = new QComboBox(StatusBar1);
         Floor_CB = new QComboBox(StatusBar1);
         for (QComboBox* box : {Building_CB, Floor_CB}) {
@@ -500,26 +503,27 @@ void TMainForm::InitializeForm()
     fill(Floor_CB, 5, Language1->GetVariable(kAllFloorsText, kAllFloorsDefault));
 }
 
-void TMainForm::LoadICon()
-{
+void TMainForm::LoadICon() {
     const QIcon own = windowIcon();
     for (int i = 0; i < TRoomBoardItem::PictureCount; ++i) {
-        const QString file = qv::AppPaths::pictureDir() + QLatin1Char('/') + QLatin1String(kPictureFiles[i]);
+        const QString file =
+            qv::AppPaths::pictureDir() + QLatin1Char('/') + QLatin1String(kPictureFiles[i]);
         QIcon icon = QFile::exists(file) ? BitmapToIcon(file) : QIcon();
         Room_ImageList[static_cast<std::size_t>(i)] = icon.isNull() ? own : icon;
     }
     RoomBoard->setPictures(Room_ImageList);
 }
 
-QString TMainForm::BoardQueryText(bool byBuilding, bool byFloor)
-{
+QString TMainForm::BoardQueryText(bool byBuilding, bool byFloor) {
     // The rooms with their state, each joined with its current stays (a room
     // with two current stays gives two items). The current stays are read
     // through the partial index on enOverride = 0, at the cost of the current
     // stays and not of the whole history.
     QString sql = QStringLiteral(
-        "select I.RoomStr, I.Buiding, I.Floor, I.District, I.RoomTypeStr, T.Size, S.State_Title, S.ID,\n"
-        "  G.Rom, G.GuestName, G.GuestID, G.GuestInTime, G.GuestLeaveTime, G.LeaveTime, G.InputUser,\n"
+        "select I.RoomStr, I.Buiding, I.Floor, I.District, I.RoomTypeStr, T.Size, S.State_Title, "
+        "S.ID,\n"
+        "  G.Rom, G.GuestName, G.GuestID, G.GuestInTime, G.GuestLeaveTime, G.LeaveTime, "
+        "G.InputUser,\n"
         "  G.InputTime, G.ID\n"
         "from RoomInfo I\n"
         "join RoomStateType S on S.ID = I.RoomState\n"
@@ -533,14 +537,14 @@ QString TMainForm::BoardQueryText(bool byBuilding, bool byFloor)
         conditions << QStringLiteral("I.Floor = :floor");
     }
     if (!conditions.isEmpty()) {
-        sql += QStringLiteral("where ") + conditions.join(QStringLiteral(" and ")) + QLatin1Char('\n');
+        sql +=
+            QStringLiteral("where ") + conditions.join(QStringLiteral(" and ")) + QLatin1Char('\n');
     }
     sql += QStringLiteral("order by I.Buiding, I.Floor, I.Room, G.ID");
     return sql;
 }
 
-bool TMainForm::SetRoom_LV(bool retry)
-{
+bool TMainForm::SetRoom_LV(bool retry) {
     if (rebuilding_) {
         // A rebuild is under way (its error box may be open): the next tick tries again.
         RoomBoardChanged = true;
@@ -580,7 +584,8 @@ bool TMainForm::SetRoom_LV(bool retry)
             for (int c = 8; c < kStayId; ++c) {
                 item.text[static_cast<std::size_t>(c - 1)] = qv::DataSet::displayText(q.value(c));
             }
-            item.picture = TRoomBoardItem::pictureFor(q.value(kStateId).toInt(), !q.value(kGuestInTime).isNull());
+            item.picture = TRoomBoardItem::pictureFor(q.value(kStateId).toInt(),
+                                                      !q.value(kGuestInTime).isNull());
         }
     } catch (const qv::Error& e) {
         RoomBoard->clear();
@@ -599,15 +604,13 @@ bool TMainForm::SetRoom_LV(bool retry)
     return true;
 }
 
-void TMainForm::PopedomSet()
-{
+void TMainForm::PopedomSet() {
     // Command levels by GroupID are not offered: the operator's rights
     // (InitMenu) switch the entries.
     panels_[6]->setText(LockSystemInfo.StafferName);
 }
 
-void TMainForm::EncoderRegister()
-{
+void TMainForm::EncoderRegister() {
     qv::Encoder& encoder = qv::Encoder::instance();
     qv::ParameterBlock block;
     encoder.getParameter(block);
@@ -624,12 +627,13 @@ void TMainForm::EncoderRegister()
     if (!LockSystemInfo.Pass.isEmpty()) {
         // A later start: the encoder must answer to the hotel's code.
         if (!parseSystemCode(LockSystemInfo.Pass.trimmed(), code)) {
-            qv::messageBox(QStringLiteral("提示"),
-                           QStringLiteral("配置文件 Mirefold.ini 中 [SystemInfo] Pass 保存的系统编号“%1”无效"
-                                          "（应为 8 位十六进制数字），发卡机未能初始化。\n"
-                                          "请改正或删除这个值后重新启动程序。")
-                               .arg(LockSystemInfo.Pass),
-                           qv::Icon::Error);
+            qv::messageBox(
+                QStringLiteral("提示"),
+                QStringLiteral("配置文件 Mirefold.ini 中 [SystemInfo] Pass 保存的系统编号“%1”无效"
+                               "（应为 8 位十六进制数字），发卡机未能初始化。\n"
+                               "请改正或删除这个值后重新启动程序。")
+                    .arg(LockSystemInfo.Pass),
+                qv::Icon::Error);
             return;
         }
         const int16_t result = encoder.systemInitialization(code);
@@ -651,16 +655,15 @@ void TMainForm::EncoderRegister()
     const QString text = formatSystemCode(code);
     qv::showMessage(text);
     LockSystemInfo.Pass = text;
-    qv::IniFile(qv::AppPaths::iniFile()).writeString(settings::SystemInfo, QStringLiteral("Pass"), text);
+    qv::IniFile(qv::AppPaths::iniFile())
+        .writeString(settings::SystemInfo, QStringLiteral("Pass"), text);
 }
 
-void TMainForm::InitMenu()
-{
+void TMainForm::InitMenu() {
     qv::DataSet& op = dm->Operator_ado;
     struct Restore {
         qv::DataSet& op;
-        ~Restore()
-        {
+        ~Restore() {
             op.close();
             op.clearFilter();
         }
@@ -693,8 +696,7 @@ void TMainForm::InitMenu()
     }
 }
 
-void TMainForm::LanguageSelectMenu(QMenu* parent)
-{
+void TMainForm::LanguageSelectMenu(QMenu* parent) {
     const QStringList ids = Language1->GetLanguageList();
     const QString current = QString::number(LockSystemInfo.LanguageID);
     for (int i = 0; i < ids.size(); ++i) {
@@ -708,8 +710,7 @@ void TMainForm::LanguageSelectMenu(QMenu* parent)
     }
 }
 
-void TMainForm::LanguageMenuClick(QAction* sender)
-{
+void TMainForm::LanguageMenuClick(QAction* sender) {
     if (!sender) {
         return;
     }
@@ -734,25 +735,25 @@ void TMainForm::LanguageMenuClick(QAction* sender)
                                  Language1->GetVariable(kAllBuildingsText, kAllBuildingsDefault));
     }
     if (Floor_CB->count() > 0) {
-        Floor_CB->setItemText(Floor_CB->count() - 1, Language1->GetVariable(kAllFloorsText, kAllFloorsDefault));
+        Floor_CB->setItemText(Floor_CB->count() - 1,
+                              Language1->GetVariable(kAllFloorsText, kAllFloorsDefault));
     }
     if (id > 0) {
-        qv::IniFile(qv::AppPaths::iniFile()).writeInteger(settings::SystemInfo, QStringLiteral("LanguageID"), id);
+        qv::IniFile(qv::AppPaths::iniFile())
+            .writeInteger(settings::SystemInfo, QStringLiteral("LanguageID"), id);
     }
 }
 
 // --- Board ------------------------------------------------------------------
 
-QString TMainForm::panelText(int panel) const
-{
+QString TMainForm::panelText(int panel) const {
     if (panel < 0 || panel >= static_cast<int>(panels_.size())) {
         return {};
     }
     return panels_[static_cast<std::size_t>(panel)]->text();
 }
 
-std::vector<int> TMainForm::selectedRows() const
-{
+std::vector<int> TMainForm::selectedRows() const {
     std::vector<int> rows;
     const QItemSelection selection = Room_ListView->selectionModel()->selection();
     for (const QItemSelectionRange& range : selection) {
@@ -765,8 +766,7 @@ std::vector<int> TMainForm::selectedRows() const
     return rows;
 }
 
-QStringList TMainForm::selectedRooms() const
-{
+QStringList TMainForm::selectedRooms() const {
     QStringList rooms;
     for (const int r : selectedRows()) {
         rooms << RoomBoard->item(r).caption();
@@ -774,31 +774,29 @@ QStringList TMainForm::selectedRooms() const
     return rooms;
 }
 
-QString TMainForm::firstSelectedRoom() const
-{
+QString TMainForm::firstSelectedRoom() const {
     const std::vector<int> rows = selectedRows();
     return rows.empty() ? QString() : RoomBoard->item(rows.front()).caption();
 }
 
-void TMainForm::Refresh_MfPopMenuClick() { SetRoom_LV(); }
+void TMainForm::Refresh_MfPopMenuClick() {
+    SetRoom_LV();
+}
 
-void TMainForm::Timer1Timer()
-{
+void TMainForm::Timer1Timer() {
     if (RoomBoardChanged) {
         RoomBoardChanged = false;  // a failed rebuild sets it again
         SetRoom_LV(true);
     }
 }
 
-void TMainForm::Timer2Timer()
-{
+void TMainForm::Timer2Timer() {
     if (CardBusy) {
         CardBusy = false;
     }
 }
 
-void TMainForm::setBoardView(int tag)
-{
+void TMainForm::setBoardView(int tag) {
     boardView_ = tag;
     const QList<QAction*> switches = ViewGroup->actions();
     if (tag >= 0 && tag < switches.size()) {
@@ -806,25 +804,27 @@ void TMainForm::setBoardView(int tag)
     }
     QListView* v = Room_ListView;
     switch (tag) {
-    case 1:  // small icons, in rows
-        v->setViewMode(QListView::ListMode);
-        v->setFlow(QListView::LeftToRight);
-        v->setIconSize(QSize(16, 16));
-        v->setGridSize(QSize(96, 22));
-        break;
-    case 2:  // list, in columns
-        v->setViewMode(QListView::ListMode);
-        v->setFlow(QListView::TopToBottom);
-        v->setIconSize(QSize(16, 16));
-        v->setGridSize(QSize(96, 22));
-        break;
-    case 3: RoomViews->setCurrentWidget(RoomDetails_ListView); return;
-    default:  // large icons
-        v->setViewMode(QListView::IconMode);
-        v->setFlow(QListView::LeftToRight);
-        v->setIconSize(QSize(32, 32));
-        v->setGridSize(QSize(76, 60));
-        break;
+        case 1:  // small icons, in rows
+            v->setViewMode(QListView::ListMode);
+            v->setFlow(QListView::LeftToRight);
+            v->setIconSize(QSize(16, 16));
+            v->setGridSize(QSize(96, 22));
+            break;
+        case 2:  // list, in columns
+            v->setViewMode(QListView::ListMode);
+            v->setFlow(QListView::TopToBottom);
+            v->setIconSize(QSize(16, 16));
+            v->setGridSize(QSize(96, 22));
+            break;
+        case 3:
+            RoomViews->setCurrentWidget(RoomDetails_ListView);
+            return;
+        default:  // large icons
+            v->setViewMode(QListView::IconMode);
+            v->setFlow(QListView::LeftToRight);
+            v->setIconSize(QSize(32, 32));
+            v->setGridSize(QSize(76, 60));
+            break;
     }
     v->setMovement(QListView::Static);  // fixed places: the board is laid out in one pass
     v->setWrapping(true);
@@ -838,19 +838,25 @@ void TMainForm::setBoardView(int tag)
     }
 }
 
-void TMainForm::RoomInfoLvs_MfPopMenuClick() { setBoardView(0); }
-void TMainForm::N6Click() { setBoardView(1); }
-void TMainForm::objectN3TMenuItem1Click() { setBoardView(2); }
-void TMainForm::N7Click() { setBoardView(3); }
+void TMainForm::RoomInfoLvs_MfPopMenuClick() {
+    setBoardView(0);
+}
+void TMainForm::N6Click() {
+    setBoardView(1);
+}
+void TMainForm::objectN3TMenuItem1Click() {
+    setBoardView(2);
+}
+void TMainForm::N7Click() {
+    setBoardView(3);
+}
 
-void TMainForm::showBoardMenu(QWidget* view, const QPoint& pos)
-{
+void TMainForm::showBoardMenu(QWidget* view, const QPoint& pos) {
     auto* area = qobject_cast<QAbstractItemView*>(view);
     PopupMenu1->popup(area ? area->viewport()->mapToGlobal(pos) : view->mapToGlobal(pos));
 }
 
-void TMainForm::PopupMenu1Popup()
-{
+void TMainForm::PopupMenu1Popup() {
     const std::vector<int> rows = selectedRows();
     if (!CheckInRight || rows.empty()) {
         return;
@@ -859,26 +865,25 @@ void TMainForm::PopupMenu1Popup()
     mi_GuestLeave->setEnabled(RoomBoard->item(rows.front()).picture == TRoomBoardItem::GuestIn);
 }
 
-void TMainForm::CheckIn_MfPopMenuClick()
-{
+void TMainForm::CheckIn_MfPopMenuClick() {
     const QString room = firstSelectedRoom();
     if (room.isEmpty()) {
         return;
     }
-    ShowModalForm<TGuestQuickIn_Form>([&](TGuestQuickIn_Form& form) { form.se_Room1->setText(room); });
+    ShowModalForm<TGuestQuickIn_Form>(
+        [&](TGuestQuickIn_Form& form) { form.se_Room1->setText(room); });
 }
 
-void TMainForm::mi_CopyCardClick()
-{
+void TMainForm::mi_CopyCardClick() {
     const QString room = firstSelectedRoom();
     if (room.isEmpty()) {
         return;
     }
-    ShowModalForm<TCopyGuestCard_Form>([&](TCopyGuestCard_Form& form) { form.se_Room1->setText(room); });
+    ShowModalForm<TCopyGuestCard_Form>(
+        [&](TCopyGuestCard_Form& form) { form.se_Room1->setText(room); });
 }
 
-void TMainForm::mi_GuestLeaveClick()
-{
+void TMainForm::mi_GuestLeaveClick() {
     const QStringList rooms = selectedRooms();
     if (rooms.isEmpty()) {
         return;
@@ -904,117 +909,118 @@ void TMainForm::mi_GuestLeaveClick()
 
 // --- Menu bar and tool bar --------------------------------------------------
 
-void TMainForm::EncodeCard_MenuClick()
-{
+void TMainForm::EncodeCard_MenuClick() {
     // Opens TMakeCard_Form on its page 5 (floor cards).
 }
 
-void TMainForm::ReadCard_MenuClick()
-{
+void TMainForm::ReadCard_MenuClick() {
     // Opens TCheckCardForm with its cancel button Register_Bt hidden.
 }
 
-void TMainForm::ClearCard_MenuClick()
-{
+void TMainForm::ClearCard_MenuClick() {
     // Opens TCheckCardForm with its cancel button Register_Bt shown.
 }
 
-void TMainForm::ReadDataCard_MenuClick()
-{
+void TMainForm::ReadDataCard_MenuClick() {
     // Opens TReadDataCard_Form.
 }
 
-void TMainForm::CheckIn_MenuClick() { ShowModalForm<TGuestQuickIn_Form>(); }
+void TMainForm::CheckIn_MenuClick() {
+    ShowModalForm<TGuestQuickIn_Form>();
+}
 
-void TMainForm::CopyGuestCard_MenuClick() { ShowModalForm<TCopyGuestCard_Form>(); }
+void TMainForm::CopyGuestCard_MenuClick() {
+    ShowModalForm<TCopyGuestCard_Form>();
+}
 
-void TMainForm::ClockRoom_MenuClick()
-{
+void TMainForm::ClockRoom_MenuClick() {
     // Opens TClockRoom_Form.
 }
 
-void TMainForm::ModifyGuestCard_MenuClick()
-{
+void TMainForm::ModifyGuestCard_MenuClick() {
     // Opens TModifyGuestCard_Form.
 }
 
-void TMainForm::CheckOut_MenuClick() { ShowModalForm<TGuestLeave_Form>(); }
+void TMainForm::CheckOut_MenuClick() {
+    ShowModalForm<TGuestLeave_Form>();
+}
 
-void TMainForm::N1Click() { close(); }
+void TMainForm::N1Click() {
+    close();
+}
 
-void TMainForm::CheckOpenRecord_MenuClick()
-{
+void TMainForm::CheckOpenRecord_MenuClick() {
     // Opens TOpenDoorRecord_Form.
 }
 
-void TMainForm::CheckMakeCardRecord_MenuClick()
-{
+void TMainForm::CheckMakeCardRecord_MenuClick() {
     // Opens TMC_R_From.
 }
 
-void TMainForm::CheckRoomStatus_MenuClick() { ShowModalForm<TRoomList_Form>(); }
+void TMainForm::CheckRoomStatus_MenuClick() {
+    ShowModalForm<TRoomList_Form>();
+}
 
-void TMainForm::A_SearchGuestExecute()
-{
+void TMainForm::A_SearchGuestExecute() {
     // Opens TCheckGuestInRecord_Form.
 }
 
-void TMainForm::OperatorManage_MenuClick()
-{
+void TMainForm::OperatorManage_MenuClick() {
     // Opens TOperator_Form.
 }
 
-void TMainForm::ChangePass_MenuClick()
-{
+void TMainForm::ChangePass_MenuClick() {
     // Opens TChangePassword_Form.
 }
 
-void TMainForm::SystemSetting_MenuClick()
-{
+void TMainForm::SystemSetting_MenuClick() {
     // Opens TSystemInfo_Form.
 }
 
-void TMainForm::RoomType_MenuClick()
-{
+void TMainForm::RoomType_MenuClick() {
     // Opens TRoomType_Form.
 }
 
-void TMainForm::RoomSetting_MenuClick()
-{
+void TMainForm::RoomSetting_MenuClick() {
     // Opens TRoomInfo_Form.
 }
 
-void TMainForm::DistrictSetting_MenuClick()
-{
+void TMainForm::DistrictSetting_MenuClick() {
     // Opens TDistrictSetting_Form.
 }
 
-void TMainForm::N39Click()
-{
+void TMainForm::N39Click() {
     // Backs up the database (backup and restore).
 }
 
-void TMainForm::N40Click()
-{
+void TMainForm::N40Click() {
     // Restores the database (backup and restore).
 }
 
-void TMainForm::DataConn_MenuClick()
-{
+void TMainForm::DataConn_MenuClick() {
     // Opens TCdForm.
 }
 
-void TMainForm::N35Click() { ShowModalForm<TAboutForm>(); }
+void TMainForm::N35Click() {
+    ShowModalForm<TAboutForm>();
+}
 
-void TMainForm::openHelp(const QString& fileName)
-{
+void TMainForm::openHelp(const QString& fileName) {
     // Whatever the desktop does with the document (also when it is missing).
     qv::openDocument(QUrl::fromLocalFile(qv::AppPaths::file(fileName)));
 }
 
-void TMainForm::OprManual_MenuClick() { openHelp(QStringLiteral("Operating.htm")); }
-void TMainForm::FAQ_MenuClick() { openHelp(QStringLiteral("Manual.htm")); }
+void TMainForm::OprManual_MenuClick() {
+    openHelp(QStringLiteral("Operating.htm"));
+}
+void TMainForm::FAQ_MenuClick() {
+    openHelp(QStringLiteral("Manual.htm"));
+}
 
-void TMainForm::A_SysExitExecute() { close(); }
+void TMainForm::A_SysExitExecute() {
+    close();
+}
 
-bool TMainForm::FormKeyDown(QKeyEvent* event) { return CaptureModeKeyDown(this, Language1, event); }
+bool TMainForm::FormKeyDown(QKeyEvent* event) {
+    return CaptureModeKeyDown(this, Language1, event);
+}

@@ -35,10 +35,10 @@ public:
     ~TMainForm() override;
 
     // --- Room board -------------------------------------------------------
-    TRoomBoardModel* RoomBoard;          // the items of the board
-    QStackedWidget* RoomViews;           // icon views or the detail view
-    QListView* Room_ListView;            // large icons, small icons, list
-    QTreeView* RoomDetails_ListView;     // the detail view (same items and selection)
+    TRoomBoardModel* RoomBoard;       // the items of the board
+    QStackedWidget* RoomViews;        // icon views or the detail view
+    QListView* Room_ListView;         // large icons, small icons, list
+    QTreeView* RoomDetails_ListView;  // the detail view (same items and selection)
     std::array<QIcon, TRoomBoardItem::PictureCount> Room_ImageList;
     QStatusBar* StatusBar1;
     QTimer* Timer1;  // 3000 ms: rebuilds the board when RoomBoardChanged is set
@@ -190,8 +190,7 @@ private:
     // Opens one of the program's windows: creates it with this window as its
     // parent, lets `prepare` fill it, shows it modally and frees it.
     template <class Form>
-    void ShowModalForm(const std::function<void(Form&)>& prepare = {})
-    {
+    void ShowModalForm(const std::function<void(Form&)>& prepare = {}) {
         QPointer<Form> form = new Form(this);
         struct Free {
             QPointer<Form>& form;

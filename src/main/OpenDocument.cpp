@@ -5,21 +5,18 @@
 
 namespace qv {
 namespace {
-DocumentOpener& installed()
-{
+DocumentOpener& installed() {
     static DocumentOpener opener;
     return opener;
 }
 }  // namespace
 
-bool openDocument(const QUrl& url)
-{
+bool openDocument(const QUrl& url) {
     const DocumentOpener& opener = installed();
     return opener ? opener(url) : QDesktopServices::openUrl(url);
 }
 
-DocumentOpener setDocumentOpener(DocumentOpener opener)
-{
+DocumentOpener setDocumentOpener(DocumentOpener opener) {
     return std::exchange(installed(), std::move(opener));
 }
 

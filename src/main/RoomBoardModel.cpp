@@ -2,17 +2,18 @@
 
 #include <utility>
 
-int TRoomBoardItem::pictureFor(int roomState, bool currentStay)
-{
+int TRoomBoardItem::pictureFor(int roomState, bool currentStay) {
     switch (roomState) {
-    case 0: return currentStay ? GuestIn : Normal;
-    case 1: return currentStay ? GuestInModiRoom : NormalModiRoom;
-    default: return Normal;
+        case 0:
+            return currentStay ? GuestIn : Normal;
+        case 1:
+            return currentStay ? GuestInModiRoom : NormalModiRoom;
+        default:
+            return Normal;
     }
 }
 
-TRoomBoardModel::TRoomBoardModel(QObject* parent) : QAbstractTableModel(parent)
-{
+TRoomBoardModel::TRoomBoardModel(QObject* parent) : QAbstractTableModel(parent) {
     titles_ = {QStringLiteral("客房"),     QStringLiteral("楼号"),     QStringLiteral("楼层"),
                QStringLiteral("区域号"),   QStringLiteral("客房类型"), QStringLiteral("可住人数"),
                QStringLiteral("房态"),     QStringLiteral("卡号"),     QStringLiteral("客人"),
@@ -21,58 +22,53 @@ TRoomBoardModel::TRoomBoardModel(QObject* parent) : QAbstractTableModel(parent)
     Q_ASSERT(titles_.size() == TRoomBoardItem::ColumnCount);
 }
 
-void TRoomBoardModel::setPictures(const std::array<QIcon, TRoomBoardItem::PictureCount>& pictures)
-{
+void TRoomBoardModel::setPictures(const std::array<QIcon, TRoomBoardItem::PictureCount>& pictures) {
     pictures_ = pictures;
     if (!items_.empty()) {
         emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::DecorationRole});
     }
 }
 
-const QIcon& TRoomBoardModel::picture(int index) const
-{
+const QIcon& TRoomBoardModel::picture(int index) const {
     return pictures_.at(static_cast<std::size_t>(index));
 }
 
-void TRoomBoardModel::setItems(std::vector<TRoomBoardItem> items)
-{
+void TRoomBoardModel::setItems(std::vector<TRoomBoardItem> items) {
     beginResetModel();
     items_ = std::move(items);
     endResetModel();
 }
 
-int TRoomBoardModel::rowCount(const QModelIndex& parent) const
-{
+int TRoomBoardModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(items_.size());
 }
 
-int TRoomBoardModel::columnCount(const QModelIndex& parent) const
-{
+int TRoomBoardModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : TRoomBoardItem::ColumnCount;
 }
 
-QVariant TRoomBoardModel::data(const QModelIndex& index, int role) const
-{
+QVariant TRoomBoardModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) {
         return {};
     }
     const TRoomBoardItem& it = items_[static_cast<std::size_t>(index.row())];
     switch (role) {
-    case Qt::DisplayRole:
-        return it.text[static_cast<std::size_t>(index.column())];
-    case Qt::DecorationRole:
-        return index.column() == TRoomBoardItem::Room ? QVariant(picture(it.picture)) : QVariant();
-    case Qt::TextAlignmentRole:
-        if (index.column() == TRoomBoardItem::RoomState) {
-            return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
-        }
-        return {};
-    default: return {};
+        case Qt::DisplayRole:
+            return it.text[static_cast<std::size_t>(index.column())];
+        case Qt::DecorationRole:
+            return index.column() == TRoomBoardItem::Room ? QVariant(picture(it.picture))
+                                                          : QVariant();
+        case Qt::TextAlignmentRole:
+            if (index.column() == TRoomBoardItem::RoomState) {
+                return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
+            }
+            return {};
+        default:
+            return {};
     }
 }
 
-QVariant TRoomBoardModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant TRoomBoardModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= titles_.size()) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
@@ -85,8 +81,8 @@ QVariant TRoomBoardModel::headerData(int section, Qt::Orientation orientation, i
     return {};
 }
 
-bool TRoomBoardModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role)
-{
+bool TRoomBoardModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                                    int role) {
     if (orientation != Qt::Horizontal || section < 0 || section >= titles_.size() ||
         (role != Qt::DisplayRole && role != Qt::EditRole)) {
         return false;
@@ -96,8 +92,7 @@ bool TRoomBoardModel::setHeaderData(int section, Qt::Orientation orientation, co
     return true;
 }
 
-Qt::ItemFlags TRoomBoardModel::flags(const QModelIndex& index) const
-{
+Qt::ItemFlags TRoomBoardModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren
                            : Qt::NoItemFlags;
 }

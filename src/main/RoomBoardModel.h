@@ -10,14 +10,14 @@
 struct TRoomBoardItem {
     // Board columns: the room code first, then the detail values.
     enum Column {
-        Room,            // RoomStr, the item's caption
-        Building,        // Buiding
+        Room,      // RoomStr, the item's caption
+        Building,  // Buiding
         Floor,
         District,
-        RoomType,        // RoomTypeStr
-        Capacity,        // guests the room type takes (RoomType.Size)
-        RoomState,       // title of the room state
-        Rom,             // card number of the current stay; from here on empty without a stay
+        RoomType,   // RoomTypeStr
+        Capacity,   // guests the room type takes (RoomType.Size)
+        RoomState,  // title of the room state
+        Rom,        // card number of the current stay; from here on empty without a stay
         GuestName,
         GuestID,
         GuestInTime,
@@ -30,7 +30,13 @@ struct TRoomBoardItem {
 
     // Pictures: room state 0 or 1, without or with a current stay. Any other
     // state shows the free picture.
-    enum Picture { Normal = 0, NormalModiRoom = 1, GuestIn = 2, GuestInModiRoom = 3, PictureCount = 4 };
+    enum Picture {
+        Normal = 0,
+        NormalModiRoom = 1,
+        GuestIn = 2,
+        GuestInModiRoom = 3,
+        PictureCount = 4
+    };
     static int pictureFor(int roomState, bool currentStay);
 
     std::array<QString, ColumnCount> text;
@@ -59,7 +65,8 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
     bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
                        int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;

@@ -8,8 +8,7 @@ namespace qv {
 namespace {
 QString g_dir;
 
-QString executableDir()
-{
+QString executableDir() {
     if (QCoreApplication::instance()) {
         return QCoreApplication::applicationDirPath();
     }
@@ -17,12 +16,17 @@ QString executableDir()
 }
 }  // namespace
 
-QString AppPaths::dir() { return g_dir.isEmpty() ? executableDir() : g_dir; }
-void AppPaths::setDir(const QString& dir) { g_dir = QDir(dir).absolutePath(); }
-void AppPaths::reset() { g_dir.clear(); }
+QString AppPaths::dir() {
+    return g_dir.isEmpty() ? executableDir() : g_dir;
+}
+void AppPaths::setDir(const QString& dir) {
+    g_dir = QDir(dir).absolutePath();
+}
+void AppPaths::reset() {
+    g_dir.clear();
+}
 
-QString AppPaths::file(const QString& relative)
-{
+QString AppPaths::file(const QString& relative) {
     QString rel = relative;
     rel.replace('\\', '/');
     return QDir(dir()).filePath(rel);

@@ -9,18 +9,26 @@ QString g_title = QStringLiteral("Quorvane V18.0");
 bool g_terminate = false;
 }  // namespace
 
-void setApplicationTitle(const QString& title) { g_title = title; }
-QString applicationTitle() { return g_title; }
+void setApplicationTitle(const QString& title) {
+    g_title = title;
+}
+QString applicationTitle() {
+    return g_title;
+}
 
-void requestTerminate()
-{
+void requestTerminate() {
     g_terminate = true;
     if (auto* app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     }
 }
 
-bool terminateRequested() { return g_terminate; }
-void clearTerminateRequest() { g_terminate = false; }
+bool terminateRequested() {
+    return g_terminate;
+}
+void clearTerminateRequest() {
+    g_terminate = false;
+}
 
 }  // namespace qv

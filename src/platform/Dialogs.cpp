@@ -9,13 +9,11 @@ namespace {
 
 class ConsoleDialogs final : public Dialogs {
 public:
-    Answer message(const QString& title, const QString& text, Icon, Buttons) override
-    {
+    Answer message(const QString& title, const QString& text, Icon, Buttons) override {
         std::fprintf(stderr, "[%s] %s\n", qUtf8Printable(title), qUtf8Printable(text));
         return Answer::Cancel;
     }
-    bool input(const QString& title, const QString& prompt, QString&, bool) override
-    {
+    bool input(const QString& title, const QString& prompt, QString&, bool) override {
         std::fprintf(stderr, "[%s] %s (no input possible)\n", qUtf8Printable(title),
                      qUtf8Printable(prompt));
         return false;
@@ -29,27 +27,25 @@ Dialogs* g_dialogs = nullptr;
 
 }  // namespace
 
-Dialogs& dialogs() { return g_dialogs ? *g_dialogs : g_console; }
+Dialogs& dialogs() {
+    return g_dialogs ? *g_dialogs : g_console;
+}
 
-Dialogs* setDialogs(Dialogs* service)
-{
+Dialogs* setDialogs(Dialogs* service) {
     Dialogs* previous = g_dialogs;
     g_dialogs = service;
     return previous;
 }
 
-Answer messageBox(const QString& title, const QString& text, Icon icon, Buttons buttons)
-{
+Answer messageBox(const QString& title, const QString& text, Icon icon, Buttons buttons) {
     return dialogs().message(title, text, icon, buttons);
 }
 
-void showMessage(const QString& text)
-{
+void showMessage(const QString& text) {
     dialogs().message(applicationTitle(), text, Icon::None, Buttons::Ok);
 }
 
-void showError(const QString& text)
-{
+void showError(const QString& text) {
     dialogs().message(applicationTitle(), text, Icon::Error, Buttons::Ok);
 }
 

@@ -16,7 +16,8 @@ class Dialogs {
 public:
     virtual ~Dialogs() = default;
 
-    virtual Answer message(const QString& title, const QString& text, Icon icon, Buttons buttons) = 0;
+    virtual Answer message(const QString& title, const QString& text, Icon icon,
+                           Buttons buttons) = 0;
     // An input box: true with the typed text in `value` on OK, false on Cancel.
     virtual bool input(const QString& title, const QString& prompt, QString& value,
                        bool password = false) = 0;

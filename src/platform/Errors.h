@@ -29,6 +29,8 @@ public:
     const char* what() const noexcept override { return "aborted"; }
 };
 
-[[noreturn]] inline void abortSilently() { throw Abort(); }
+[[noreturn]] inline void abortSilently() {
+    throw Abort();
+}
 
 }  // namespace qv

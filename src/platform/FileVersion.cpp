@@ -1,8 +1,8 @@
 #include "platform/FileVersion.h"
 
+#include <elf.h>
 #include <QFile>
 #include <cstring>
-#include <elf.h>
 
 namespace {
 
@@ -10,8 +10,7 @@ const char kSection[] = ".qv_version";
 const char kMagic[] = "QVVERSION1\n";
 
 // The contents of the named section of a 64-bit ELF file, or empty.
-QByteArray readElfSection(QFile& f, const char* wanted)
-{
+QByteArray readElfSection(QFile& f, const char* wanted) {
     Elf64_Ehdr eh{};
     if (f.read(reinterpret_cast<char*>(&eh), sizeof eh) != sizeof eh ||
         std::memcmp(eh.e_ident, ELFMAG, SELFMAG) != 0 || eh.e_ident[EI_CLASS] != ELFCLASS64 ||
@@ -48,11 +47,14 @@ QByteArray readElfSection(QFile& f, const char* wanted)
 
 }  // namespace
 
-TFileVersion::TFileVersion() { read(QStringLiteral("/proc/self/exe")); }
-TFileVersion::TFileVersion(const QString& fileName) { read(fileName); }
+TFileVersion::TFileVersion() {
+    read(QStringLiteral("/proc/self/exe"));
+}
+TFileVersion::TFileVersion(const QString& fileName) {
+    read(fileName);
+}
 
-void TFileVersion::read(const QString& fileName)
-{
+void TFileVersion::read(const QString& fileName) {
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly)) {
         return;
@@ -88,12 +90,14 @@ void TFileVersion::read(const QString& fileName)
     }
 }
 
-QString TFileVersion::GetTranslation() const { return translation_; }
+QString TFileVersion::GetTranslation() const {
+    return translation_;
+}
 
-QString TFileVersion::GetVersionString(const QString& name) const
-{
+QString TFileVersion::GetVersionString(const QString& name) const {
     if (!HasVersionInfo()) {
         return {};
     }
-    return strings_.value(QStringLiteral("StringFileInfo\\%1\\%2").arg(translation_, name)).trimmed();
+    return strings_.value(QStringLiteral("StringFileInfo\\%1\\%2").arg(translation_, name))
+        .trimmed();
 }

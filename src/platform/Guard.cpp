@@ -8,8 +8,7 @@
 
 namespace qv {
 
-bool guarded(const std::function<void()>& handler) noexcept
-{
+bool guarded(const std::function<void()>& handler) noexcept {
     try {
         try {
             handler();

@@ -13,8 +13,7 @@ bool guarded(const std::function<void()>& handler) noexcept;
 // A slot for QObject::connect that runs `method` of `receiver` through the
 // guard: connect(ok, &QPushButton::clicked, this, qv::slot(this, &T::Ok_BtClick)).
 template <class R, class... A>
-auto slot(R* receiver, void (R::*method)(A...))
-{
+auto slot(R* receiver, void (R::*method)(A...)) {
     return [receiver, method](A... args) {
         guarded([&] { (receiver->*method)(std::forward<A>(args)...); });
     };

@@ -13,8 +13,7 @@ namespace qv {
 namespace {
 
 // "[name] ; comment" gives "name"; anything else gives a null string.
-QString sectionName(const QString& line)
-{
+QString sectionName(const QString& line) {
     const QString t = line.trimmed();
     if (!t.startsWith('[')) {
         return {};
@@ -26,11 +25,12 @@ QString sectionName(const QString& line)
     return t.mid(1, close - 1).trimmed();
 }
 
-bool isComment(const QString& trimmed) { return trimmed.startsWith(';') || trimmed.startsWith('#'); }
+bool isComment(const QString& trimmed) {
+    return trimmed.startsWith(';') || trimmed.startsWith('#');
+}
 
 // The key of a "key=value" line, or a null string.
-QString keyOf(const QString& line)
-{
+QString keyOf(const QString& line) {
     const QString t = line.trimmed();
     if (t.isEmpty() || isComment(t)) {
         return {};
@@ -42,11 +42,10 @@ QString keyOf(const QString& line)
     return t.left(eq).trimmed();
 }
 
-QString valueOf(const QString& line)
-{
+QString valueOf(const QString& line) {
     QString v = line.mid(line.indexOf('=') + 1).trimmed();
-    if (v.size() >= 2 && ((v.startsWith('"') && v.endsWith('"')) ||
-                          (v.startsWith('\'') && v.endsWith('\'')))) {
+    if (v.size() >= 2 &&
+        ((v.startsWith('"') && v.endsWith('"')) || (v.startsWith('\'') && v.endsWith('\'')))) {
         v = v.mid(1, v.size() - 2);
     }
     return v;
@@ -54,15 +53,16 @@ QString valueOf(const QString& line)
 
 }  // namespace
 
-IniFile::IniFile(const QString& path) : path_(path) { reload(); }
+IniFile::IniFile(const QString& path) : path_(path) {
+    reload();
+}
 
 namespace {
 
 // One line of the file as text. Lines that are not UTF-8 come from an older
 // file written in the workstation's Chinese code page; they are read as such
 // (or byte for byte when that code page is unknown) and never rewritten.
-QString decodeLine(const QByteArray& bytes)
-{
+QString decodeLine(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString text = utf8.decode(bytes);
     if (!utf8.hasError()) {
@@ -80,8 +80,7 @@ QString decodeLine(const QByteArray& bytes)
 
 }  // namespace
 
-void IniFile::reload()
-{
+void IniFile::reload() {
     lines_.clear();
     raw_.clear();
     bom_ = false;
@@ -111,8 +110,7 @@ void IniFile::reload()
     }
 }
 
-IniFile::Position IniFile::find(const QString& section, const QString& key) const
-{
+IniFile::Position IniFile::find(const QString& section, const QString& key) const {
     Position pos;
     bool inSection = false;
     for (int i = 0; i < lines_.size(); ++i) {
@@ -146,19 +144,16 @@ IniFile::Position IniFile::find(const QString& section, const QString& key) cons
     return pos;
 }
 
-bool IniFile::hasKey(const QString& section, const QString& key) const
-{
+bool IniFile::hasKey(const QString& section, const QString& key) const {
     return find(section, key).keyLine >= 0;
 }
 
-QString IniFile::readString(const QString& section, const QString& key, const QString& def) const
-{
+QString IniFile::readString(const QString& section, const QString& key, const QString& def) const {
     const Position pos = find(section, key);
     return pos.keyLine < 0 ? def : valueOf(lines_[pos.keyLine]);
 }
 
-bool IniFile::parseInteger(const QString& text, int& value)
-{
+bool IniFile::parseInteger(const QString& text, int& value) {
     const QString t = text.trimmed();
     bool ok = false;
     int v = 0;
@@ -178,19 +173,16 @@ bool IniFile::parseInteger(const QString& text, int& value)
     return ok;
 }
 
-int IniFile::readInteger(const QString& section, const QString& key, int def) const
-{
+int IniFile::readInteger(const QString& section, const QString& key, int def) const {
     int v = def;
     return parseInteger(readString(section, key, QString()), v) ? v : def;
 }
 
-bool IniFile::readBool(const QString& section, const QString& key, bool def) const
-{
+bool IniFile::readBool(const QString& section, const QString& key, bool def) const {
     return readInteger(section, key, def ? 1 : 0) != 0;
 }
 
-QTime IniFile::parseTime(const QString& text)
-{
+QTime IniFile::parseTime(const QString& text) {
     const QString t = text.trimmed();
     for (const char* format : {"H:mm:ss", "H:mm"}) {
         const QTime time = QTime::fromString(t, QLatin1String(format));
@@ -201,14 +193,12 @@ QTime IniFile::parseTime(const QString& text)
     return {};
 }
 
-QTime IniFile::readTime(const QString& section, const QString& key, const QTime& def) const
-{
+QTime IniFile::readTime(const QString& section, const QString& key, const QTime& def) const {
     const QTime t = parseTime(readString(section, key, QString()));
     return t.isValid() ? t : def;
 }
 
-void IniFile::writeString(const QString& section, const QString& key, const QString& value)
-{
+void IniFile::writeString(const QString& section, const QString& key, const QString& value) {
     const QString line = key + '=' + value;
     const Position pos = find(section, key);
     auto put = [this](int at, const QString& text) {
@@ -230,23 +220,19 @@ void IniFile::writeString(const QString& section, const QString& key, const QStr
     save();
 }
 
-void IniFile::writeInteger(const QString& section, const QString& key, int value)
-{
+void IniFile::writeInteger(const QString& section, const QString& key, int value) {
     writeString(section, key, QString::number(value));
 }
 
-void IniFile::writeBool(const QString& section, const QString& key, bool value)
-{
+void IniFile::writeBool(const QString& section, const QString& key, bool value) {
     writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-void IniFile::writeTime(const QString& section, const QString& key, const QTime& value)
-{
+void IniFile::writeTime(const QString& section, const QString& key, const QTime& value) {
     writeString(section, key, value.toString(QStringLiteral("HH:mm:ss")));
 }
 
-void IniFile::save()
-{
+void IniFile::save() {
     QDir().mkpath(QFileInfo(path_).absolutePath());
     QSaveFile f(path_);
     if (!f.open(QIODevice::WriteOnly)) {

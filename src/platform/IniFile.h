@@ -53,7 +53,7 @@ private:
     void save();
 
     QString path_;
-    QStringList lines_;    // the lines as text, for reading
+    QStringList lines_;      // the lines as text, for reading
     QList<QByteArray> raw_;  // the same lines as stored, written back unchanged
     QString eol_ = QStringLiteral("\n");
     bool bom_ = false;

@@ -7,18 +7,15 @@
 namespace qv {
 
 KeyPreview::KeyPreview(QWidget* window, Handler handler)
-    : QObject(window), window_(window), handler_(std::move(handler))
-{
+    : QObject(window), window_(window), handler_(std::move(handler)) {
     qApp->installEventFilter(this);
 }
 
-KeyPreview* KeyPreview::install(QWidget* window, Handler handler)
-{
+KeyPreview* KeyPreview::install(QWidget* window, Handler handler) {
     return new KeyPreview(window, std::move(handler));  // owned by the window
 }
 
-bool KeyPreview::eventFilter(QObject* watched, QEvent* event)
-{
+bool KeyPreview::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !window_ || !watched->isWidgetType()) {
         return false;
     }

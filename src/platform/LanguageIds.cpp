@@ -40,8 +40,7 @@ constexpr std::array<Entry, 22> kEntries{{
 
 }  // namespace
 
-int languageIdForLocale(const QLocale& locale)
-{
+int languageIdForLocale(const QLocale& locale) {
     int fallback = 0;
     for (const Entry& e : kEntries) {
         if (e.language != locale.language()) {
@@ -57,10 +56,11 @@ int languageIdForLocale(const QLocale& locale)
     return fallback != 0 ? fallback : 1033;
 }
 
-int defaultLanguageId() { return languageIdForLocale(QLocale::system()); }
+int defaultLanguageId() {
+    return languageIdForLocale(QLocale::system());
+}
 
-QLocale localeForLanguageId(int id)
-{
+QLocale localeForLanguageId(int id) {
     for (const Entry& e : kEntries) {
         if (e.id == id) {
             return QLocale(e.language, e.territory);
@@ -69,8 +69,7 @@ QLocale localeForLanguageId(int id)
     return QLocale::c();
 }
 
-QString languageDisplayName(int id)
-{
+QString languageDisplayName(int id) {
     const QLocale locale = localeForLanguageId(id);
     if (locale.language() == QLocale::C) {
         return QString::number(id);

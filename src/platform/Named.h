@@ -10,16 +10,14 @@ namespace qv {
 
 // Names `widget` and returns it: named(new QLineEdit(box), "se_Room1").
 template <class W>
-W* named(W* widget, const QString& name)
-{
+W* named(W* widget, const QString& name) {
     widget->setObjectName(name);
     return widget;
 }
 
 // Creates a named component: make<QLabel>("Room_Label", text, parent).
 template <class W, class... Args>
-W* make(const QString& name, Args&&... args)
-{
+W* make(const QString& name, Args&&... args) {
     return named(new W(std::forward<Args>(args)...), name);
 }
 

@@ -9,49 +9,53 @@
 namespace qv {
 namespace {
 
-QWidget* activeParent()
-{
+QWidget* activeParent() {
     if (QWidget* modal = QApplication::activeModalWidget()) {
         return modal;
     }
     return QApplication::activeWindow();
 }
 
-QMessageBox::Icon toQt(Icon icon)
-{
+QMessageBox::Icon toQt(Icon icon) {
     switch (icon) {
-    case Icon::Information: return QMessageBox::Information;
-    case Icon::Warning: return QMessageBox::Warning;
-    case Icon::Error:
-    case Icon::Stop: return QMessageBox::Critical;
-    case Icon::Question: return QMessageBox::Question;
-    case Icon::None: break;
+        case Icon::Information:
+            return QMessageBox::Information;
+        case Icon::Warning:
+            return QMessageBox::Warning;
+        case Icon::Error:
+        case Icon::Stop:
+            return QMessageBox::Critical;
+        case Icon::Question:
+            return QMessageBox::Question;
+        case Icon::None:
+            break;
     }
     return QMessageBox::NoIcon;
 }
 
 }  // namespace
 
-Answer QtDialogs::message(const QString& title, const QString& text, Icon icon, Buttons buttons)
-{
+Answer QtDialogs::message(const QString& title, const QString& text, Icon icon, Buttons buttons) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::NoButton, activeParent());
     QPushButton* ok = nullptr;
     QPushButton* cancel = nullptr;
     QPushButton* yes = nullptr;
     QPushButton* no = nullptr;
     switch (buttons) {
-    case Buttons::Ok: ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole); break;
-    case Buttons::OkCancel:
-        ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
-        cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-        break;
-    case Buttons::YesNoCancel:
-        cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-        [[fallthrough]];
-    case Buttons::YesNo:
-        yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
-        no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
-        break;
+        case Buttons::Ok:
+            ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+            break;
+        case Buttons::OkCancel:
+            ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+            cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+            break;
+        case Buttons::YesNoCancel:
+            cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+            [[fallthrough]];
+        case Buttons::YesNo:
+            yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
+            no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+            break;
     }
     box.setDefaultButton(ok ? ok : yes);
     if (cancel) {
@@ -63,27 +67,29 @@ Answer QtDialogs::message(const QString& title, const QString& text, Icon icon, 
     }
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
-    if (clicked && clicked == ok) return Answer::Ok;
-    if (clicked && clicked == yes) return Answer::Yes;
-    if (clicked && clicked == no) return Answer::No;
-    if (buttons == Buttons::Ok) return Answer::Ok;
+    if (clicked && clicked == ok)
+        return Answer::Ok;
+    if (clicked && clicked == yes)
+        return Answer::Yes;
+    if (clicked && clicked == no)
+        return Answer::No;
+    if (buttons == Buttons::Ok)
+        return Answer::Ok;
     return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
 }
 
-bool QtDialogs::input(const QString& title, const QString& prompt, QString& value, bool password)
-{
+bool QtDialogs::input(const QString& title, const QString& prompt, QString& value, bool password) {
     bool ok = false;
-    const QString text = QInputDialog::getText(activeParent(), title, prompt,
-                                               password ? QLineEdit::Password : QLineEdit::Normal,
-                                               value, &ok);
+    const QString text =
+        QInputDialog::getText(activeParent(), title, prompt,
+                              password ? QLineEdit::Password : QLineEdit::Normal, value, &ok);
     if (ok) {
         value = text;
     }
     return ok;
 }
 
-bool QtDialogs::openFile(const QString& title, const QString& filter, QString& path)
-{
+bool QtDialogs::openFile(const QString& title, const QString& filter, QString& path) {
     const QString chosen = QFileDialog::getOpenFileName(activeParent(), title, path, filter);
     if (chosen.isEmpty()) {
         return false;
@@ -92,8 +98,7 @@ bool QtDialogs::openFile(const QString& title, const QString& filter, QString& p
     return true;
 }
 
-bool QtDialogs::saveFile(const QString& title, const QString& filter, QString& path)
-{
+bool QtDialogs::saveFile(const QString& title, const QString& filter, QString& path) {
     const QString chosen = QFileDialog::getSaveFileName(activeParent(), title, path, filter);
     if (chosen.isEmpty()) {
         return false;

@@ -10,8 +10,7 @@ namespace qv {
 RadioGroup::RadioGroup(QWidget* parent) : RadioGroup(QString(), parent) {}
 
 RadioGroup::RadioGroup(const QString& title, QWidget* parent)
-    : QGroupBox(title, parent), group_(new QButtonGroup(this)), layout_(new QGridLayout(this))
-{
+    : QGroupBox(title, parent), group_(new QButtonGroup(this)), layout_(new QGridLayout(this)) {
     group_->setExclusive(true);
     connect(group_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (checked) {
@@ -20,8 +19,7 @@ RadioGroup::RadioGroup(const QString& title, QWidget* parent)
     });
 }
 
-void RadioGroup::setItems(const QStringList& items)
-{
+void RadioGroup::setItems(const QStringList& items) {
     if (items.size() == items_.size()) {
         items_ = items;
         for (int i = 0; i < count(); ++i) {
@@ -40,10 +38,11 @@ void RadioGroup::setItems(const QStringList& items)
     }
 }
 
-int RadioGroup::itemIndex() const { return group_->checkedId(); }
+int RadioGroup::itemIndex() const {
+    return group_->checkedId();
+}
 
-void RadioGroup::setItemIndex(int index)
-{
+void RadioGroup::setItemIndex(int index) {
     if (index == itemIndex()) {
         return;
     }
@@ -60,8 +59,7 @@ void RadioGroup::setItemIndex(int index)
     }
 }
 
-void RadioGroup::setColumns(int columns)
-{
+void RadioGroup::setColumns(int columns) {
     columns = qMax(1, columns);
     if (columns != columns_) {
         columns_ = columns;
@@ -69,13 +67,11 @@ void RadioGroup::setColumns(int columns)
     }
 }
 
-QRadioButton* RadioGroup::button(int index) const
-{
+QRadioButton* RadioGroup::button(int index) const {
     return qobject_cast<QRadioButton*>(group_->button(index));
 }
 
-void RadioGroup::rebuild()
-{
+void RadioGroup::rebuild() {
     const QList<QAbstractButton*> old = group_->buttons();
     for (QAbstractButton* b : old) {
         group_->removeButton(b);
@@ -89,8 +85,7 @@ void RadioGroup::rebuild()
     relayout();
 }
 
-void RadioGroup::relayout()
-{
+void RadioGroup::relayout() {
     const int n = count();
     const int rows = (n + columns_ - 1) / columns_;
     for (int i = 0; i < n; ++i) {

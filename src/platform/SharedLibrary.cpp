@@ -1,12 +1,11 @@
 #include "platform/SharedLibrary.h"
 
-#include <QFile>
 #include <dlfcn.h>
+#include <QFile>
 
 namespace qv {
 
-bool SharedLibrary::load(const QString& path)
-{
+bool SharedLibrary::load(const QString& path) {
     unload();
     path_ = path;
     error_.clear();
@@ -20,16 +19,14 @@ bool SharedLibrary::load(const QString& path)
     return true;
 }
 
-void SharedLibrary::unload()
-{
+void SharedLibrary::unload() {
     if (handle_) {
         dlclose(handle_);
         handle_ = nullptr;
     }
 }
 
-void* SharedLibrary::resolve(const char* name)
-{
+void* SharedLibrary::resolve(const char* name) {
     if (!handle_) {
         return nullptr;
     }

@@ -24,8 +24,7 @@ public:
     // The address of an export, or nullptr (errorString() then says why).
     void* resolve(const char* name);
     template <class Fn>
-    Fn function(const char* name)
-    {
+    Fn function(const char* name) {
         return reinterpret_cast<Fn>(resolve(name));
     }
 

@@ -3,21 +3,24 @@
 namespace qv {
 
 TestDialogs::TestDialogs() : previous_(setDialogs(this)) {}
-TestDialogs::~TestDialogs() { setDialogs(previous_); }
+TestDialogs::~TestDialogs() {
+    setDialogs(previous_);
+}
 
-void TestDialogs::answer(Answer a) { replies_.append({Box::Kind::Message, a, true, {}}); }
-void TestDialogs::answerInput(const QString& text)
-{
+void TestDialogs::answer(Answer a) {
+    replies_.append({Box::Kind::Message, a, true, {}});
+}
+void TestDialogs::answerInput(const QString& text) {
     replies_.append({Box::Kind::Input, Answer::Ok, true, text});
 }
-void TestDialogs::cancelInput() { replies_.append({Box::Kind::Input, Answer::Cancel, false, {}}); }
-void TestDialogs::answerFile(const QString& path)
-{
+void TestDialogs::cancelInput() {
+    replies_.append({Box::Kind::Input, Answer::Cancel, false, {}});
+}
+void TestDialogs::answerFile(const QString& path) {
     replies_.append({Box::Kind::OpenFile, Answer::Ok, !path.isEmpty(), path});
 }
 
-QStringList TestDialogs::texts() const
-{
+QStringList TestDialogs::texts() const {
     QStringList out;
     for (const Box& b : boxes_) {
         out << b.text;
@@ -25,8 +28,7 @@ QStringList TestDialogs::texts() const
     return out;
 }
 
-bool TestDialogs::takeReply(Box::Kind kind, Reply& out)
-{
+bool TestDialogs::takeReply(Box::Kind kind, Reply& out) {
     const bool file = kind == Box::Kind::OpenFile || kind == Box::Kind::SaveFile;
     for (qsizetype i = 0; i < replies_.size(); ++i) {
         const Box::Kind k = replies_[i].kind;
@@ -38,26 +40,24 @@ bool TestDialogs::takeReply(Box::Kind kind, Reply& out)
     return false;
 }
 
-void TestDialogs::record(const Box& box)
-{
+void TestDialogs::record(const Box& box) {
     boxes_.append(box);
     if (onShow) {
         onShow(box);
     }
 }
 
-Answer TestDialogs::message(const QString& title, const QString& text, Icon icon, Buttons buttons)
-{
+Answer TestDialogs::message(const QString& title, const QString& text, Icon icon, Buttons buttons) {
     record({Box::Kind::Message, title, text, icon, buttons});
     Reply r;
     if (takeReply(Box::Kind::Message, r)) {
         return r.answer;
     }
-    return (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) ? Answer::Yes : Answer::Ok;
+    return (buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel) ? Answer::Yes
+                                                                          : Answer::Ok;
 }
 
-bool TestDialogs::input(const QString& title, const QString& prompt, QString& value, bool)
-{
+bool TestDialogs::input(const QString& title, const QString& prompt, QString& value, bool) {
     record({Box::Kind::Input, title, prompt, Icon::None, Buttons::OkCancel});
     Reply r;
     if (!takeReply(Box::Kind::Input, r) || !r.accepted) {
@@ -67,8 +67,7 @@ bool TestDialogs::input(const QString& title, const QString& prompt, QString& va
     return true;
 }
 
-bool TestDialogs::openFile(const QString& title, const QString&, QString& path)
-{
+bool TestDialogs::openFile(const QString& title, const QString&, QString& path) {
     record({Box::Kind::OpenFile, title, title, Icon::None, Buttons::OkCancel});
     Reply r;
     if (!takeReply(Box::Kind::OpenFile, r) || !r.accepted) {
@@ -78,8 +77,7 @@ bool TestDialogs::openFile(const QString& title, const QString&, QString& path)
     return true;
 }
 
-bool TestDialogs::saveFile(const QString& title, const QString&, QString& path)
-{
+bool TestDialogs::saveFile(const QString& title, const QString&, QString& path) {
     record({Box::Kind::SaveFile, title, title, Icon::None, Buttons::OkCancel});
     Reply r;
     if (!takeReply(Box::Kind::SaveFile, r) || !r.accepted) {

@@ -29,10 +29,10 @@ public:
     TestDialogs(const TestDialogs&) = delete;
     TestDialogs& operator=(const TestDialogs&) = delete;
 
-    void answer(Answer a);                      // next message box
-    void answerInput(const QString& text);      // next input box: OK with text
-    void cancelInput();                         // next input box: Cancel
-    void answerFile(const QString& path);       // next file dialog
+    void answer(Answer a);                  // next message box
+    void answerInput(const QString& text);  // next input box: OK with text
+    void cancelInput();                     // next input box: Cancel
+    void answerFile(const QString& path);   // next file dialog
     // Called when a box is shown, before it is answered (e.g. to inspect a window).
     std::function<void(const Box&)> onShow;
 

@@ -13,33 +13,33 @@ namespace qv {
 
 // --- RecordsetRef ---------------------------------------------------------
 
-RecordsetRef RecordsetRef::adopt(QvRecordset* rs) { return RecordsetRef(rs); }
+RecordsetRef RecordsetRef::adopt(QvRecordset* rs) {
+    return RecordsetRef(rs);
+}
 
-RecordsetRef RecordsetRef::share(QvRecordset* rs)
-{
+RecordsetRef RecordsetRef::share(QvRecordset* rs) {
     if (rs) {
         rs->vtbl->addRef(rs);
     }
     return RecordsetRef(rs);
 }
 
-RecordsetRef::RecordsetRef(const RecordsetRef& other) : rs_(other.rs_)
-{
+RecordsetRef::RecordsetRef(const RecordsetRef& other) : rs_(other.rs_) {
     if (rs_) {
         rs_->vtbl->addRef(rs_);
     }
 }
 
-RecordsetRef::RecordsetRef(RecordsetRef&& other) noexcept : rs_(other.rs_) { other.rs_ = nullptr; }
+RecordsetRef::RecordsetRef(RecordsetRef&& other) noexcept : rs_(other.rs_) {
+    other.rs_ = nullptr;
+}
 
-RecordsetRef& RecordsetRef::operator=(RecordsetRef other) noexcept
-{
+RecordsetRef& RecordsetRef::operator=(RecordsetRef other) noexcept {
     std::swap(rs_, other.rs_);
     return *this;
 }
 
-void RecordsetRef::reset() noexcept
-{
+void RecordsetRef::reset() noexcept {
     if (QvRecordset* rs = std::exchange(rs_, nullptr)) {
         rs->vtbl->release(rs);
     }
@@ -54,8 +54,7 @@ const QvRecordsetVtbl TableRecordset::vtbl_ = {
     &TableRecordset::cellTextOf, &TableRecordset::addRefOf,      &TableRecordset::releaseOf,
 };
 
-RecordsetRef makeRecordset(const QStringList& columns, const QList<QStringList>& rows)
-{
+RecordsetRef makeRecordset(const QStringList& columns, const QList<QStringList>& rows) {
     constexpr qsizetype limit = std::numeric_limits<int32_t>::max();
     if (columns.size() > limit || rows.size() > limit) {
         throw Error(QStringLiteral("打印的记录太多。"));
@@ -71,8 +70,7 @@ RecordsetRef makeRecordset(const QStringList& columns, const QList<QStringList>&
     return RecordsetRef::adopt(new TableRecordset(columns, rows));
 }
 
-RecordsetRef makeRecordset(const DataSet& rows)
-{
+RecordsetRef makeRecordset(const DataSet& rows) {
     QStringList columns;
     for (int c = 0; c < rows.fieldCount(); ++c) {
         columns << rows.fieldName(c);
@@ -91,8 +89,7 @@ RecordsetRef makeRecordset(const DataSet& rows)
 }
 
 TableRecordset::TableRecordset(const QStringList& columns, const QList<QStringList>& rows)
-    : QvRecordset{&vtbl_}, rows_(static_cast<int32_t>(rows.size()))
-{
+    : QvRecordset{&vtbl_}, rows_(static_cast<int32_t>(rows.size())) {
     columns_.reserve(columns.size());
     for (const QString& c : columns) {
         columns_ << c.toUtf8();
@@ -106,25 +103,28 @@ TableRecordset::TableRecordset(const QStringList& columns, const QList<QStringLi
     ++live_;
 }
 
-TableRecordset::~TableRecordset() { --live_; }
+TableRecordset::~TableRecordset() {
+    --live_;
+}
 
-const TableRecordset* TableRecordset::from(const QvRecordset* rs)
-{
+const TableRecordset* TableRecordset::from(const QvRecordset* rs) {
     return rs && rs->vtbl == &vtbl_ ? static_cast<const TableRecordset*>(rs) : nullptr;
 }
 
-int32_t TableRecordset::rowCountOf(const QvRecordset* self) { return from(self)->rows_; }
+int32_t TableRecordset::rowCountOf(const QvRecordset* self) {
+    return from(self)->rows_;
+}
 
-int32_t TableRecordset::columnCountOf(const QvRecordset* self) { return from(self)->columns(); }
+int32_t TableRecordset::columnCountOf(const QvRecordset* self) {
+    return from(self)->columns();
+}
 
-const char* TableRecordset::columnNameOf(const QvRecordset* self, int32_t column)
-{
+const char* TableRecordset::columnNameOf(const QvRecordset* self, int32_t column) {
     const TableRecordset* t = from(self);
     return column >= 0 && column < t->columns() ? t->columns_[column].constData() : nullptr;
 }
 
-const char* TableRecordset::cellTextOf(const QvRecordset* self, int32_t row, int32_t column)
-{
+const char* TableRecordset::cellTextOf(const QvRecordset* self, int32_t row, int32_t column) {
     const TableRecordset* t = from(self);
     if (row < 0 || row >= t->rows_ || column < 0 || column >= t->columns()) {
         return nullptr;
@@ -132,13 +132,11 @@ const char* TableRecordset::cellTextOf(const QvRecordset* self, int32_t row, int
     return t->cells_[qsizetype(row) * t->columns() + column].constData();
 }
 
-int32_t TableRecordset::addRefOf(QvRecordset* self)
-{
+int32_t TableRecordset::addRefOf(QvRecordset* self) {
     return ++static_cast<TableRecordset*>(self)->refs_;
 }
 
-int32_t TableRecordset::releaseOf(QvRecordset* self)
-{
+int32_t TableRecordset::releaseOf(QvRecordset* self) {
     auto* t = static_cast<TableRecordset*>(self);
     const int32_t left = --t->refs_;
     if (left == 0) {
@@ -151,19 +149,16 @@ int32_t TableRecordset::releaseOf(QvRecordset* self)
 
 PrintLibrary::PrintLibrary(const QString& path) : path_(path) {}
 
-PrintLibrary& PrintLibrary::program()
-{
+PrintLibrary& PrintLibrary::program() {
     static PrintLibrary library;
     return library;
 }
 
-QString PrintLibrary::path() const
-{
+QString PrintLibrary::path() const {
     return path_.isEmpty() ? AppPaths::file(QStringLiteral("Dll/libPrint.so")) : path_;
 }
 
-bool PrintLibrary::bind()
-{
+bool PrintLibrary::bind() {
     if (isBound()) {
         return true;
     }
@@ -185,8 +180,7 @@ bool PrintLibrary::bind()
     return true;
 }
 
-bool PrintLibrary::ensureBound()
-{
+bool PrintLibrary::ensureBound() {
     if (bind()) {
         return true;
     }
@@ -194,8 +188,7 @@ bool PrintLibrary::ensureBound()
     return false;
 }
 
-void PrintLibrary::reportUnusable(const QString& why) const
-{
+void PrintLibrary::reportUnusable(const QString& why) const {
     messageBox(QStringLiteral("提示"), why, Icon::Error);
 }
 
@@ -203,8 +196,7 @@ namespace {
 
 // The record handed to the library: owner, the record's own reference to the
 // rows, report kind; everything else zero.
-TPrintFromDll printRecord(QWidget* owner, const RecordsetRef& held, PrintKind kind)
-{
+TPrintFromDll printRecord(QWidget* owner, const RecordsetRef& held, PrintKind kind) {
     TPrintFromDll rec{};
     rec.AppHandle = reinterpret_cast<uintptr_t>(owner);
     rec.Recordset = held.get();
@@ -214,8 +206,7 @@ TPrintFromDll printRecord(QWidget* owner, const RecordsetRef& held, PrintKind ki
 
 }  // namespace
 
-bool PrintLibrary::show(const RecordsetRef& records, PrintKind kind, QWidget* owner)
-{
+bool PrintLibrary::show(const RecordsetRef& records, PrintKind kind, QWidget* owner) {
     if (!ensureBound()) {
         return false;
     }
@@ -227,23 +218,23 @@ bool PrintLibrary::show(const RecordsetRef& records, PrintKind kind, QWidget* ow
 }
 
 int PrintLibrary::render(const RecordsetRef& records, PrintKind kind, const QString& file,
-                         PrintFormat format)
-{
+                         PrintFormat format) {
     if (!ensureBound()) {
         return QV_PRINT_BAD_ARGUMENT;
     }
     if (!render_) {
-        reportUnusable(QStringLiteral("打印库 %1 中没有函数 %2，无法保存报表。")
-                           .arg(QDir::toNativeSeparators(path()), QLatin1String(QV_PRINT_RENDER_EXPORT)));
+        reportUnusable(
+            QStringLiteral("打印库 %1 中没有函数 %2，无法保存报表。")
+                .arg(QDir::toNativeSeparators(path()), QLatin1String(QV_PRINT_RENDER_EXPORT)));
         return QV_PRINT_BAD_ARGUMENT;
     }
     const QByteArray target = file.toUtf8();
     const RecordsetRef held = records;
-    return render_(printRecord(nullptr, held, kind), target.constData(), static_cast<int32_t>(format));
+    return render_(printRecord(nullptr, held, kind), target.constData(),
+                   static_cast<int32_t>(format));
 }
 
-bool printRecords(const RecordsetRef& records, PrintKind kind, QWidget* owner)
-{
+bool printRecords(const RecordsetRef& records, PrintKind kind, QWidget* owner) {
     return PrintLibrary::program().show(records, kind, owner);
 }
 

@@ -126,7 +126,8 @@ public:
     // Writes the report to `file` without a window. The library's result
     // (QV_PRINT_OK on success); QV_PRINT_BAD_ARGUMENT after a message when
     // the library or its PrintForm_Render is missing.
-    int render(const RecordsetRef& records, PrintKind kind, const QString& file, PrintFormat format);
+    int render(const RecordsetRef& records, PrintKind kind, const QString& file,
+               PrintFormat format);
 
 private:
     bool ensureBound();

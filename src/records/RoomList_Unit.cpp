@@ -37,11 +37,11 @@ const QColor kOccupied(255, 0, 0);
 
 // The grid's columns: only the door plate is shown; the others are there for
 // the language store and for a caller that shows them.
-const QStringList kFields = {"RoomStr",  "Buiding",     "Floor",          "District",  "RoomType",
-                             "inMax",    "RoomState",   "GuestName",      "GuestID",   "GuestInTime",
+const QStringList kFields = {"RoomStr",        "Buiding",   "Floor",     "District", "RoomType",
+                             "inMax",          "RoomState", "GuestName", "GuestID",  "GuestInTime",
                              "GuestLeaveTime", "LeaveTime", "InputUser", "InputTime"};
-const QStringList kTitles = {"房号",   "楼号",     "楼层",     "区域号",   "客房类型",
-                             "可住人数", "房态",     "客人",     "身份证",   "入住时间",
+const QStringList kTitles = {"房号",     "楼号",     "楼层",     "区域号",  "客房类型",
+                             "可住人数", "房态",     "客人",     "身份证",  "入住时间",
                              "预离时间", "离开时间", "操作人员", "登记时间"};
 
 // Paints vacant rooms on white, occupied ones on red and selected rows on
@@ -49,18 +49,15 @@ const QStringList kTitles = {"房号",   "楼号",     "楼层",     "区域号"
 class RoomRowDelegate final : public QStyledItemDelegate {
 public:
     explicit RoomRowDelegate(const TRoomList_Form* form, QObject* parent)
-        : QStyledItemDelegate(parent), form_(form)
-    {
-    }
+        : QStyledItemDelegate(parent), form_(form) {}
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override
-    {
+               const QModelIndex& index) const override {
         QStyleOptionViewItem opt(option);
         initStyleOption(&opt, index);
         const bool selected = opt.state.testFlag(QStyle::State_Selected);
-        const QColor background = selected ? kSelected
-                                           : (form_->IsOccupiedRow(index.row()) ? kOccupied : kVacant);
+        const QColor background =
+            selected ? kSelected : (form_->IsOccupiedRow(index.row()) ? kOccupied : kVacant);
         painter->fillRect(opt.rect, background);
         // Only these colours: no hover or focus highlight over them.
         opt.state &= ~(QStyle::State_Selected | QStyle::State_MouseOver | QStyle::State_HasFocus);
@@ -77,8 +74,7 @@ private:
 
 }  // namespace
 
-TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent)
-{
+TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("RoomList_Form"));
     setWindowTitle(QStringLiteral("客房情况"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -131,7 +127,8 @@ TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent)
     roomData->addWidget(Label4, 3, 1);
     roomData->setColumnStretch(1, 1);
 
-    Confirm_Bt = qv::make<QPushButton>(QStringLiteral("Confirm_Bt"), QStringLiteral("确定(&Y)"), this);
+    Confirm_Bt =
+        qv::make<QPushButton>(QStringLiteral("Confirm_Bt"), QStringLiteral("确定(&Y)"), this);
     Confirm_Bt->setDefault(true);
     Close_Bt = qv::make<QPushButton>(QStringLiteral("Close_Bt"), QStringLiteral("取消(&C)"), this);
     Close_Bt->setAutoDefault(false);
@@ -151,7 +148,8 @@ TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent)
     RoomInfo_DBGrid->setTabKeyNavigation(false);
     RoomInfo_DBGrid->setWordWrap(false);
     RoomInfo_DBGrid->verticalHeader()->hide();
-    RoomInfo_DBGrid->verticalHeader()->setDefaultSectionSize(RoomInfo_DBGrid->fontMetrics().height() + 6);
+    RoomInfo_DBGrid->verticalHeader()->setDefaultSectionSize(
+        RoomInfo_DBGrid->fontMetrics().height() + 6);
     RoomInfo_DBGrid->horizontalHeader()->setStretchLastSection(true);
     for (int c = 1; c < kFields.size(); ++c) {
         RoomInfo_DBGrid->setColumnHidden(c, true);
@@ -203,12 +201,11 @@ TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent)
     connect(Query_Bt, &QPushButton::clicked, this, qv::slot(this, &TRoomList_Form::Query_BtClick));
     connect(Confirm_Bt, &QPushButton::clicked, this, &QDialog::accept);
     connect(Close_Bt, &QPushButton::clicked, this, &QDialog::reject);
-    connect(RoomInfo_DBGrid, &QTableView::doubleClicked, this,
-            [this](const QModelIndex& index) {
-                if (index.isValid()) {
-                    qv::guarded([this] { RoomInfo_DBGridDblClick(); });
-                }
-            });
+    connect(RoomInfo_DBGrid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid()) {
+            qv::guarded([this] { RoomInfo_DBGridDblClick(); });
+        }
+    });
     connect(RoomInfo_DBGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (current.isValid() && current.row() + 1 != RoomList_Ado->recNo()) {
@@ -226,8 +223,7 @@ TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent)
 
 TRoomList_Form::~TRoomList_Form() = default;
 
-void TRoomList_Form::FormCreate()
-{
+void TRoomList_Form::FormCreate() {
     Language1->SetLanguageID(LockSystemInfo.LanguageID);
     if (LockSystemInfo.Loaded) {
         Language1->Translate();
@@ -248,8 +244,7 @@ void TRoomList_Form::FormCreate()
     RoomInfo_DBGrid->setFocus();
 }
 
-void TRoomList_Form::FindRoomList()
-{
+void TRoomList_Form::FindRoomList() {
     qv::DataSet& q = *RoomList_Ado;
     q.close();
     q.clearSql();
@@ -275,14 +270,14 @@ void TRoomList_Form::FindRoomList()
     q.addSql(QStringLiteral("GuestInRecord G"));
     q.addSql(QStringLiteral("On I.Room=G.Room And G.enOverride=0"));
     switch (RoomStatus_RadioGroup->itemIndex()) {
-    case AllVacant:
-        q.addSql(QStringLiteral("Where G.GuestInTime is Null"));
-        break;
-    case Occupied:
-        q.addSql(QStringLiteral("Where G.GuestInTime is not Null"));
-        break;
-    default:
-        break;
+        case AllVacant:
+            q.addSql(QStringLiteral("Where G.GuestInTime is Null"));
+            break;
+        case Occupied:
+            q.addSql(QStringLiteral("Where G.GuestInTime is not Null"));
+            break;
+        default:
+            break;
     }
     q.addSql(QStringLiteral("ORDER BY I.Buiding,I.Floor,I.Room"));
     q.open();
@@ -293,10 +288,11 @@ void TRoomList_Form::FindRoomList()
     RoomList_AdoAfterScroll();
 }
 
-void TRoomList_Form::Query_BtClick() { FindRoomList(); }
+void TRoomList_Form::Query_BtClick() {
+    FindRoomList();
+}
 
-void TRoomList_Form::RoomList_AdoAfterScroll()
-{
+void TRoomList_Form::RoomList_AdoAfterScroll() {
     showCurrentRow();
     if (!RoomList_Ado->active()) {
         return;
@@ -306,8 +302,7 @@ void TRoomList_Form::RoomList_AdoAfterScroll()
                             .arg(RoomList_Ado->recordCount()));
 }
 
-void TRoomList_Form::showCurrentRow()
-{
+void TRoomList_Form::showCurrentRow() {
     qv::DataSet& q = *RoomList_Ado;
     if (!q.active() || q.isEmpty()) {
         DBText1->clear();
@@ -320,13 +315,14 @@ void TRoomList_Form::showCurrentRow()
     DBText2->setText(q.text(QStringLiteral("Buiding")));
     DBText3->setText(q.text(QStringLiteral("Floor")));
     Label4->setText(q.text(QStringLiteral("GuestInTime")).isEmpty() ? QStringLiteral("空房")
-                                                                     : QStringLiteral("在住"));
+                                                                    : QStringLiteral("在住"));
 }
 
-void TRoomList_Form::RoomInfo_DBGridDblClick() { accept(); }
+void TRoomList_Form::RoomInfo_DBGridDblClick() {
+    accept();
+}
 
-QList<int> TRoomList_Form::SelectedRows() const
-{
+QList<int> TRoomList_Form::SelectedRows() const {
     QList<int> rows;
     for (const QModelIndex& index : RoomInfo_DBGrid->selectionModel()->selectedRows()) {
         rows << index.row();
@@ -335,8 +331,7 @@ QList<int> TRoomList_Form::SelectedRows() const
     return rows;
 }
 
-QStringList TRoomList_Form::SelectedRoomStrs() const
-{
+QStringList TRoomList_Form::SelectedRoomStrs() const {
     QStringList rooms;
     const int column = RoomList_Ado->fieldIndex(QStringLiteral("RoomStr"));
     for (const int row : SelectedRows()) {
@@ -345,19 +340,16 @@ QStringList TRoomList_Form::SelectedRoomStrs() const
     return rooms;
 }
 
-bool TRoomList_Form::IsOccupiedRow(int row) const
-{
+bool TRoomList_Form::IsOccupiedRow(int row) const {
     const int column = RoomList_Ado->fieldIndex(QStringLiteral("GuestInTime"));
     return column >= 0 && !RoomList_Ado->valueAt(row, column).isNull();
 }
 
-QString TRoomList_Form::StatusText(int index) const
-{
+QString TRoomList_Form::StatusText(int index) const {
     return index >= 0 && index < panels_.size() ? panels_[index]->text() : QString();
 }
 
-bool TRoomList_Form::FormKeyDown(QKeyEvent* event)
-{
+bool TRoomList_Form::FormKeyDown(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         reject();
         return true;

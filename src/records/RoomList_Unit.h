@@ -26,7 +26,8 @@ class RadioGroup;
 //
 //   TRoomList_Form list(this);
 //   if (list.exec() == QDialog::Accepted) {
-//       for (const QString& room : list.SelectedRoomStrs()) ...   // or list.RoomList_Ado->text("Room")
+//       for (const QString& room : list.SelectedRoomStrs()) ...   // or
+//       list.RoomList_Ado->text("Room")
 //   }
 //
 // After OK the current row of RoomList_Ado is the grid's current row, and

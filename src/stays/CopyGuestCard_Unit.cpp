@@ -9,30 +9,29 @@
 #include <QPushButton>
 
 TCopyGuestCard_Form::TCopyGuestCard_Form(QWidget* parent)
-    : GuestCardForm(QStringLiteral("CopyGuestCard_Form"), QStringLiteral("复制客人卡"), parent)
-{
+    : GuestCardForm(QStringLiteral("CopyGuestCard_Form"), QStringLiteral("复制客人卡"), parent) {
     Room_Label->setText(QStringLiteral("房号："));
     RoomHint_Label->hide();  // F2 does not open the room list here
     GuestCode_Label->setText(QStringLiteral("证   件："));
     GuestCode_Edit->setText(QStringLiteral("1"));
     Confirm_Bt->setText(QStringLiteral("复制客人卡(&Y)"));
 
-    connect(se_Room1, &QLineEdit::textChanged, this, qv::slot(this, &TCopyGuestCard_Form::se_Room1Change));
-    connect(Confirm_Bt, &QPushButton::clicked, this, qv::slot(this, &TCopyGuestCard_Form::Confirm_BtClick));
+    connect(se_Room1, &QLineEdit::textChanged, this,
+            qv::slot(this, &TCopyGuestCard_Form::se_Room1Change));
+    connect(Confirm_Bt, &QPushButton::clicked, this,
+            qv::slot(this, &TCopyGuestCard_Form::Confirm_BtClick));
     FormCreate();
 }
 
 TCopyGuestCard_Form::~TCopyGuestCard_Form() = default;
 
-void TCopyGuestCard_Form::se_Room1Change()
-{
+void TCopyGuestCard_Form::se_Room1Change() {
     // The end date follows the nights again (a room given by the caller
     // arrives after the window was created).
     Days_EditChange();
 }
 
-void TCopyGuestCard_Form::Confirm_BtClick()
-{
+void TCopyGuestCard_Form::Confirm_BtClick() {
     const QString room = se_Room1->text();
     if (room.isEmpty()) {
         return;

@@ -41,22 +41,25 @@ const QString kTimeFormat = QStringLiteral("HH:mm:ss");
 }  // namespace
 
 GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidget* parent)
-    : QDialog(parent)
-{
+    : QDialog(parent) {
     setObjectName(name);
     setWindowTitle(caption);
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
 
-    GroupBox1 = qv::named(new QGroupBox(QStringLiteral("入住信息"), this), QStringLiteral("GroupBox1"));
+    GroupBox1 =
+        qv::named(new QGroupBox(QStringLiteral("入住信息"), this), QStringLiteral("GroupBox1"));
     QWidget* box = GroupBox1;
 
-    Room_Label = qv::make<QLabel>(QStringLiteral("Room_Label"), QStringLiteral("输入门牌号："), box);
+    Room_Label =
+        qv::make<QLabel>(QStringLiteral("Room_Label"), QStringLiteral("输入门牌号："), box);
     se_Room1 = qv::named(new QLineEdit(box), QStringLiteral("se_Room1"));
     Room_Label->setBuddy(se_Room1);
-    RoomList_Bt = qv::named(new QPushButton(QStringLiteral("选房"), box), QStringLiteral("RoomList_Bt"));
+    RoomList_Bt =
+        qv::named(new QPushButton(QStringLiteral("选房"), box), QStringLiteral("RoomList_Bt"));
     RoomList_Bt->setAutoDefault(false);
-    RoomHint_Label = qv::make<QLabel>(QStringLiteral("RoomHint_Label"), QStringLiteral("按F2显示房间列表"), box);
+    RoomHint_Label =
+        qv::make<QLabel>(QStringLiteral("RoomHint_Label"), QStringLiteral("按F2显示房间列表"), box);
     RoomHint_Label->setStyleSheet(QStringLiteral("color: #555555;"));
 
     Days_Label = qv::make<QLabel>(QStringLiteral("Days_Label"), QStringLiteral("入住天数："), box);
@@ -66,7 +69,8 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     DaysUnit_Label = qv::make<QLabel>(QStringLiteral("DaysUnit_Label"), QString(), box);
     DaysUnit_Label->hide();
 
-    StartTime_Label = qv::make<QLabel>(QStringLiteral("StartTime_Label"), QStringLiteral("入住时间："), box);
+    StartTime_Label =
+        qv::make<QLabel>(QStringLiteral("StartTime_Label"), QStringLiteral("入住时间："), box);
     SD_GQI_Dtp = qv::named(new QDateEdit(box), QStringLiteral("SD_GQI_Dtp"));
     SD_GQI_Dtp->setDisplayFormat(kDateFormat);
     SD_GQI_Dtp->setEnabled(false);
@@ -74,7 +78,8 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     ST_GQI_Dtp->setDisplayFormat(kTimeFormat);
     ST_GQI_Dtp->setEnabled(false);
 
-    EndTime_Label = qv::make<QLabel>(QStringLiteral("EndTime_Label"), QStringLiteral("退房时间："), box);
+    EndTime_Label =
+        qv::make<QLabel>(QStringLiteral("EndTime_Label"), QStringLiteral("退房时间："), box);
     ED_GQI_Dtp = qv::named(new QDateEdit(box), QStringLiteral("ED_GQI_Dtp"));
     ED_GQI_Dtp->setDisplayFormat(kDateFormat);
     ED_GQI_Dtp->setCalendarPopup(true);
@@ -82,15 +87,18 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     ET_GQI_Dtp = qv::named(new QTimeEdit(box), QStringLiteral("ET_GQI_Dtp"));
     ET_GQI_Dtp->setDisplayFormat(kTimeFormat);
 
-    GuestName_Label = qv::make<QLabel>(QStringLiteral("GuestName_Label"), QStringLiteral("客人姓名："), box);
+    GuestName_Label =
+        qv::make<QLabel>(QStringLiteral("GuestName_Label"), QStringLiteral("客人姓名："), box);
     E_H_GQI = qv::named(new QLineEdit(box), QStringLiteral("E_H_GQI"));
     E_H_GQI->setMaxLength(20);
     GuestName_Label->setBuddy(E_H_GQI);
-    GuestCode_Label = qv::make<QLabel>(QStringLiteral("GuestCode_Label"), QStringLiteral("证    件："), box);
+    GuestCode_Label =
+        qv::make<QLabel>(QStringLiteral("GuestCode_Label"), QStringLiteral("证    件："), box);
     GuestCode_Edit = qv::named(new QLineEdit(box), QStringLiteral("GuestCode_Edit"));
     GuestCode_Edit->setMaxLength(20);
     GuestCode_Label->setBuddy(GuestCode_Edit);
-    CB_eO_GQI = qv::named(new QCheckBox(QStringLiteral("应用挂失"), box), QStringLiteral("CB_eO_GQI"));
+    CB_eO_GQI =
+        qv::named(new QCheckBox(QStringLiteral("应用挂失"), box), QStringLiteral("CB_eO_GQI"));
     CB_eO_GQI->setChecked(false);
     CB_eO_GQI->hide();
 
@@ -137,7 +145,8 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
 
     Confirm_Bt = qv::named(new QPushButton(this), QStringLiteral("Confirm_Bt"));
     Confirm_Bt->setDefault(true);
-    Close_Bt = qv::named(new QPushButton(QStringLiteral("关闭&C)"), this), QStringLiteral("Close_Bt"));
+    Close_Bt =
+        qv::named(new QPushButton(QStringLiteral("关闭&C)"), this), QStringLiteral("Close_Bt"));
     Close_Bt->setAutoDefault(false);
     Buttons_Layout = new QHBoxLayout;
     Buttons_Layout->addStretch();
@@ -153,9 +162,12 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     layout->addLayout(Buttons_Layout);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(Days_Edit, &QLineEdit::textChanged, this, qv::slot(this, &GuestCardForm::Days_EditChange));
-    connect(ED_GQI_Dtp, &QDateEdit::dateChanged, this, qv::slot(this, &GuestCardForm::ED_GQI_DtpChange));
-    connect(RoomList_Bt, &QPushButton::clicked, this, qv::slot(this, &GuestCardForm::RoomList_BtClick));
+    connect(Days_Edit, &QLineEdit::textChanged, this,
+            qv::slot(this, &GuestCardForm::Days_EditChange));
+    connect(ED_GQI_Dtp, &QDateEdit::dateChanged, this,
+            qv::slot(this, &GuestCardForm::ED_GQI_DtpChange));
+    connect(RoomList_Bt, &QPushButton::clicked, this,
+            qv::slot(this, &GuestCardForm::RoomList_BtClick));
     connect(Close_Bt, &QPushButton::clicked, this, &QDialog::reject);
 
     GL_ADO = new DataSet(dm->conn, this);
@@ -167,8 +179,7 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
 
 GuestCardForm::~GuestCardForm() = default;
 
-void GuestCardForm::FormCreate()
-{
+void GuestCardForm::FormCreate() {
     Language1->SetLanguageID(LockSystemInfo.LanguageID);
     if (LockSystemInfo.Loaded) {
         Language1->Translate();
@@ -186,8 +197,7 @@ void GuestCardForm::FormCreate()
     se_Room1->setFocus();
 }
 
-bool GuestCardForm::FormKeyDown(QKeyEvent* event)
-{
+bool GuestCardForm::FormKeyDown(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         reject();
         return true;
@@ -195,16 +205,14 @@ bool GuestCardForm::FormKeyDown(QKeyEvent* event)
     return CaptureModeKeyDown(this, Language1, event);
 }
 
-void GuestCardForm::ShowPromptMessage(int code)
-{
+void GuestCardForm::ShowPromptMessage(int code) {
     Prompt_Label->setText(ResultText(code));
     if (code == 1) {
         RoomBoardChanged = true;
     }
 }
 
-void GuestCardForm::setEndDate(const QDate& date)
-{
+void GuestCardForm::setEndDate(const QDate& date) {
     if (!date.isValid()) {
         return;
     }
@@ -213,8 +221,7 @@ void GuestCardForm::setEndDate(const QDate& date)
     ED_GQI_Dtp->setDate(date);
 }
 
-void GuestCardForm::Days_EditChange()
-{
+void GuestCardForm::Days_EditChange() {
     bool ok = false;
     const int days = Days_Edit->text().toInt(&ok);
     if (ok) {
@@ -222,13 +229,11 @@ void GuestCardForm::Days_EditChange()
     }
 }
 
-void GuestCardForm::ED_GQI_DtpChange()
-{
+void GuestCardForm::ED_GQI_DtpChange() {
     Days_Edit->setText(QString::number(SD_GQI_Dtp->date().daysTo(ED_GQI_Dtp->date())));
 }
 
-void GuestCardForm::RoomList_BtClick()
-{
+void GuestCardForm::RoomList_BtClick() {
     TRoomList_Form list(this);
     if (list.exec() != QDialog::Accepted) {
         return;
@@ -240,18 +245,17 @@ void GuestCardForm::RoomList_BtClick()
     se_Room1->setFocus();
 }
 
-QDateTime GuestCardForm::StayStart() const
-{
-    return QDateTime(SD_GQI_Dtp->date(), ST_GQI_Dtp->time()).addSecs(LockSystemInfo.TimeTolerance * 60);
+QDateTime GuestCardForm::StayStart() const {
+    return QDateTime(SD_GQI_Dtp->date(), ST_GQI_Dtp->time())
+        .addSecs(LockSystemInfo.TimeTolerance * 60);
 }
 
-QDateTime GuestCardForm::StayEnd() const
-{
-    return QDateTime(ED_GQI_Dtp->date(), ET_GQI_Dtp->time()).addSecs(LockSystemInfo.TimeTolerance * 60);
+QDateTime GuestCardForm::StayEnd() const {
+    return QDateTime(ED_GQI_Dtp->date(), ET_GQI_Dtp->time())
+        .addSecs(LockSystemInfo.TimeTolerance * 60);
 }
 
-bool GuestCardForm::takeCardBusy()
-{
+bool GuestCardForm::takeCardBusy() {
     if (CardBusy) {
         return false;
     }
@@ -259,8 +263,7 @@ bool GuestCardForm::takeCardBusy()
     return true;
 }
 
-bool GuestCardForm::checkRoom(const QString& roomStr)
-{
+bool GuestCardForm::checkRoom(const QString& roomStr) {
     if (RoomExists(roomStr)) {
         return true;
     }
@@ -269,14 +272,12 @@ bool GuestCardForm::checkRoom(const QString& roomStr)
     return false;
 }
 
-void GuestCardForm::repaintNow()
-{
+void GuestCardForm::repaintNow() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 int GuestCardForm::writeGuestCard(const QString& roomStr, bool copy,
-                                  const std::function<void(const TCardData&)>& record)
-{
+                                  const std::function<void(const TCardData&)>& record) {
     TCardData card{};
     DateToCardTime(StayStart(), card.StartTime);
     DateToCardTime(StayEnd(), card.EndTime);
@@ -290,7 +291,9 @@ int GuestCardForm::writeGuestCard(const QString& roomStr, bool copy,
     try {
         return IssueCard(
             CardSerialSource::room(roomStr, copy), card,
-            [](TCardData& c) { return static_cast<int>(Encoder::instance().makeCard(CardTypes::Guest, c)); },
+            [](TCardData& c) {
+                return static_cast<int>(Encoder::instance().makeCard(CardTypes::Guest, c));
+            },
             [&] { record(card); });
     } catch (const Error& e) {
         // The card is written, its records are not: say which card to cancel.
@@ -299,8 +302,7 @@ int GuestCardForm::writeGuestCard(const QString& roomStr, bool copy,
     }
 }
 
-void GuestCardForm::recordStay(const QString& roomStr, const TCardData& card)
-{
+void GuestCardForm::recordStay(const QString& roomStr, const TCardData& card) {
     DataSet& q = *GL_ADO;
     q.clearSql();
     q.addSql(QStringLiteral("select * from GuestInRecord"));
@@ -327,14 +329,14 @@ void GuestCardForm::recordStay(const QString& roomStr, const TCardData& card)
         q.post();
     } else {
         // The open stay keeps its guest, times and card; it counts one more card.
-        dm->conn.execute(QStringLiteral("update GuestInRecord set CardCounts = CardCounts + 1 where ID = :ID"),
-                         {{QStringLiteral(":ID"), q.value(QStringLiteral("ID"))}});
+        dm->conn.execute(
+            QStringLiteral("update GuestInRecord set CardCounts = CardCounts + 1 where ID = :ID"),
+            {{QStringLiteral(":ID"), q.value(QStringLiteral("ID"))}});
     }
     q.close();
 }
 
-QString GuestCardForm::message(int index, const QString& text) const
-{
+QString GuestCardForm::message(int index, const QString& text) const {
     return Language1->GetVariable(index, text);
 }
 

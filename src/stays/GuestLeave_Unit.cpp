@@ -20,23 +20,22 @@
 
 #include <algorithm>
 
-bool CheckOutStay(const QVariant& stayId)
-{
-    return dm->conn.execute(QStringLiteral("update GuestInRecord set enOverride = 1, LeaveTime = :now "
-                                           "where ID = :ID and enOverride = 0"),
-                            {{QStringLiteral(":now"), qv::Clock::now()}, {QStringLiteral(":ID"), stayId}}) > 0;
+bool CheckOutStay(const QVariant& stayId) {
+    return dm->conn.execute(
+               QStringLiteral("update GuestInRecord set enOverride = 1, LeaveTime = :now "
+                              "where ID = :ID and enOverride = 0"),
+               {{QStringLiteral(":now"), qv::Clock::now()}, {QStringLiteral(":ID"), stayId}}) > 0;
 }
 
-bool CheckOutRoom(const QString& roomStr)
-{
+bool CheckOutRoom(const QString& roomStr) {
     const QVariant id = dm->conn.scalar(
-        QStringLiteral("select min(ID) from GuestInRecord where enOverride = 0 and RoomStr = :RoomStr"),
+        QStringLiteral(
+            "select min(ID) from GuestInRecord where enOverride = 0 and RoomStr = :RoomStr"),
         {{QStringLiteral(":RoomStr"), roomStr}});
     return !id.isNull() && CheckOutStay(id);
 }
 
-TGuestLeave_Form::TGuestLeave_Form(QWidget* parent) : QDialog(parent)
-{
+TGuestLeave_Form::TGuestLeave_Form(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("GuestLeave_Form"));
     setWindowTitle(QStringLiteral("退房"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -56,7 +55,8 @@ TGuestLeave_Form::TGuestLeave_Form(QWidget* parent) : QDialog(parent)
     GuestInRecord_DBGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     GuestInRecord_DBGrid->setTabKeyNavigation(false);
     GuestInRecord_DBGrid->verticalHeader()->hide();
-    GuestInRecord_DBGrid->verticalHeader()->setDefaultSectionSize(GuestInRecord_DBGrid->fontMetrics().height() + 6);
+    GuestInRecord_DBGrid->verticalHeader()->setDefaultSectionSize(
+        GuestInRecord_DBGrid->fontMetrics().height() + 6);
     GuestInRecord_DBGrid->horizontalHeader()->setStretchLastSection(true);
     GuestInRecord_DBGrid->setMinimumSize(200, 260);
 
@@ -96,8 +96,7 @@ TGuestLeave_Form::TGuestLeave_Form(QWidget* parent) : QDialog(parent)
 
 TGuestLeave_Form::~TGuestLeave_Form() = default;
 
-void TGuestLeave_Form::FormCreate()
-{
+void TGuestLeave_Form::FormCreate() {
     Language1->SetLanguageID(LockSystemInfo.LanguageID);
     if (LockSystemInfo.Loaded) {
         Language1->Translate();
@@ -105,8 +104,7 @@ void TGuestLeave_Form::FormCreate()
     qv::guarded([this] { FindGuestInData(); });
 }
 
-void TGuestLeave_Form::FindGuestInData()
-{
+void TGuestLeave_Form::FindGuestInData() {
     qv::DataSet& q = *GL_ADO;
     q.clearSql();
     q.addSql(QStringLiteral("select * from GuestInRecord"));
@@ -117,8 +115,7 @@ void TGuestLeave_Form::FindGuestInData()
     selectRow(0);
 }
 
-void TGuestLeave_Form::selectRow(int row)
-{
+void TGuestLeave_Form::selectRow(int row) {
     if (GL_ADO->isEmpty()) {
         return;
     }
@@ -128,8 +125,7 @@ void TGuestLeave_Form::selectRow(int row)
     GL_ADO->moveTo(row + 1);
 }
 
-void TGuestLeave_Form::NoCardConfirm_BtClick()
-{
+void TGuestLeave_Form::NoCardConfirm_BtClick() {
     if (!GL_ADO->active() || GL_ADO->isEmpty()) {
         return;
     }
@@ -141,8 +137,7 @@ void TGuestLeave_Form::NoCardConfirm_BtClick()
     selectRow(row);
 }
 
-bool TGuestLeave_Form::FormKeyDown(QKeyEvent* event)
-{
+bool TGuestLeave_Form::FormKeyDown(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         reject();
         return true;

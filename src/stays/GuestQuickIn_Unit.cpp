@@ -19,8 +19,8 @@ constexpr int kConfirmPauseMs = 500;
 }  // namespace
 
 TGuestQuickIn_Form::TGuestQuickIn_Form(QWidget* parent)
-    : GuestCardForm(QStringLiteral("GuestQuickIn_Form"), QStringLiteral("开房--发行客人卡"), parent)
-{
+    : GuestCardForm(QStringLiteral("GuestQuickIn_Form"), QStringLiteral("开房--发行客人卡"),
+                    parent) {
     Days_Edit->setMaxLength(4);
     Confirm_Bt->setText(QStringLiteral("开房(&Y)"));
     CopyGuestCard_Bt = new QPushButton(QStringLiteral("复制客人卡(&Y)"), this);
@@ -30,8 +30,10 @@ TGuestQuickIn_Form::TGuestQuickIn_Form(QWidget* parent)
     setTabOrder(Confirm_Bt, CopyGuestCard_Bt);
     setTabOrder(CopyGuestCard_Bt, Close_Bt);
 
-    connect(se_Room1, &QLineEdit::textChanged, this, qv::slot(this, &TGuestQuickIn_Form::se_Room1Change));
-    connect(Confirm_Bt, &QPushButton::clicked, this, qv::slot(this, &TGuestQuickIn_Form::Confirm_BtClick));
+    connect(se_Room1, &QLineEdit::textChanged, this,
+            qv::slot(this, &TGuestQuickIn_Form::se_Room1Change));
+    connect(Confirm_Bt, &QPushButton::clicked, this,
+            qv::slot(this, &TGuestQuickIn_Form::Confirm_BtClick));
     connect(CopyGuestCard_Bt, &QPushButton::clicked, this,
             qv::slot(this, &TGuestQuickIn_Form::CopyGuestCard_BtClick));
     FormCreate();
@@ -41,8 +43,7 @@ TGuestQuickIn_Form::TGuestQuickIn_Form(QWidget* parent)
 
 TGuestQuickIn_Form::~TGuestQuickIn_Form() = default;
 
-bool TGuestQuickIn_Form::FormKeyDown(QKeyEvent* event)
-{
+bool TGuestQuickIn_Form::FormKeyDown(QKeyEvent* event) {
     if (event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier) {
         RoomList_BtClick();
         return true;
@@ -50,14 +51,12 @@ bool TGuestQuickIn_Form::FormKeyDown(QKeyEvent* event)
     return GuestCardForm::FormKeyDown(event);
 }
 
-void TGuestQuickIn_Form::se_Room1Change()
-{
+void TGuestQuickIn_Form::se_Room1Change() {
     Confirm_Bt->setEnabled(true);
     CopyGuestCard_Bt->setEnabled(false);
 }
 
-void TGuestQuickIn_Form::Confirm_BtClick()
-{
+void TGuestQuickIn_Form::Confirm_BtClick() {
     const QString room = se_Room1->text();
     if (!checkRoom(room) || !takeCardBusy()) {
         return;
@@ -82,8 +81,7 @@ void TGuestQuickIn_Form::Confirm_BtClick()
     QTimer::singleShot(kConfirmPauseMs, this, [this, code] { Confirm_Bt->setEnabled(code != 1); });
 }
 
-void TGuestQuickIn_Form::CopyGuestCard_BtClick()
-{
+void TGuestQuickIn_Form::CopyGuestCard_BtClick() {
     const QString room = se_Room1->text();
     if (!checkRoom(room) || !takeCardBusy()) {
         return;

@@ -54,25 +54,24 @@ private:
     std::unique_ptr<Tdm> dm_;
 };
 
-void AppTest::init()
-{
+void AppTest::init() {
     app_ = std::make_unique<TempAppDir>();
     dm_ = std::make_unique<Tdm>();
     dm = dm_.get();
     LockSystemInfo = TLockSystemInfo();
 }
 
-void AppTest::cleanup()
-{
+void AppTest::cleanup() {
     dm_.reset();
     app_.reset();
     LockSystemInfo = TLockSystemInfo();
 }
 
-void AppTest::openDatabase() { QV_OPEN_FRESH_LOCK_DATABASE(dm->conn, *app_, kPgDatabase, true); }
+void AppTest::openDatabase() {
+    QV_OPEN_FRESH_LOCK_DATABASE(dm->conn, *app_, kPgDatabase, true);
+}
 
-void AppTest::settingsDefaultsWithoutFile()
-{
+void AppTest::settingsDefaultsWithoutFile() {
     QVERIFY(!QFile::exists(app_->file("Mirefold.ini")));
     QVERIFY(LoadSettings());
     QVERIFY(LockSystemInfo.Loaded);
@@ -94,27 +93,38 @@ void AppTest::settingsDefaultsWithoutFile()
     QVERIFY(!QFile::exists(app_->file("Mirefold.ini")));  // reading never creates it
 }
 
-void AppTest::settingsValues_data()
-{
+void AppTest::settingsValues_data() {
     QTest::addColumn<QByteArray>("ini");
     QTest::addColumn<QString>("field");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("DayCount abc") << QByteArray("[SystemInfo]\nDayCount=abc\n") << "DayCount" << "1";
-    QTest::newRow("DayCount 0x10") << QByteArray("[SystemInfo]\nDayCount=0x10\n") << "DayCount" << "16";
-    QTest::newRow("LeaveTime 25h") << QByteArray("[SystemInfo]\nLeaveTime=25:00:00\n") << "LeaveTime" << "12:00:00";
-    QTest::newRow("LeaveTime short") << QByteArray("[SystemInfo]\nLeaveTime=9:30\n") << "LeaveTime" << "09:30:00";
-    QTest::newRow("Recycle 300") << QByteArray("[Client Config]\nRecycle=300\n") << "Recycle" << "44";
-    QTest::newRow("ConnType") << QByteArray("[client config]\nconntype=1\n") << "ConnType" << "1";
-    QTest::newRow("HotelName") << QByteArray("[SystemInfo]\nHotelName=金色酒店\n") << "HotelName" << "金色酒店";
-    QTest::newRow("LanguageID") << QByteArray("[SystemInfo]\nLanguageID=1033\n") << "LanguageID" << "1033";
-    QTest::newRow("TimeTolerance") << QByteArray("[SystemInfo]\nTimeTolerance=10\n") << "TimeTolerance" << "10";
-    QTest::newRow("foreign lines") << QByteArray("garbage\n[SystemInfo\n=x\n[SystemInfo]\nDayCount=3\n")
-                                   << "DayCount" << "3";
-    QTest::newRow("CommProt") << QByteArray("[Config]\nCommProt=2\n") << "CommProt" << "2";
+    QTest::newRow("DayCount abc") << QByteArray("[SystemInfo]\nDayCount=abc\n") << "DayCount"
+                                  << "1";
+    QTest::newRow("DayCount 0x10") << QByteArray("[SystemInfo]\nDayCount=0x10\n") << "DayCount"
+                                   << "16";
+    QTest::newRow("LeaveTime 25h")
+        << QByteArray("[SystemInfo]\nLeaveTime=25:00:00\n") << "LeaveTime"
+        << "12:00:00";
+    QTest::newRow("LeaveTime short") << QByteArray("[SystemInfo]\nLeaveTime=9:30\n") << "LeaveTime"
+                                     << "09:30:00";
+    QTest::newRow("Recycle 300") << QByteArray("[Client Config]\nRecycle=300\n") << "Recycle"
+                                 << "44";
+    QTest::newRow("ConnType") << QByteArray("[client config]\nconntype=1\n") << "ConnType"
+                              << "1";
+    QTest::newRow("HotelName") << QByteArray("[SystemInfo]\nHotelName=金色酒店\n") << "HotelName"
+                               << "金色酒店";
+    QTest::newRow("LanguageID") << QByteArray("[SystemInfo]\nLanguageID=1033\n") << "LanguageID"
+                                << "1033";
+    QTest::newRow("TimeTolerance")
+        << QByteArray("[SystemInfo]\nTimeTolerance=10\n") << "TimeTolerance"
+        << "10";
+    QTest::newRow("foreign lines")
+        << QByteArray("garbage\n[SystemInfo\n=x\n[SystemInfo]\nDayCount=3\n") << "DayCount"
+        << "3";
+    QTest::newRow("CommProt") << QByteArray("[Config]\nCommProt=2\n") << "CommProt"
+                              << "2";
 }
 
-void AppTest::settingsValues()
-{
+void AppTest::settingsValues() {
     QFETCH(QByteArray, ini);
     QFETCH(QString, field);
     QFETCH(QString, expected);
@@ -136,13 +146,13 @@ void AppTest::settingsValues()
     QCOMPARE(got.value(field), expected);
 }
 
-void AppTest::connectReportsEachFailureOnce_data()
-{
+void AppTest::connectReportsEachFailureOnce_data() {
     QTest::addColumn<QByteArray>("ini");
     QTest::addColumn<QByteArray>("file");  // written to db/lock.db when not empty
     QTest::addColumn<QString>("message");
     QTest::newRow("missing file") << QByteArray() << QByteArray() << "文件不存在！";
-    QTest::newRow("text file") << QByteArray() << QByteArray("hello, I am not a database, not at all\n")
+    QTest::newRow("text file") << QByteArray()
+                               << QByteArray("hello, I am not a database, not at all\n")
                                << "not a database";
     QTest::newRow("unknown kind") << QByteArray("[Client Config]\nConnType=5\n") << QByteArray()
                                   << "ConnType=5";
@@ -151,8 +161,7 @@ void AppTest::connectReportsEachFailureOnce_data()
         << QByteArray() << "无法打开数据库";
 }
 
-void AppTest::connectReportsEachFailureOnce()
-{
+void AppTest::connectReportsEachFailureOnce() {
     QFETCH(QByteArray, ini);
     QFETCH(QByteArray, file);
     QFETCH(QString, message);
@@ -174,14 +183,14 @@ void AppTest::connectReportsEachFailureOnce()
     QCOMPARE(boxes.boxes().size(), 1);
 }
 
-void AppTest::connectToServer()
-{
+void AppTest::connectToServer() {
     const PgServer pg = PgServer::fromEnvironment();
     QV_REQUIRE_PG(pg);
     pg.recreateDatabase(kPgDatabase);
-    app_->write("Mirefold.ini", QString("[Client Config]\nConnType=1\nServerName=%1\nUserName=%2\nPass=%3\n")
-                                    .arg(pg.hostAndPort(), pg.user, pg.password)
-                                    .toUtf8());
+    app_->write("Mirefold.ini",
+                QString("[Client Config]\nConnType=1\nServerName=%1\nUserName=%2\nPass=%3\n")
+                    .arg(pg.hostAndPort(), pg.user, pg.password)
+                    .toUtf8());
     LoadSettings();
     qv::TestDialogs boxes;
     QVERIFY(!ConnectDatabase());  // the database is there but has no lock tables
@@ -198,11 +207,11 @@ void AppTest::connectToServer()
 
     qv::IniFile(app_->file("Mirefold.ini")).writeString("Client Config", "Pass", "wrong");
     QVERIFY(!ConnectDatabase());
-    QVERIFY2(boxes.last().text.contains("password", Qt::CaseInsensitive), qPrintable(boxes.last().text));
+    QVERIFY2(boxes.last().text.contains("password", Qt::CaseInsensitive),
+             qPrintable(boxes.last().text));
 }
 
-void AppTest::firstRunCreatesAdministrator()
-{
+void AppTest::firstRunCreatesAdministrator() {
     openDatabase();
     LockSystemInfo.Loaded = true;
     TLogonForm form;
@@ -251,8 +260,7 @@ void AppTest::firstRunCreatesAdministrator()
     QVERIFY(again.Title_Label->isVisibleTo(&again));
 }
 
-void AppTest::firstRunRefusals()
-{
+void AppTest::firstRunRefusals() {
     openDatabase();
     qv::TestDialogs boxes;
     TLogonForm form;
@@ -260,7 +268,8 @@ void AppTest::firstRunRefusals()
     QTest::keyClicks(form.LoginCode_Edit, "admin");
     QTest::keyClicks(form.SystemLogin_Pas, "one");
 
-    whenShown<TInputPasswordBox>([](TInputPasswordBox* box) { QTest::mouseClick(box->Cancel_Bt, Qt::LeftButton); });
+    whenShown<TInputPasswordBox>(
+        [](TInputPasswordBox* box) { QTest::mouseClick(box->Cancel_Bt, Qt::LeftButton); });
     QTest::mouseClick(form.Ok_Bt, Qt::LeftButton);
     whenShown<TInputPasswordBox>([](TInputPasswordBox* box) {
         QTest::keyClicks(box->Input_MaskEdit, "two");
@@ -273,12 +282,12 @@ void AppTest::firstRunRefusals()
     QCOMPARE(dm->conn.scalar("select count(*) from Operator").toInt(), 0);
 }
 
-void AppTest::logonRefusesAndAccepts()
-{
+void AppTest::logonRefusesAndAccepts() {
     openDatabase();
     const QString quoted = "O'Hara";
-    dm->conn.execute("insert into Operator (Staffer, StafferName, Pass, GroupID) values (:s, :n, :p, 2)",
-                     {{":s", quoted}, {":n", "前台"}, {":p", qv::hashPassword("pw'1")}});
+    dm->conn.execute(
+        "insert into Operator (Staffer, StafferName, Pass, GroupID) values (:s, :n, :p, 2)",
+        {{":s", quoted}, {":n", "前台"}, {":p", qv::hashPassword("pw'1")}});
     dm->conn.execute("insert into Operator (Staffer, StafferName, Pass) values ('admin', 'A', :p)",
                      {{":p", qv::hashPassword("right")}});
     qv::TestDialogs boxes;
@@ -286,8 +295,8 @@ void AppTest::logonRefusesAndAccepts()
     form.show();
     QVERIFY(!form.isFirstRun());
     const QList<QPair<QString, QString>> refused = {
-        {"admin", "wrong"}, {"nobody", "right"}, {"' OR '1'='1", "' OR '1'='1"}, {"admin", ""},
-        {"ADMIN", "right"}, {QString(200, 'x'), "right"},
+        {"admin", "wrong"}, {"nobody", "right"}, {"' OR '1'='1", "' OR '1'='1"},
+        {"admin", ""},      {"ADMIN", "right"},  {QString(200, 'x'), "right"},
     };
     for (const auto& [login, password] : refused) {
         boxes.clear();
@@ -311,26 +320,28 @@ void AppTest::logonRefusesAndAccepts()
     QCOMPARE(LockSystemInfo.GroupID, 2);
 }
 
-void AppTest::plainTextPasswordIsHashedAtFirstLogon()
-{
+void AppTest::plainTextPasswordIsHashedAtFirstLogon() {
     openDatabase();
-    dm->conn.execute("insert into Operator (Staffer, StafferName, Pass, Branch) values ('desk', 'D', 'plain', :b)",
-                     {{":b", "********************"}});
+    dm->conn.execute(
+        "insert into Operator (Staffer, StafferName, Pass, Branch) values ('desk', 'D', 'plain', "
+        ":b)",
+        {{":b", "********************"}});
     for (int attempt = 0; attempt < 2; ++attempt) {
         TLogonForm form;
         form.LoginCode_Edit->setText("desk");
         form.SystemLogin_Pas->setText("plain");
         form.Ok_BtClick();
         QCOMPARE(form.result(), int(QDialog::Accepted));
-        const QString stored = dm->conn.scalar("select Pass from Operator where Staffer = 'desk'").toString();
+        const QString stored =
+            dm->conn.scalar("select Pass from Operator where Staffer = 'desk'").toString();
         QVERIFY(qv::isPasswordHash(stored));
         QVERIFY(qv::verifyPassword("plain", stored));
-        QCOMPARE(dm->conn.scalar("select Branch from Operator").toString(), QString("********************"));
+        QCOMPARE(dm->conn.scalar("select Branch from Operator").toString(),
+                 QString("********************"));
     }
 }
 
-void AppTest::escapeCancelsTheLogon()
-{
+void AppTest::escapeCancelsTheLogon() {
     openDatabase();
     dm->conn.execute("insert into Operator (Staffer, Pass) values ('a', 'b')");
     TLogonForm form;
@@ -342,8 +353,7 @@ void AppTest::escapeCancelsTheLogon()
     QVERIFY(!form.isVisible());
 }
 
-void AppTest::startUpThenRestart()
-{
+void AppTest::startUpThenRestart() {
     openDatabase();
     dm->conn.close();
     app_->write("Mirefold.ini", "[SystemInfo]\nHotelName=金色酒店\n");

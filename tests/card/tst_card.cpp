@@ -52,41 +52,49 @@ struct FieldRef {
     int count;
 };
 
-FieldRef field(TCardData& c, const QString& name)
-{
-    if (name == "CardSn") return {c.CardSn, 5};
-    if (name == "Reserved1") return {c.Reserved1, 4};
-    if (name == "Reserved2") return {c.Reserved2, 5};
-    if (name == "Building") return {&c.Building, 1};
-    if (name == "RoomAddr") return {c.RoomAddr, 7};
-    if (name == "Floor") return {c.Floor, 9};
-    if (name == "District") return {c.District, 5};
-    if (name == "CardType") return {c.CardType, 9};
-    if (name == "Override") return {&c.Override, 1};
-    if (name == "Reserved3") return {c.Reserved3, 5};
-    if (name == "StartTime") return {c.StartTime, 6};
-    if (name == "EndTime") return {c.EndTime, 6};
+FieldRef field(TCardData& c, const QString& name) {
+    if (name == "CardSn")
+        return {c.CardSn, 5};
+    if (name == "Reserved1")
+        return {c.Reserved1, 4};
+    if (name == "Reserved2")
+        return {c.Reserved2, 5};
+    if (name == "Building")
+        return {&c.Building, 1};
+    if (name == "RoomAddr")
+        return {c.RoomAddr, 7};
+    if (name == "Floor")
+        return {c.Floor, 9};
+    if (name == "District")
+        return {c.District, 5};
+    if (name == "CardType")
+        return {c.CardType, 9};
+    if (name == "Override")
+        return {&c.Override, 1};
+    if (name == "Reserved3")
+        return {c.Reserved3, 5};
+    if (name == "StartTime")
+        return {c.StartTime, 6};
+    if (name == "EndTime")
+        return {c.EndTime, 6};
     return {nullptr, 0};
 }
 
 // Puts a copy of `from` at the message library's place in the program folder.
-void installLockMsg(const TempAppDir& app, int language, const QString& from)
-{
+void installLockMsg(const TempAppDir& app, int language, const QString& from) {
     const QString to = app.file(QStringLiteral("Dll/%1/libLockMsg.so").arg(language));
     QVERIFY(QDir().mkpath(QFileInfo(to).absolutePath()));
     QVERIFY(QFile::copy(from, to));
 }
 
-bool mapped(const QString& path)
-{
+bool mapped(const QString& path) {
     QFile maps(QStringLiteral("/proc/self/maps"));
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(QFile::encodeName(path));
 }
 
 }  // namespace
 
-void CardTest::recordLayout_data()
-{
+void CardTest::recordLayout_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("offset");
     QTest::addColumn<int>("bytes");
@@ -104,8 +112,7 @@ void CardTest::recordLayout_data()
     QTest::newRow("EndTime") << "EndTime" << 114 << 12;
 }
 
-void CardTest::recordLayout()
-{
+void CardTest::recordLayout() {
     QFETCH(QString, name);
     QFETCH(int, offset);
     QFETCH(int, bytes);
@@ -125,8 +132,7 @@ void CardTest::recordLayout()
     }
 }
 
-void CardTest::defaultRecordIsZero()
-{
+void CardTest::defaultRecordIsZero() {
     TCardData card;
     std::memset(&card, 0xAB, sizeof card);
     card = TCardData{};
@@ -134,21 +140,19 @@ void CardTest::defaultRecordIsZero()
     QCOMPARE(raw, QByteArray(126, '\0'));
 }
 
-void CardTest::cardTime_data()
-{
+void CardTest::cardTime_data() {
     QTest::addColumn<QDateTime>("value");
     QTest::addColumn<QList<int>>("words");
     QTest::addColumn<QDateTime>("back");
     const QDateTime leap(QDate(2024, 2, 29), QTime(23, 59, 58, 999));
-    QTest::newRow("leap day, seconds dropped")
-        << leap << QList<int>{2024, 2, 29, 23, 59, 0} << QDateTime(QDate(2024, 2, 29), QTime(23, 59));
+    QTest::newRow("leap day, seconds dropped") << leap << QList<int>{2024, 2, 29, 23, 59, 0}
+                                               << QDateTime(QDate(2024, 2, 29), QTime(23, 59));
     const QDateTime midnight(QDate(2025, 1, 1), QTime(0, 0));
     QTest::newRow("midnight") << midnight << QList<int>{2025, 1, 1, 0, 0, 0} << midnight;
     QTest::newRow("invalid") << QDateTime() << QList<int>{0, 0, 0, 0, 0, 0} << QDateTime();
 }
 
-void CardTest::cardTime()
-{
+void CardTest::cardTime() {
     QFETCH(QDateTime, value);
     QFETCH(QList<int>, words);
     QFETCH(QDateTime, back);
@@ -159,8 +163,7 @@ void CardTest::cardTime()
     QCOMPARE(CardTimeToDate(time), back);
 }
 
-void CardTest::cardTimeOfInvalidWords()
-{
+void CardTest::cardTimeOfInvalidWords() {
     const TCardTime month13 = {2024, 13, 1, 8, 0, 0};
     QVERIFY(!CardTimeToDate(month13).isValid());
     const TCardTime hour24 = {2024, 3, 1, 24, 0, 0};
@@ -169,8 +172,7 @@ void CardTest::cardTimeOfInvalidWords()
     QCOMPARE(CardTimeToDate(sixthIgnored), QDateTime(QDate(2024, 3, 1), QTime(8, 30)));
 }
 
-void CardTest::serialAndRom_data()
-{
+void CardTest::serialAndRom_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<qlonglong>("serial");
     QTest::addColumn<int>("word0");
@@ -184,8 +186,7 @@ void CardTest::serialAndRom_data()
     QTest::newRow("largest serial") << 1 << 0xFFFFFFLL << 255 << 65535 << "0100FFFFFF";
 }
 
-void CardTest::serialAndRom()
-{
+void CardTest::serialAndRom() {
     QFETCH(int, type);
     QFETCH(qlonglong, serial);
     QFETCH(int, word0);
@@ -204,15 +205,13 @@ void CardTest::serialAndRom()
     QCOMPARE(CardRom(sn, type), rom);
 }
 
-void CardTest::serialOutOfRange_data()
-{
+void CardTest::serialOutOfRange_data() {
     QTest::addColumn<qlonglong>("serial");
     QTest::newRow("negative") << -1LL;
     QTest::newRow("beyond two words") << 0x1000000LL;
 }
 
-void CardTest::serialOutOfRange()
-{
+void CardTest::serialOutOfRange() {
     QFETCH(qlonglong, serial);
     TCardData card{};
     SetCardSerial(card, 77);
@@ -220,8 +219,7 @@ void CardTest::serialOutOfRange()
     QCOMPARE(CardSerial(card), 77);  // untouched
 }
 
-void CardTest::resultText_data()
-{
+void CardTest::resultText_data() {
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("text");
     QTest::newRow("success") << 1 << "操作成功！";
@@ -233,15 +231,13 @@ void CardTest::resultText_data()
     QTest::newRow("unnamed positive") << 7 << "操作失败！";
 }
 
-void CardTest::resultText()
-{
+void CardTest::resultText() {
     QFETCH(int, code);
     QFETCH(QString, text);
     QCOMPARE(ResultText(code), text);
 }
 
-void CardTest::checkDateRange_data()
-{
+void CardTest::checkDateRange_data() {
     QTest::addColumn<QDateTime>("start");
     QTest::addColumn<QDateTime>("end");
     QTest::addColumn<bool>("passes");
@@ -253,8 +249,7 @@ void CardTest::checkDateRange_data()
     QTest::newRow("invalid start") << QDateTime() << t << false;
 }
 
-void CardTest::checkDateRange()
-{
+void CardTest::checkDateRange() {
     QFETCH(QDateTime, start);
     QFETCH(QDateTime, end);
     QFETCH(bool, passes);
@@ -271,8 +266,7 @@ void CardTest::checkDateRange()
     QCOMPARE(boxes.last().buttons, qv::Buttons::Ok);
 }
 
-void CardTest::bitmapToIcon()
-{
+void CardTest::bitmapToIcon() {
     // 4x2 bitmap: the bottom-left pixel is magenta, as is the top-right one;
     // the rest are colours that must stay opaque.
     TempAppDir app;
@@ -309,8 +303,7 @@ void CardTest::bitmapToIcon()
     }
 }
 
-void CardTest::bitmapToIconOfBadFiles_data()
-{
+void CardTest::bitmapToIconOfBadFiles_data() {
     QTest::addColumn<QByteArray>("content");
     QTest::addColumn<bool>("create");
     QTest::newRow("missing") << QByteArray() << false;
@@ -319,8 +312,7 @@ void CardTest::bitmapToIconOfBadFiles_data()
     QTest::newRow("text") << QByteArray("not a bitmap at all") << true;
 }
 
-void CardTest::bitmapToIconOfBadFiles()
-{
+void CardTest::bitmapToIconOfBadFiles() {
     QFETCH(QByteArray, content);
     QFETCH(bool, create);
     TempAppDir app;
@@ -330,15 +322,15 @@ void CardTest::bitmapToIconOfBadFiles()
     QVERIFY(BitmapToIcon(app.file(QStringLiteral("pic/build/Normal.bmp"))).isNull());
 }
 
-void CardTest::lockMessages_data()
-{
+void CardTest::lockMessages_data() {
     QTest::addColumn<int>("language");
     QTest::addColumn<int>("code");
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("text");
     QTest::newRow("zh foreign system") << 2052 << -14 << "发卡机提示 [-14]"
                                        << "非本系统的发卡机！这台发卡机属于另一套酒店门锁系统。";
-    QTest::newRow("zh no card") << 2052 << -1 << "发卡机提示 [-1]" << "无卡！请把卡放到发卡机上再试。";
+    QTest::newRow("zh no card") << 2052 << -1 << "发卡机提示 [-1]"
+                                << "无卡！请把卡放到发卡机上再试。";
     QTest::newRow("zh unnamed") << 2052 << 42 << "发卡机提示 [42]"
                                 << "操作失败！发卡机返回了未知的代码 42。";
     QTest::newRow("en no encoder") << 1033 << -2 << "Card encoder [-2]"
@@ -349,8 +341,7 @@ void CardTest::lockMessages_data()
                                 << "Operation failed! The encoder answered the unknown code -300.";
 }
 
-void CardTest::lockMessages()
-{
+void CardTest::lockMessages() {
     QFETCH(int, language);
     QFETCH(int, code);
     QFETCH(QString, caption);
@@ -372,15 +363,13 @@ void CardTest::lockMessages()
     QVERIFY(!mapped(LockMsgLibraryPath(language)));
 }
 
-void CardTest::lockMessageWithoutLibrary_data()
-{
+void CardTest::lockMessageWithoutLibrary_data() {
     QTest::addColumn<QString>("install");  // what lies at the library's place
     QTest::newRow("no library") << QString();
     QTest::newRow("library without the exports") << QStringLiteral(QV_ENCODER_LIB);
 }
 
-void CardTest::lockMessageWithoutLibrary()
-{
+void CardTest::lockMessageWithoutLibrary() {
     QFETCH(QString, install);
     TempAppDir app;
     LockSystemInfo.LanguageID = 2052;
@@ -396,8 +385,7 @@ void CardTest::lockMessageWithoutLibrary()
     QCOMPARE(boxes.last().icon, qv::Icon::Information);
 }
 
-void CardTest::shortStringTruncation_data()
-{
+void CardTest::shortStringTruncation_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("length");
     QTest::newRow("short") << QStringLiteral("无卡！") << 9;
@@ -411,8 +399,7 @@ void CardTest::shortStringTruncation_data()
         << (QStringLiteral("a") + QString(100, QChar(0x95E8))) << 253;
 }
 
-void CardTest::shortStringTruncation()
-{
+void CardTest::shortStringTruncation() {
     QFETCH(QString, text);
     QFETCH(int, length);
     const QByteArray utf8 = text.toUtf8();

@@ -21,10 +21,8 @@ using qv::Encoder;
 
 namespace {
 
-
 // A card with a distinct value in every word the library carries.
-TCardData fullCard()
-{
+TCardData fullCard() {
     TCardData c{};
     uint16_t next = 100;
     auto fill = [&next](uint16_t* w, int n) {
@@ -46,13 +44,15 @@ TCardData fullCard()
     return c;
 }
 
-QByteArray bytes(const TCardData& c) { return {reinterpret_cast<const char*>(&c), sizeof c}; }
+QByteArray bytes(const TCardData& c) {
+    return {reinterpret_cast<const char*>(&c), sizeof c};
+}
 
-int16_t call(const QString& name)
-{
+int16_t call(const QString& name) {
     Encoder& e = Encoder::instance();
     TCardData card = fullCard();
-    if (name == "openPort") return e.openPort(1);
+    if (name == "openPort")
+        return e.openPort(1);
     if (name == "getParameter") {
         qv::ParameterBlock block;
         return e.getParameter(block);
@@ -65,10 +65,14 @@ int16_t call(const QString& name)
         const qv::SystemCode code = {0xA1, 0xB2, 0xC3, 0xD4};
         return e.systemInitialization(code);
     }
-    if (name == "makeGuestCard") return e.makeCard(CardTypes::Guest, card);
-    if (name == "makeMasterCard") return e.makeCard(CardTypes::Master, card);
-    if (name == "readCard") return e.readCard(card);
-    if (name == "clearCard") return e.clearCard();
+    if (name == "makeGuestCard")
+        return e.makeCard(CardTypes::Guest, card);
+    if (name == "makeMasterCard")
+        return e.makeCard(CardTypes::Master, card);
+    if (name == "readCard")
+        return e.readCard(card);
+    if (name == "clearCard")
+        return e.clearCard();
     if (name == "readDataCard") {
         qv::DataCardBuffer buffer;
         return e.readDataCard(buffer);
@@ -81,10 +85,10 @@ int16_t call(const QString& name)
     qFatal("unknown call %s", qPrintable(name));
 }
 
-const QStringList kAllCalls = {"openPort",      "getParameter",  "readSystemPas",
-                               "systemInitialization", "makeGuestCard", "makeMasterCard",
-                               "readCard",      "clearCard",     "readDataCard",
-                               "readOneOpenDoorRecord"};
+const QStringList kAllCalls = {
+    "openPort",      "getParameter",         "readSystemPas", "systemInitialization",
+    "makeGuestCard", "makeMasterCard",       "readCard",      "clearCard",
+    "readDataCard",  "readOneOpenDoorRecord"};
 
 }  // namespace
 
@@ -112,8 +116,7 @@ private slots:
     void toolRejectsBadArguments();
 };
 
-void EncoderTest::answersOfTheEncoder_data()
-{
+void EncoderTest::answersOfTheEncoder_data() {
     // Set-up through the tool (each entry one command), or "file:NAME=TEXT"
     // to write a state file directly; then a call and its answer.
     QTest::addColumn<QStringList>("setup");
@@ -143,8 +146,7 @@ void EncoderTest::answersOfTheEncoder_data()
         << QStringList{"folder-is-file"} << "readSystemPas" << -15;
 }
 
-void EncoderTest::answersOfTheEncoder()
-{
+void EncoderTest::answersOfTheEncoder() {
     QFETCH(QStringList, setup);
     QFETCH(QString, call);
     QFETCH(int, expected);
@@ -165,8 +167,7 @@ void EncoderTest::answersOfTheEncoder()
     QCOMPARE(int(::call(call)), expected);
 }
 
-void EncoderTest::parametersAndPairing()
-{
+void EncoderTest::parametersAndPairing() {
     SimEncoder sim;
     Encoder& e = Encoder::instance();
     qv::ParameterBlock block;
@@ -192,16 +193,14 @@ void EncoderTest::parametersAndPairing()
     QVERIFY(int16_t(block[0]) < 0);
 }
 
-void EncoderTest::everyCardTypeRoundTrips_data()
-{
+void EncoderTest::everyCardTypeRoundTrips_data() {
     QTest::addColumn<int>("type");
     for (const TCardTypeInfo& info : IssuedCardTypes) {
         QTest::addRow("%s", info.makeFunction) << int(info.type);
     }
 }
 
-void EncoderTest::everyCardTypeRoundTrips()
-{
+void EncoderTest::everyCardTypeRoundTrips() {
     QFETCH(int, type);
     SimEncoder sim;
     QCOMPARE(sim.tool({"place", "blank"}), 0);
@@ -214,14 +213,13 @@ void EncoderTest::everyCardTypeRoundTrips()
     std::memset(&read, 0x5A, sizeof read);
     QCOMPARE(int(Encoder::instance().readCard(read)), 1);
     TCardData expected = before;
-    expected.CardType[0] = static_cast<uint16_t>(type);  // set by the function called
+    expected.CardType[0] = static_cast<uint16_t>(type);                // set by the function called
     std::memset(expected.Reserved1, 0x5A, sizeof expected.Reserved1);  // not carried
     QCOMPARE(bytes(read), bytes(expected));
     QCOMPARE(CardTimeToDate(read.StartTime), QDateTime(QDate(2024, 2, 29), QTime(14, 5)));
 }
 
-void EncoderTest::unissuedTypeIsNotWritten()
-{
+void EncoderTest::unissuedTypeIsNotWritten() {
     SimEncoder sim;
     QCOMPARE(sim.tool({"place", "blank"}), 0);
     TCardData card = fullCard();
@@ -231,15 +229,13 @@ void EncoderTest::unissuedTypeIsNotWritten()
     QCOMPARE(int(read.CardType[0]), 0);  // still blank
 }
 
-void EncoderTest::failNextLeavesTheCard_data()
-{
+void EncoderTest::failNextLeavesTheCard_data() {
     QTest::addColumn<QString>("write");
     QTest::newRow("card write") << "makeMasterCard";
     QTest::newRow("clearing") << "clearCard";
 }
 
-void EncoderTest::failNextLeavesTheCard()
-{
+void EncoderTest::failNextLeavesTheCard() {
     QFETCH(QString, write);
     SimEncoder sim;
     QCOMPARE(sim.tool({"place", "blank"}), 0);
@@ -262,8 +258,7 @@ void EncoderTest::failNextLeavesTheCard()
     QCOMPARE(int(::call(write)), 1);  // only the next write fails
 }
 
-void EncoderTest::clearingBlanksTheCard()
-{
+void EncoderTest::clearingBlanksTheCard() {
     SimEncoder sim;
     QCOMPARE(sim.tool({"place", "blank"}), 0);
     TCardData card = fullCard();
@@ -281,8 +276,7 @@ void EncoderTest::clearingBlanksTheCard()
     QVERIFY2(out.contains("Blank card"), qPrintable(out));
 }
 
-void EncoderTest::dataCardRecords()
-{
+void EncoderTest::dataCardRecords() {
     SimEncoder sim;
     sim.app().write("records.csv",
                     "building,floor,room number,card type,serial,time\n"
@@ -328,8 +322,7 @@ void EncoderTest::dataCardRecords()
     QCOMPARE(int(first.CardSn[0]), 1);
 }
 
-void EncoderTest::dataCardRefusals_data()
-{
+void EncoderTest::dataCardRefusals_data() {
     QTest::addColumn<QString>("card");  // "guest", "blank", "empty data card"
     QTest::addColumn<int>("readDataCard");
     QTest::addColumn<int>("firstRecord");
@@ -338,8 +331,7 @@ void EncoderTest::dataCardRefusals_data()
     QTest::newRow("data card without records") << "empty" << 1 << 0;
 }
 
-void EncoderTest::dataCardRefusals()
-{
+void EncoderTest::dataCardRefusals() {
     QFETCH(QString, card);
     QFETCH(int, readDataCard);
     QFETCH(int, firstRecord);
@@ -358,8 +350,7 @@ void EncoderTest::dataCardRefusals()
     QCOMPARE(int(Encoder::instance().readOneOpenDoorRecord(r, buffer)), firstRecord);
 }
 
-void EncoderTest::stateFolderNextToTheLibrary()
-{
+void EncoderTest::stateFolderNextToTheLibrary() {
     // Without the override the state lives in encoder/ beside the library.
     TempAppDir app;
     qunsetenv("QUORVANE_ENCODER_DIR");
@@ -383,16 +374,15 @@ void EncoderTest::stateFolderNextToTheLibrary()
     Encoder::instance().reset();
 }
 
-void EncoderTest::missingLibrary_data()
-{
+void EncoderTest::missingLibrary_data() {
     QTest::addColumn<QString>("library");
     QTest::addColumn<QString>("named");  // what the one message must name
-    QTest::newRow("no file") << "/nonexistent/libQuorvane.so" << "/nonexistent/libQuorvane.so";
+    QTest::newRow("no file") << "/nonexistent/libQuorvane.so"
+                             << "/nonexistent/libQuorvane.so";
     QTest::newRow("exports missing") << QV_LOCKMSG_2052 << "MakeCardOpenPort";
 }
 
-void EncoderTest::missingLibrary()
-{
+void EncoderTest::missingLibrary() {
     QFETCH(QString, library);
     QFETCH(QString, named);
     SimEncoder sim;
@@ -421,8 +411,7 @@ void EncoderTest::missingLibrary()
     QCOMPARE(boxes.boxes().size(), 2);
 }
 
-void EncoderTest::toolShowsAWrittenCard()
-{
+void EncoderTest::toolShowsAWrittenCard() {
     SimEncoder sim;
     QCOMPARE(sim.tool({"place", "blank"}), 0);
     TCardData card{};
@@ -449,8 +438,7 @@ void EncoderTest::toolShowsAWrittenCard()
     QVERIFY2(out.contains("A1B2C3D4"), qPrintable(out));
 }
 
-void EncoderTest::toolReportsACorruptImage()
-{
+void EncoderTest::toolReportsACorruptImage() {
     SimEncoder sim;
     sim.writeState("card.txt", "card=written\nCardSn=1 0 0 0 0\nBogus=1\n");
     QString out, err;
@@ -460,8 +448,7 @@ void EncoderTest::toolReportsACorruptImage()
     QVERIFY(!out.contains("Kind:"));
 }
 
-void EncoderTest::toolRejectsBadArguments_data()
-{
+void EncoderTest::toolRejectsBadArguments_data() {
     QTest::addColumn<QStringList>("args");
     QTest::addColumn<QString>("problem");
     QTest::newRow("nothing") << QStringList{} << "no command";
@@ -477,8 +464,7 @@ void EncoderTest::toolRejectsBadArguments_data()
     QTest::newRow("show extra") << QStringList{"show", "all"} << "wrong arguments";
 }
 
-void EncoderTest::toolRejectsBadArguments()
-{
+void EncoderTest::toolRejectsBadArguments() {
     QFETCH(QStringList, args);
     QFETCH(QString, problem);
     SimEncoder sim;

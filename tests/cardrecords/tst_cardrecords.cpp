@@ -44,8 +44,7 @@ private:
     PgServer pg_ = PgServer::fromEnvironment();
 };
 
-void CardRecordsTest::init()
-{
+void CardRecordsTest::init() {
     app_ = std::make_unique<TempAppDir>();
     dm_ = std::make_unique<Tdm>();
     dm = dm_.get();
@@ -54,31 +53,34 @@ void CardRecordsTest::init()
     LockSystemInfo.StafferName = "前台一";
 }
 
-void CardRecordsTest::cleanup()
-{
+void CardRecordsTest::cleanup() {
     dm_.reset();
     app_.reset();
 }
 
-void CardRecordsTest::open() { QV_OPEN_FRESH_LOCK_DATABASE(dm->conn, *app_, kPgDatabase, true); }
+void CardRecordsTest::open() {
+    QV_OPEN_FRESH_LOCK_DATABASE(dm->conn, *app_, kPgDatabase, true);
+}
 
-QString CardRecordsTest::databaseArgument() const
-{
+QString CardRecordsTest::databaseArgument() const {
     if (dm->conn.kind() == qv::DbKind::SQLite) {
         return app_->file("db/lock.db");
     }
-    return QStringList{"pg", pg_.host, QString::number(pg_.port), pg_.user, pg_.password, kPgDatabase}.join(':');
+    return QStringList{"pg",     pg_.host,     QString::number(pg_.port),
+                       pg_.user, pg_.password, kPgDatabase}
+        .join(':');
 }
 
-void CardRecordsTest::roomLookUps()
-{
+void CardRecordsTest::roomLookUps() {
     open();
-    dm->conn.execute("insert into RoomInfo (Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber) "
-                     "values (3999, :s, '030999', 3, 9, 99)",
-                     {{":s", "3'99 A"}});
+    dm->conn.execute(
+        "insert into RoomInfo (Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber) "
+        "values (3999, :s, '030999', 3, 9, 99)",
+        {{":s", "3'99 A"}});
     TRoomAddr addr{9, 9, 9, 9, 9, 9, 9};
     GetRoomAddr("1203", addr);
-    QCOMPARE(QList<uint16_t>(std::begin(addr), std::end(addr)), (QList<uint16_t>{3, 1, 2, 0, 0, 0, 0}));
+    QCOMPARE(QList<uint16_t>(std::begin(addr), std::end(addr)),
+             (QList<uint16_t>{3, 1, 2, 0, 0, 0, 0}));
     QVERIFY(RoomExists("1203"));
     QCOMPARE(GetRoomId("1203"), 1203);
     QCOMPARE(GetRoomStrByAddr(addr), QString("1203"));
@@ -87,7 +89,8 @@ void CardRecordsTest::roomLookUps()
     QVERIFY(RoomExists("3'99 A"));
     GetRoomAddr("3'99 A", addr);
     QCOMPARE(GetRoomStrByAddr(addr), QString("3'99 A"));
-    for (const QString& missing : {QString("' or '1'='1"), QString(200, 'x'), QString(" 1203"), QString()}) {
+    for (const QString& missing :
+         {QString("' or '1'='1"), QString(200, 'x'), QString(" 1203"), QString()}) {
         QVERIFY(!RoomExists(missing));
         GetRoomAddr(missing, addr);
         QCOMPARE(QList<uint16_t>(std::begin(addr), std::end(addr)), QList<uint16_t>(7, 0));
@@ -96,8 +99,7 @@ void CardRecordsTest::roomLookUps()
     QCOMPARE(GetRoomStrByAddr(addr), QString());
 }
 
-void CardRecordsTest::countersCountFromZeroAndRepair()
-{
+void CardRecordsTest::countersCountFromZeroAndRepair() {
     open();
     // A room counter of 255: the new card is serial 256, a copy of it keeps 256.
     dm->conn.execute("update RoomInfo set CardSn = 255 where RoomStr = '1203'");
@@ -139,8 +141,7 @@ void CardRecordsTest::countersCountFromZeroAndRepair()
     QCOMPARE(dm->conn.scalar("select sum(CardSn) from RoomInfo").toInt(), 256);
 }
 
-void CardRecordsTest::issueLogRowsAndLookUps()
-{
+void CardRecordsTest::issueLogRowsAndLookUps() {
     open();
     TCardData guest{};
     guest.CardType[0] = CardTypes::Guest;
@@ -191,33 +192,35 @@ void CardRecordsTest::issueLogRowsAndLookUps()
     QCOMPARE(GetCardTypeTitle(99), QString());
 }
 
-void CardRecordsTest::failedCardOrRecordLeavesNothing()
-{
+void CardRecordsTest::failedCardOrRecordLeavesNothing() {
     open();
     TCardData card{};
     card.CardType[0] = CardTypes::Guest;
     GetRoomAddr("1203", card.RoomAddr);
     bool recorded = false;
-    QCOMPARE(IssueCard(CardSerialSource::room("1203"), card, [](TCardData&) { return -15; },
-                       [&] { recorded = true; }),
+    QCOMPARE(IssueCard(
+                 CardSerialSource::room("1203"), card, [](TCardData&) { return -15; },
+                 [&] { recorded = true; }),
              -15);
     QVERIFY(!recorded);
     try {
-        IssueCard(CardSerialSource::room("1203"), card, [](TCardData&) { return 1; }, [&] {
-            MakeCardLog(card, "客人", "");
-            throw qv::DbError("disk full");
-        });
+        IssueCard(
+            CardSerialSource::room("1203"), card, [](TCardData&) { return 1; },
+            [&] {
+                MakeCardLog(card, "客人", "");
+                throw qv::DbError("disk full");
+            });
         QFAIL("a failed record was not reported");
     } catch (const qv::DbError& e) {
-        QVERIFY2(e.text().contains("disk full") && e.text().contains("1203 00000001"), qPrintable(e.text()));
+        QVERIFY2(e.text().contains("disk full") && e.text().contains("1203 00000001"),
+                 qPrintable(e.text()));
     }
     QCOMPARE(dm->conn.scalar("select CardSn from RoomInfo where RoomStr = '1203'").toInt(), 0);
     QCOMPARE(dm->conn.scalar("select count(*) from MakeCardRecord").toInt(), 0);
     QVERIFY(!dm->conn.inTransaction());
 }
 
-void CardRecordsTest::concurrentDesksNeverShareASerial()
-{
+void CardRecordsTest::concurrentDesksNeverShareASerial() {
     open();
     const int desks = 4;
     const int cards = 25;
@@ -228,7 +231,8 @@ void CardRecordsTest::concurrentDesksNeverShareASerial()
         for (const QStringList& which :
              {QStringList{"room", "1203"}, QStringList{"kind", "4"}, QStringList{"kind", "10"}}) {
             auto* p = new QProcess(this);
-            p->start(QV_WORKER, QStringList{databaseArgument()} + which + QStringList{QString::number(cards)});
+            p->start(QV_WORKER,
+                     QStringList{databaseArgument()} + which + QStringList{QString::number(cards)});
             workers << p;
         }
     }
@@ -251,10 +255,14 @@ void CardRecordsTest::concurrentDesksNeverShareASerial()
     }
     const qint64 lowestRoom = *std::min_element(serials["room"].begin(), serials["room"].end());
     QCOMPARE(lowestRoom, 1);
-    QCOMPARE(dm->conn.scalar("select CardSn from RoomInfo where RoomStr = '1203'").toInt(), desks * cards);
-    QCOMPARE(dm->conn.scalar("select CardSn from AllCardSn where CardType = 4").toInt(), 10 + desks * cards);
-    QCOMPARE(dm->conn.scalar("select CardSn from AllCardSn where CardType = 10").toInt(), desks * cards);
-    QCOMPARE(dm->conn.scalar("select count(distinct Rom) from MakeCardRecord").toInt(), 3 * desks * cards);
+    QCOMPARE(dm->conn.scalar("select CardSn from RoomInfo where RoomStr = '1203'").toInt(),
+             desks * cards);
+    QCOMPARE(dm->conn.scalar("select CardSn from AllCardSn where CardType = 4").toInt(),
+             10 + desks * cards);
+    QCOMPARE(dm->conn.scalar("select CardSn from AllCardSn where CardType = 10").toInt(),
+             desks * cards);
+    QCOMPARE(dm->conn.scalar("select count(distinct Rom) from MakeCardRecord").toInt(),
+             3 * desks * cards);
 }
 
 QTEST_GUILESS_MAIN(CardRecordsTest)

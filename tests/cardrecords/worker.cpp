@@ -13,8 +13,7 @@
 #include <QThread>
 #include <cstdio>
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() != 5) {
@@ -45,13 +44,14 @@ int main(int argc, char** argv)
             }
             GetRoomAddr(room ? args[3] : QString(), card.RoomAddr);
             int64_t serial = -1;
-            IssueCard(source, card,
-                      [&](TCardData& c) {
-                          serial = CardSerial(c);
-                          QThread::usleep(200);  // the encoder takes its time
-                          return 1;
-                      },
-                      [&] { MakeCardLog(card, QStringLiteral("客人"), QString()); });
+            IssueCard(
+                source, card,
+                [&](TCardData& c) {
+                    serial = CardSerial(c);
+                    QThread::usleep(200);  // the encoder takes its time
+                    return 1;
+                },
+                [&] { MakeCardLog(card, QStringLiteral("客人"), QString()); });
             std::printf("%lld\n", static_cast<long long>(serial));
             std::fflush(stdout);
         }

@@ -55,22 +55,19 @@ private:
     std::unique_ptr<Tdm> dm_;
 };
 
-void DataTest::init()
-{
+void DataTest::init() {
     app_ = std::make_unique<TempAppDir>();
     dm_ = std::make_unique<Tdm>();
     dm = dm_.get();
 }
 
-void DataTest::cleanup()
-{
+void DataTest::cleanup() {
     dm_.reset();
     app_.reset();
     LockSystemInfo = TLockSystemInfo();
 }
 
-qv::Connection& DataTest::open()
-{
+qv::Connection& DataTest::open() {
     QString why;
     if (!openFreshLockDatabase(dm->conn, *app_, kPgDatabase, false, &why)) {
         qFatal("%s", qPrintable(why));
@@ -79,24 +76,26 @@ qv::Connection& DataTest::open()
     return dm->conn;
 }
 
-void DataTest::schemaHasEveryColumnInOrder()
-{
+void DataTest::schemaHasEveryColumnInOrder() {
     qv::Connection& conn = open();
     const QList<QPair<QString, QStringList>> tables = {
-        {"RoomInfo", {"Room", "RoomStr", "SystemRoomStr", "Buiding", "Floor", "RoomNumber", "District",
-                      "RoomState", "RoomType", "RoomTypeStr", "CardSn"}},
-        {"GuestInRecord", {"ID", "Room", "RoomStr", "GuestName", "GuestID", "Rom", "GuestInTime",
-                           "GuestLeaveTime", "LeaveTime", "enOverride", "InputUser", "MakeName",
-                           "InputTime", "CardCounts"}},
-        {"MakeCardRecord", {"ID", "CardType", "Rom", "RoomStr", "Room", "Buiding", "Floor", "District",
-                            "Holder", "Explain", "MakeUser", "MakeName", "StartTime", "EndTime",
-                            "enOverride", "InputTime"}},
-        {"OpenDoorRecord", {"ID", "RoomStr", "Rom", "OpenTime", "CardType", "CardTypeStr",
-                            "CardHolderStr", "MakeName"}},
-        {"Operator", {"ID", "Staffer", "StafferName", "Pass", "Branch", "GroupID", "CheckIn", "CheckOut",
-                      "PassageCard", "ClearCard", "TimeCard", "LostCard", "EmergentCard", "MasterCard",
-                      "BuildingCard", "FloorCard", "DistrictCard", "SystemInfo", "OperatorManage",
-                      "DataCard", "RoomType", "RoomInfo", "DistrictInfo", "SpareRight"}},
+        {"RoomInfo",
+         {"Room", "RoomStr", "SystemRoomStr", "Buiding", "Floor", "RoomNumber", "District",
+          "RoomState", "RoomType", "RoomTypeStr", "CardSn"}},
+        {"GuestInRecord",
+         {"ID", "Room", "RoomStr", "GuestName", "GuestID", "Rom", "GuestInTime", "GuestLeaveTime",
+          "LeaveTime", "enOverride", "InputUser", "MakeName", "InputTime", "CardCounts"}},
+        {"MakeCardRecord",
+         {"ID", "CardType", "Rom", "RoomStr", "Room", "Buiding", "Floor", "District", "Holder",
+          "Explain", "MakeUser", "MakeName", "StartTime", "EndTime", "enOverride", "InputTime"}},
+        {"OpenDoorRecord",
+         {"ID", "RoomStr", "Rom", "OpenTime", "CardType", "CardTypeStr", "CardHolderStr",
+          "MakeName"}},
+        {"Operator", {"ID",        "Staffer",      "StafferName",  "Pass",           "Branch",
+                      "GroupID",   "CheckIn",      "CheckOut",     "PassageCard",    "ClearCard",
+                      "TimeCard",  "LostCard",     "EmergentCard", "MasterCard",     "BuildingCard",
+                      "FloorCard", "DistrictCard", "SystemInfo",   "OperatorManage", "DataCard",
+                      "RoomType",  "RoomInfo",     "DistrictInfo", "SpareRight"}},
         {"RoomType", {"ID", "Title", "Size", "Piece"}},
         {"RoomStateType", {"ID", "State_Title"}},
         {"District", {"DistrictNumber", "Notes"}},
@@ -120,8 +119,7 @@ void DataTest::schemaHasEveryColumnInOrder()
     }
 }
 
-void DataTest::defaultsAndReferenceRows()
-{
+void DataTest::defaultsAndReferenceRows() {
     qv::Connection& conn = open();
     const QDateTime before = QDateTime::currentDateTime().addSecs(-2);
     conn.execute("insert into GuestInRecord (Room, RoomStr, GuestInTime) values (1203, '1203', :t)",
@@ -138,14 +136,19 @@ void DataTest::defaultsAndReferenceRows()
              qPrintable("InputTime is not the local insertion time: " + stay.text("InputTime")));
 
     conn.execute("insert into RoomInfo (Room, RoomStr) values (101, '101')");
-    QCOMPARE(conn.scalar("select count(*) from RoomInfo I, RoomStateType S where I.RoomState = S.ID")
-                 .toInt(), 1);
+    QCOMPARE(
+        conn.scalar("select count(*) from RoomInfo I, RoomStateType S where I.RoomState = S.ID")
+            .toInt(),
+        1);
     QCOMPARE(conn.scalar("select CardSn from RoomInfo").toInt(), 0);
 
     QCOMPARE(conn.scalar("select count(*) from RoomStateType where ID in (0, 1)").toInt(), 2);
-    QCOMPARE(conn.scalar("select count(*) from CardType where ID between 1 and 15 and C_Title <> ''")
-                 .toInt(), 15);
-    QCOMPARE(conn.scalar("select C_Title from CardType where ID = 9").toString(), QString("通道设置卡"));
+    QCOMPARE(
+        conn.scalar("select count(*) from CardType where ID between 1 and 15 and C_Title <> ''")
+            .toInt(),
+        15);
+    QCOMPARE(conn.scalar("select C_Title from CardType where ID = 9").toString(),
+             QString("通道设置卡"));
     qv::DataSet counters(conn);
     counters.setSql("select CardType, CardSn from AllCardSn order by CardType");
     counters.open();
@@ -158,8 +161,7 @@ void DataTest::defaultsAndReferenceRows()
     QVERIFY(conn.scalar("select count(*) from Groups").toInt() >= 1);
 }
 
-void DataTest::dataSetEditsAppendsDeletesWithBoundValues()
-{
+void DataTest::dataSetEditsAppendsDeletesWithBoundValues() {
     qv::Connection& conn = open();
     qv::createDemoHotel(conn);
     const QString quoted = "O'Brien'; drop table Operator; --";
@@ -185,7 +187,8 @@ void DataTest::dataSetEditsAppendsDeletesWithBoundValues()
     found.setValue("StafferName", "改名");
     found.post();
     QCOMPARE(conn.scalar("select StafferName from Operator where Staffer = :s", {{":s", quoted}})
-                 .toString(), QString("改名"));
+                 .toString(),
+             QString("改名"));
 
     // A query's row posts back to the table named for it, by its key.
     qv::DataSet room(conn);
@@ -235,8 +238,7 @@ void DataTest::dataSetEditsAppendsDeletesWithBoundValues()
     QVERIFY_THROWS_EXCEPTION(qv::Error, rooms.setFilter({{"RoomStr = '' or 1", 1}}));
 }
 
-void DataTest::beforePostChecksRefuseAndStoreNothing()
-{
+void DataTest::beforePostChecksRefuseAndStoreNothing() {
     qv::Connection& conn = open();
     qv::TestDialogs boxes;
 
@@ -268,8 +270,7 @@ void DataTest::beforePostChecksRefuseAndStoreNothing()
     QCOMPARE(conn.scalar("select count(*) from RoomInfo").toInt(), 0);
 }
 
-void DataTest::getDataTypeItems()
-{
+void DataTest::getDataTypeItems() {
     qv::Connection& conn = open();
     QStringList items{"keep"};
     QCOMPARE(dm->GetDataTypeItems(7, items, "x"), -1);
@@ -291,15 +292,18 @@ void DataTest::getDataTypeItems()
     QCOMPARE(dm->GetDataTypeItems(2, items, "总卡"), 10);
 }
 
-void DataTest::dateConditionsMeanDateDiff()
-{
+void DataTest::dateConditionsMeanDateDiff() {
     qv::Connection& conn = open();
     const QDateTime ref(QDate(2026, 3, 1), QTime(15, 20, 30));
     const QList<QDateTime> values = {
-        QDateTime(QDate(2026, 2, 28), QTime(23, 59, 59)), QDateTime(QDate(2026, 3, 1), QTime(0, 0)),
-        QDateTime(QDate(2026, 3, 1), QTime(15, 19, 59)), QDateTime(QDate(2026, 3, 1), QTime(15, 20)),
-        QDateTime(QDate(2026, 3, 1), QTime(15, 20, 59)), QDateTime(QDate(2026, 3, 1), QTime(15, 21)),
-        QDateTime(QDate(2026, 3, 1), QTime(16, 0)),      QDateTime(QDate(2026, 3, 1), QTime(23, 59, 59)),
+        QDateTime(QDate(2026, 2, 28), QTime(23, 59, 59)),
+        QDateTime(QDate(2026, 3, 1), QTime(0, 0)),
+        QDateTime(QDate(2026, 3, 1), QTime(15, 19, 59)),
+        QDateTime(QDate(2026, 3, 1), QTime(15, 20)),
+        QDateTime(QDate(2026, 3, 1), QTime(15, 20, 59)),
+        QDateTime(QDate(2026, 3, 1), QTime(15, 21)),
+        QDateTime(QDate(2026, 3, 1), QTime(16, 0)),
+        QDateTime(QDate(2026, 3, 1), QTime(23, 59, 59)),
         QDateTime(QDate(2026, 3, 2), QTime(0, 0)),
     };
     for (int i = 0; i < values.size(); ++i) {
@@ -311,9 +315,12 @@ void DataTest::dateConditionsMeanDateDiff()
         const QDateTime a = qv::truncateTo(ref, unit);
         const QDateTime b = qv::truncateTo(v, unit);
         switch (unit) {
-        case qv::DateUnit::Day: return a.date().daysTo(b.date());
-        case qv::DateUnit::Hour: return a.secsTo(b) / 3600;
-        case qv::DateUnit::Minute: break;
+            case qv::DateUnit::Day:
+                return a.date().daysTo(b.date());
+            case qv::DateUnit::Hour:
+                return a.secsTo(b) / 3600;
+            case qv::DateUnit::Minute:
+                break;
         }
         return a.secsTo(b) / 60;
     };
@@ -347,13 +354,13 @@ void DataTest::dateConditionsMeanDateDiff()
                     expected << QString::number(i);
                 }
             }
-            QVERIFY2(got == expected, qPrintable(c.sql + ": " + got.join(',') + " != " + expected.join(',')));
+            QVERIFY2(got == expected,
+                     qPrintable(c.sql + ": " + got.join(',') + " != " + expected.join(',')));
         }
     }
 }
 
-void DataTest::transactionKeepsAllOrNothing()
-{
+void DataTest::transactionKeepsAllOrNothing() {
     qv::Connection& conn = open();
     try {
         qv::inTransaction(conn, [&] {
@@ -368,13 +375,13 @@ void DataTest::transactionKeepsAllOrNothing()
 
     qv::inTransaction(conn, [&] {
         conn.execute("insert into District (DistrictNumber) values (7)");
-        qv::inTransaction(conn, [&] { conn.execute("insert into District (DistrictNumber) values (8)"); });
+        qv::inTransaction(
+            conn, [&] { conn.execute("insert into District (DistrictNumber) values (8)"); });
     });
     QCOMPARE(conn.scalar("select count(*) from District").toInt(), 2);
 }
 
-void DataTest::dateDiffUnitNames_data()
-{
+void DataTest::dateDiffUnitNames_data() {
     QTest::addColumn<int>("connType");
     QTest::addColumn<QStringList>("names");
     QTest::newRow("embedded") << 0 << QStringList{"'d'", "'n'", "'h'"};
@@ -382,8 +389,7 @@ void DataTest::dateDiffUnitNames_data()
     QTest::newRow("none") << 2 << QStringList{"", "", ""};
 }
 
-void DataTest::dateDiffUnitNames()
-{
+void DataTest::dateDiffUnitNames() {
     QFETCH(int, connType);
     QFETCH(QStringList, names);
     LockSystemInfo.ConnType = static_cast<uint8_t>(connType);
@@ -391,8 +397,7 @@ void DataTest::dateDiffUnitNames()
     QCOMPARE(qv::DateDiffUnit(3), QString());
 }
 
-void DataTest::refusesWhatIsNotALockDatabase()
-{
+void DataTest::refusesWhatIsNotALockDatabase() {
     qv::Connection conn;
     app_->write("text.db", "this is not a database at all, just some text in a file\n");
     try {
@@ -402,7 +407,8 @@ void DataTest::refusesWhatIsNotALockDatabase()
         QVERIFY2(e.text().contains("not a database"), qPrintable(e.text()));
     }
     QVERIFY(!conn.isOpen());
-    QCOMPARE(app_->read("text.db"), QByteArray("this is not a database at all, just some text in a file\n"));
+    QCOMPARE(app_->read("text.db"),
+             QByteArray("this is not a database at all, just some text in a file\n"));
 
     QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.openSQLite(app_->file("missing.db")));
     QVERIFY(!QFile::exists(app_->file("missing.db")));
@@ -429,13 +435,14 @@ void DataTest::refusesWhatIsNotALockDatabase()
     }
 }
 
-void DataTest::refusesAnUnreachableOrRefusingServer()
-{
+void DataTest::refusesAnUnreachableOrRefusingServer() {
     const PgServer pg = PgServer::fromEnvironment();
     QV_REQUIRE_PG(pg);
     qv::Connection conn;
-    QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.openPostgreSQL({"127.0.0.1:1", "x", "y", "halvorn"}));
-    QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.openPostgreSQL({"127.0.0.1:99999", "x", "y", "halvorn"}));
+    QVERIFY_THROWS_EXCEPTION(qv::DbError,
+                             conn.openPostgreSQL({"127.0.0.1:1", "x", "y", "halvorn"}));
+    QVERIFY_THROWS_EXCEPTION(qv::DbError,
+                             conn.openPostgreSQL({"127.0.0.1:99999", "x", "y", "halvorn"}));
     try {
         conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password + "wrong", "postgres"});
         QFAIL("a wrong password was accepted");
@@ -448,8 +455,7 @@ void DataTest::refusesAnUnreachableOrRefusingServer()
     QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.checkLockDatabase());
 }
 
-void DataTest::passwordsAreHashedAndPlainTextRecognised()
-{
+void DataTest::passwordsAreHashedAndPlainTextRecognised() {
     const QString hash = qv::hashPassword("秘密 pass");
     QVERIFY(qv::isPasswordHash(hash));
     QVERIFY(qv::verifyPassword("秘密 pass", hash));
@@ -461,8 +467,7 @@ void DataTest::passwordsAreHashedAndPlainTextRecognised()
     QVERIFY(qv::verifyPassword("", ""));
 }
 
-void DataTest::dbinitCreatesAndRefuses()
-{
+void DataTest::dbinitCreatesAndRefuses() {
     auto run = [](const QStringList& args, QString* out = nullptr) {
         QProcess p;
         p.start(QV_DBINIT, args);
@@ -480,8 +485,9 @@ void DataTest::dbinitCreatesAndRefuses()
         conn.checkLockDatabase();
         QCOMPARE(conn.scalar("select count(*) from RoomInfo").toInt(), 3 * 8 + 2 * 6);
         QCOMPARE(conn.scalar("select count(*) from Operator").toInt(), 0);
-        QCOMPARE(conn.scalar("select RoomStr from RoomInfo where SystemRoomStr = '010203'").toString(),
-                 QString("1203"));
+        QCOMPARE(
+            conn.scalar("select RoomStr from RoomInfo where SystemRoomStr = '010203'").toString(),
+            QString("1203"));
         QCOMPARE(conn.scalar("PRAGMA journal_mode").toString(), QString("wal"));
         QCOMPARE(conn.scalar("PRAGMA synchronous").toInt(), 2);  // FULL
         conn.execute("insert into Operator (Staffer) values ('keep')");
@@ -505,8 +511,8 @@ void DataTest::dbinitCreatesAndRefuses()
     const PgServer pg = PgServer::fromEnvironment();
     QV_REQUIRE_PG(pg);
     pg.recreateDatabase(kPgDatabase);
-    const QStringList server{"--server", pg.hostAndPort(), "--user", pg.user, "--password", pg.password,
-                             "--database", kPgDatabase};
+    const QStringList server{"--server",   pg.hostAndPort(), "--user",     pg.user,
+                             "--password", pg.password,      "--database", kPgDatabase};
     QCOMPARE(run(QStringList{"--demo"} + server, &out), 0);
     QVERIFY(run(server, &out) != 0);
     QCOMPARE(run(QStringList{"--force"} + server, &out), 0);

@@ -42,8 +42,7 @@ namespace {
 class TSample_Form : public QDialog {
     Q_OBJECT
 public:
-    explicit TSample_Form(CaptureTexts texts = CaptureTexts::Fixed)
-    {
+    explicit TSample_Form(CaptureTexts texts = CaptureTexts::Fixed) {
         setObjectName("Sample_Form");
         setWindowTitle("客人查询");
         auto* grid = new QGridLayout(this);
@@ -97,8 +96,7 @@ public:
     }
 
     template <class W>
-    W* add(const QString& name, QGridLayout* grid, int row, int column)
-    {
+    W* add(const QString& name, QGridLayout* grid, int row, int column) {
         auto* w = new W(this);
         w->setObjectName(name);
         grid->addWidget(w, row, column);
@@ -122,42 +120,45 @@ public:
     TLanguage* Language1;
 };
 
-const QStringList kComponentOrder{"Title_Lb", "Ok_Bt",   "Room_Edit", "Pass_Edit", "Kind_CB",
-                                  "Guest_RG", "Floor_LB", "Note_Memo", "Record_DBGrid", "Room_LV",
+const QStringList kComponentOrder{"Title_Lb", "Ok_Bt",     "Room_Edit", "Pass_Edit",     "Kind_CB",
+                                  "Guest_RG", "Floor_LB",  "Note_Memo", "Record_DBGrid", "Room_LV",
                                   "Card_LV",  "Days_Edit", "Exit_Menu"};
 
-QStringList texts(const QComboBox* c)
-{
+QStringList texts(const QComboBox* c) {
     QStringList out;
     for (int i = 0; i < c->count(); ++i) out << c->itemText(i);
     return out;
 }
-QStringList texts(const QListWidget* l)
-{
+QStringList texts(const QListWidget* l) {
     QStringList out;
     for (int i = 0; i < l->count(); ++i) out << l->item(i)->text();
     return out;
 }
-QStringList texts(const QAbstractItemModel* m)
-{
+QStringList texts(const QAbstractItemModel* m) {
     QStringList out;
     for (int c = 0; c < m->columnCount(); ++c) out << m->headerData(c, Qt::Horizontal).toString();
     return out;
 }
-QStringList texts(const QTreeWidget* t)
-{
+QStringList texts(const QTreeWidget* t) {
     QStringList out;
     for (int c = 0; c < t->columnCount(); ++c) out << t->headerItem()->text(c);
     return out;
 }
 
 // Every text of the sample window that the store may change, in one list.
-QStringList snapshot(const TSample_Form& f)
-{
-    return QStringList{f.windowTitle(), f.Title_Lb->text(), f.Ok_Bt->text(), f.Ok_Bt->toolTip(),
-                       f.Room_Edit->placeholderText(), f.Pass_Edit->text(), f.Guest_RG->title(),
-                       f.Note_Memo->toPlainText(), f.Days_Edit->suffix(), f.Exit_Menu->text(),
-                       f.objectName(), f.Ok_Bt->objectName()} +
+QStringList snapshot(const TSample_Form& f) {
+    return QStringList{f.windowTitle(),
+                       f.Title_Lb->text(),
+                       f.Ok_Bt->text(),
+                       f.Ok_Bt->toolTip(),
+                       f.Room_Edit->placeholderText(),
+                       f.Pass_Edit->text(),
+                       f.Guest_RG->title(),
+                       f.Note_Memo->toPlainText(),
+                       f.Days_Edit->suffix(),
+                       f.Exit_Menu->text(),
+                       f.objectName(),
+                       f.Ok_Bt->objectName()} +
            texts(f.Kind_CB) + f.Guest_RG->items() + texts(f.Floor_LB) + texts(f.model) +
            texts(f.Room_LV) + texts(f.Card_LV->model());
 }
@@ -165,65 +166,66 @@ QStringList snapshot(const TSample_Form& f)
 // Direct access to the store file, on a connection of the test's own.
 class Store {
 public:
-    Store() : name_(QStringLiteral("test_store_%1").arg(++serial_))
-    {
+    Store() : name_(QStringLiteral("test_store_%1").arg(++serial_)) {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name_);
         db.setDatabaseName(qv::AppPaths::languageDatabase());
-        if (!db.open()) qFatal("cannot open the store");
+        if (!db.open())
+            qFatal("cannot open the store");
     }
-    ~Store()
-    {
+    ~Store() {
         QSqlDatabase::database(name_, false).close();
         QSqlDatabase::removeDatabase(name_);
     }
-    QSqlQuery exec(const QString& sql, const QVariantList& values = {}) const
-    {
+    QSqlQuery exec(const QString& sql, const QVariantList& values = {}) const {
         QSqlQuery q(QSqlDatabase::database(name_));
         q.prepare(sql);
         for (const QVariant& v : values) q.addBindValue(v);
-        if (!q.exec()) qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        if (!q.exec())
+            qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
         return q;
     }
-    void addComponent(const QString& form, const QString& component, int language, const QString& text,
-                      const QString& app = "Quorvane") const
-    {
-        exec("insert into Component_Table (AppName, FormName, ComponentName, LanguageID, ComponentClass, "
-             "ComponentProperty) values (?, ?, ?, ?, 'X', ?)",
-             {app, form, component, language, text});
+    void addComponent(const QString& form, const QString& component, int language,
+                      const QString& text, const QString& app = "Quorvane") const {
+        exec(
+            "insert into Component_Table (AppName, FormName, ComponentName, LanguageID, "
+            "ComponentClass, "
+            "ComponentProperty) values (?, ?, ?, ?, 'X', ?)",
+            {app, form, component, language, text});
     }
     void addDialog(const QString& form, int dialogId, int language, const QString& title,
-                   const QString& messages) const
-    {
-        exec("insert into Dialog_Table (AppName, FormName, DialogID, LanguageID, Title, MessageStr) "
-             "values ('Quorvane', ?, ?, ?, ?, ?)",
-             {form, dialogId, language, title, messages});
+                   const QString& messages) const {
+        exec(
+            "insert into Dialog_Table (AppName, FormName, DialogID, LanguageID, Title, MessageStr) "
+            "values ('Quorvane', ?, ?, ?, ?, ?)",
+            {form, dialogId, language, title, messages});
     }
     // The window's rows: component name -> property text, in ID order.
-    QList<QPair<QString, QString>> rows(const QString& form, int language) const
-    {
+    QList<QPair<QString, QString>> rows(const QString& form, int language) const {
         QList<QPair<QString, QString>> out;
-        QSqlQuery q = exec("select ComponentName, ComponentProperty from Component_Table where "
-                           "AppName = 'Quorvane' and FormName = ? and LanguageID = ? order by ID",
-                           {form, language});
+        QSqlQuery q = exec(
+            "select ComponentName, ComponentProperty from Component_Table where "
+            "AppName = 'Quorvane' and FormName = ? and LanguageID = ? order by ID",
+            {form, language});
         while (q.next()) out.append({q.value(0).toString(), q.value(1).toString()});
         return out;
     }
-    QString text(const QString& form, const QString& component, int language) const
-    {
-        QSqlQuery q = exec("select ComponentProperty from Component_Table where AppName = 'Quorvane' and "
-                           "FormName = ? and "
-                           "ComponentName = ? and LanguageID = ?",
-                           {form, component, language});
+    QString text(const QString& form, const QString& component, int language) const {
+        QSqlQuery q = exec(
+            "select ComponentProperty from Component_Table where AppName = 'Quorvane' and "
+            "FormName = ? and "
+            "ComponentName = ? and LanguageID = ?",
+            {form, component, language});
         return q.next() ? q.value(0).toString() : QString();
     }
-    void setText(const QString& form, const QString& component, int language, const QString& text) const
-    {
-        exec("update Component_Table set ComponentProperty = ? where FormName = ? and ComponentName = ? "
-             "and LanguageID = ?",
-             {text, form, component, language});
+    void setText(const QString& form, const QString& component, int language,
+                 const QString& text) const {
+        exec(
+            "update Component_Table set ComponentProperty = ? where FormName = ? and ComponentName "
+            "= ? "
+            "and LanguageID = ?",
+            {text, form, component, language});
     }
-    int count(const QString& where = "1 = 1") const
-    {
+    int count(const QString& where = "1 = 1") const {
         QSqlQuery q = exec("select count(*) from Component_Table where " + where);
         return q.next() ? q.value(0).toInt() : -1;
     }
@@ -233,7 +235,9 @@ private:
     QString name_;
 };
 
-void pressCaptureKey(QWidget* w) { QTest::keyClick(w, Qt::Key_F12, Qt::ControlModifier | Qt::AltModifier); }
+void pressCaptureKey(QWidget* w) {
+    QTest::keyClick(w, Qt::Key_F12, Qt::ControlModifier | Qt::AltModifier);
+}
 
 }  // namespace
 
@@ -268,8 +272,7 @@ private:
     std::unique_ptr<qv::TestDialogs> dialogs_;
 };
 
-void LanguageTest::init()
-{
+void LanguageTest::init() {
     app_ = std::make_unique<TempAppDir>();
     dialogs_ = std::make_unique<qv::TestDialogs>();
     {
@@ -280,16 +283,14 @@ void LanguageTest::init()
     QTest::failOnWarning(QRegularExpression("QSqlDatabase|connection .* still in use"));
 }
 
-void LanguageTest::cleanup()
-{
+void LanguageTest::cleanup() {
     dialogs_.reset();
     app_.reset();
     QVERIFY2(QSqlDatabase::connectionNames().isEmpty(),
              qPrintable(QSqlDatabase::connectionNames().join(", ")));
 }
 
-void LanguageTest::createsStoreWithItsFolderAndTables()
-{
+void LanguageTest::createsStoreWithItsFolderAndTables() {
     QVERIFY(QDir(app_->file("db")).removeRecursively());
     {
         TSample_Form form;
@@ -301,10 +302,11 @@ void LanguageTest::createsStoreWithItsFolderAndTables()
     QVERIFY(dialogs_->boxes().isEmpty());
 
     Store store;
-    const QStringList componentColumns{"ID", "AppName", "FormName", "ComponentName", "LanguageID",
-                                       "ComponentClass", "ComponentProperty"};
-    const QStringList dialogColumns{"ID", "AppName", "FormName", "DialogID", "LanguageID", "Title",
-                                    "MessageStr"};
+    const QStringList componentColumns{
+        "ID",         "AppName",        "FormName",         "ComponentName",
+        "LanguageID", "ComponentClass", "ComponentProperty"};
+    const QStringList dialogColumns{"ID",         "AppName", "FormName",  "DialogID",
+                                    "LanguageID", "Title",   "MessageStr"};
     for (const auto& [table, columns] : {std::pair{QString("Component_Table"), componentColumns},
                                          std::pair{QString("Dialog_Table"), dialogColumns}}) {
         QStringList got;
@@ -325,8 +327,7 @@ void LanguageTest::createsStoreWithItsFolderAndTables()
     QVERIFY(!bad.exec("insert into Dialog_Table (AppName, FormName) values ('Quorvane', 'F')"));
 }
 
-void LanguageTest::emptyStoreKeepsBuiltInTexts()
-{
+void LanguageTest::emptyStoreKeepsBuiltInTexts() {
     TSample_Form form;
     const QStringList before = snapshot(form);
     form.Language1->SetLanguageID(2052);
@@ -343,8 +344,7 @@ void LanguageTest::emptyStoreKeepsBuiltInTexts()
     QVERIFY(dialogs_->boxes().isEmpty());
 }
 
-void LanguageTest::captureWritesEveryComponentThenTheWindow()
-{
+void LanguageTest::captureWritesEveryComponentThenTheWindow() {
     TSample_Form form;
     form.Language1->SetLanguageID(2052);
     form.Pass_Edit->setText("secret-password");
@@ -357,25 +357,31 @@ void LanguageTest::captureWritesEveryComponentThenTheWindow()
     for (const auto& r : rows) names << r.first;
     QCOMPARE(names, kComponentOrder + QStringList{"Sample_Form"});
 
-    QSqlQuery q = store.exec("select AppName, ComponentClass from Component_Table where ComponentName = ?",
-                             {"Record_DBGrid"});
+    QSqlQuery q =
+        store.exec("select AppName, ComponentClass from Component_Table where ComponentName = ?",
+                   {"Record_DBGrid"});
     QVERIFY(q.next());
     QCOMPARE(q.value(0).toString(), QString("Quorvane"));
     QCOMPARE(q.value(1).toString(), QString("QTableView"));
 
     const QString radio = store.text("Sample_Form", "Guest_RG", 2052);
     QVERIFY2(radio.contains("title:查询范围\n"), qPrintable(radio));
-    QVERIFY2(radio.endsWith("\nItems:TStrings\n          0:在住客人\n          1:所有客人\n          2:退房客人"),
-             qPrintable(radio));
+    QVERIFY2(
+        radio.endsWith(
+            "\nItems:TStrings\n          0:在住客人\n          1:所有客人\n          2:退房客人"),
+        qPrintable(radio));
     QVERIFY(radio.startsWith("objectName:Guest_RG\n"));  // inherited properties first
 
     QVERIFY(store.text("Sample_Form", "Record_DBGrid", 2052)
                 .endsWith("\nColumns:TDBGridColumns\n   0:房号\n   1:客人\n   2:入住时间"));
-    QVERIFY(store.text("Sample_Form", "Room_LV", 2052).endsWith("\nColumns:TListColumns\n   0:楼号\n   1:房间"));
-    QVERIFY(store.text("Sample_Form", "Card_LV", 2052).endsWith("\nColumns:TListColumns\n   0:卡号\n   1:类型"));
+    QVERIFY(store.text("Sample_Form", "Room_LV", 2052)
+                .endsWith("\nColumns:TListColumns\n   0:楼号\n   1:房间"));
+    QVERIFY(store.text("Sample_Form", "Card_LV", 2052)
+                .endsWith("\nColumns:TListColumns\n   0:卡号\n   1:类型"));
     QVERIFY(store.text("Sample_Form", "Note_Memo", 2052)
                 .endsWith("\nLines:TStrings\n          0:第一行\n          1:第二行"));
-    QVERIFY(store.text("Sample_Form", "Kind_CB", 2052).contains("\nItems:TStrings\n          0:标准间\n"));
+    QVERIFY(store.text("Sample_Form", "Kind_CB", 2052)
+                .contains("\nItems:TStrings\n          0:标准间\n"));
     const QString button = store.text("Sample_Form", "Ok_Bt", 2052);
     QVERIFY(button.split('\n').contains("text:确定"));
     QVERIFY(button.split('\n').contains("toolTip:保存并关闭"));
@@ -391,8 +397,7 @@ void LanguageTest::captureWritesEveryComponentThenTheWindow()
     QCOMPARE(store.count("ComponentName like 'qt_%' or ComponentName = 'Language1'"), 0);
 }
 
-void LanguageTest::captureAndApplyRoundTrip()
-{
+void LanguageTest::captureAndApplyRoundTrip() {
     {
         TSample_Form form;
         form.Language1->SetLanguageID(2052);
@@ -419,8 +424,7 @@ void LanguageTest::captureAndApplyRoundTrip()
     QVERIFY(dialogs_->boxes().isEmpty());
 }
 
-void LanguageTest::editedRowChangesOnlyItsText_data()
-{
+void LanguageTest::editedRowChangesOnlyItsText_data() {
     QTest::addColumn<QString>("component");
     QTest::addColumn<QString>("from");
     QTest::addColumn<QString>("to");
@@ -429,30 +433,58 @@ void LanguageTest::editedRowChangesOnlyItsText_data()
     // Snapshot indices: 0 window title, 1 label, 2 button, 3 hint, 4 placeholder,
     // 6 group title, 7 memo, 8 suffix, 9 action, then combo 12-14, radio 15-17,
     // list 18-19, grid 20-22, tree 23-24, table 25-26.
-    QTest::newRow("button caption") << "Ok_Bt" << "text:确定" << "text:OK" << 2 << "OK";
-    QTest::newRow("hint") << "Ok_Bt" << "toolTip:保存并关闭" << "toolTip:Save" << 3 << "Save";
-    QTest::newRow("window row") << "Sample_Form" << "windowTitle:客人查询" << "windowTitle:Guests" << 0
-                                << "Guests";
-    QTest::newRow("grid column 1") << "Record_DBGrid" << "   1:客人" << "   1:Guest" << 21 << "Guest";
-    QTest::newRow("list view column") << "Room_LV" << "   0:楼号" << "   0:Building" << 23 << "Building";
-    QTest::newRow("table column") << "Card_LV" << "   1:类型" << "   1:Kind" << 26 << "Kind";
-    QTest::newRow("radio item") << "Guest_RG" << "          2:退房客人" << "          2:Checked out" << 17
-                                << "Checked out";
-    QTest::newRow("combo item") << "Kind_CB" << "          1:大床房" << "          1:King" << 13 << "King";
-    QTest::newRow("list item") << "Floor_LB" << "          0:一楼" << "          0:1F" << 18 << "1F";
-    QTest::newRow("memo line") << "Note_Memo" << "          1:第二行" << "          1:Line 2" << 7
-                               << "第一行\nLine 2";
-    QTest::newRow("spin box in scroll area") << "Days_Edit" << "suffix:天" << "suffix: days" << 8 << " days";
-    QTest::newRow("action") << "Exit_Menu" << "text:退出" << "text:E&xit" << 9 << "E&xit";
-    QTest::newRow("value with colons") << "Title_Lb" << "text:客人类型" << "text:Kind: a:b" << 1 << "Kind: a:b";
+    QTest::newRow("button caption") << "Ok_Bt"
+                                    << "text:确定"
+                                    << "text:OK" << 2 << "OK";
+    QTest::newRow("hint") << "Ok_Bt"
+                          << "toolTip:保存并关闭"
+                          << "toolTip:Save" << 3 << "Save";
+    QTest::newRow("window row") << "Sample_Form"
+                                << "windowTitle:客人查询"
+                                << "windowTitle:Guests" << 0 << "Guests";
+    QTest::newRow("grid column 1") << "Record_DBGrid"
+                                   << "   1:客人"
+                                   << "   1:Guest" << 21 << "Guest";
+    QTest::newRow("list view column") << "Room_LV"
+                                      << "   0:楼号"
+                                      << "   0:Building" << 23 << "Building";
+    QTest::newRow("table column") << "Card_LV"
+                                  << "   1:类型"
+                                  << "   1:Kind" << 26 << "Kind";
+    QTest::newRow("radio item") << "Guest_RG"
+                                << "          2:退房客人"
+                                << "          2:Checked out" << 17 << "Checked out";
+    QTest::newRow("combo item") << "Kind_CB"
+                                << "          1:大床房"
+                                << "          1:King" << 13 << "King";
+    QTest::newRow("list item") << "Floor_LB"
+                               << "          0:一楼"
+                               << "          0:1F" << 18 << "1F";
+    QTest::newRow("memo line") << "Note_Memo"
+                               << "          1:第二行"
+                               << "          1:Line 2" << 7 << "第一行\nLine 2";
+    QTest::newRow("spin box in scroll area") << "Days_Edit"
+                                             << "suffix:天"
+                                             << "suffix: days" << 8 << " days";
+    QTest::newRow("action") << "Exit_Menu"
+                            << "text:退出"
+                            << "text:E&xit" << 9 << "E&xit";
+    QTest::newRow("value with colons") << "Title_Lb"
+                                       << "text:客人类型"
+                                       << "text:Kind: a:b" << 1 << "Kind: a:b";
     // Names never change, whatever the row says.
-    QTest::newRow("objectName") << "Ok_Bt" << "objectName:Ok_Bt" << "objectName:Other_Bt" << -1 << "";
-    QTest::newRow("accessibleName") << "Ok_Bt" << "accessibleName:" << "accessibleName:x" << -1 << "";
-    QTest::newRow("window name") << "Sample_Form" << "objectName:Sample_Form" << "objectName:X" << -1 << "";
+    QTest::newRow("objectName") << "Ok_Bt"
+                                << "objectName:Ok_Bt"
+                                << "objectName:Other_Bt" << -1 << "";
+    QTest::newRow("accessibleName") << "Ok_Bt"
+                                    << "accessibleName:"
+                                    << "accessibleName:x" << -1 << "";
+    QTest::newRow("window name") << "Sample_Form"
+                                 << "objectName:Sample_Form"
+                                 << "objectName:X" << -1 << "";
 }
 
-void LanguageTest::editedRowChangesOnlyItsText()
-{
+void LanguageTest::editedRowChangesOnlyItsText() {
     QFETCH(QString, component);
     QFETCH(QString, from);
     QFETCH(QString, to);
@@ -474,47 +506,58 @@ void LanguageTest::editedRowChangesOnlyItsText()
 
     TSample_Form form;
     QStringList want = snapshot(form);
-    if (changed >= 0) want[changed] = expected;
+    if (changed >= 0)
+        want[changed] = expected;
     form.Language1->SetLanguageID(2052);
     form.Language1->Translate();
     QCOMPARE(snapshot(form), want);
     QCOMPARE(form.Ok_Bt->accessibleName(), QString());
 }
 
-void LanguageTest::malformedLinesAreSkippedOneByOne_data()
-{
+void LanguageTest::malformedLinesAreSkippedOneByOne_data() {
     QTest::addColumn<QString>("component");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("expected");  // the component's texts afterwards
     const QString items = "Items:TStrings\n";
-    QTest::newRow("no colon") << "Ok_Bt" << "just words\ntext:OK" << QStringList{"OK", "保存并关闭"};
-    QTest::newRow("empty name") << "Ok_Bt" << ":value\ntoolTip:Hint" << QStringList{"确定", "Hint"};
-    QTest::newRow("unknown property") << "Ok_Bt" << "Caption:OK\ntext:Go" << QStringList{"Go", "保存并关闭"};
-    QTest::newRow("not a text") << "Ok_Bt" << "enabled:false\ncheckable:true\ntext:Go"
+    QTest::newRow("no colon") << "Ok_Bt"
+                              << "just words\ntext:OK" << QStringList{"OK", "保存并关闭"};
+    QTest::newRow("empty name") << "Ok_Bt"
+                                << ":value\ntoolTip:Hint" << QStringList{"确定", "Hint"};
+    QTest::newRow("unknown property") << "Ok_Bt"
+                                      << "Caption:OK\ntext:Go" << QStringList{"Go", "保存并关闭"};
+    QTest::newRow("not a text") << "Ok_Bt"
+                                << "enabled:false\ncheckable:true\ntext:Go"
                                 << QStringList{"Go", "保存并关闭", "enabled"};
-    QTest::newRow("name case") << "Ok_Bt" << "Text:OK\ntoolTip:Hint" << QStringList{"确定", "Hint"};
-    QTest::newRow("orphan item lines") << "Ok_Bt" << "Items:TStrings\n          0:a\n   1:b\ntext:OK"
-                                       << QStringList{"OK", "保存并关闭"};
-    QTest::newRow("radio: more items") << "Guest_RG"
-                                       << items + "          0:a\n          1:b\n          2:c\n          3:d\ntitle:T"
-                                       << QStringList{"T", "在住客人", "所有客人", "退房客人"};
-    QTest::newRow("radio: fewer items") << "Guest_RG" << items + "          0:a\n          1:b\ntitle:T"
-                                        << QStringList{"T", "在住客人", "所有客人", "退房客人"};
-    QTest::newRow("radio: no items") << "Guest_RG" << items + "title:T"
-                                     << QStringList{"T", "在住客人", "所有客人", "退房客人"};
-    QTest::newRow("radio: exact, any indent") << "Guest_RG" << items + "  0:a:1\n\t1:b\n          2:\ntitle:T"
-                                              << QStringList{"T", "a:1", "b", ""};
-    QTest::newRow("grid: more columns") << "Record_DBGrid"
-                                        << "Columns:TDBGridColumns\n   0:A\n   1:B\n   2:C\n   3:D\ntoolTip:G"
-                                        << QStringList{"G", "A", "B", "C"};
-    QTest::newRow("grid: fewer columns") << "Record_DBGrid" << "Columns:TDBGridColumns\n   0:A\ntoolTip:G"
-                                         << QStringList{"G", "A", "客人", "入住时间"};
-    QTest::newRow("CR LF lines") << "Guest_RG" << "title:T\r\nItems:TStrings\r\n   0:a\r\n   1:b\r\n   2:c\r\n"
+    QTest::newRow("name case") << "Ok_Bt"
+                               << "Text:OK\ntoolTip:Hint" << QStringList{"确定", "Hint"};
+    QTest::newRow("orphan item lines")
+        << "Ok_Bt"
+        << "Items:TStrings\n          0:a\n   1:b\ntext:OK" << QStringList{"OK", "保存并关闭"};
+    QTest::newRow("radio: more items")
+        << "Guest_RG"
+        << items + "          0:a\n          1:b\n          2:c\n          3:d\ntitle:T"
+        << QStringList{"T", "在住客人", "所有客人", "退房客人"};
+    QTest::newRow("radio: fewer items")
+        << "Guest_RG" << items + "          0:a\n          1:b\ntitle:T"
+        << QStringList{"T", "在住客人", "所有客人", "退房客人"};
+    QTest::newRow("radio: no items")
+        << "Guest_RG" << items + "title:T" << QStringList{"T", "在住客人", "所有客人", "退房客人"};
+    QTest::newRow("radio: exact, any indent")
+        << "Guest_RG" << items + "  0:a:1\n\t1:b\n          2:\ntitle:T"
+        << QStringList{"T", "a:1", "b", ""};
+    QTest::newRow("grid: more columns")
+        << "Record_DBGrid"
+        << "Columns:TDBGridColumns\n   0:A\n   1:B\n   2:C\n   3:D\ntoolTip:G"
+        << QStringList{"G", "A", "B", "C"};
+    QTest::newRow("grid: fewer columns")
+        << "Record_DBGrid"
+        << "Columns:TDBGridColumns\n   0:A\ntoolTip:G" << QStringList{"G", "A", "客人", "入住时间"};
+    QTest::newRow("CR LF lines") << "Guest_RG"
+                                 << "title:T\r\nItems:TStrings\r\n   0:a\r\n   1:b\r\n   2:c\r\n"
                                  << QStringList{"T", "a", "b", "c"};
 }
 
-void LanguageTest::malformedLinesAreSkippedOneByOne()
-{
+void LanguageTest::malformedLinesAreSkippedOneByOne() {
     QFETCH(QString, component);
     QFETCH(QString, text);
     QFETCH(QStringList, expected);
@@ -529,7 +572,8 @@ void LanguageTest::malformedLinesAreSkippedOneByOne()
     QStringList got;
     if (component == "Ok_Bt") {
         got << form.Ok_Bt->text() << form.Ok_Bt->toolTip();
-        if (expected.size() > 2) got << (form.Ok_Bt->isEnabled() && !form.Ok_Bt->isCheckable() ? "enabled" : "changed");
+        if (expected.size() > 2)
+            got << (form.Ok_Bt->isEnabled() && !form.Ok_Bt->isCheckable() ? "enabled" : "changed");
     } else if (component == "Guest_RG") {
         got << form.Guest_RG->title() << form.Guest_RG->items();
     } else {
@@ -540,8 +584,7 @@ void LanguageTest::malformedLinesAreSkippedOneByOne()
     QVERIFY(dialogs_->boxes().isEmpty());
 }
 
-void LanguageTest::captureAgainAsksAndReplacesOnlyThatWindowAndLanguage()
-{
+void LanguageTest::captureAgainAsksAndReplacesOnlyThatWindowAndLanguage() {
     Store store;
     store.addComponent("Sample_Form", "Ok_Bt", 1033, "text:OK");
     store.addComponent("Other_Form", "Ok_Bt", 2052, "text:好");
@@ -577,15 +620,16 @@ void LanguageTest::captureAgainAsksAndReplacesOnlyThatWindowAndLanguage()
     QCOMPARE(store.count("AppName = 'OtherApp' and ComponentProperty = 'text:Old'"), 1);
 }
 
-void LanguageTest::failedCaptureKeepsEarlierRows()
-{
+void LanguageTest::failedCaptureKeepsEarlierRows() {
     TSample_Form form;
     form.Language1->CaptureForm();
     Store store;
     const auto earlier = store.rows("Sample_Form", 0);
     // The store refuses one row half-way through the capture.
-    store.exec("create trigger refuse before insert on Component_Table when new.ComponentName = 'Exit_Menu' "
-               "begin select raise(abort, 'disk full'); end");
+    store.exec(
+        "create trigger refuse before insert on Component_Table when new.ComponentName = "
+        "'Exit_Menu' "
+        "begin select raise(abort, 'disk full'); end");
     form.Ok_Bt->setText("新确定");
     dialogs_->answer(qv::Answer::Ok);  // replace the rows
     dialogs_->answer(qv::Answer::Ok);  // the capture-mode question
@@ -597,8 +641,7 @@ void LanguageTest::failedCaptureKeepsEarlierRows()
     QCOMPARE(store.rows("Sample_Form", 0), earlier);
 }
 
-void LanguageTest::captureModeKey_data()
-{
+void LanguageTest::captureModeKey_data() {
     QTest::addColumn<QString>("script");  // answers, in order: ok, cancel, code:<text>, nocode
     QTest::addColumn<bool>("captured");
     QTest::newRow("right code") << "ok code:plumb" << true;
@@ -609,15 +652,18 @@ void LanguageTest::captureModeKey_data()
     QTest::newRow("cancel input") << "ok nocode" << false;
 }
 
-void LanguageTest::captureModeKey()
-{
+void LanguageTest::captureModeKey() {
     QFETCH(QString, script);
     QFETCH(bool, captured);
     for (const QString& step : script.split(' ')) {
-        if (step == "ok") dialogs_->answer(qv::Answer::Ok);
-        else if (step == "cancel") dialogs_->answer(qv::Answer::Cancel);
-        else if (step == "nocode") dialogs_->cancelInput();
-        else dialogs_->answerInput(step.mid(5));
+        if (step == "ok")
+            dialogs_->answer(qv::Answer::Ok);
+        else if (step == "cancel")
+            dialogs_->answer(qv::Answer::Cancel);
+        else if (step == "nocode")
+            dialogs_->cancelInput();
+        else
+            dialogs_->answerInput(step.mid(5));
     }
     TSample_Form form;
     form.Language1->SetLanguageID(2052);
@@ -649,8 +695,7 @@ void LanguageTest::captureModeKey()
     QCOMPARE(Store().count(), captured ? static_cast<int>(kComponentOrder.size()) + 1 : 0);
 }
 
-void LanguageTest::captureModeTextsFromVariable()
-{
+void LanguageTest::captureModeTextsFromVariable() {
     QStringList lines;
     for (int i = 0; i < 15; ++i) lines << QString("line %1").arg(i);
     Store().addDialog("Sample_Form", 0, 2052, "t", lines.join("\r\n"));
@@ -681,8 +726,7 @@ void LanguageTest::captureModeTextsFromVariable()
     QCOMPARE(Store().count("LanguageID = 1033"), static_cast<int>(kComponentOrder.size()) + 1);
 }
 
-void LanguageTest::languagesSwitchBackAndForth()
-{
+void LanguageTest::languagesSwitchBackAndForth() {
     {
         TSample_Form form;
         form.Language1->SetLanguageID(2052);
@@ -690,9 +734,13 @@ void LanguageTest::languagesSwitchBackAndForth()
     }
     Store store;
     // The English rows: the Chinese capture with its texts replaced.
-    const QList<QPair<QString, QString>> english{
-        {"确定", "OK"}, {"在住客人", "In house"}, {"所有客人", "All guests"},
-        {"退房客人", "Checked out"}, {"客人查询", "Guest query"}, {"房号", "Room"}, {"楼号", "Building"}};
+    const QList<QPair<QString, QString>> english{{"确定", "OK"},
+                                                 {"在住客人", "In house"},
+                                                 {"所有客人", "All guests"},
+                                                 {"退房客人", "Checked out"},
+                                                 {"客人查询", "Guest query"},
+                                                 {"房号", "Room"},
+                                                 {"楼号", "Building"}};
     for (const auto& [name, text] : store.rows("Sample_Form", 2052)) {
         QString t = text;
         for (const auto& [zh, en] : english) {
@@ -725,8 +773,7 @@ void LanguageTest::languagesSwitchBackAndForth()
     QCOMPARE(form.Language1->GetLanguageList(), QStringList({"1033", "2052"}));
 }
 
-void LanguageTest::messageLinesAndDialogTitles()
-{
+void LanguageTest::messageLinesAndDialogTitles() {
     Store store;
     store.addDialog("Sample_Form", 1, 2052, "第一个", "旧\r\n行");
     store.addDialog("Sample_Form", 2, 2052, "第二个", "零\r\n一\r\n\r\n三\r\n");
@@ -762,20 +809,19 @@ void LanguageTest::messageLinesAndDialogTitles()
     QCOMPARE(form.Language1->GetDialogTitle(1), QString("First"));
 }
 
-void LanguageTest::unusableStoreIsReportedAndWindowKeepsItsTexts_data()
-{
+void LanguageTest::unusableStoreIsReportedAndWindowKeepsItsTexts_data() {
     QTest::addColumn<QByteArray>("setup");
     QTest::addColumn<QString>("reason");
     QTest::newRow("not a database") << QByteArray("garbage") << "file is not a database";
     QTest::newRow("no Dialog_Table") << QByteArray("drop table Dialog_Table") << "Dialog_Table";
-    QTest::newRow("no Component_Table") << QByteArray("drop table Component_Table") << "Component_Table";
-    QTest::newRow("column missing") << QByteArray("alter table Dialog_Table drop column MessageStr")
-                                    << "MessageStr";
+    QTest::newRow("no Component_Table")
+        << QByteArray("drop table Component_Table") << "Component_Table";
+    QTest::newRow("column missing")
+        << QByteArray("alter table Dialog_Table drop column MessageStr") << "MessageStr";
     QTest::newRow("folder in its place") << QByteArray("folder") << "";
 }
 
-void LanguageTest::unusableStoreIsReportedAndWindowKeepsItsTexts()
-{
+void LanguageTest::unusableStoreIsReportedAndWindowKeepsItsTexts() {
     QFETCH(QByteArray, setup);
     QFETCH(QString, reason);
     if (setup == "garbage") {
@@ -812,8 +858,7 @@ void LanguageTest::unusableStoreIsReportedAndWindowKeepsItsTexts()
     QCOMPARE(app_->read("db/Language.db"), before);
 }
 
-void LanguageTest::valuesWithLineBreaksRoundTrip()
-{
+void LanguageTest::valuesWithLineBreaksRoundTrip() {
     const QString text = "第一行\n第二行 C:\\db\\new\r\n末行\\";
     {
         TSample_Form form;
@@ -823,7 +868,8 @@ void LanguageTest::valuesWithLineBreaksRoundTrip()
     Store store;
     const QStringList lines = store.text("Sample_Form", "Title_Lb", 0).split('\n');
     QVERIFY(lines.contains("text:第一行\\n第二行 C:\\\\db\\\\new\\n末行\\\\"));
-    for (const QString& value : {QString("a\\nb"), QString("a\\b"), QString("a\\"), QString("\\\\n")}) {
+    for (const QString& value :
+         {QString("a\\nb"), QString("a\\b"), QString("a\\"), QString("\\\\n")}) {
         QCOMPARE(qv::language::decodeValue(qv::language::encodeValue(value)), value);
     }
     TSample_Form form;
@@ -831,8 +877,7 @@ void LanguageTest::valuesWithLineBreaksRoundTrip()
     QCOMPARE(form.Title_Lb->text(), QString("第一行\n第二行 C:\\db\\new\n末行\\"));
 }
 
-void LanguageTest::radioGroupChoiceAndKeys()
-{
+void LanguageTest::radioGroupChoiceAndKeys() {
     qv::RadioGroup group("范围");
     QSignalSpy changed(&group, &qv::RadioGroup::itemIndexChanged);
     QCOMPARE(group.itemIndex(), -1);

@@ -38,18 +38,18 @@
 
 namespace {
 
-const QStringList kAllRights = {"CheckIn",        "CheckOut",   "SystemInfo", "OperatorManage",
-                                "DataCard",       "RoomType",   "RoomInfo",   "DistrictInfo"};
+const QStringList kAllRights = {"CheckIn",  "CheckOut", "SystemInfo", "OperatorManage",
+                                "DataCard", "RoomType", "RoomInfo",   "DistrictInfo"};
 
 // Every entry the rights switch, in the order of the rights table.
-const QStringList kGoverned = {"CheckIn_Menu",        "CheckIn_MfPopMenu", "GuestContinueIn2_SpeedButton",
-                               "ModifyGuestCard_Menu", "ClockRoom_Menu",    "CheckIn_SB",
-                               "CheckOut_Menu",        "CheckOut2_SB",      "OperatorManage_Menu",
-                               "SystemSetting_Menu",   "RoomType_Menu",     "RoomSetting_Menu",
-                               "DistrictSetting_Menu", "ReadDataCard_Menu"};
+const QStringList kGoverned = {
+    "CheckIn_Menu",         "CheckIn_MfPopMenu", "GuestContinueIn2_SpeedButton",
+    "ModifyGuestCard_Menu", "ClockRoom_Menu",    "CheckIn_SB",
+    "CheckOut_Menu",        "CheckOut2_SB",      "OperatorManage_Menu",
+    "SystemSetting_Menu",   "RoomType_Menu",     "RoomSetting_Menu",
+    "DistrictSetting_Menu", "ReadDataCard_Menu"};
 
-bool enabled(const QObject* window, const QString& name)
-{
+bool enabled(const QObject* window, const QString& name) {
     const QObject* o = window->findChild<QObject*>(name);
     if (!o) {
         qWarning("no component %s", qPrintable(name));
@@ -108,8 +108,7 @@ private:
     std::unique_ptr<qv::TestDialogs> boxes_;
 };
 
-void MainTest::init()
-{
+void MainTest::init() {
     app_ = std::make_unique<TempAppDir>();
     dm_ = std::make_unique<Tdm>();
     dm = dm_.get();
@@ -133,8 +132,7 @@ void MainTest::init()
     LockSystemInfo.Pass = "A1B2C3D4";  // paired already
 }
 
-void MainTest::cleanup()
-{
+void MainTest::cleanup() {
     qv::Encoder::instance().reset();
     qunsetenv("QUORVANE_ENCODER_DIR");
     qv::setDocumentOpener({});
@@ -146,14 +144,13 @@ void MainTest::cleanup()
     qv::clearTerminateRequest();
 }
 
-void MainTest::setEncoder(int kind, const QString& code, bool online)
-{
-    app_->write("encoder/encoder.txt",
-                QString("kind=%1\ncode=%2\nonline=%3\n").arg(kind).arg(code).arg(online ? 1 : 0).toUtf8());
+void MainTest::setEncoder(int kind, const QString& code, bool online) {
+    app_->write(
+        "encoder/encoder.txt",
+        QString("kind=%1\ncode=%2\nonline=%3\n").arg(kind).arg(code).arg(online ? 1 : 0).toUtf8());
 }
 
-void MainTest::addOperator(const QString& staffer, const QStringList& rights)
-{
+void MainTest::addOperator(const QString& staffer, const QStringList& rights) {
     QString columns = "Staffer, StafferName, Pass";
     QString values = ":s, :n, 'x'";
     for (const QString& r : rights) {  // the test's own column names
@@ -165,34 +162,33 @@ void MainTest::addOperator(const QString& staffer, const QStringList& rights)
                      {{":s", staffer}, {":n", "王芳"}});
 }
 
-void MainTest::addStay(const QString& room, int enOverride, const QString& guest)
-{
-    dm->conn.execute("insert into GuestInRecord (Room, RoomStr, GuestName, GuestID, Rom, GuestInTime, "
-                     "GuestLeaveTime, enOverride, InputUser, InputTime) values (:r, :s, :g, '110101199001011234', "
-                     ":rom, :in, :out, :o, 'op', :in)",
-                     {{":r", room.toInt()},
-                      {":s", room},
-                      {":g", guest},
-                      {":rom", "010101" + room},
-                      {":in", QDateTime(QDate(2024, 3, 1), QTime(15, 20))},
-                      {":out", QDateTime(QDate(2024, 3, 2), QTime(12, 0))},
-                      {":o", enOverride}});
+void MainTest::addStay(const QString& room, int enOverride, const QString& guest) {
+    dm->conn.execute(
+        "insert into GuestInRecord (Room, RoomStr, GuestName, GuestID, Rom, GuestInTime, "
+        "GuestLeaveTime, enOverride, InputUser, InputTime) values (:r, :s, :g, "
+        "'110101199001011234', "
+        ":rom, :in, :out, :o, 'op', :in)",
+        {{":r", room.toInt()},
+         {":s", room},
+         {":g", guest},
+         {":rom", "010101" + room},
+         {":in", QDateTime(QDate(2024, 3, 1), QTime(15, 20))},
+         {":out", QDateTime(QDate(2024, 3, 2), QTime(12, 0))},
+         {":o", enOverride}});
 }
 
-void MainTest::setRoomState(const QString& room, int state)
-{
-    dm->conn.execute("update RoomInfo set RoomState = :st where RoomStr = :r", {{":st", state}, {":r", room}});
+void MainTest::setRoomState(const QString& room, int state) {
+    dm->conn.execute("update RoomInfo set RoomState = :st where RoomStr = :r",
+                     {{":st", state}, {":r", room}});
 }
 
-std::unique_ptr<TMainForm> MainTest::makeForm()
-{
+std::unique_ptr<TMainForm> MainTest::makeForm() {
     auto form = std::make_unique<TMainForm>();
     form->resize(1024, 700);
     return form;
 }
 
-QStringList MainTest::captions(const TMainForm& form) const
-{
+QStringList MainTest::captions(const TMainForm& form) const {
     QStringList out;
     for (const TRoomBoardItem& it : form.RoomBoard->items()) {
         out << it.caption();
@@ -200,8 +196,7 @@ QStringList MainTest::captions(const TMainForm& form) const
     return out;
 }
 
-QList<int> MainTest::pictures(const TMainForm& form, const QString& room) const
-{
+QList<int> MainTest::pictures(const TMainForm& form, const QString& room) const {
     QList<int> out;
     for (const TRoomBoardItem& it : form.RoomBoard->items()) {
         if (it.caption() == room) {
@@ -211,25 +206,25 @@ QList<int> MainTest::pictures(const TMainForm& form, const QString& room) const
     return out;
 }
 
-void MainTest::select(TMainForm& form, const QStringList& rooms)
-{
+void MainTest::select(TMainForm& form, const QStringList& rooms) {
     QItemSelectionModel* s = form.Room_ListView->selectionModel();
     s->clearSelection();
     for (int r = 0; r < form.RoomBoard->rowCount(); ++r) {
         if (rooms.contains(form.RoomBoard->item(r).caption())) {
-            s->select(form.RoomBoard->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            s->select(form.RoomBoard->index(r, 0),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
 }
 
-int MainTest::currentStays(const QString& room) const
-{
-    return dm->conn.scalar("select count(*) from GuestInRecord where enOverride = 0 and RoomStr = :r", {{":r", room}})
+int MainTest::currentStays(const QString& room) const {
+    return dm->conn
+        .scalar("select count(*) from GuestInRecord where enOverride = 0 and RoomStr = :r",
+                {{":r", room}})
         .toInt();
 }
 
-void MainTest::creationAndStatusBar()
-{
+void MainTest::creationAndStatusBar() {
     auto form = makeForm();
     QCOMPARE(form->objectName(), QString("MainForm"));
     QCOMPARE(form->windowTitle(), QString("Quorvane V18.0"));
@@ -253,18 +248,46 @@ void MainTest::creationAndStatusBar()
     QCOMPARE(form->Room_ListView->selectionMode(), QAbstractItemView::ExtendedSelection);
     QCOMPARE(form->Room_ListView->viewMode(), QListView::IconMode);
     // Every entry of the menus, tool bar and pop-up menu is there by its name.
-    for (const char* name : {"EncodeCard_Menu", "ReadCard_Menu", "ClearCard_Menu", "ReadDataCard_Menu",
-                             "CheckIn_Menu", "CopyGuestCard_Menu", "ClockRoom_Menu", "ModifyGuestCard_Menu",
-                             "CheckOut_Menu", "N1", "CheckOpenRecord_Menu", "CheckMakeCardRecord_Menu",
-                             "CheckRoomStatus_Menu", "A_SearchGuest", "OperatorManage_Menu", "ChangePass_Menu",
-                             "SystemSetting_Menu", "RoomType_Menu", "RoomSetting_Menu", "DistrictSetting_Menu",
-                             "N39", "N40", "DataConn_Menu", "LanguageMenu", "N35", "OprManual_Menu", "FAQ_Menu",
-                             "CheckIn_MfPopMenu", "mi_CopyCard", "mi_GuestLeave", "Refresh_MfPopMenu",
-                             "RoomInfoLvs_MfPopMenu", "N6", "objectN3TMenuItem1", "N7"}) {
+    for (const char* name : {"EncodeCard_Menu",
+                             "ReadCard_Menu",
+                             "ClearCard_Menu",
+                             "ReadDataCard_Menu",
+                             "CheckIn_Menu",
+                             "CopyGuestCard_Menu",
+                             "ClockRoom_Menu",
+                             "ModifyGuestCard_Menu",
+                             "CheckOut_Menu",
+                             "N1",
+                             "CheckOpenRecord_Menu",
+                             "CheckMakeCardRecord_Menu",
+                             "CheckRoomStatus_Menu",
+                             "A_SearchGuest",
+                             "OperatorManage_Menu",
+                             "ChangePass_Menu",
+                             "SystemSetting_Menu",
+                             "RoomType_Menu",
+                             "RoomSetting_Menu",
+                             "DistrictSetting_Menu",
+                             "N39",
+                             "N40",
+                             "DataConn_Menu",
+                             "LanguageMenu",
+                             "N35",
+                             "OprManual_Menu",
+                             "FAQ_Menu",
+                             "CheckIn_MfPopMenu",
+                             "mi_CopyCard",
+                             "mi_GuestLeave",
+                             "Refresh_MfPopMenu",
+                             "RoomInfoLvs_MfPopMenu",
+                             "N6",
+                             "objectN3TMenuItem1",
+                             "N7"}) {
         QVERIFY2(form->findChild<QAction*>(name), name);
     }
-    for (const char* name : {"CheckIn_SB", "GuestContinueIn2_SpeedButton", "CheckOut2_SB", "ReadCard2_SpeedButton",
-                             "ClearCard2_SpeedButton", "QuitSystem_SpeedBt"}) {
+    for (const char* name :
+         {"CheckIn_SB", "GuestContinueIn2_SpeedButton", "CheckOut2_SB", "ReadCard2_SpeedButton",
+          "ClearCard2_SpeedButton", "QuitSystem_SpeedBt"}) {
         auto* b = form->findChild<QToolButton*>(name);
         QVERIFY2(b, name);
         QCOMPARE(b->size(), QSize(73, 60));
@@ -286,8 +309,10 @@ void MainTest::creationAndStatusBar()
     setRoomState("2201", 1);
     addStay("2201");
     QDir().mkpath(app_->file("pic/build"));
-    for (const char* f : {"Normal.bmp", "Normal_ModiRoom.bmp", "GuestIn.BMP", "GuestIn_ModiRoom.BMP"}) {
-        QFile::copy(QStringLiteral(QV_SOURCE_DIR "/assets/pic/build/") + f, app_->file(QString("pic/build/") + f));
+    for (const char* f :
+         {"Normal.bmp", "Normal_ModiRoom.bmp", "GuestIn.BMP", "GuestIn_ModiRoom.BMP"}) {
+        QFile::copy(QStringLiteral(QV_SOURCE_DIR "/assets/pic/build/") + f,
+                    app_->file(QString("pic/build/") + f));
     }
     auto shown = makeForm();
     shown->setWindowState(Qt::WindowNoState);  // the offscreen screen is small
@@ -298,22 +323,30 @@ void MainTest::creationAndStatusBar()
     saveScreenshot(shown.get(), "main-window");
 }
 
-void MainTest::boardQueryFilters_data()
-{
+void MainTest::boardQueryFilters_data() {
     QTest::addColumn<QString>("building");  // empty: the all-buildings entry
     QTest::addColumn<QString>("floor");
     QTest::addColumn<int>("count");
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("last");
-    QTest::newRow("everything") << "" << "" << 36 << "1101" << "2206";
-    QTest::newRow("building 2, all floors") << "2" << "" << 12 << "2101" << "2206";
-    QTest::newRow("all buildings, floor 3") << "" << "3" << 8 << "1301" << "1308";
-    QTest::newRow("building 1, floor 2") << "1" << "2" << 8 << "1201" << "1208";
-    QTest::newRow("building 2, floor 3") << "2" << "3" << 0 << "" << "";
+    QTest::newRow("everything") << ""
+                                << "" << 36 << "1101"
+                                << "2206";
+    QTest::newRow("building 2, all floors") << "2"
+                                            << "" << 12 << "2101"
+                                            << "2206";
+    QTest::newRow("all buildings, floor 3") << ""
+                                            << "3" << 8 << "1301"
+                                            << "1308";
+    QTest::newRow("building 1, floor 2") << "1"
+                                         << "2" << 8 << "1201"
+                                         << "1208";
+    QTest::newRow("building 2, floor 3") << "2"
+                                         << "3" << 0 << ""
+                                         << "";
 }
 
-void MainTest::boardQueryFilters()
-{
+void MainTest::boardQueryFilters() {
     QFETCH(QString, building);
     QFETCH(QString, floor);
     QFETCH(int, count);
@@ -344,8 +377,7 @@ void MainTest::boardQueryFilters()
     QCOMPARE(form->RoomBoard->rowCount(), 36);
 }
 
-void MainTest::picturesByStateAndStay_data()
-{
+void MainTest::picturesByStateAndStay_data() {
     QTest::addColumn<int>("state");
     QTest::addColumn<bool>("stateRow");  // the state has a RoomStateType row
     QTest::addColumn<int>("current");    // current stays of the room
@@ -365,15 +397,15 @@ void MainTest::picturesByStateAndStay_data()
     QTest::newRow("current stay without a start") << 0 << true << -1 << 0 << QList<int>{0};
 }
 
-void MainTest::picturesByStateAndStay()
-{
+void MainTest::picturesByStateAndStay() {
     QFETCH(int, state);
     QFETCH(bool, stateRow);
     QFETCH(int, current);
     QFETCH(int, ended);
     QFETCH(QList<int>, expected);
     if (stateRow && state > 1) {
-        dm->conn.execute("insert into RoomStateType (ID, State_Title) values (:i, '停用')", {{":i", state}});
+        dm->conn.execute("insert into RoomStateType (ID, State_Title) values (:i, '停用')",
+                         {{":i", state}});
     }
     setRoomState("1203", state);
     for (int i = 0; i < current; ++i) addStay("1203", 0, QString("客人%1").arg(i));
@@ -387,10 +419,10 @@ void MainTest::picturesByStateAndStay()
     QVERIFY(boxes_->boxes().isEmpty());
 }
 
-void MainTest::missingPictureIsTheWindowsIcon()
-{
+void MainTest::missingPictureIsTheWindowsIcon() {
     QDir().mkpath(app_->file("pic/build"));
-    QVERIFY(QFile::copy(QV_SOURCE_DIR "/assets/pic/build/GuestIn.BMP", app_->file("pic/build/GuestIn.BMP")));
+    QVERIFY(QFile::copy(QV_SOURCE_DIR "/assets/pic/build/GuestIn.BMP",
+                        app_->file("pic/build/GuestIn.BMP")));
     app_->write("pic/build/Normal.bmp", "not a bitmap");
     auto form = makeForm();
     const qint64 own = form->windowIcon().cacheKey();
@@ -403,8 +435,7 @@ void MainTest::missingPictureIsTheWindowsIcon()
     QVERIFY(boxes_->boxes().isEmpty());
 }
 
-void MainTest::boardErrorLeavesItEmptyAndRetries()
-{
+void MainTest::boardErrorLeavesItEmptyAndRetries() {
     auto form = makeForm();
     QCOMPARE(form->RoomBoard->rowCount(), 36);
     dm->conn.execute("alter table RoomStateType rename to RoomStateType_away");
@@ -425,8 +456,7 @@ void MainTest::boardErrorLeavesItEmptyAndRetries()
     QCOMPARE(boxes_->boxes().size(), 1);
 }
 
-void MainTest::timersFollowTheFlags()
-{
+void MainTest::timersFollowTheFlags() {
     auto form = makeForm();
     addStay("1102");
     form->Timer1Timer();
@@ -441,8 +471,7 @@ void MainTest::timersFollowTheFlags()
     QVERIFY(!CardBusy);
 }
 
-void MainTest::detailViewShowsEveryValue()
-{
+void MainTest::detailViewShowsEveryValue() {
     setRoomState("2101", 1);
     addStay("2101", 0, "赵六");
     auto form = makeForm();
@@ -459,15 +488,17 @@ void MainTest::detailViewShowsEveryValue()
 
     const QAbstractItemModel* m = form->RoomDetails_ListView->model();
     QStringList titles;
-    for (int c = 0; c < m->columnCount(); ++c) titles << m->headerData(c, Qt::Horizontal).toString();
-    QCOMPARE(titles, (QStringList{"客房", "楼号", "楼层", "区域号", "客房类型", "可住人数", "房态", "卡号", "客人",
-                                  "身份证", "入住时间", "预离时间", "离开时间", "操作人员", "登记时间"}));
+    for (int c = 0; c < m->columnCount(); ++c)
+        titles << m->headerData(c, Qt::Horizontal).toString();
+    QCOMPARE(titles, (QStringList{"客房", "楼号", "楼层", "区域号", "客房类型", "可住人数", "房态",
+                                  "卡号", "客人", "身份证", "入住时间", "预离时间", "离开时间",
+                                  "操作人员", "登记时间"}));
     const int row = int(captions(*form).indexOf("2101"));
     QStringList values;
     for (int c = 0; c < m->columnCount(); ++c) values << m->index(row, c).data().toString();
-    QCOMPARE(values, (QStringList{"2101", "2", "1", "2", "标准间", "2", "维修", "0101012101", "赵六",
-                                  "110101199001011234", "2024-03-01 15:20:00", "2024-03-02 12:00:00", "", "op",
-                                  "2024-03-01 15:20:00"}));
+    QCOMPARE(values, (QStringList{"2101", "2", "1", "2", "标准间", "2", "维修", "0101012101",
+                                  "赵六", "110101199001011234", "2024-03-01 15:20:00",
+                                  "2024-03-02 12:00:00", "", "op", "2024-03-01 15:20:00"}));
     const int free = int(captions(*form).indexOf("1101"));
     QCOMPARE(m->index(free, TRoomBoardItem::RoomState).data().toString(), QString("正常"));
     QCOMPARE(m->index(free, TRoomBoardItem::GuestName).data().toString(), QString());
@@ -483,35 +514,35 @@ void MainTest::detailViewShowsEveryValue()
     QCOMPARE(form->Room_ListView->iconSize(), QSize(32, 32));
 }
 
-void MainTest::rights_data()
-{
+void MainTest::rights_data() {
     QTest::addColumn<QStringList>("rights");
-    QTest::addColumn<int>("kind");       // the encoder's lock-system kind
+    QTest::addColumn<int>("kind");  // the encoder's lock-system kind
     QTest::addColumn<bool>("online");
     QTest::addColumn<QStringList>("on");  // the governed entries that are enabled
-    const QStringList checkIn = {"CheckIn_Menu",   "CheckIn_MfPopMenu", "GuestContinueIn2_SpeedButton",
-                                 "ModifyGuestCard_Menu", "ClockRoom_Menu", "CheckIn_SB"};
-    const QStringList admin = {"OperatorManage_Menu", "SystemSetting_Menu", "RoomType_Menu", "RoomSetting_Menu",
-                               "DistrictSetting_Menu"};
+    const QStringList checkIn = {
+        "CheckIn_Menu",         "CheckIn_MfPopMenu", "GuestContinueIn2_SpeedButton",
+        "ModifyGuestCard_Menu", "ClockRoom_Menu",    "CheckIn_SB"};
+    const QStringList admin = {"OperatorManage_Menu", "SystemSetting_Menu", "RoomType_Menu",
+                               "RoomSetting_Menu", "DistrictSetting_Menu"};
     QTest::newRow("every right, IC card locks")
-        << kAllRights << 3 << true << (checkIn + QStringList{"CheckOut_Menu", "CheckOut2_SB"} + admin +
-                                       QStringList{"ReadDataCard_Menu"});
+        << kAllRights << 3 << true
+        << (checkIn + QStringList{"CheckOut_Menu", "CheckOut2_SB"} + admin +
+            QStringList{"ReadDataCard_Menu"});
     QTest::newRow("no CheckIn") << QStringList{"CheckOut"} << 3 << true
                                 << QStringList{"CheckOut_Menu", "CheckOut2_SB"};
     QTest::newRow("CheckIn only") << QStringList{"CheckIn"} << 3 << true << checkIn;
-    QTest::newRow("one right each")
-        << QStringList{"OperatorManage", "RoomInfo"} << 3 << true
-        << QStringList{"OperatorManage_Menu", "RoomSetting_Menu"};
-    QTest::newRow("DataCard, IC card locks") << QStringList{"DataCard"} << 3 << true
-                                             << QStringList{"ReadDataCard_Menu"};
-    QTest::newRow("data collector: for everyone") << QStringList{} << 0 << true
-                                                  << QStringList{"ReadDataCard_Menu"};
-    QTest::newRow("DataCard, MIFARE locks") << QStringList{"DataCard"} << 9 << true << QStringList{};
+    QTest::newRow("one right each") << QStringList{"OperatorManage", "RoomInfo"} << 3 << true
+                                    << QStringList{"OperatorManage_Menu", "RoomSetting_Menu"};
+    QTest::newRow("DataCard, IC card locks")
+        << QStringList{"DataCard"} << 3 << true << QStringList{"ReadDataCard_Menu"};
+    QTest::newRow("data collector: for everyone")
+        << QStringList{} << 0 << true << QStringList{"ReadDataCard_Menu"};
+    QTest::newRow("DataCard, MIFARE locks")
+        << QStringList{"DataCard"} << 9 << true << QStringList{};
     QTest::newRow("DataCard, no encoder") << QStringList{"DataCard"} << 3 << false << QStringList{};
 }
 
-void MainTest::rights()
-{
+void MainTest::rights() {
     QFETCH(QStringList, rights);
     QFETCH(int, kind);
     QFETCH(bool, online);
@@ -521,37 +552,38 @@ void MainTest::rights()
     auto form = makeForm();
     QStringList got;
     for (const QString& name : kGoverned) {
-        if (enabled(form.get(), name)) got << name;
+        if (enabled(form.get(), name))
+            got << name;
     }
     QCOMPARE(got, on);
     QCOMPARE(CheckInRight, rights.contains("CheckIn"));
     // Entries no right governs stay usable by everyone.
-    for (const char* name : {"CopyGuestCard_Menu", "mi_CopyCard", "EncodeCard_Menu", "ReadCard_Menu",
-                             "ClearCard_Menu", "ChangePass_Menu", "CheckMakeCardRecord_Menu", "N35",
-                             "ReadCard2_SpeedButton", "ClearCard2_SpeedButton", "QuitSystem_SpeedBt"}) {
+    for (const char* name :
+         {"CopyGuestCard_Menu", "mi_CopyCard", "EncodeCard_Menu", "ReadCard_Menu", "ClearCard_Menu",
+          "ChangePass_Menu", "CheckMakeCardRecord_Menu", "N35", "ReadCard2_SpeedButton",
+          "ClearCard2_SpeedButton", "QuitSystem_SpeedBt"}) {
         QVERIFY2(enabled(form.get(), name), name);
     }
     QVERIFY(!qv::terminateRequested());
 }
 
-void MainTest::popupMenu_data()
-{
+void MainTest::popupMenu_data() {
     QTest::addColumn<QStringList>("rights");
     QTest::addColumn<QStringList>("selected");
-    QTest::addColumn<bool>("checkIn");    // CheckIn_MfPopMenu afterwards
+    QTest::addColumn<bool>("checkIn");     // CheckIn_MfPopMenu afterwards
     QTest::addColumn<bool>("guestLeave");  // mi_GuestLeave afterwards
-    QTest::newRow("occupied first, free second") << QStringList{"CheckIn"} << QStringList{"1101", "1102"} << true
-                                                 << true;
-    QTest::newRow("free first, occupied second") << QStringList{"CheckIn"} << QStringList{"1102", "1103"} << true
-                                                 << false;
-    QTest::newRow("state 1 with a stay first") << QStringList{"CheckIn"} << QStringList{"1104", "2101"} << true
-                                               << false;
-    QTest::newRow("no CheckIn right") << QStringList{"CheckOut"} << QStringList{"1101"} << false << false;
+    QTest::newRow("occupied first, free second")
+        << QStringList{"CheckIn"} << QStringList{"1101", "1102"} << true << true;
+    QTest::newRow("free first, occupied second")
+        << QStringList{"CheckIn"} << QStringList{"1102", "1103"} << true << false;
+    QTest::newRow("state 1 with a stay first")
+        << QStringList{"CheckIn"} << QStringList{"1104", "2101"} << true << false;
+    QTest::newRow("no CheckIn right")
+        << QStringList{"CheckOut"} << QStringList{"1101"} << false << false;
     QTest::newRow("nothing selected") << QStringList{"CheckIn"} << QStringList{} << true << false;
 }
 
-void MainTest::popupMenu()
-{
+void MainTest::popupMenu() {
     QFETCH(QStringList, rights);
     QFETCH(QStringList, selected);
     QFETCH(bool, checkIn);
@@ -576,8 +608,7 @@ void MainTest::popupMenu()
     }
 }
 
-void MainTest::popupCheckOut()
-{
+void MainTest::popupCheckOut() {
     addOperator("op", {"CheckIn"});  // no CheckOut right: the pop-up still ends stays
     addStay("1101");
     addStay("1103");
@@ -598,7 +629,8 @@ void MainTest::popupCheckOut()
     QCOMPARE(rebuilt.count(), 1);
     QCOMPARE(currentStays("1101"), 0);
     QCOMPARE(currentStays("1103"), 0);
-    QSqlQuery q = dm->conn.run("select RoomStr, LeaveTime from GuestInRecord where enOverride = 1 order by ID");
+    QSqlQuery q = dm->conn.run(
+        "select RoomStr, LeaveTime from GuestInRecord where enOverride = 1 order by ID");
     QStringList ended;
     while (q.next()) ended << q.value(0).toString() + ' ' + q.value(1).toString();
     QCOMPARE(ended, (QStringList{"1101 2024-03-05 11:42:07", "1103 2024-03-05 11:42:07",
@@ -620,32 +652,39 @@ void MainTest::popupCheckOut()
     QCOMPARE(rebuilt.count(), 2);
 }
 
-void MainTest::pairing_data()
-{
-    QTest::addColumn<QString>("encoder");  // "kind code online", or "none" for no library
-    QTest::addColumn<QString>("pass");     // stored [SystemInfo] Pass
+void MainTest::pairing_data() {
+    QTest::addColumn<QString>("encoder");    // "kind code online", or "none" for no library
+    QTest::addColumn<QString>("pass");       // stored [SystemInfo] Pass
     QTest::addColumn<QStringList>("boxes");  // a piece of each box's text, in order
     QTest::addColumn<bool>("terminate");
     QTest::addColumn<QString>("storedPass");  // [SystemInfo] Pass afterwards ("-": no key)
     QTest::newRow("first start stores the code")
-        << "3 0102A0FF 1" << "" << QStringList{"0102A0FF"} << false << "0102A0FF";
-    QTest::newRow("later start, lower case") << "3 A1B2C3D4 1" << "a1b2c3d4" << QStringList{} << false << "-";
-    QTest::newRow("later start, other lock kind") << "9 A1B2C3D4 1" << "A1B2C3D4" << QStringList{} << false << "-";
+        << "3 0102A0FF 1"
+        << "" << QStringList{"0102A0FF"} << false << "0102A0FF";
+    QTest::newRow("later start, lower case") << "3 A1B2C3D4 1"
+                                             << "a1b2c3d4" << QStringList{} << false << "-";
+    QTest::newRow("later start, other lock kind") << "9 A1B2C3D4 1"
+                                                  << "A1B2C3D4" << QStringList{} << false << "-";
     QTest::newRow("encoder of another hotel")
-        << "3 A1B2C3D4 1" << "A1B2C3D5" << QStringList{"非本系统的发卡机！", "-14"} << true << "-";
-    QTest::newRow("data collector: no pairing") << "0 0102A0FF 1" << "" << QStringList{} << false << "-";
-    QTest::newRow("off line") << "3 A1B2C3D4 0" << "" << QStringList{"没有检测到发卡机，系统为演示版!"} << false
+        << "3 A1B2C3D4 1"
+        << "A1B2C3D5" << QStringList{"非本系统的发卡机！", "-14"} << true << "-";
+    QTest::newRow("data collector: no pairing") << "0 0102A0FF 1"
+                                                << "" << QStringList{} << false << "-";
+    QTest::newRow("off line") << "3 A1B2C3D4 0"
+                              << "" << QStringList{"没有检测到发卡机，系统为演示版!"} << false
                               << "-";
-    QTest::newRow("no library") << "none" << "A1B2C3D4"
-                                << QStringList{"无法加载发卡机程序库", "没有检测到发卡机，系统为演示版!"} << false
-                                << "-";
-    QTest::newRow("malformed Pass") << "3 A1B2C3D4 1" << "A1B2C3" << QStringList{"无效"} << false << "-";
-    QTest::newRow("Pass with a non-hex digit") << "3 A1B2C3D4 1" << "A1B2C3DG" << QStringList{"无效"} << false
-                                               << "-";
+    QTest::newRow("no library") << "none"
+                                << "A1B2C3D4"
+                                << QStringList{"无法加载发卡机程序库",
+                                               "没有检测到发卡机，系统为演示版!"}
+                                << false << "-";
+    QTest::newRow("malformed Pass") << "3 A1B2C3D4 1"
+                                    << "A1B2C3" << QStringList{"无效"} << false << "-";
+    QTest::newRow("Pass with a non-hex digit") << "3 A1B2C3D4 1"
+                                               << "A1B2C3DG" << QStringList{"无效"} << false << "-";
 }
 
-void MainTest::pairing()
-{
+void MainTest::pairing() {
     QFETCH(QString, encoder);
     QFETCH(QString, pass);
     QFETCH(QStringList, boxes);
@@ -671,15 +710,15 @@ void MainTest::pairing()
     }
     QCOMPARE(qv::terminateRequested(), terminate);
     const qv::IniFile ini(app_->file("Mirefold.ini"));
-    QCOMPARE(ini.hasKey("SystemInfo", "Pass") ? ini.readString("SystemInfo", "Pass", "") : QString("-"),
-             storedPass);
+    QCOMPARE(
+        ini.hasKey("SystemInfo", "Pass") ? ini.readString("SystemInfo", "Pass", "") : QString("-"),
+        storedPass);
     if (storedPass != "-") {
         QCOMPARE(LockSystemInfo.Pass, storedPass);
     }
 }
 
-void MainTest::noOperatorRowEndsTheProgram()
-{
+void MainTest::noOperatorRowEndsTheProgram() {
     LockSystemInfo.Staffer = "ghost";
     auto form = makeForm();
     QVERIFY(qv::terminateRequested());
@@ -688,8 +727,7 @@ void MainTest::noOperatorRowEndsTheProgram()
     QVERIFY(!dm->Operator_ado.active());
 }
 
-void MainTest::functionKeys_data()
-{
+void MainTest::functionKeys_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<QString>("entry");
     QTest::newRow("F1") << int(Qt::Key_F1) << "CheckIn_Menu";
@@ -699,8 +737,7 @@ void MainTest::functionKeys_data()
     QTest::newRow("F5") << int(Qt::Key_F5) << "ClearCard_Menu";
 }
 
-void MainTest::functionKeys()
-{
+void MainTest::functionKeys() {
     QFETCH(int, key);
     QFETCH(QString, entry);
     auto form = makeForm();
@@ -718,8 +755,7 @@ void MainTest::functionKeys()
     QCOMPARE(triggered.count(), 1);
 }
 
-void MainTest::languageSwitch()
-{
+void MainTest::languageSwitch() {
     QString appName;
     {
         QWidget owner;
@@ -731,18 +767,21 @@ void MainTest::languageSwitch()
         db.setDatabaseName(app_->file("db/Language.db"));
         QVERIFY(db.open());
         QSqlQuery q(db);
-        QVERIFY(q.prepare("insert into Component_Table (AppName, FormName, ComponentName, LanguageID, "
-                          "ComponentClass, ComponentProperty) values (?, 'MainForm', ?, 1033, ?, ?)"));
+        QVERIFY(
+            q.prepare("insert into Component_Table (AppName, FormName, ComponentName, LanguageID, "
+                      "ComponentClass, ComponentProperty) values (?, 'MainForm', ?, 1033, ?, ?)"));
         for (const auto& [name, cls, text] :
-             {std::tuple{"CheckIn_Menu", "QAction", "text:Check in"}, {"N10", "QMenu", "title:Languages"}}) {
+             {std::tuple{"CheckIn_Menu", "QAction", "text:Check in"},
+              {"N10", "QMenu", "title:Languages"}}) {
             q.addBindValue(appName);
             q.addBindValue(name);
             q.addBindValue(cls);
             q.addBindValue(text);
             QVERIFY(q.exec());
         }
-        QVERIFY(q.prepare("insert into Dialog_Table (AppName, FormName, DialogID, LanguageID, Title, MessageStr) "
-                          "values (?, 'MainForm', 0, 1033, '', ?)"));
+        QVERIFY(q.prepare(
+            "insert into Dialog_Table (AppName, FormName, DialogID, LanguageID, Title, MessageStr) "
+            "values (?, 'MainForm', 0, 1033, '', ?)"));
         q.addBindValue(appName);
         q.addBindValue("0\n1\n2\n3\n4\n5\n6\n7\nRefresh\nAll buildings\nAll floors");
         QVERIFY(q.exec());
@@ -765,23 +804,24 @@ void MainTest::languageSwitch()
     QCOMPARE(form->Refresh_Bt->text(), QString("Refresh"));
     QCOMPARE(form->Building_CB->itemText(form->Building_CB->count() - 1), QString("All buildings"));
     QCOMPARE(form->Building_CB->itemText(0), QString("1"));  // the values themselves stay
-    QCOMPARE(qv::IniFile(app_->file("Mirefold.ini")).readInteger("SystemInfo", "LanguageID", 0), 1033);
+    QCOMPARE(qv::IniFile(app_->file("Mirefold.ini")).readInteger("SystemInfo", "LanguageID", 0),
+             1033);
 
     form->LanguageMenu->trigger();
     QCOMPARE(LockSystemInfo.LanguageID, qv::defaultLanguageId());
     QVERIFY(boxes_->boxes().isEmpty());
 }
 
-void MainTest::helpDocuments_data()
-{
+void MainTest::helpDocuments_data() {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("file");
-    QTest::newRow("operating instructions") << "OprManual_Menu" << "Operating.htm";
-    QTest::newRow("common faults") << "FAQ_Menu" << "Manual.htm";
+    QTest::newRow("operating instructions") << "OprManual_Menu"
+                                            << "Operating.htm";
+    QTest::newRow("common faults") << "FAQ_Menu"
+                                   << "Manual.htm";
 }
 
-void MainTest::helpDocuments()
-{
+void MainTest::helpDocuments() {
     QFETCH(QString, entry);
     QFETCH(QString, file);
     QList<QUrl> opened;
@@ -795,8 +835,7 @@ void MainTest::helpDocuments()
     QVERIFY(boxes_->boxes().isEmpty());
 }
 
-void MainTest::aboutBox_data()
-{
+void MainTest::aboutBox_data() {
     QTest::addColumn<QString>("encoder");  // "kind online"
     QTest::addColumn<QByteArray>("information");
     QTest::addColumn<QString>("encoderSn");
@@ -804,20 +843,29 @@ void MainTest::aboutBox_data()
     QTest::addColumn<QString>("company");
     QTest::addColumn<QString>("web");
     const QByteArray info = "[Sale]\nCompany=星河门锁科技有限公司\nWeb=www.example.com\n";
-    QTest::newRow("IC card locks") << "3 1" << info << "发卡机编号： A1B2C3D4" << "门锁类型：IC卡门锁系统"
-                                   << "星河门锁科技有限公司" << "www.example.com";
-    QTest::newRow("data collector") << "0 1" << QByteArray() << "发卡机编号： A1B2C3D4" << "门锁类型：USB数据采集器"
-                                    << "" << "";
-    QTest::newRow("MIFARE") << "9 1" << QByteArray() << "发卡机编号： A1B2C3D4" << "门锁类型：MIFARE感应卡门锁系统"
-                            << "" << "";
-    QTest::newRow("kind not in the table") << "4 1" << QByteArray() << "发卡机编号： A1B2C3D4" << "发卡机不联机"
-                                           << "" << "";
-    QTest::newRow("off line") << "3 0" << info << "发卡机编号： " << "发卡机不联机" << "星河门锁科技有限公司"
+    QTest::newRow("IC card locks") << "3 1" << info << "发卡机编号： A1B2C3D4"
+                                   << "门锁类型：IC卡门锁系统"
+                                   << "星河门锁科技有限公司"
+                                   << "www.example.com";
+    QTest::newRow("data collector") << "0 1" << QByteArray() << "发卡机编号： A1B2C3D4"
+                                    << "门锁类型：USB数据采集器"
+                                    << ""
+                                    << "";
+    QTest::newRow("MIFARE") << "9 1" << QByteArray() << "发卡机编号： A1B2C3D4"
+                            << "门锁类型：MIFARE感应卡门锁系统"
+                            << ""
+                            << "";
+    QTest::newRow("kind not in the table") << "4 1" << QByteArray() << "发卡机编号： A1B2C3D4"
+                                           << "发卡机不联机"
+                                           << ""
+                                           << "";
+    QTest::newRow("off line") << "3 0" << info << "发卡机编号： "
+                              << "发卡机不联机"
+                              << "星河门锁科技有限公司"
                               << "www.example.com";
 }
 
-void MainTest::aboutBox()
-{
+void MainTest::aboutBox() {
     QFETCH(QString, encoder);
     QFETCH(QByteArray, information);
     QFETCH(QString, encoderSn);

@@ -28,33 +28,49 @@ private slots:
     void missingLibraryIsReported();
 };
 
-void PlatformTest::iniReadsWithWindowsSemantics_data()
-{
+void PlatformTest::iniReadsWithWindowsSemantics_data() {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("decimal") << QByteArray("V=42") << "int" << "42";
-    QTest::newRow("negative") << QByteArray("V=-7") << "int" << "-7";
-    QTest::newRow("hex") << QByteArray("V=0x10") << "int" << "16";
-    QTest::newRow("hex upper") << QByteArray("V=0XfF") << "int" << "255";
-    QTest::newRow("letters") << QByteArray("V=abc") << "int" << "99";
-    QTest::newRow("trailing junk") << QByteArray("V=12abc") << "int" << "99";
-    QTest::newRow("empty") << QByteArray("V=") << "int" << "99";
-    QTest::newRow("bare 0x") << QByteArray("V=0x") << "int" << "99";
-    QTest::newRow("spaces") << QByteArray("  v =  5  ") << "int" << "5";
-    QTest::newRow("time full") << QByteArray("V=08:05:09") << "time" << "08:05:09";
-    QTest::newRow("time short") << QByteArray("V=9:30") << "time" << "09:30:00";
-    QTest::newRow("time 25h") << QByteArray("V=25:00:00") << "time" << "12:00:00";
-    QTest::newRow("time junk") << QByteArray("V=noon") << "time" << "12:00:00";
-    QTest::newRow("text quoted") << QByteArray("V=\"a b\"") << "text" << "a b";
-    QTest::newRow("text chinese") << QByteArray("V=金色酒店") << "text" << "金色酒店";
-    QTest::newRow("no equals") << QByteArray("V") << "text" << "dflt";
-    QTest::newRow("bool nonzero") << QByteArray("V=2") << "bool" << "1";
-    QTest::newRow("bool junk") << QByteArray("V=yes") << "bool" << "0";
+    QTest::newRow("decimal") << QByteArray("V=42") << "int"
+                             << "42";
+    QTest::newRow("negative") << QByteArray("V=-7") << "int"
+                              << "-7";
+    QTest::newRow("hex") << QByteArray("V=0x10") << "int"
+                         << "16";
+    QTest::newRow("hex upper") << QByteArray("V=0XfF") << "int"
+                               << "255";
+    QTest::newRow("letters") << QByteArray("V=abc") << "int"
+                             << "99";
+    QTest::newRow("trailing junk") << QByteArray("V=12abc") << "int"
+                                   << "99";
+    QTest::newRow("empty") << QByteArray("V=") << "int"
+                           << "99";
+    QTest::newRow("bare 0x") << QByteArray("V=0x") << "int"
+                             << "99";
+    QTest::newRow("spaces") << QByteArray("  v =  5  ") << "int"
+                            << "5";
+    QTest::newRow("time full") << QByteArray("V=08:05:09") << "time"
+                               << "08:05:09";
+    QTest::newRow("time short") << QByteArray("V=9:30") << "time"
+                                << "09:30:00";
+    QTest::newRow("time 25h") << QByteArray("V=25:00:00") << "time"
+                              << "12:00:00";
+    QTest::newRow("time junk") << QByteArray("V=noon") << "time"
+                               << "12:00:00";
+    QTest::newRow("text quoted") << QByteArray("V=\"a b\"") << "text"
+                                 << "a b";
+    QTest::newRow("text chinese") << QByteArray("V=金色酒店") << "text"
+                                  << "金色酒店";
+    QTest::newRow("no equals") << QByteArray("V") << "text"
+                               << "dflt";
+    QTest::newRow("bool nonzero") << QByteArray("V=2") << "bool"
+                                  << "1";
+    QTest::newRow("bool junk") << QByteArray("V=yes") << "bool"
+                               << "0";
 }
 
-void PlatformTest::iniReadsWithWindowsSemantics()
-{
+void PlatformTest::iniReadsWithWindowsSemantics() {
     QFETCH(QByteArray, line);
     QFETCH(QString, kind);
     QFETCH(QString, expected);
@@ -77,8 +93,7 @@ void PlatformTest::iniReadsWithWindowsSemantics()
     QCOMPARE(got, expected);
 }
 
-void PlatformTest::iniWriteKeepsEverythingElse()
-{
+void PlatformTest::iniWriteKeepsEverythingElse() {
     TempAppDir app;
     // The hotel name of an older file is in the Chinese code page (GBK "华府").
     const QByteArray before =
@@ -97,8 +112,7 @@ void PlatformTest::iniWriteKeepsEverythingElse()
     }
 }
 
-void PlatformTest::iniWriteAddsKeysAndSections()
-{
+void PlatformTest::iniWriteAddsKeysAndSections() {
     TempAppDir app;
     app.write("a.ini", "[SystemInfo]\nHotelName=X\n; end of section\n\n[Config]\nCommProt=1\n");
     qv::IniFile ini(app.file("a.ini"));
@@ -115,8 +129,7 @@ void PlatformTest::iniWriteAddsKeysAndSections()
     QCOMPARE(app.read("sub/new.ini"), QByteArray("[A]\nB=3\n"));
 }
 
-void PlatformTest::iniWriteFailureIsAnError()
-{
+void PlatformTest::iniWriteFailureIsAnError() {
     TempAppDir app;
     app.write("plain-file", "not a folder");
     // The file's folder is a plain file: nothing can be saved there, even as root.
@@ -125,8 +138,7 @@ void PlatformTest::iniWriteFailureIsAnError()
     QCOMPARE(app.read("plain-file"), QByteArray("not a folder"));
 }
 
-void PlatformTest::versionBlockOfTheProgram()
-{
+void PlatformTest::versionBlockOfTheProgram() {
     const TFileVersion version;
     QVERIFY(version.HasVersionInfo());
     QCOMPARE(version.GetTranslation(), QString("080404b0"));
@@ -136,8 +148,7 @@ void PlatformTest::versionBlockOfTheProgram()
     QCOMPARE(version.GetVersionString("NoSuchValue"), QString());
 }
 
-void PlatformTest::fileWithoutVersionBlock()
-{
+void PlatformTest::fileWithoutVersionBlock() {
     TempAppDir app;
     app.write("junk.bin", QByteArray(4096, 'x'));
     for (const QString& file : {QString("/bin/sh"), app.file("junk.bin"), app.file("missing")}) {
@@ -148,8 +159,7 @@ void PlatformTest::fileWithoutVersionBlock()
     }
 }
 
-void PlatformTest::guardShowsErrorsAndSwallowsAbort()
-{
+void PlatformTest::guardShowsErrorsAndSwallowsAbort() {
     qv::TestDialogs boxes;
     QVERIFY(qv::guarded([] {}));
     QVERIFY(!qv::guarded([] { throw qv::DbError("no such table: Operator"); }));
@@ -161,8 +171,7 @@ void PlatformTest::guardShowsErrorsAndSwallowsAbort()
     QCOMPARE(boxes.boxes()[0].title, qv::applicationTitle());
 }
 
-void PlatformTest::terminateIsQueuedAndObservable()
-{
+void PlatformTest::terminateIsQueuedAndObservable() {
     qv::clearTerminateRequest();
     qv::requestTerminate();
     QVERIFY(qv::terminateRequested());
@@ -173,8 +182,7 @@ void PlatformTest::terminateIsQueuedAndObservable()
     qv::clearTerminateRequest();
 }
 
-void PlatformTest::missingLibraryIsReported()
-{
+void PlatformTest::missingLibraryIsReported() {
     qv::SharedLibrary lib(QStringLiteral("/nonexistent/libQuorvane.so"));
     QVERIFY(!lib.isLoaded());
     QVERIFY(!lib.errorString().isEmpty());

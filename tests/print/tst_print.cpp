@@ -38,10 +38,10 @@ const QString kHotel = QStringLiteral("金叶大酒店");
 // that it finds the program's folder from its own location.
 class PrintFolder {
 public:
-    PrintFolder()
-    {
-        app.write(QStringLiteral("Mirefold.ini"),
-                  QStringLiteral("[SystemInfo]\r\nHotelName=%1\r\nDayCount=1\r\n").arg(kHotel).toUtf8());
+    PrintFolder() {
+        app.write(
+            QStringLiteral("Mirefold.ini"),
+            QStringLiteral("[SystemInfo]\r\nHotelName=%1\r\nDayCount=1\r\n").arg(kHotel).toUtf8());
         QDir().mkpath(app.file(QStringLiteral("Dll")));
         if (!QFile::copy(QStringLiteral(QV_PRINT_LIBRARY), libraryPath())) {
             qFatal("cannot copy %s into the test's program folder", QV_PRINT_LIBRARY);
@@ -54,15 +54,16 @@ public:
 };
 
 // The tools that read a PDF back; a test that needs one fails without it.
-QString tool(const char* name) { return QStandardPaths::findExecutable(QLatin1String(name)); }
+QString tool(const char* name) {
+    return QStandardPaths::findExecutable(QLatin1String(name));
+}
 
-#define REQUIRE_POPPLER()                                                                     \
-    QVERIFY2(!tool("pdftotext").isEmpty() && !tool("pdfinfo").isEmpty(),                     \
+#define REQUIRE_POPPLER()                                                                      \
+    QVERIFY2(!tool("pdftotext").isEmpty() && !tool("pdfinfo").isEmpty(),                       \
              "pdftotext and pdfinfo (poppler-utils) are needed to read the PDF back; install " \
              "poppler-utils")
 
-QString run(const char* program, const QStringList& args)
-{
+QString run(const char* program, const QStringList& args) {
     QProcess p;
     p.start(tool(program), args);
     if (!p.waitForFinished(60000) || p.exitCode() != 0) {
@@ -72,11 +73,11 @@ QString run(const char* program, const QStringList& args)
 }
 
 // Text of one page (1-based) or of the whole document (0).
-QString pdfText(const QString& pdf, int page = 0)
-{
+QString pdfText(const QString& pdf, int page = 0) {
     QStringList args;
     if (page > 0) {
-        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l") << QString::number(page);
+        args << QStringLiteral("-f") << QString::number(page) << QStringLiteral("-l")
+             << QString::number(page);
     }
     args << QStringLiteral("-enc") << QStringLiteral("UTF-8") << pdf << QStringLiteral("-");
     return run("pdftotext", args);
@@ -84,16 +85,14 @@ QString pdfText(const QString& pdf, int page = 0)
 
 // Text without white space: a PDF keeps no blanks between glyphs, so the
 // reader guesses them from the gaps.
-QString squeezed(const QString& text)
-{
+QString squeezed(const QString& text) {
     QString out = text;
     out.remove(QRegularExpression(QStringLiteral("\\s")));
     return out;
 }
 
 // The foot of a page, as extracted.
-QString pageMark(int page, int pages)
-{
+QString pageMark(int page, int pages) {
     return squeezed(QStringLiteral("第 %1 页 / 共 %2 页").arg(page).arg(pages));
 }
 
@@ -103,12 +102,12 @@ struct PdfInfo {
     double height = 0;
 };
 
-PdfInfo pdfInfo(const QString& pdf)
-{
+PdfInfo pdfInfo(const QString& pdf) {
     const QString text = run("pdfinfo", {pdf});
     PdfInfo info;
     const auto pages = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(text);
-    const auto size = QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+)")).match(text);
+    const auto size =
+        QRegularExpression(QStringLiteral("Page size:\\s+([\\d.]+) x ([\\d.]+)")).match(text);
     info.pages = pages.hasMatch() ? pages.captured(1).toInt() : 0;
     info.width = size.hasMatch() ? size.captured(1).toDouble() : 0;
     info.height = size.hasMatch() ? size.captured(2).toDouble() : 0;
@@ -116,8 +115,7 @@ PdfInfo pdfInfo(const QString& pdf)
 }
 
 // A reader of RFC 4180 CSV (after the byte-order mark).
-QList<QStringList> parseCsv(const QString& text)
-{
+QList<QStringList> parseCsv(const QString& text) {
     QList<QStringList> records;
     QStringList record;
     QString field;
@@ -160,8 +158,7 @@ QList<QStringList> parseCsv(const QString& text)
 // counted, so that a test never hangs.
 class ModalWatcher {
 public:
-    explicit ModalWatcher(std::function<void(QWidget*)> handle) : handle_(std::move(handle))
-    {
+    explicit ModalWatcher(std::function<void(QWidget*)> handle) : handle_(std::move(handle)) {
         timer_.setInterval(50);
         QObject::connect(&timer_, &QTimer::timeout, [this] { tick(); });
         timer_.start();
@@ -171,8 +168,7 @@ public:
     int forced() const { return forced_; }
 
 private:
-    void tick()
-    {
+    void tick() {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal || modal == current_) {
             if (modal && clock_.elapsed() > 30000) {
@@ -203,28 +199,35 @@ struct CountingRecordset : QvRecordset {
     int releases = 0;
     int freed = 0;
     int32_t fewestRefsWhileRead = 1 << 30;
-    QList<QByteArray> columns{"RoomStr", "Rom", "OpenTime", "CardTypeStr", "CardHolderStr", "MakeName"};
+    QList<QByteArray> columns{"RoomStr",     "Rom",           "OpenTime",
+                              "CardTypeStr", "CardHolderStr", "MakeName"};
     QList<QByteArray> row{"1203", "0A1B2C3D", "2024-05-01 14:32:00", "宾客卡", "王小明", "李娜"};
 
-    static CountingRecordset* self(const QvRecordset* rs)
-    {
+    static CountingRecordset* self(const QvRecordset* rs) {
         return static_cast<CountingRecordset*>(const_cast<QvRecordset*>(rs));
     }
-    static void read(const QvRecordset* rs)
-    {
+    static void read(const QvRecordset* rs) {
         CountingRecordset* s = self(rs);
         s->fewestRefsWhileRead = std::min(s->fewestRefsWhileRead, s->refs);
     }
     static inline const QvRecordsetVtbl kVtbl{
-        [](const QvRecordset* rs) -> int32_t { read(rs); return 1; },
-        [](const QvRecordset* rs) -> int32_t { read(rs); return int32_t(self(rs)->columns.size()); },
+        [](const QvRecordset* rs) -> int32_t {
+            read(rs);
+            return 1;
+        },
+        [](const QvRecordset* rs) -> int32_t {
+            read(rs);
+            return int32_t(self(rs)->columns.size());
+        },
         [](const QvRecordset* rs, int32_t c) -> const char* {
             read(rs);
-            return c >= 0 && c < self(rs)->columns.size() ? self(rs)->columns[c].constData() : nullptr;
+            return c >= 0 && c < self(rs)->columns.size() ? self(rs)->columns[c].constData()
+                                                          : nullptr;
         },
         [](const QvRecordset* rs, int32_t r, int32_t c) -> const char* {
             read(rs);
-            return r == 0 && c >= 0 && c < self(rs)->row.size() ? self(rs)->row[c].constData() : nullptr;
+            return r == 0 && c >= 0 && c < self(rs)->row.size() ? self(rs)->row[c].constData()
+                                                                : nullptr;
         },
         [](QvRecordset* rs) -> int32_t {
             ++self(rs)->addRefs;
@@ -242,8 +245,7 @@ struct CountingRecordset : QvRecordset {
 };
 
 // Keeps a copy of an output file when QV_PRINT_SNAPSHOT_DIR names a folder.
-void keepSnapshot(const QString& file, const QString& name)
-{
+void keepSnapshot(const QString& file, const QString& name) {
     const QString snapshots = qEnvironmentVariable("QV_PRINT_SNAPSHOT_DIR");
     if (!snapshots.isEmpty()) {
         const QString target = QDir(snapshots).filePath(name);
@@ -252,15 +254,13 @@ void keepSnapshot(const QString& file, const QString& name)
     }
 }
 
-QPushButton* buttonOf(QWidget* window, const char* name)
-{
+QPushButton* buttonOf(QWidget* window, const char* name) {
     return window->findChild<QPushButton*>(QLatin1String(name));
 }
 
 // Closes the print window, after checking it is one and keeping a picture of
 // it when QV_PRINT_SNAPSHOT_DIR names a folder.
-void closePrintWindow(QWidget* w, QString* title, int* previewPages)
-{
+void closePrintWindow(QWidget* w, QString* title, int* previewPages) {
     *title = w->windowTitle();
     if (w->objectName() != QLatin1String("PrintPreview_Form")) {
         w->close();
@@ -277,22 +277,27 @@ void closePrintWindow(QWidget* w, QString* title, int* previewPages)
     buttonOf(w, "Close_Bt")->click();
 }
 
-QList<QStringList> guestRows(int count)
-{
+QList<QStringList> guestRows(int count) {
     QList<QStringList> rows;
     for (int i = 1; i <= count; ++i) {
-        rows << QStringList{QString::number(i), QStringLiteral("宾客%1").arg(i, 4, 10, QChar('0')),
-                            QStringLiteral("4401%1").arg(i, 6, 10, QChar('0')), QStringLiteral("1203"),
-                            QStringLiteral("00A1B2C3"), QStringLiteral("2024-05-01 12:00:00"),
-                            QStringLiteral("2024-05-03 12:00:00"), QStringLiteral("2024-05-02 09:15:00"),
-                            QStringLiteral("1"), QStringLiteral("前台小李"), QStringLiteral("2024-05-01 12:01:30")};
+        rows << QStringList{QString::number(i),
+                            QStringLiteral("宾客%1").arg(i, 4, 10, QChar('0')),
+                            QStringLiteral("4401%1").arg(i, 6, 10, QChar('0')),
+                            QStringLiteral("1203"),
+                            QStringLiteral("00A1B2C3"),
+                            QStringLiteral("2024-05-01 12:00:00"),
+                            QStringLiteral("2024-05-03 12:00:00"),
+                            QStringLiteral("2024-05-02 09:15:00"),
+                            QStringLiteral("1"),
+                            QStringLiteral("前台小李"),
+                            QStringLiteral("2024-05-01 12:01:30")};
     }
     return rows;
 }
 
-const QStringList kGuestColumns{"ID",          "GuestName",      "GuestID",   "Room",
-                                "Rom",         "GuestInTime",    "GuestLeaveTime", "LeaveTime",
-                                "enOverride",  "InputUser",      "InputTime"};
+const QStringList kGuestColumns{"ID",         "GuestName",   "GuestID",        "Room",
+                                "Rom",        "GuestInTime", "GuestLeaveTime", "LeaveTime",
+                                "enOverride", "InputUser",   "InputTime"};
 const QStringList kGuestHeaders{"宾客姓名", "证件号码", "房号",       "入住时间",
                                 "预离时间", "退房时间", "操作员姓名", "登记时间"};
 
@@ -317,8 +322,7 @@ private slots:
     void unusableLibrary();
 };
 
-void tst_Print::recordLayout()
-{
+void tst_Print::recordLayout() {
     size_t c[6];
     qv_print_c_layout(c);
     QCOMPARE(c[0], sizeof(TPrintFromDll));
@@ -331,8 +335,7 @@ void tst_Print::recordLayout()
     QCOMPARE(offsetof(TPrintFromDll, Reserved), size_t(20));
 }
 
-void tst_Print::reports_data()
-{
+void tst_Print::reports_data() {
     QTest::addColumn<int>("kind");
     QTest::addColumn<QStringList>("columns");
     QTest::addColumn<QStringList>("row");
@@ -342,29 +345,46 @@ void tst_Print::reports_data()
     QTest::addColumn<QString>("unprinted");  // a value of a column the report leaves out
 
     QTest::newRow("door openings")
-        << 0
-        << QStringList{"ID", "RoomStr", "Rom", "OpenTime", "CardType", "CardTypeStr", "CardHolderStr", "MakeName"}
-        << QStringList{"XQ7781", "1203", "0A1B2C3D", "2024-05-01 14:32:00", "4", "宾客卡", "张三丰", "李经理"}
-        << "开门记录" << QStringList{"房间号", "卡类型", "卡号", "持卡人", "开门时间", "发卡人"} << "张三丰"
+        << 0 << QStringList{"ID",       "RoomStr",     "Rom",           "OpenTime",
+                            "CardType", "CardTypeStr", "CardHolderStr", "MakeName"}
+        << QStringList{"XQ7781", "1203",   "0A1B2C3D", "2024-05-01 14:32:00",
+                       "4",      "宾客卡", "张三丰",   "李经理"}
+        << "开门记录" << QStringList{"房间号", "卡类型", "卡号", "持卡人", "开门时间", "发卡人"}
+        << "张三丰"
         << "XQ7781";
-    QTest::newRow("card issues")
-        << 1
-        << QStringList{"C_Title", "Rom",      "Holder",    "Buiding",   "MakeUser",  "MakeName",  "Room",      "RoomStr",
-                       "InputTime", "Floor", "District", "StartTime", "EndTime", "Explain", "enOverride"}
-        << QStringList{"宾客卡",   "0A1B2C3D", "赵敏",      "1",         "zhaologin", "周芷若",    "10203",     "1203",
-                       "2024-05-01 12:00:00", "2", "0", "2024-05-01 12:00:00", "2024-05-02 12:00:00", "补办说明", "0"}
-        << "发卡记录" << QStringList{"卡种类", "持卡人", "发卡人", "房间", "发卡时间", "结束时间"} << "周芷若"
-        << "补办说明";
-    QTest::newRow("guest stays") << 2 << kGuestColumns << guestRows(1).first() << "宾客入住记录" << kGuestHeaders
-                                 << "前台小李"
+    QTest::newRow("card issues") << 1
+                                 << QStringList{"C_Title",   "Rom",      "Holder",    "Buiding",
+                                                "MakeUser",  "MakeName", "Room",      "RoomStr",
+                                                "InputTime", "Floor",    "District",  "StartTime",
+                                                "EndTime",   "Explain",  "enOverride"}
+                                 << QStringList{"宾客卡",
+                                                "0A1B2C3D",
+                                                "赵敏",
+                                                "1",
+                                                "zhaologin",
+                                                "周芷若",
+                                                "10203",
+                                                "1203",
+                                                "2024-05-01 12:00:00",
+                                                "2",
+                                                "0",
+                                                "2024-05-01 12:00:00",
+                                                "2024-05-02 12:00:00",
+                                                "补办说明",
+                                                "0"}
+                                 << "发卡记录" << QStringList{"卡种类", "持卡人",   "发卡人",
+                                                              "房间",   "发卡时间", "结束时间"}
+                                 << "周芷若"
+                                 << "补办说明";
+    QTest::newRow("guest stays") << 2 << kGuestColumns << guestRows(1).first() << "宾客入住记录"
+                                 << kGuestHeaders << "前台小李"
                                  << "00A1B2C3";
     QTest::newRow("unknown kind: every column under its own name")
         << 99 << QStringList{"房号", "备注"} << QStringList{"8808", "加床一张"} << "记录报表"
         << QStringList{"房号", "备注"} << "加床一张" << QString();
 }
 
-void tst_Print::reports()
-{
+void tst_Print::reports() {
     QFETCH(int, kind);
     QFETCH(QStringList, columns);
     QFETCH(QStringList, row);
@@ -392,21 +412,21 @@ void tst_Print::reports()
     }
     QVERIFY(text.contains(chineseCell));
     QVERIFY2(squeezed(text).contains(pageMark(1, 1)), qPrintable(text));
-    QVERIFY(squeezed(text).contains(QRegularExpression(QStringLiteral("打印日期：\\d{4}-\\d{2}-\\d{2}\\d{2}:\\d{2}"))));
+    QVERIFY(squeezed(text).contains(
+        QRegularExpression(QStringLiteral("打印日期：\\d{4}-\\d{2}-\\d{2}\\d{2}:\\d{2}"))));
     if (!unprinted.isEmpty()) {
         QVERIFY2(!text.contains(unprinted), qPrintable(unprinted));
     }
 }
 
-void tst_Print::longReportBreaksOverPages()
-{
+void tst_Print::longReportBreaksOverPages() {
     REQUIRE_POPPLER();
     PrintFolder folder;
     qv::PrintLibrary library(folder.libraryPath());
     const int count = 150;
     const QString guests = folder.file(QStringLiteral("guests.pdf"));
-    QCOMPARE(library.render(qv::makeRecordset(kGuestColumns, guestRows(count)), PrintKind::GuestStays, guests,
-                            qv::PrintFormat::Pdf),
+    QCOMPARE(library.render(qv::makeRecordset(kGuestColumns, guestRows(count)),
+                            PrintKind::GuestStays, guests, qv::PrintFormat::Pdf),
              int(QV_PRINT_OK));
 
     keepSnapshot(guests, QStringLiteral("guests.pdf"));
@@ -420,7 +440,8 @@ void tst_Print::longReportBreaksOverPages()
         QVERIFY2(squeezed(text).contains(pageMark(page, info.pages)), qPrintable(text));
         QVERIFY(text.contains(kHotel));
         for (const QString& header : kGuestHeaders) {
-            QVERIFY2(text.contains(header), qPrintable(QStringLiteral("page %1: %2").arg(page).arg(header)));
+            QVERIFY2(text.contains(header),
+                     qPrintable(QStringLiteral("page %1: %2").arg(page).arg(header)));
         }
         all += text;
     }
@@ -431,23 +452,24 @@ void tst_Print::longReportBreaksOverPages()
     }
 
     const QString doors = folder.file(QStringLiteral("doors.pdf"));
-    QCOMPARE(library.render(qv::makeRecordset({"RoomStr", "Rom", "OpenTime"}, {{"1203", "0A1B2C3D", "2024-05-01"}}),
+    QCOMPARE(library.render(qv::makeRecordset({"RoomStr", "Rom", "OpenTime"},
+                                              {{"1203", "0A1B2C3D", "2024-05-01"}}),
                             PrintKind::DoorOpenings, doors, qv::PrintFormat::Pdf),
              int(QV_PRINT_OK));
     const PdfInfo narrow = pdfInfo(doors);
     QVERIFY2(narrow.width < narrow.height, "three short columns print on a portrait page");
 }
 
-void tst_Print::csvKeepsEveryCell()
-{
+void tst_Print::csvKeepsEveryCell() {
     PrintFolder folder;
     qv::PrintLibrary library(folder.libraryPath());
     QList<QStringList> rows = guestRows(3);
     const QString awkward = QStringLiteral("住客\"老王\",加床\n第二行");
-    rows[1][1] = awkward;  // GuestName
+    rows[1][1] = awkward;    // GuestName
     rows[2][2] = QString();  // an empty ID number stays an empty field
     const QString csv = folder.file(QStringLiteral("guests.csv"));
-    QCOMPARE(library.render(qv::makeRecordset(kGuestColumns, rows), PrintKind::GuestStays, csv, qv::PrintFormat::Csv),
+    QCOMPARE(library.render(qv::makeRecordset(kGuestColumns, rows), PrintKind::GuestStays, csv,
+                            qv::PrintFormat::Csv),
              int(QV_PRINT_OK));
 
     keepSnapshot(csv, QStringLiteral("guests.csv"));
@@ -473,23 +495,23 @@ void tst_Print::csvKeepsEveryCell()
     // The same cell on paper keeps both of its lines.
     REQUIRE_POPPLER();
     const QString pdf = folder.file(QStringLiteral("guests.pdf"));
-    QCOMPARE(library.render(qv::makeRecordset(kGuestColumns, rows), PrintKind::GuestStays, pdf, qv::PrintFormat::Pdf),
+    QCOMPARE(library.render(qv::makeRecordset(kGuestColumns, rows), PrintKind::GuestStays, pdf,
+                            qv::PrintFormat::Pdf),
              int(QV_PRINT_OK));
     keepSnapshot(pdf, QStringLiteral("awkward.pdf"));
     const QString text = squeezed(pdfText(pdf));
-    QVERIFY2(text.contains(QStringLiteral("住客\"老王\",加床")) && text.contains(QStringLiteral("第二行")),
+    QVERIFY2(text.contains(QStringLiteral("住客\"老王\",加床")) &&
+                 text.contains(QStringLiteral("第二行")),
              qPrintable(text));
 }
 
-void tst_Print::referencesAreBalanced_data()
-{
+void tst_Print::referencesAreBalanced_data() {
     QTest::addColumn<bool>("window");
     QTest::newRow("render") << false;
     QTest::newRow("print window") << true;
 }
 
-void tst_Print::referencesAreBalanced()
-{
+void tst_Print::referencesAreBalanced() {
     QFETCH(bool, window);
     PrintFolder folder;
     qv::SharedLibrary library(folder.libraryPath());
@@ -519,24 +541,26 @@ void tst_Print::referencesAreBalanced()
     QCOMPARE(rows.refs, 2);  // what the caller holds: its own and the record's
     QVERIFY(rows.addRefs >= 2);
     QCOMPARE(rows.releases, rows.addRefs - 1);
-    QVERIFY2(rows.fewestRefsWhileRead >= 3, "the library holds a reference of its own while it reads");
+    QVERIFY2(rows.fewestRefsWhileRead >= 3,
+             "the library holds a reference of its own while it reads");
     rows.vtbl->release(&rows);
     rows.vtbl->release(&rows);
     QCOMPARE(rows.freed, 1);
     QCOMPARE(rows.refs, 0);
 }
 
-void tst_Print::tableRecordset()
-{
+void tst_Print::tableRecordset() {
     const int before = qv::TableRecordset::liveCount();
     {
         PrintFolder folder;
         qv::PrintLibrary library(folder.libraryPath());
-        qv::RecordsetRef rows = qv::makeRecordset({"RoomStr", "CardHolderStr"}, {{"1203", "张三"}, {"1205", ""}});
+        qv::RecordsetRef rows =
+            qv::makeRecordset({"RoomStr", "CardHolderStr"}, {{"1203", "张三"}, {"1205", ""}});
         const qv::TableRecordset* table = qv::TableRecordset::from(rows.get());
         QVERIFY(table);
         QCOMPARE(table->refCount(), 1);
-        QCOMPARE(QString::fromUtf8(rows.get()->vtbl->cellText(rows.get(), 0, 1)), QStringLiteral("张三"));
+        QCOMPARE(QString::fromUtf8(rows.get()->vtbl->cellText(rows.get(), 0, 1)),
+                 QStringLiteral("张三"));
         QCOMPARE(rows.get()->vtbl->cellText(rows.get(), 2, 0), nullptr);
         QCOMPARE(rows.get()->vtbl->columnName(rows.get(), -1), nullptr);
 
@@ -554,18 +578,19 @@ void tst_Print::tableRecordset()
     QCOMPARE(qv::TableRecordset::liveCount(), before);
 
     // A row that does not fit the columns is refused, not cut or padded.
-    QVERIFY_THROWS_EXCEPTION(qv::Error, qv::makeRecordset({"RoomStr", "Rom"}, {{"1203", "AB"}, {"1205"}}));
+    QVERIFY_THROWS_EXCEPTION(qv::Error,
+                             qv::makeRecordset({"RoomStr", "Rom"}, {{"1203", "AB"}, {"1205"}}));
     QCOMPARE(qv::TableRecordset::liveCount(), before);
 }
 
-void tst_Print::recordsetOfAQuery()
-{
+void tst_Print::recordsetOfAQuery() {
     TempAppDir app;
     qv::Connection conn;
     conn.openSQLite(app.file("db/lock.db"), true);
     conn.createSchema();
-    conn.execute("insert into OpenDoorRecord (RoomStr, Rom, OpenTime, CardHolderStr) values "
-                 "('1203', '00000001', '2026-03-01 15:31:00', '张伟'), ('1101', '02000003', null, null)");
+    conn.execute(
+        "insert into OpenDoorRecord (RoomStr, Rom, OpenTime, CardHolderStr) values "
+        "('1203', '00000001', '2026-03-01 15:31:00', '张伟'), ('1101', '02000003', null, null)");
     qv::DataSet q(conn);
     q.setSql("select RoomStr, OpenTime, CardHolderStr from OpenDoorRecord order by RoomStr desc");
     q.open();
@@ -580,8 +605,7 @@ void tst_Print::recordsetOfAQuery()
     QCOMPARE(QString::fromUtf8(rs->vtbl->cellText(rs, 1, 1)), QString());
 }
 
-void tst_Print::printWindow()
-{
+void tst_Print::printWindow() {
     PrintFolder folder;
     qv::TestDialogs boxes;
     qv::PrintLibrary library(folder.libraryPath());
@@ -611,8 +635,7 @@ void tst_Print::printWindow()
     QCOMPARE(qv::TableRecordset::liveCount(), before);
 }
 
-void tst_Print::noRecordset()
-{
+void tst_Print::noRecordset() {
     PrintFolder folder;
     qv::PrintLibrary library(folder.libraryPath());
 
@@ -638,17 +661,17 @@ void tst_Print::noRecordset()
     QVERIFY(!QFile::exists(pdf));
 }
 
-void tst_Print::unusableLibrary_data()
-{
+void tst_Print::unusableLibrary_data() {
     QTest::addColumn<QString>("library");  // empty: the program's own, in a folder without Dll/
     QTest::addColumn<QString>("says");
-    QTest::newRow("no file") << QStringLiteral("missing/libPrint.so") << QStringLiteral("找不到打印库");
-    QTest::newRow("no export") << QStringLiteral(QV_PRINT_NOEXPORT_LIBRARY) << QStringLiteral("PrintForm_Show");
+    QTest::newRow("no file") << QStringLiteral("missing/libPrint.so")
+                             << QStringLiteral("找不到打印库");
+    QTest::newRow("no export") << QStringLiteral(QV_PRINT_NOEXPORT_LIBRARY)
+                               << QStringLiteral("PrintForm_Show");
     QTest::newRow("program folder without Dll") << QString() << QStringLiteral("Dll/libPrint.so");
 }
 
-void tst_Print::unusableLibrary()
-{
+void tst_Print::unusableLibrary() {
     QFETCH(QString, library);
     QFETCH(QString, says);
     TempAppDir app;

@@ -54,8 +54,7 @@ private:
     std::unique_ptr<QWidget> main_;
 };
 
-void RoadTest::init()
-{
+void RoadTest::init() {
     app_ = std::make_unique<TempAppDir>();
     dm_ = std::make_unique<Tdm>();
     dm = dm_.get();
@@ -67,17 +66,20 @@ void RoadTest::init()
         setup.openSQLite(app_->file("db/lock.db"), true);
         setup.createSchema();
         qv::createDemoHotel(setup);
-        setup.execute("insert into Operator (Staffer, StafferName, Pass, Branch, CheckIn, CheckOut) "
-                      "values ('desk', '李娜', :p, '********************', 1, 1)",
-                      {{":p", qv::hashPassword("front")}});
+        setup.execute(
+            "insert into Operator (Staffer, StafferName, Pass, Branch, CheckIn, CheckOut) "
+            "values ('desk', '李娜', :p, '********************', 1, 1)",
+            {{":p", qv::hashPassword("front")}});
     }
     // The room pictures as scripts/run installs them.
     QDir().mkpath(app_->file("pic/build"));
     for (const QString& picture : QDir(QV_SOURCE_DIR "/assets/pic/build").entryList(QDir::Files)) {
-        QFile::copy(QV_SOURCE_DIR "/assets/pic/build/" + picture, app_->file("pic/build/" + picture));
+        QFile::copy(QV_SOURCE_DIR "/assets/pic/build/" + picture,
+                    app_->file("pic/build/" + picture));
     }
-    app_->write("Mirefold.ini", "[SystemInfo]\nHotelName=金色酒店\nDayCount=1\nLeaveTime=12:00:00\n"
-                                "TimeTolerance=10\nLanguageID=2052\n");
+    app_->write("Mirefold.ini",
+                "[SystemInfo]\nHotelName=金色酒店\nDayCount=1\nLeaveTime=12:00:00\n"
+                "TimeTolerance=10\nLanguageID=2052\n");
     sim_ = std::make_unique<SimEncoder>(*app_);
     QVERIFY(sim_->loaded());
     QVERIFY(sim_->command("place blank"));
@@ -85,8 +87,7 @@ void RoadTest::init()
     qv::Clock::setTestTime(QDateTime(QDate(2026, 3, 1), QTime(15, 20)));
 }
 
-void RoadTest::cleanup()
-{
+void RoadTest::cleanup() {
     main_.reset();
     boxes_.reset();
     sim_.reset();
@@ -95,8 +96,7 @@ void RoadTest::cleanup()
     qv::clearTerminateRequest();
 }
 
-TMainForm* RoadTest::logOnAndOpenTheBoard()
-{
+TMainForm* RoadTest::logOnAndOpenTheBoard() {
     whenShown<TLogonForm>([](TLogonForm* logon) {
         QTest::keyClicks(logon->LoginCode_Edit, "desk");
         QTest::keyClicks(logon->SystemLogin_Pas, "front");
@@ -116,8 +116,7 @@ TMainForm* RoadTest::logOnAndOpenTheBoard()
     return form;
 }
 
-QList<int> RoadTest::pictures(const QString& room) const
-{
+QList<int> RoadTest::pictures(const QString& room) const {
     QList<int> out;
     auto* form = static_cast<TMainForm*>(main_.get());
     for (const TRoomBoardItem& it : form->RoomBoard->items()) {
@@ -128,20 +127,19 @@ QList<int> RoadTest::pictures(const QString& room) const
     return out;
 }
 
-void RoadTest::selectRoom(const QString& room)
-{
+void RoadTest::selectRoom(const QString& room) {
     auto* form = static_cast<TMainForm*>(main_.get());
     QItemSelectionModel* s = form->Room_ListView->selectionModel();
     s->clearSelection();
     for (int r = 0; r < form->RoomBoard->rowCount(); ++r) {
         if (form->RoomBoard->item(r).caption() == room) {
-            s->select(form->RoomBoard->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            s->select(form->RoomBoard->index(r, 0),
+                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
 }
 
-void RoadTest::checkInCopyAndCheckOut()
-{
+void RoadTest::checkInCopyAndCheckOut() {
     TMainForm* form = logOnAndOpenTheBoard();
     QVERIFY(form);
     QVERIFY(!qv::terminateRequested());
@@ -245,17 +243,18 @@ void RoadTest::checkInCopyAndCheckOut()
     QCOMPARE(count("select count(*) from GuestInRecord"), 2);
 }
 
-void RoadTest::cardFailuresLeaveTheRoomFree_data()
-{
+void RoadTest::cardFailuresLeaveTheRoomFree_data() {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("prompt");
-    QTest::newRow("no card") << "remove" << "无卡！";
-    QTest::newRow("no encoder") << "set online 0" << "无发卡机！";
-    QTest::newRow("write fails") << "set fail-next" << "操作失败！";
+    QTest::newRow("no card") << "remove"
+                             << "无卡！";
+    QTest::newRow("no encoder") << "set online 0"
+                                << "无发卡机！";
+    QTest::newRow("write fails") << "set fail-next"
+                                 << "操作失败！";
 }
 
-void RoadTest::cardFailuresLeaveTheRoomFree()
-{
+void RoadTest::cardFailuresLeaveTheRoomFree() {
     QFETCH(QString, setup);
     QFETCH(QString, prompt);
     TMainForm* form = logOnAndOpenTheBoard();

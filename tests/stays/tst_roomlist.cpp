@@ -21,8 +21,7 @@
 
 namespace {
 
-QStringList listedRooms(const TRoomList_Form& f)
-{
+QStringList listedRooms(const TRoomList_Form& f) {
     QStringList rooms;
     for (int r = 0; r < f.RoomList_Ado->recordCount(); ++r) {
         rooms << f.RoomList_Ado->textAt(r, f.RoomList_Ado->fieldIndex("RoomStr"));
@@ -30,8 +29,7 @@ QStringList listedRooms(const TRoomList_Form& f)
     return rooms;
 }
 
-QStringList demoRooms(int building, int floor, int rooms)
-{
+QStringList demoRooms(int building, int floor, int rooms) {
     QStringList list;
     for (int n = 1; n <= rooms; ++n) {
         list << QString::number(qv::roomKey(building, floor, n));
@@ -39,8 +37,7 @@ QStringList demoRooms(int building, int floor, int rooms)
     return list;
 }
 
-QPoint rowPoint(QTableView* grid, int row)
-{
+QPoint rowPoint(QTableView* grid, int row) {
     return grid->visualRect(grid->model()->index(row, 0)).center();
 }
 
@@ -66,8 +63,7 @@ private:
     std::unique_ptr<qv::TestDialogs> dialogs_;
 };
 
-void RoomListTest::init()
-{
+void RoomListTest::init() {
     app_ = std::make_unique<TempAppDir>();
     dm_ = std::make_unique<Tdm>();
     dm = dm_.get();
@@ -83,26 +79,24 @@ void RoomListTest::init()
     addStay("1102", 1);
 }
 
-void RoomListTest::cleanup()
-{
+void RoomListTest::cleanup() {
     dialogs_.reset();
     dm_.reset();
     dm = nullptr;
     app_.reset();
 }
 
-void RoomListTest::addStay(const QString& room, int enOverride)
-{
-    dm->conn.execute("insert into GuestInRecord (Room, RoomStr, GuestName, GuestInTime, enOverride) "
-                     "values (:room, :str, 'guest', :t, :o)",
-                     {{":room", room.toInt()},
-                      {":str", room},
-                      {":t", QDateTime(QDate(2025, 3, 1), QTime(15, 20))},
-                      {":o", enOverride}});
+void RoomListTest::addStay(const QString& room, int enOverride) {
+    dm->conn.execute(
+        "insert into GuestInRecord (Room, RoomStr, GuestName, GuestInTime, enOverride) "
+        "values (:room, :str, 'guest', :t, :o)",
+        {{":room", room.toInt()},
+         {":str", room},
+         {":t", QDateTime(QDate(2025, 3, 1), QTime(15, 20))},
+         {":o", enOverride}});
 }
 
-void RoomListTest::filtersAndOrder_data()
-{
+void RoomListTest::filtersAndOrder_data() {
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("building");
     QTest::addColumn<QString>("floor");
@@ -115,21 +109,28 @@ void RoomListTest::filtersAndOrder_data()
     vacant.removeAll("1203");
     vacant.removeAll("2105");
     for (const char* kind : {"sqlite", "postgres"}) {
-        QTest::addRow("all rooms on %s", kind) << 1 << "所有楼号" << "所有楼层" << all;
-        QTest::addRow("vacant rooms on %s", kind) << 0 << "所有楼号" << "所有楼层" << vacant;
-        QTest::addRow("occupied, building 1 floor 2 on %s", kind) << 2 << "1" << "2" << QStringList{"1203"};
+        QTest::addRow("all rooms on %s", kind) << 1 << "所有楼号"
+                                               << "所有楼层" << all;
+        QTest::addRow("vacant rooms on %s", kind) << 0 << "所有楼号"
+                                                  << "所有楼层" << vacant;
+        QTest::addRow("occupied, building 1 floor 2 on %s", kind) << 2 << "1"
+                                                                  << "2" << QStringList{"1203"};
     }
-    QTest::newRow("occupied rooms") << 2 << "所有楼号" << "所有楼层" << QStringList{"1101", "1203", "2105"};
-    QTest::newRow("occupied, building 2 floor 1") << 2 << "2" << "1" << QStringList{"2105"};
-    QTest::newRow("occupied, building 2 floor 3") << 2 << "2" << "3" << QStringList{};
-    QTest::newRow("all, building 2") << 1 << "2" << "所有楼层" << demoRooms(2, 1, 6) + demoRooms(2, 2, 6);
+    QTest::newRow("occupied rooms") << 2 << "所有楼号"
+                                    << "所有楼层" << QStringList{"1101", "1203", "2105"};
+    QTest::newRow("occupied, building 2 floor 1") << 2 << "2"
+                                                  << "1" << QStringList{"2105"};
+    QTest::newRow("occupied, building 2 floor 3") << 2 << "2"
+                                                  << "3" << QStringList{};
+    QTest::newRow("all, building 2") << 1 << "2"
+                                     << "所有楼层" << demoRooms(2, 1, 6) + demoRooms(2, 2, 6);
     QStringList floor1 = demoRooms(1, 1, 8);
     floor1.removeAll("1101");
-    QTest::newRow("vacant, building 1 floor 1") << 0 << "1" << "1" << floor1;
+    QTest::newRow("vacant, building 1 floor 1") << 0 << "1"
+                                                << "1" << floor1;
 }
 
-void RoomListTest::filtersAndOrder()
-{
+void RoomListTest::filtersAndOrder() {
     QFETCH(int, status);
     QFETCH(QString, building);
     QFETCH(QString, floor);
@@ -155,8 +156,7 @@ void RoomListTest::filtersAndOrder()
     QVERIFY(dialogs_->boxes().isEmpty());
 }
 
-void RoomListTest::coloursAndCurrentRow()
-{
+void RoomListTest::coloursAndCurrentRow() {
     TRoomList_Form f;
     f.resize(700, 900);  // every row of building 1 on screen
     f.show();
@@ -194,15 +194,15 @@ void RoomListTest::coloursAndCurrentRow()
     saveScreenshot(&f, "RoomList_Form");
 }
 
-void RoomListTest::selectionInListOrder()
-{
+void RoomListTest::selectionInListOrder() {
     TRoomList_Form f;
     f.resize(700, 600);
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     QTableView* grid = f.RoomInfo_DBGrid;
     for (const int row : {5, 1, 3}) {
-        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, rowPoint(grid, row));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                          rowPoint(grid, row));
     }
     QCOMPARE(f.SelectedRows(), (QList<int>{1, 3, 5}));
     QCOMPARE(f.SelectedRoomStrs(), (QStringList{"1102", "1104", "1106"}));
@@ -213,8 +213,7 @@ void RoomListTest::selectionInListOrder()
     QCOMPARE(f.SelectedRoomStrs(), (QStringList{"1102", "1104", "1106"}));
 }
 
-void RoomListTest::doubleClickIsOk()
-{
+void RoomListTest::doubleClickIsOk() {
     TRoomList_Form f;
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
@@ -229,8 +228,7 @@ void RoomListTest::doubleClickIsOk()
     QCOMPARE(f.SelectedRoomStrs(), QStringList{"1105"});
 }
 
-void RoomListTest::escapeCancels()
-{
+void RoomListTest::escapeCancels() {
     TRoomList_Form f;
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));

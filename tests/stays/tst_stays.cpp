@@ -28,10 +28,10 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTableView>
-#include <QSignalBlocker>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QtTest>
@@ -45,18 +45,26 @@ namespace {
 const char* const kPgDatabase = "qvtest_stays";
 const QDateTime kCheckInMoment(QDate(2025, 3, 1), QTime(15, 20));
 
-
-
-QVariant scalar(const QString& sql) { return dm->conn.scalar(sql); }
-int roomCounter(const QString& room)
-{
-    return dm->conn.scalar("select CardSn from RoomInfo where RoomStr = :r", {{":r", room}}).toInt();
+QVariant scalar(const QString& sql) {
+    return dm->conn.scalar(sql);
 }
-int logRows() { return scalar("select count(*) from MakeCardRecord").toInt(); }
-int stayRows() { return scalar("select count(*) from GuestInRecord").toInt(); }
+int roomCounter(const QString& room) {
+    return dm->conn.scalar("select CardSn from RoomInfo where RoomStr = :r", {{":r", room}})
+        .toInt();
+}
+int logRows() {
+    return scalar("select count(*) from MakeCardRecord").toInt();
+}
+int stayRows() {
+    return scalar("select count(*) from GuestInRecord").toInt();
+}
 
-QDateTime cardStart(const TCardData& c) { return CardTimeToDate(c.StartTime); }
-QDateTime cardEnd(const TCardData& c) { return CardTimeToDate(c.EndTime); }
+QDateTime cardStart(const TCardData& c) {
+    return CardTimeToDate(c.StartTime);
+}
+QDateTime cardEnd(const TCardData& c) {
+    return CardTimeToDate(c.EndTime);
+}
 
 }  // namespace
 
@@ -95,8 +103,7 @@ private:
     std::unique_ptr<SimEncoder> sim_;
 };
 
-void StaysTest::init()
-{
+void StaysTest::init() {
     app_ = std::make_unique<TempAppDir>();
     dm_ = std::make_unique<Tdm>();
     dm = dm_.get();
@@ -119,8 +126,7 @@ void StaysTest::init()
     QVERIFY(sim_->command("place blank"));
 }
 
-void StaysTest::cleanup()
-{
+void StaysTest::cleanup() {
     sim_.reset();
     dialogs_.reset();
     dm_.reset();
@@ -130,8 +136,7 @@ void StaysTest::cleanup()
     RoomBoardChanged = false;
 }
 
-void StaysTest::windowDefaults()
-{
+void StaysTest::windowDefaults() {
     LockSystemInfo.DayCount = 2;
     LockSystemInfo.LeaveTime = QTime(13, 30);
     TGuestQuickIn_Form f;
@@ -165,8 +170,7 @@ void StaysTest::windowDefaults()
     QCOMPARE(c.Days_Edit->maxLength(), 32767);
 }
 
-void StaysTest::checkInCopyAndCheckOut()
-{
+void StaysTest::checkInCopyAndCheckOut() {
     TGuestQuickIn_Form f;
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
@@ -269,7 +273,8 @@ void StaysTest::checkInCopyAndCheckOut()
     QVERIFY(QTest::qWaitForWindowExposed(&leave));
     QCOMPARE(leave.GuestInRecord_DBGrid->model()->rowCount(), 1);
     QCOMPARE(leave.GuestInRecord_DBGrid->model()->index(0, 0).data().toString(), QString("1203"));
-    QCOMPARE(leave.GuestInRecord_DBGrid->model()->headerData(0, Qt::Horizontal).toString(), QString("门牌号码"));
+    QCOMPARE(leave.GuestInRecord_DBGrid->model()->headerData(0, Qt::Horizontal).toString(),
+             QString("门牌号码"));
     saveScreenshot(&leave, "GuestLeave_Form");
     QTest::mouseClick(leave.NoCardConfirm_Bt, Qt::LeftButton);
     QVERIFY(RoomBoardChanged);
@@ -283,17 +288,18 @@ void StaysTest::checkInCopyAndCheckOut()
     QVERIFY(dialogs_->boxes().isEmpty());
 }
 
-void StaysTest::cardFailuresChangeNothing_data()
-{
+void StaysTest::cardFailuresChangeNothing_data() {
     QTest::addColumn<QString>("setup");
     QTest::addColumn<QString>("prompt");
-    QTest::newRow("no card (-1)") << "remove" << "无卡！";
-    QTest::newRow("no encoder (-2)") << "set online 0" << "无发卡机！";
-    QTest::newRow("write fails (-15)") << "set fail-next 1" << "操作失败！";
+    QTest::newRow("no card (-1)") << "remove"
+                                  << "无卡！";
+    QTest::newRow("no encoder (-2)") << "set online 0"
+                                     << "无发卡机！";
+    QTest::newRow("write fails (-15)") << "set fail-next 1"
+                                       << "操作失败！";
 }
 
-void StaysTest::cardFailuresChangeNothing()
-{
+void StaysTest::cardFailuresChangeNothing() {
     QFETCH(QString, setup);
     QFETCH(QString, prompt);
     QVERIFY(sim_->command(setup));
@@ -314,10 +320,10 @@ void StaysTest::cardFailuresChangeNothing()
     }
 }
 
-void StaysTest::failedRecordsKeepNothingAndNameTheCard()
-{
-    dm->conn.execute("create trigger no_stays before insert on GuestInRecord "
-                     "begin select raise(abort, 'disk full'); end");
+void StaysTest::failedRecordsKeepNothingAndNameTheCard() {
+    dm->conn.execute(
+        "create trigger no_stays before insert on GuestInRecord "
+        "begin select raise(abort, 'disk full'); end");
     TGuestQuickIn_Form f;
     f.se_Room1->setText("1203");
     f.E_H_GQI->setText("张三");
@@ -325,7 +331,8 @@ void StaysTest::failedRecordsKeepNothingAndNameTheCard()
     QCOMPARE(dialogs_->boxes().size(), 1);
     const qv::Box box = dialogs_->last();
     QCOMPARE(box.icon, qv::Icon::Error);
-    QVERIFY2(box.text.contains("disk full") && box.text.contains("1203 00000008"), qPrintable(box.text));
+    QVERIFY2(box.text.contains("disk full") && box.text.contains("1203 00000008"),
+             qPrintable(box.text));
     // The card was written: it is the one the message names.
     QCOMPARE(CardSerial(sim_->card()), 8);
     // None of its records stays.
@@ -339,8 +346,7 @@ void StaysTest::failedRecordsKeepNothingAndNameTheCard()
     QTRY_VERIFY(f.Confirm_Bt->isEnabled());
 }
 
-void StaysTest::busyLatchIgnoresASecondPress()
-{
+void StaysTest::busyLatchIgnoresASecondPress() {
     TGuestQuickIn_Form f;
     f.se_Room1->setText("1203");
     CardBusy = true;  // another card operation is under way
@@ -360,8 +366,7 @@ void StaysTest::busyLatchIgnoresASecondPress()
     QCOMPARE(scalar("select CardCounts from GuestInRecord").toInt(), 1);
 }
 
-void StaysTest::doorPlatesAreBoundText_data()
-{
+void StaysTest::doorPlatesAreBoundText_data() {
     QTest::addColumn<QString>("room");
     QTest::addColumn<bool>("exists");
     QTest::newRow("quote") << "12'03" << false;
@@ -371,13 +376,13 @@ void StaysTest::doorPlatesAreBoundText_data()
     QTest::newRow("a room whose plate has a quote and a space") << "3'99 A" << true;
 }
 
-void StaysTest::doorPlatesAreBoundText()
-{
+void StaysTest::doorPlatesAreBoundText() {
     QFETCH(QString, room);
     QFETCH(bool, exists);
-    dm->conn.execute("insert into RoomInfo (Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber) "
-                     "values (3999, :s, '030999', 3, 9, 99)",
-                     {{":s", "3'99 A"}});
+    dm->conn.execute(
+        "insert into RoomInfo (Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber) "
+        "values (3999, :s, '030999', 3, 9, 99)",
+        {{":s", "3'99 A"}});
     for (const bool copyWindow : {false, true}) {
         CardBusy = false;
         dialogs_->clear();
@@ -396,7 +401,10 @@ void StaysTest::doorPlatesAreBoundText()
             const TCardData card = sim_->card();
             QCOMPARE(card.Building, uint16_t(3));
             QCOMPARE(card.RoomAddr[0], uint16_t(99));
-            QCOMPARE(dm->conn.scalar("select count(*) from MakeCardRecord where RoomStr = :r", {{":r", room}}).toInt(),
+            QCOMPARE(dm->conn
+                         .scalar("select count(*) from MakeCardRecord where RoomStr = :r",
+                                 {{":r", room}})
+                         .toInt(),
                      copyWindow ? 2 : 1);
         } else {
             QCOMPARE(dialogs_->texts(), QStringList{"没有该房号！"});
@@ -410,8 +418,7 @@ void StaysTest::doorPlatesAreBoundText()
     QCOMPARE(scalar("select sum(CardSn) from RoomInfo").toInt(), exists ? 7 + 1 : 7);
 }
 
-void StaysTest::nightsBoxMovesTheEndDate_data()
-{
+void StaysTest::nightsBoxMovesTheEndDate_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("nights");  // the end date after the text, in days after the start
     QTest::newRow("3") << "3" << 3;
@@ -422,13 +429,13 @@ void StaysTest::nightsBoxMovesTheEndDate_data()
     QTest::newRow("empty") << "" << 1;
 }
 
-void StaysTest::nightsBoxMovesTheEndDate()
-{
+void StaysTest::nightsBoxMovesTheEndDate() {
     QFETCH(QString, text);
     QFETCH(int, nights);
     TGuestQuickIn_Form f;
     TCopyGuestCard_Form c;
-    for (qv::GuestCardForm* w : {static_cast<qv::GuestCardForm*>(&f), static_cast<qv::GuestCardForm*>(&c)}) {
+    for (qv::GuestCardForm* w :
+         {static_cast<qv::GuestCardForm*>(&f), static_cast<qv::GuestCardForm*>(&c)}) {
         w->Days_Edit->setText(text);
         QCOMPARE(w->ED_GQI_Dtp->date(), QDate(2025, 3, 1).addDays(nights));
         QCOMPARE(w->ET_GQI_Dtp->time(), QTime(12, 0));
@@ -451,21 +458,20 @@ void StaysTest::nightsBoxMovesTheEndDate()
     QCOMPARE(f.Days_Edit->text(), QString("4x12"));  // four characters at most
 }
 
-void StaysTest::invalidRangeWritesNothing_data()
-{
+void StaysTest::invalidRangeWritesNothing_data() {
     QTest::addColumn<int>("nights");
     QTest::addColumn<QTime>("endTime");
     QTest::newRow("end date before the start") << -1 << QTime(12, 0);
     QTest::newRow("same day, end time before the start") << 0 << QTime(12, 0);
 }
 
-void StaysTest::invalidRangeWritesNothing()
-{
+void StaysTest::invalidRangeWritesNothing() {
     QFETCH(int, nights);
     QFETCH(QTime, endTime);
     TGuestQuickIn_Form f;
     TCopyGuestCard_Form c;
-    for (qv::GuestCardForm* w : {static_cast<qv::GuestCardForm*>(&f), static_cast<qv::GuestCardForm*>(&c)}) {
+    for (qv::GuestCardForm* w :
+         {static_cast<qv::GuestCardForm*>(&f), static_cast<qv::GuestCardForm*>(&c)}) {
         CardBusy = false;
         dialogs_->clear();
         w->se_Room1->setText("1203");
@@ -483,8 +489,7 @@ void StaysTest::invalidRangeWritesNothing()
     QCOMPARE(stayRows(), 0);
 }
 
-void StaysTest::roomListFillsTheRoomBox()
-{
+void StaysTest::roomListFillsTheRoomBox() {
     TGuestQuickIn_Form f;
     f.show();
     QVERIFY(QTest::qWaitForWindowActive(&f));
@@ -518,11 +523,11 @@ void StaysTest::roomListFillsTheRoomBox()
     QCOMPARE(c.se_Room1->text(), QString());
 }
 
-void StaysTest::copyWindowWritesCopiesOfTheCurrentSerial()
-{
+void StaysTest::copyWindowWritesCopiesOfTheCurrentSerial() {
     dm->conn.execute("update RoomInfo set CardSn = 8 where RoomStr = '1203'");
-    dm->conn.execute("insert into GuestInRecord (Room, RoomStr, GuestName, Rom, GuestInTime, CardCounts) "
-                     "values (1203, '1203', '张三', '00000008', '2025-03-01 10:00:00', 1)");
+    dm->conn.execute(
+        "insert into GuestInRecord (Room, RoomStr, GuestName, Rom, GuestInTime, CardCounts) "
+        "values (1203, '1203', '张三', '00000008', '2025-03-01 10:00:00', 1)");
     TCopyGuestCard_Form c;
     c.show();
     QVERIFY(QTest::qWaitForWindowExposed(&c));
@@ -568,8 +573,7 @@ void StaysTest::copyWindowWritesCopiesOfTheCurrentSerial()
     QCOMPARE(logRows(), 2);
 }
 
-void StaysTest::copyWindowRefusesAnUnknownRoom()
-{
+void StaysTest::copyWindowRefusesAnUnknownRoom() {
     TCopyGuestCard_Form c;
     c.se_Room1->setText("9999");
     QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
@@ -584,13 +588,15 @@ void StaysTest::copyWindowRefusesAnUnknownRoom()
     QVERIFY(dialogs_->boxes().isEmpty());
 }
 
-void StaysTest::checkOutClosesTheCurrentRow()
-{
+void StaysTest::checkOutClosesTheCurrentRow() {
     for (const QString room : {"1101", "1102", "1103"}) {
-        dm->conn.execute("insert into GuestInRecord (Room, RoomStr, GuestInTime) values (:n, :r, '2025-03-01 10:00:00')",
-                         {{":n", room.toInt()}, {":r", room}});
+        dm->conn.execute(
+            "insert into GuestInRecord (Room, RoomStr, GuestInTime) values (:n, :r, '2025-03-01 "
+            "10:00:00')",
+            {{":n", room.toInt()}, {":r", room}});
     }
-    dm->conn.execute("insert into GuestInRecord (Room, RoomStr, enOverride) values (1104, '1104', 1)");
+    dm->conn.execute(
+        "insert into GuestInRecord (Room, RoomStr, enOverride) values (1104, '1104', 1)");
     TGuestLeave_Form leave;
     leave.show();
     QVERIFY(QTest::qWaitForWindowExposed(&leave));
@@ -599,7 +605,8 @@ void StaysTest::checkOutClosesTheCurrentRow()
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                       grid->visualRect(grid->model()->index(1, 0)).center());
     QTest::keyClick(grid, Qt::Key_Return);  // the check-out button is the default
-    QCOMPARE(scalar("select RoomStr from GuestInRecord where enOverride = 1 and RoomStr <> '1104'").toString(),
+    QCOMPARE(scalar("select RoomStr from GuestInRecord where enOverride = 1 and RoomStr <> '1104'")
+                 .toString(),
              QString("1102"));
     QCOMPARE(grid->model()->rowCount(), 2);
     // The next stay took the closed one's place.
@@ -613,21 +620,22 @@ void StaysTest::checkOutClosesTheCurrentRow()
     QCOMPARE(scalar("select count(*) from GuestInRecord where enOverride = 0").toInt(), 1);
 }
 
-void StaysTest::escapeClosesEveryWindow_data()
-{
+void StaysTest::escapeClosesEveryWindow_data() {
     QTest::addColumn<QString>("window");
     QTest::newRow("check-in") << "GuestQuickIn_Form";
     QTest::newRow("copy") << "CopyGuestCard_Form";
     QTest::newRow("check-out") << "GuestLeave_Form";
 }
 
-void StaysTest::escapeClosesEveryWindow()
-{
+void StaysTest::escapeClosesEveryWindow() {
     QFETCH(QString, window);
     std::unique_ptr<QDialog> w;
-    if (window == "GuestQuickIn_Form") w = std::make_unique<TGuestQuickIn_Form>();
-    if (window == "CopyGuestCard_Form") w = std::make_unique<TCopyGuestCard_Form>();
-    if (window == "GuestLeave_Form") w = std::make_unique<TGuestLeave_Form>();
+    if (window == "GuestQuickIn_Form")
+        w = std::make_unique<TGuestQuickIn_Form>();
+    if (window == "CopyGuestCard_Form")
+        w = std::make_unique<TCopyGuestCard_Form>();
+    if (window == "GuestLeave_Form")
+        w = std::make_unique<TGuestLeave_Form>();
     QCOMPARE(w->objectName(), window);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
@@ -637,8 +645,7 @@ void StaysTest::escapeClosesEveryWindow()
     QCOMPARE(w->result(), int(QDialog::Rejected));
 }
 
-void StaysTest::textsFromTheLanguageStore()
-{
+void StaysTest::textsFromTheLanguageStore() {
     delete new TCopyGuestCard_Form;  // creates the store
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "store");
@@ -646,14 +653,16 @@ void StaysTest::textsFromTheLanguageStore()
         QVERIFY(db.open());
         QSqlQuery q(db);
         for (const QString form : {"GuestQuickIn_Form", "CopyGuestCard_Form"}) {
-            QVERIFY(q.prepare("insert into Dialog_Table (AppName, FormName, DialogID, LanguageID, Title, "
-                              "MessageStr) values ('Quorvane', ?, 1, 1033, 'Messages', 'No such room!')"));
+            QVERIFY(q.prepare(
+                "insert into Dialog_Table (AppName, FormName, DialogID, LanguageID, Title, "
+                "MessageStr) values ('Quorvane', ?, 1, 1033, 'Messages', 'No such room!')"));
             q.addBindValue(form);
             QVERIFY(q.exec());
         }
-        QVERIFY(q.exec("insert into Component_Table (AppName, FormName, ComponentName, LanguageID, "
-                       "ComponentClass, ComponentProperty) values ('Quorvane', 'CopyGuestCard_Form', "
-                       "'Confirm_Bt', 1033, 'QPushButton', 'text:Copy card(&Y)')"));
+        QVERIFY(
+            q.exec("insert into Component_Table (AppName, FormName, ComponentName, LanguageID, "
+                   "ComponentClass, ComponentProperty) values ('Quorvane', 'CopyGuestCard_Form', "
+                   "'Confirm_Bt', 1033, 'QPushButton', 'text:Copy card(&Y)')"));
     }
     QSqlDatabase::removeDatabase("store");
     LockSystemInfo.LanguageID = 1033;
@@ -661,7 +670,8 @@ void StaysTest::textsFromTheLanguageStore()
     QCOMPARE(c.Confirm_Bt->text(), QString("Copy card(&Y)"));
     TGuestQuickIn_Form f;
     QCOMPARE(f.Confirm_Bt->text(), QString("开房(&Y)"));  // no row: the built-in text
-    for (qv::GuestCardForm* w : {static_cast<qv::GuestCardForm*>(&f), static_cast<qv::GuestCardForm*>(&c)}) {
+    for (qv::GuestCardForm* w :
+         {static_cast<qv::GuestCardForm*>(&f), static_cast<qv::GuestCardForm*>(&c)}) {
         dialogs_->clear();
         w->se_Room1->setText("no such room");
         QTest::mouseClick(w->Confirm_Bt, Qt::LeftButton);

@@ -12,16 +12,14 @@
 #include <QtTest>
 
 // Data rows "sqlite" and "postgres" (column "kind").
-inline void addDatabaseKinds()
-{
+inline void addDatabaseKinds() {
     QTest::addColumn<QString>("kind");
     QTest::newRow("sqlite") << QStringLiteral("sqlite");
     QTest::newRow("postgres") << QStringLiteral("postgres");
 }
 
 // True when the running case is a "postgres" row (also "... on postgres").
-inline bool onServerRow()
-{
+inline bool onServerRow() {
     const char* tag = QTest::currentDataTag();
     return tag && QByteArray(tag).endsWith("postgres");
 }
@@ -31,14 +29,15 @@ inline bool onServerRow()
 // "postgres" row; else the SQLite file db/lock.db of `app`. LockSystemInfo's
 // ConnType follows. False, with the reason in `why`, when the test server is
 // missing.
-inline bool openFreshLockDatabase(qv::Connection& conn, const TempAppDir& app, const QString& pgDatabase,
-                                  bool demo = true, QString* why = nullptr)
-{
+inline bool openFreshLockDatabase(qv::Connection& conn, const TempAppDir& app,
+                                  const QString& pgDatabase, bool demo = true,
+                                  QString* why = nullptr) {
     if (onServerRow()) {
         const PgServer pg = PgServer::fromEnvironment();
         if (!pg.available()) {
             if (why) {
-                *why = QStringLiteral("no PostgreSQL server: set QV_PG_HOST (scripts/test starts one on loopback)");
+                *why = QStringLiteral(
+                    "no PostgreSQL server: set QV_PG_HOST (scripts/test starts one on loopback)");
             }
             return false;
         }
@@ -57,9 +56,9 @@ inline bool openFreshLockDatabase(qv::Connection& conn, const TempAppDir& app, c
 }
 
 // For use inside a test function: fails the case when the server is missing.
-#define QV_OPEN_FRESH_LOCK_DATABASE(conn, app, pgDatabase, demo)                     \
-    do {                                                                             \
-        QString why_;                                                                \
+#define QV_OPEN_FRESH_LOCK_DATABASE(conn, app, pgDatabase, demo)                    \
+    do {                                                                            \
+        QString why_;                                                               \
         QVERIFY2(openFreshLockDatabase((conn), (app), (pgDatabase), (demo), &why_), \
-                 qPrintable(why_));                                                  \
+                 qPrintable(why_));                                                 \
     } while (0)

@@ -12,23 +12,22 @@
 #include <QWidget>
 #include <QtTest>
 
-TempAppDir::TempAppDir()
-{
+TempAppDir::TempAppDir() {
     QVERIFY2(dir_.isValid(), "cannot create a temporary program folder");
     QDir(dir_.path()).mkpath(QStringLiteral("db"));
     qv::AppPaths::setDir(dir_.path());
 }
 
-TempAppDir::~TempAppDir()
-{
+TempAppDir::~TempAppDir() {
     qv::AppPaths::reset();
     qv::Clock::useSystemTime();
 }
 
-QString TempAppDir::file(const QString& relative) const { return QDir(path()).filePath(relative); }
+QString TempAppDir::file(const QString& relative) const {
+    return QDir(path()).filePath(relative);
+}
 
-void TempAppDir::write(const QString& relative, const QByteArray& text) const
-{
+void TempAppDir::write(const QString& relative, const QByteArray& text) const {
     const QString p = file(relative);
     QDir().mkpath(QFileInfo(p).absolutePath());
     QFile f(p);
@@ -38,14 +37,12 @@ void TempAppDir::write(const QString& relative, const QByteArray& text) const
     f.write(text);
 }
 
-QByteArray TempAppDir::read(const QString& relative) const
-{
+QByteArray TempAppDir::read(const QString& relative) const {
     QFile f(file(relative));
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-PgServer PgServer::fromEnvironment()
-{
+PgServer PgServer::fromEnvironment() {
     PgServer s;
     s.host = qEnvironmentVariable("QV_PG_HOST");
     s.port = qEnvironmentVariableIntValue("QV_PG_PORT");
@@ -57,8 +54,7 @@ PgServer PgServer::fromEnvironment()
     return s;
 }
 
-void PgServer::recreateDatabase(const QString& database) const
-{
+void PgServer::recreateDatabase(const QString& database) const {
     const QString name = QStringLiteral("pg-admin");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
@@ -73,7 +69,8 @@ void PgServer::recreateDatabase(const QString& database) const
         QSqlQuery q(db);
         // The name is the test's own constant, never outside input.
         if (!q.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database)) ||
-            !q.exec(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8'").arg(database))) {
+            !q.exec(QStringLiteral("CREATE DATABASE %1 TEMPLATE template0 ENCODING 'UTF8'")
+                        .arg(database))) {
             qFatal("cannot recreate database %s: %s", qPrintable(database),
                    qPrintable(q.lastError().text()));
         }
@@ -81,8 +78,7 @@ void PgServer::recreateDatabase(const QString& database) const
     QSqlDatabase::removeDatabase(name);
 }
 
-void saveScreenshot(QWidget* widget, const QString& name)
-{
+void saveScreenshot(QWidget* widget, const QString& name) {
     const QString dir = qEnvironmentVariable("QV_SCREENSHOT_DIR");
     if (dir.isEmpty() || !widget) {
         return;

@@ -45,17 +45,16 @@ struct PgServer {
 };
 
 // Skips nothing: without a server the calling test fails with a clear message.
-#define QV_REQUIRE_PG(server)                                                                   \
-    do {                                                                                        \
-        if (!(server).available())                                                              \
+#define QV_REQUIRE_PG(server)                                                                    \
+    do {                                                                                         \
+        if (!(server).available())                                                               \
             QFAIL("no PostgreSQL server: set QV_PG_HOST (scripts/test starts one on loopback)"); \
     } while (0)
 
 // Runs `fill` on the next modal window of type D as soon as it is shown (for
 // windows and boxes that a handler opens with exec()).
 template <class D>
-void whenShown(std::function<void(D*)> fill)
-{
+void whenShown(std::function<void(D*)> fill) {
     auto* timer = new QTimer;
     timer->setInterval(10);
     QObject::connect(timer, &QTimer::timeout, [timer, fill] {

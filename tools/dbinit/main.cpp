@@ -16,16 +16,16 @@
 
 namespace {
 
-void say(const QString& text) { std::fprintf(stdout, "%s\n", qUtf8Printable(text)); }
-int fail(const QString& text)
-{
+void say(const QString& text) {
+    std::fprintf(stdout, "%s\n", qUtf8Printable(text));
+}
+int fail(const QString& text) {
     std::fprintf(stderr, "quorvane-dbinit: %s\n", qUtf8Printable(text));
     return 1;
 }
 
 // Every table the schema script creates, and the schema stamp.
-QStringList lockTables(const qv::Dialect& dialect)
-{
+QStringList lockTables(const qv::Dialect& dialect) {
     QStringList tables;
     static const QRegularExpression re(QStringLiteral(R"(^CREATE TABLE (\w+))"));
     for (const QString& s : qv::schema::statements(dialect.schemaScript())) {
@@ -39,8 +39,7 @@ QStringList lockTables(const qv::Dialect& dialect)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quorvane-dbinit"));
     QCommandLineParser parser;
@@ -49,15 +48,19 @@ int main(int argc, char** argv)
         "  quorvane-dbinit [--demo] [--force] FILE\n"
         "  quorvane-dbinit [--demo] [--force] --server HOST[:PORT] --user NAME --password PASS"));
     parser.addHelpOption();
-    const QCommandLineOption demo(QStringLiteral("demo"),
-                                  QStringLiteral("Add a demo hotel (rooms, room types, districts; no operators)."));
-    const QCommandLineOption force(QStringLiteral("force"),
-                                   QStringLiteral("Replace a database that is not empty (its data is lost)."));
-    const QCommandLineOption server(QStringLiteral("server"), QStringLiteral("PostgreSQL server, host[:port]."),
+    const QCommandLineOption demo(
+        QStringLiteral("demo"),
+        QStringLiteral("Add a demo hotel (rooms, room types, districts; no operators)."));
+    const QCommandLineOption force(
+        QStringLiteral("force"),
+        QStringLiteral("Replace a database that is not empty (its data is lost)."));
+    const QCommandLineOption server(QStringLiteral("server"),
+                                    QStringLiteral("PostgreSQL server, host[:port]."),
                                     QStringLiteral("host"));
-    const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("PostgreSQL user."), QStringLiteral("name"));
-    const QCommandLineOption password(QStringLiteral("password"), QStringLiteral("PostgreSQL password."),
-                                      QStringLiteral("pass"));
+    const QCommandLineOption user(QStringLiteral("user"), QStringLiteral("PostgreSQL user."),
+                                  QStringLiteral("name"));
+    const QCommandLineOption password(
+        QStringLiteral("password"), QStringLiteral("PostgreSQL password."), QStringLiteral("pass"));
     const QCommandLineOption database(QStringLiteral("database"),
                                       QStringLiteral("PostgreSQL database (default halvorn)."),
                                       QStringLiteral("name"), QStringLiteral("halvorn"));
@@ -82,15 +85,18 @@ int main(int argc, char** argv)
             conn.openPostgreSQL(params);
             if (!conn.isEmpty()) {
                 if (!parser.isSet(force)) {
-                    return fail(QStringLiteral("database %1 is not empty; use --force to replace its lock tables.")
-                                    .arg(conn.description()));
+                    return fail(
+                        QStringLiteral(
+                            "database %1 is not empty; use --force to replace its lock tables.")
+                            .arg(conn.description()));
                 }
                 // Only a database that holds nothing but lock tables is replaced,
                 // and the tables go in one transaction.
                 const QStringList ours = lockTables(conn.dialect());
                 QStringList others;
-                QSqlQuery q = conn.run(QStringLiteral(
-                    "SELECT table_name FROM information_schema.tables WHERE table_schema = current_schema()"));
+                QSqlQuery q =
+                    conn.run(QStringLiteral("SELECT table_name FROM information_schema.tables "
+                                            "WHERE table_schema = current_schema()"));
                 while (q.next()) {
                     const QString table = q.value(0).toString();
                     if (!ours.contains(table, Qt::CaseInsensitive)) {
@@ -112,9 +118,12 @@ int main(int argc, char** argv)
             const QFileInfo info(path);
             if (info.exists() && (!info.isFile() || info.size() > 0)) {
                 if (!parser.isSet(force) || !info.isFile()) {
-                    return fail(QStringLiteral("%1 exists and is not empty; use --force to replace it.").arg(path));
+                    return fail(
+                        QStringLiteral("%1 exists and is not empty; use --force to replace it.")
+                            .arg(path));
                 }
-                for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+                for (const QString& suffix :
+                     {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
                     QFile::remove(path + suffix);
                 }
             }
@@ -128,6 +137,7 @@ int main(int argc, char** argv)
         return fail(e.text());
     }
     say(QStringLiteral("created lock database %1%2")
-            .arg(conn.description(), parser.isSet(demo) ? QStringLiteral(" with the demo hotel") : QString()));
+            .arg(conn.description(),
+                 parser.isSet(demo) ? QStringLiteral(" with the demo hotel") : QString()));
     return 0;
 }

@@ -43,17 +43,14 @@ enum {
 };
 
 /* Output formats of PrintForm_Render. */
-enum {
-    QV_PRINT_FORMAT_PDF = 0,
-    QV_PRINT_FORMAT_CSV = 1
-};
+enum { QV_PRINT_FORMAT_PDF = 0, QV_PRINT_FORMAT_CSV = 1 };
 
 /* Results of PrintForm_Render. */
 enum {
     QV_PRINT_OK = 1,
-    QV_PRINT_NO_RECORDSET = 0,   /* Recordset is NULL or its interface is incomplete */
-    QV_PRINT_BAD_ARGUMENT = -1,  /* no path, or an unknown format */
-    QV_PRINT_WRITE_FAILED = -2   /* the file could not be written */
+    QV_PRINT_NO_RECORDSET = 0,  /* Recordset is NULL or its interface is incomplete */
+    QV_PRINT_BAD_ARGUMENT = -1, /* no path, or an unknown format */
+    QV_PRINT_WRITE_FAILED = -2  /* the file could not be written */
 };
 
 typedef struct QvRecordset QvRecordset;
