@@ -4,7 +4,7 @@
 // board offscreen. Prints milliseconds per rebuild, the ratio to the bare
 // board query with the SQLite C API, the ratio to the same rebuild without
 // ended stays, and the peak memory of the process.
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "data/DemoHotel.h"
 #include "data/dm_unit.h"
 #include "main/Main.h"

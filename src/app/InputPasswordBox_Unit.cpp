@@ -1,6 +1,6 @@
 #include "app/InputPasswordBox_Unit.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "language/FormKeys.h"
 #include "language/Language.h"
 #include "platform/Guard.h"

@@ -1,7 +1,7 @@
 #include "app/Logon_Unit.h"
 
 #include "app/InputPasswordBox_Unit.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "data/Passwords.h"
 #include "data/dm_unit.h"
 #include "language/FormKeys.h"

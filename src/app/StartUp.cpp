@@ -1,7 +1,7 @@
 #include "app/StartUp.h"
 
 #include "app/Logon_Unit.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "data/dm_unit.h"
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"

@@ -1,6 +1,6 @@
 #include "card/CardRecords.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "data/Dialect.h"
 #include "data/dm_unit.h"

@@ -1,6 +1,6 @@
 #include "card/LockMsg.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/LockMsgApi.h"
 #include "platform/AppPaths.h"

@@ -1,6 +1,6 @@
 #include "data/Dialect.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "data/SchemaScript.h"
 
 namespace qv {

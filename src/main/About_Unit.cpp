@@ -1,6 +1,6 @@
 #include "main/About_Unit.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "card/Encoder.h"
 #include "language/FormKeys.h"
 #include "language/Language.h"

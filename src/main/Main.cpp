@@ -1,6 +1,6 @@
 #include "main/Main.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
 #include "card/LockMsg.h"

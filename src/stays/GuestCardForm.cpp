@@ -1,6 +1,6 @@
 #include "stays/GuestCardForm.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
 #include "card/Encoder.h"

@@ -1,6 +1,6 @@
 #include "stays/GuestLeave_Unit.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
 #include "data/dm_unit.h"

@@ -1,6 +1,6 @@
 #include "stays/GuestQuickIn_Unit.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
 #include "platform/Guard.h"

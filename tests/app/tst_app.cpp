@@ -4,7 +4,7 @@
 
 #include "app/InputPasswordBox_Unit.h"
 #include "app/Logon_Unit.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "app/StartUp.h"
 #include "data/DemoHotel.h"
 #include "data/Passwords.h"

@@ -2,7 +2,7 @@
 #include "TestSupport.h"
 
 #include "ShortString.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/LockMsg.h"
 #include "platform/Errors.h"

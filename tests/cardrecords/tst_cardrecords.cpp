@@ -3,7 +3,7 @@
 #include "LockDatabase.h"
 #include "TestSupport.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
 #include "data/DemoHotel.h"

@@ -3,7 +3,7 @@
 //   card-issue-worker DATABASE kind COUNTERKIND COUNT
 // DATABASE is an SQLite file or "pg:HOST:PORT:USER:PASSWORD:DB". Each card's
 // serial is printed on a line of its own once its records are stored.
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
 #include "data/dm_unit.h"

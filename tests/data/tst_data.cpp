@@ -3,7 +3,7 @@
 #include "LockDatabase.h"
 #include "TestSupport.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "data/Connection.h"
 #include "data/DataSet.h"
 #include "data/DemoHotel.h"

@@ -3,7 +3,7 @@
 // folder) and every box answered by TestDialogs.
 #include "TestSupport.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "card/Encoder.h"
 #include "data/DemoHotel.h"
 #include "data/dm_unit.h"

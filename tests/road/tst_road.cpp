@@ -6,7 +6,7 @@
 
 #include "app/Logon_Unit.h"
 #include "app/MainWindowFactory.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "app/StartUp.h"
 #include "card/CardFunctions.h"
 #include "data/DemoHotel.h"

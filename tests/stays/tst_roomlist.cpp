@@ -2,7 +2,7 @@
 #include "LockDatabase.h"
 #include "TestSupport.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
 #include "data/DemoHotel.h"

@@ -5,7 +5,7 @@
 #include "SimEncoder.h"
 #include "TestSupport.h"
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
 #include "data/DataSet.h"

@@ -5,7 +5,7 @@
 // addDatabaseKinds() and open the database with openFreshLockDatabase().
 
 #include "TestSupport.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "data/Connection.h"
 #include "data/DemoHotel.h"
 
