@@ -64,6 +64,7 @@ TCdForm::TCdForm(QWidget* parent)
     embedded->addWidget(DbPath_Label, 0, 0, 1, 2);
     embedded->addWidget(Memo_DbPath, 1, 0);
     embedded->addWidget(Button1, 1, 1, Qt::AlignTop);
+    embedded->setRowStretch(2, 1);
     PageControl1->addTab(TabSheet1, QStringLiteral("本机数据库"));
 
     TabSheet2 = qv::make<QWidget>(QStringLiteral("TabSheet2"));
