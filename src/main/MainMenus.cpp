@@ -9,6 +9,11 @@
 #include "language/Language.h"
 #include "main/About_Unit.h"
 #include "main/OpenDocument.h"
+#include "maintenance/BackupRestore.h"
+#include "maintenance/Cd_Unit.h"
+#include "maintenance/SystemInfo_Unit.h"
+#include "operators/ChangePassword_Unit.h"
+#include "operators/Operator_Unit.h"
 #include "platform/AppPaths.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
@@ -187,9 +192,9 @@ void TMainForm::createMenus() {
                      &TMainForm::FAQ_MenuClick);
 
     // Entries the operator's rights switch on (InitMenu); off until then.
-    for (QAction* a :
-         {CheckIn_Menu, ModifyGuestCard_Menu, ClockRoom_Menu, CheckOut_Menu, OperatorManage_Menu,
-          SystemSetting_Menu, RoomType_Menu, RoomSetting_Menu, DistrictSetting_Menu}) {
+    for (QAction* a : {CheckIn_Menu, ModifyGuestCard_Menu, ClockRoom_Menu, CheckOut_Menu,
+                       OperatorManage_Menu, SystemSetting_Menu, RoomType_Menu, RoomSetting_Menu,
+                       DistrictSetting_Menu, N39, N40, DataConn_Menu}) {
         a->setEnabled(false);
     }
 }
@@ -349,7 +354,12 @@ void TMainForm::InitMenu() {
     allow(CheckOut_Menu, checkOut);
     allow(CheckOut2_SB, checkOut);
     allow(OperatorManage_Menu, right("OperatorManage"));
-    allow(SystemSetting_Menu, right("SystemInfo"));
+    // Backup, restore and the connection replace or move the hotel's whole
+    // database: they need the settings right too.
+    for (QObject* e :
+         std::initializer_list<QObject*>{SystemSetting_Menu, N39, N40, DataConn_Menu}) {
+        allow(e, right("SystemInfo"));
+    }
     allow(RoomType_Menu, right("RoomType"));
     allow(RoomSetting_Menu, right("RoomInfo"));
     allow(DistrictSetting_Menu, right("DistrictInfo"));
@@ -511,14 +521,17 @@ void TMainForm::CheckRoomStatus_MenuClick() {
 // TCheckGuestInRecord_Form.
 QV_WINDOW_TO_COME(A_SearchGuestExecute)
 
-// TOperator_Form.
-QV_WINDOW_TO_COME(OperatorManage_MenuClick)
+void TMainForm::OperatorManage_MenuClick() {
+    ShowModalForm<TOperator_Form>();
+}
 
-// TChangePassword_Form.
-QV_WINDOW_TO_COME(ChangePass_MenuClick)
+void TMainForm::ChangePass_MenuClick() {
+    ShowModalForm<TChangePassword_Form>();
+}
 
-// TSystemInfo_Form.
-QV_WINDOW_TO_COME(SystemSetting_MenuClick)
+void TMainForm::SystemSetting_MenuClick() {
+    ShowModalForm<TSystemInfo_Form>();
+}
 
 // TRoomType_Form.
 QV_WINDOW_TO_COME(RoomType_MenuClick)
@@ -529,14 +542,21 @@ QV_WINDOW_TO_COME(RoomSetting_MenuClick)
 // TDistrictSetting_Form.
 QV_WINDOW_TO_COME(DistrictSetting_MenuClick)
 
-// Database backup.
-QV_WINDOW_TO_COME(N39Click)
+void TMainForm::N39Click() {
+    BackupDatabaseFromMenu(this, [this](int index, const QString& text) {
+        return Language1->GetVariable(index, text);
+    });
+}
 
-// Database restore.
-QV_WINDOW_TO_COME(N40Click)
+void TMainForm::N40Click() {
+    RestoreDatabaseFromMenu(this, [this](int index, const QString& text) {
+        return Language1->GetVariable(index, text);
+    });
+}
 
-// TCdForm.
-QV_WINDOW_TO_COME(DataConn_MenuClick)
+void TMainForm::DataConn_MenuClick() {
+    ShowModalForm<TCdForm>();
+}
 
 void TMainForm::N35Click() {
     ShowModalForm<TAboutForm>();
