@@ -89,12 +89,12 @@ void TMainForm::connectEntry(QObject* entry, Handler handler) {
 }
 
 void TMainForm::createMenus() {
-    QMenuBar* bar = menuBar();
-    bar->setObjectName(QStringLiteral("MainMenu1"));
-    auto menu = [&](const QString& name, const QString& title) {
-        QMenu* m = bar->addMenu(title);
-        m->setObjectName(name);
+    auto* bar = qv::make<QMenuBar>(QStringLiteral("MainMenu1"), this);
+    setMenuBar(bar);
+    auto menu = [bar](const QString& name, const QString& title) {
+        auto* m = qv::make<QMenu>(name, title, bar);
         m->setToolTipsVisible(true);  // an entry whose window is to come says so
+        bar->addMenu(m);
         return m;
     };
     auto entry = [this](QMenu* m, const QString& name, const QString& caption, Handler handler,
