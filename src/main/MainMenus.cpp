@@ -8,6 +8,7 @@
 #include "data/dm_unit.h"
 #include "language/Language.h"
 #include "main/About_Unit.h"
+#include "main/Help_Unit.h"
 #include "main/OpenDocument.h"
 #include "maintenance/BackupRestore.h"
 #include "maintenance/Cd_Unit.h"
@@ -29,6 +30,7 @@
 
 #include <QActionGroup>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -94,12 +96,12 @@ void TMainForm::connectEntry(QObject* entry, Handler handler) {
 }
 
 void TMainForm::createMenus() {
-    QMenuBar* bar = menuBar();
-    bar->setObjectName(QStringLiteral("MainMenu1"));
-    auto menu = [&](const QString& name, const QString& title) {
-        QMenu* m = bar->addMenu(title);
-        m->setObjectName(name);
+    auto* bar = qv::make<QMenuBar>(QStringLiteral("MainMenu1"), this);
+    setMenuBar(bar);
+    auto menu = [bar](const QString& name, const QString& title) {
+        auto* m = qv::make<QMenu>(name, title, bar);
         m->setToolTipsVisible(true);  // an entry whose window is to come says so
+        bar->addMenu(m);
         return m;
     };
     auto entry = [this](QMenu* m, const QString& name, const QString& caption, Handler handler,
@@ -192,9 +194,9 @@ void TMainForm::createMenus() {
                      &TMainForm::FAQ_MenuClick);
 
     // Entries the operator's rights switch on (InitMenu); off until then.
-    for (QAction* a : {CheckIn_Menu, ModifyGuestCard_Menu, ClockRoom_Menu, CheckOut_Menu,
-                       OperatorManage_Menu, SystemSetting_Menu, RoomType_Menu, RoomSetting_Menu,
-                       DistrictSetting_Menu, N39, N40, DataConn_Menu}) {
+    for (QAction* a : {CheckIn_Menu, CopyGuestCard_Menu, ModifyGuestCard_Menu, ClockRoom_Menu,
+                       CheckOut_Menu, OperatorManage_Menu, SystemSetting_Menu, RoomType_Menu,
+                       RoomSetting_Menu, DistrictSetting_Menu, N39, N40, DataConn_Menu}) {
         a->setEnabled(false);
     }
 }
@@ -257,6 +259,7 @@ void TMainForm::createBoardMenu() {
     CheckIn_MfPopMenu->setEnabled(false);  // rights decide (InitMenu)
     mi_CopyCard = entry(QStringLiteral("mi_CopyCard"), QStringLiteral("复制客人卡"),
                         &TMainForm::mi_CopyCardClick);
+    mi_CopyCard->setEnabled(false);  // rights decide (InitMenu)
     PopupMenu1->addSeparator();
     mi_GuestLeave = entry(QStringLiteral("mi_GuestLeave"), QStringLiteral("宾客退房"),
                           &TMainForm::mi_GuestLeaveClick);
@@ -344,9 +347,10 @@ void TMainForm::InitMenu() {
     }
     auto right = [&op](const char* column) { return op.asInteger(QLatin1String(column)) != 0; };
     const bool checkIn = right("CheckIn");
-    for (QObject* e : std::initializer_list<QObject*>{CheckIn_Menu, CheckIn_MfPopMenu,
-                                                      ModifyGuestCard_Menu, ClockRoom_Menu,
-                                                      GuestContinueIn2_SpeedButton, CheckIn_SB}) {
+    // A copied guest card opens the room as a new one does: the same right.
+    for (QObject* e : std::initializer_list<QObject*>{
+             CheckIn_Menu, CheckIn_MfPopMenu, CopyGuestCard_Menu, mi_CopyCard, ModifyGuestCard_Menu,
+             ClockRoom_Menu, GuestContinueIn2_SpeedButton, CheckIn_SB}) {
         allow(e, checkIn);
     }
     CheckInRight = checkIn;
@@ -563,8 +567,19 @@ void TMainForm::N35Click() {
 }
 
 void TMainForm::openHelp(const QString& fileName) {
-    // Whatever the desktop does with the document (also when it is missing).
-    qv::openDocument(QUrl::fromLocalFile(qv::AppPaths::file(fileName)));
+    const QString path = qv::AppPaths::file(fileName);
+    if (!QFileInfo(path).isFile()) {
+        qv::showError(QStringLiteral("找不到帮助文件 %1。").arg(path));
+        return;
+    }
+    // The desktop's program for the document; when there is none (no
+    // browser set up), the program's own help window.
+    QPointer<TMainForm> self(this);
+    qv::openDocument(QUrl::fromLocalFile(path), [self, path] {
+        if (self) {
+            THelp_Form::showDocument(path, self);
+        }
+    });
 }
 
 void TMainForm::OprManual_MenuClick() {
