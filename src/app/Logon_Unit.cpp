@@ -1,7 +1,6 @@
 #include "app/Logon_Unit.h"
 
 #include "app/InputPasswordBox_Unit.h"
-#include "settings/Settings.h"
 #include "data/Passwords.h"
 #include "data/dm_unit.h"
 #include "language/FormKeys.h"
@@ -10,6 +9,7 @@
 #include "platform/Guard.h"
 #include "platform/KeyPreview.h"
 #include "platform/Named.h"
+#include "settings/Settings.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -145,7 +145,9 @@ void TLogonForm::logOn() {
     q.bind(QStringLiteral(":staffer"), login);
     q.open();
     const QString stored = q.isEmpty() ? QString() : q.text(QStringLiteral("Pass"));
-    if (q.isEmpty() || !qv::verifyPassword(password, stored)) {
+    // An operator without a password (an empty or missing Pass) cannot log on.
+    if (q.isEmpty() || password.isEmpty() || stored.isEmpty() ||
+        !qv::verifyPassword(password, stored)) {
         qv::messageBox(QStringLiteral("提示"), QStringLiteral("错误的用户名或密码！"),
                        qv::Icon::Error);
         SystemLogin_Pas->setFocus();
@@ -166,6 +168,17 @@ void TLogonForm::logOn() {
 }
 
 void TLogonForm::createFirstOperator() {
+    // The administrator needs a name to log on with and a password.
+    if (LoginCode_Edit->text().trimmed().isEmpty()) {
+        qv::showMessage(QStringLiteral("请输入用户名！"));
+        LoginCode_Edit->setFocus();
+        return;
+    }
+    if (SystemLogin_Pas->text().isEmpty()) {
+        qv::showMessage(QStringLiteral("请输入口令！"));
+        SystemLogin_Pas->setFocus();
+        return;
+    }
     {
         TInputPasswordBox box(this);
         if (box.exec() != QDialog::Accepted) {
