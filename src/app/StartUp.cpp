@@ -1,13 +1,13 @@
 #include "app/StartUp.h"
 
 #include "app/Logon_Unit.h"
-#include "settings/Settings.h"
 #include "data/dm_unit.h"
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/Guard.h"
 #include "platform/IniFile.h"
+#include "settings/Settings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,6 +52,8 @@ bool ConnectDatabase() {
                 return false;
         }
         dm->conn.checkLockDatabase();
+        // A desk that could only read would write cards it cannot record.
+        dm->conn.checkWritable();
         return true;
     } catch (const qv::Error& e) {
         dm->conn.close();

@@ -2,7 +2,12 @@
 
 #include "platform/Dialogs.h"
 
+class QWidget;
+
 namespace qv {
+
+// The width a box needs so that the window manager shows its whole `title`.
+int titleWidth(const QWidget& box, const QString& title);
 
 // Real boxes: QMessageBox, QInputDialog and QFileDialog, parented to the
 // window that is active (so they are modal to it and centred on it).
