@@ -25,7 +25,7 @@ struct ServerParams {
 class Connection {
 public:
     static constexpr int kApplicationId = 0x51564C4B;  // "QVLK"
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
 
     Connection();
     ~Connection();
@@ -69,6 +69,9 @@ public:
     int schemaVersion() const;
 
 private:
+    // Brings a lock database of an older schema `version` up to this one,
+    // one version per transaction.
+    void upgradeSchema(int version);
     void openDatabase(QSqlDatabase& db);
     void setPragmas();
 
