@@ -44,6 +44,16 @@ public:
 
     // Creates a new, empty lock database file at `path` with the schema.
     void CreateMDB(const QString& path);
+    // The value lists of GetDataTypeItems.
+    enum DataTypeKind {
+        OperatorIds = 0,      // Operator.ID
+        RoomTypeTitles = 1,   // RoomType.Title
+        CardTypeTitles = 2,   // CardType.C_Title
+        CardTypeTitles2 = 3,  // CardType.C_Title (the same list)
+        Buildings = 4,        // the buildings that have rooms, ascending
+        Floors = 5,           // the floors that have rooms, ascending
+        Districts = 6,        // District.DistrictNumber, ascending
+    };
     // Fills `items` with the values of one column (kinds 0 to 6) and returns
     // the 1-based position of `find` among them (the last equal row), or -1.
     int GetDataTypeItems(int kind, QStringList& items, const QString& find);

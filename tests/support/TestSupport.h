@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QString>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -52,16 +53,31 @@ struct PgServer {
     } while (0)
 
 // Runs `fill` on the next modal window of type D as soon as it is shown (for
-// windows and boxes that a handler opens with exec()).
+// windows and boxes that a handler opens with exec()). When none appears
+// within `timeoutMs`, the timer stops with a warning naming the window and
+// `*missed` (when given) is set, so that the case fails clearly instead of
+// leaving a timer running into the next one.
 template <class D>
-void whenShown(std::function<void(D*)> fill) {
+void whenShown(std::function<void(D*)> fill, int timeoutMs = 5000, bool* missed = nullptr) {
     auto* timer = new QTimer;
+    auto* clock = new QElapsedTimer;
+    clock->start();
     timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, fill] {
+    QObject::connect(timer, &QTimer::timeout, [timer, clock, fill, timeoutMs, missed] {
         if (auto* d = qobject_cast<D*>(QApplication::activeModalWidget())) {
             timer->stop();
             timer->deleteLater();
+            delete clock;
             fill(d);
+        } else if (clock->elapsed() > timeoutMs) {
+            timer->stop();
+            timer->deleteLater();
+            delete clock;
+            if (missed) {
+                *missed = true;
+            }
+            qWarning("whenShown: no %s was shown within %d ms", D::staticMetaObject.className(),
+                     timeoutMs);
         }
     });
     timer->start();

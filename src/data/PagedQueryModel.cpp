@@ -1,0 +1,225 @@
+#include "data/PagedQueryModel.h"
+
+#include "data/DataSet.h"
+
+#include <QSqlRecord>
+#include <algorithm>
+
+namespace qv {
+
+PagedQueryModel::PagedQueryModel(Connection& conn, QObject* parent)
+    : QAbstractTableModel(parent), conn_(conn) {}
+
+void PagedQueryModel::setQuery(const QString& selectText, const Binds& binds,
+                               const QString& orderBy) {
+    select_ = selectText;
+    binds_ = binds;
+    orderBy_ = orderBy;
+}
+
+void PagedQueryModel::setColumns(const QStringList& fields, const QStringList& titles) {
+    beginResetModel();
+    fields_ = fields;
+    titles_.clear();
+    for (int i = 0; i < titles.size() && i < fields.size(); ++i) {
+        if (!titles[i].isEmpty()) {
+            titles_.insert(i, titles[i]);
+        }
+    }
+    endResetModel();
+}
+
+QString PagedQueryModel::fieldOfColumn(int column) const {
+    if (!fields_.isEmpty()) {
+        return fields_.value(column);
+    }
+    return queryFields_.value(column);
+}
+
+void PagedQueryModel::clear() {
+    beginResetModel();
+    rows_.clear();
+    total_ = 0;
+    endResetModel();
+}
+
+void PagedQueryModel::refresh() {
+    // Count first: a failing query leaves the rows shown before.
+    const int total =
+        conn_.scalar(QStringLiteral("select count(*) from (%1) qv_rows").arg(select_), binds_)
+            .toInt();
+    QStringList names;
+    auto page = readPage(0, kPageRows, &names);
+    beginResetModel();
+    total_ = total;
+    queryFields_ = names;
+    rows_ = std::move(page);
+    endResetModel();
+}
+
+QList<QVector<QVariant>> PagedQueryModel::readPage(int offset, int limit,
+                                                   QStringList* fieldNames) const {
+    QString sql = select_;
+    if (!orderBy_.isEmpty()) {
+        sql += QStringLiteral(" order by ") + orderBy_;
+    }
+    Binds binds = binds_;
+    if (limit >= 0) {
+        sql += QStringLiteral(" limit :qv_limit offset :qv_offset");
+        binds.insert(QStringLiteral(":qv_limit"), limit);
+        binds.insert(QStringLiteral(":qv_offset"), offset);
+    }
+    QSqlQuery q = conn_.run(sql, binds);
+    const QSqlRecord record = q.record();
+    if (fieldNames) {
+        fieldNames->clear();
+        for (int i = 0; i < record.count(); ++i) {
+            fieldNames->append(record.fieldName(i));
+        }
+    }
+    QList<QVector<QVariant>> rows;
+    while (q.next()) {
+        QVector<QVariant> row(record.count());
+        for (int i = 0; i < record.count(); ++i) {
+            row[i] = q.value(i);
+        }
+        rows.append(std::move(row));
+    }
+    return rows;
+}
+
+int PagedQueryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int PagedQueryModel::columnCount(const QModelIndex& parent) const {
+    if (parent.isValid()) {
+        return 0;
+    }
+    return static_cast<int>(fields_.isEmpty() ? queryFields_.size() : fields_.size());
+}
+
+bool PagedQueryModel::canFetchMore(const QModelIndex& parent) const {
+    return !parent.isValid() && rows_.size() < total_;
+}
+
+void PagedQueryModel::fetchMore(const QModelIndex& parent) {
+    if (!canFetchMore(parent)) {
+        return;
+    }
+    auto page = readPage(static_cast<int>(rows_.size()), kPageRows, nullptr);
+    if (page.isEmpty()) {
+        // Rows were deleted since the count: what was read is all there is.
+        total_ = static_cast<int>(rows_.size());
+        return;
+    }
+    const int first = static_cast<int>(rows_.size());
+    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
+    rows_.append(std::move(page));
+    endInsertRows();
+}
+
+void PagedQueryModel::fetchUntil(int row) {
+    while (row >= rows_.size() && canFetchMore()) {
+        const auto before = rows_.size();
+        fetchMore();
+        if (rows_.size() == before) {
+            break;
+        }
+    }
+}
+
+int PagedQueryModel::fieldIndex(int column) const {
+    if (fields_.isEmpty()) {
+        return column < queryFields_.size() ? column : -1;
+    }
+    const QString field = fields_.value(column);
+    for (int i = 0; i < queryFields_.size(); ++i) {
+        if (queryFields_[i].compare(field, Qt::CaseInsensitive) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+QVariant PagedQueryModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rows_.size() ||
+        (role != Qt::DisplayRole && role != Qt::EditRole)) {
+        return {};
+    }
+    const int field = fieldIndex(index.column());
+    if (field < 0) {
+        return {};
+    }
+    return DataSet::displayText(rows_[index.row()].value(field));
+}
+
+QVariant PagedQueryModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole)) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    if (titles_.contains(section)) {
+        return titles_.value(section);
+    }
+    return fieldOfColumn(section);
+}
+
+bool PagedQueryModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                                    int role) {
+    if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole)) {
+        return false;
+    }
+    titles_.insert(section, value.toString());
+    emit headerDataChanged(orientation, section, section);
+    return true;
+}
+
+QVariant PagedQueryModel::value(int row, const QString& field) const {
+    if (row < 0 || row >= rows_.size()) {
+        return {};
+    }
+    for (int i = 0; i < queryFields_.size(); ++i) {
+        if (queryFields_[i].compare(field, Qt::CaseInsensitive) == 0) {
+            return rows_[row].value(i);
+        }
+    }
+    return {};
+}
+
+QList<QStringList> PagedQueryModel::allRowsText(QStringList* titles) const {
+    if (titles) {
+        titles->clear();
+        for (int c = 0; c < columnCount(); ++c) {
+            titles->append(headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
+        }
+    }
+    QList<QStringList> out;
+    if (select_.isEmpty()) {
+        return out;
+    }
+    QStringList names;
+    const auto rows = readPage(0, -1, &names);
+    QVector<int> map;
+    for (int c = 0; c < columnCount(); ++c) {
+        const QString field = fieldOfColumn(c);
+        int at = -1;
+        for (int i = 0; i < names.size(); ++i) {
+            if (names[i].compare(field, Qt::CaseInsensitive) == 0) {
+                at = i;
+                break;
+            }
+        }
+        map.append(at);
+    }
+    out.reserve(rows.size());
+    for (const auto& row : rows) {
+        QStringList cells;
+        for (int at : map) {
+            cells.append(at >= 0 ? DataSet::displayText(row.value(at)) : QString());
+        }
+        out.append(cells);
+    }
+    return out;
+}
+
+}  // namespace qv

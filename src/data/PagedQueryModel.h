@@ -1,0 +1,77 @@
+#pragma once
+
+#include "data/Connection.h"
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QList>
+#include <QStringList>
+#include <QVector>
+
+namespace qv {
+
+// The rows of a record query for a grid, read a page at a time as the grid
+// scrolls to them: a search that matches hundreds of thousands of rows shows
+// its first page at once. The query is given as its select ... from ...
+// where text with bound values and, apart, its order; each page runs it again
+// with a limit and an offset, so no cursor or lock is held between pages.
+//
+//   model->setQuery("select * from OpenDoorRecord where RoomStr = :room", {{":room", room}},
+//                   "OpenTime desc, ID desc");
+//   model->setColumns({"RoomStr", "OpenTime"}, {"门牌号码", "开门时间"});
+//   model->refresh();
+class PagedQueryModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    static constexpr int kPageRows = 256;
+
+    explicit PagedQueryModel(Connection& conn, QObject* parent = nullptr);
+
+    // The query (trusted SQL with ":name" parameters) and its order, which
+    // should end in a unique key so that pages never overlap.
+    void setQuery(const QString& selectText, const Binds& binds, const QString& orderBy);
+    // The fields shown, in this order, with these titles (empty: all fields of the query).
+    void setColumns(const QStringList& fields, const QStringList& titles = {});
+    QString fieldOfColumn(int column) const;
+
+    // Counts the matching rows and reads the first page. Throws qv::DbError.
+    void refresh();
+    // Empties the model (no query run).
+    void clear();
+
+    // Rows the query matched when it was last run; rows read so far.
+    int totalRows() const { return total_; }
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    bool canFetchMore(const QModelIndex& parent = {}) const override;
+    void fetchMore(const QModelIndex& parent = {}) override;
+    // Reads pages until row `row` (0-based) is read or the rows end.
+    void fetchUntil(int row);
+
+    QVariant data(const QModelIndex& index, int role) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                       int role = Qt::EditRole) override;
+
+    // The value of `field` in row `row` (read rows only), null when unknown.
+    QVariant value(int row, const QString& field) const;
+    // Every matching row as display texts of the shown columns, read in one
+    // pass (for printing); with the column titles in `titles`.
+    QList<QStringList> allRowsText(QStringList* titles = nullptr) const;
+
+private:
+    QList<QVector<QVariant>> readPage(int offset, int limit, QStringList* fieldNames) const;
+    int fieldIndex(int column) const;
+
+    Connection& conn_;
+    QString select_;
+    Binds binds_;
+    QString orderBy_;
+    QStringList fields_;       // shown fields (empty: every field)
+    QStringList queryFields_;  // fields the query returns
+    QHash<int, QString> titles_;
+    QList<QVector<QVariant>> rows_;
+    int total_ = 0;
+};
+
+}  // namespace qv

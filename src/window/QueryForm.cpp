@@ -1,0 +1,98 @@
+#include "window/QueryForm.h"
+
+#include "data/PagedQueryModel.h"
+#include "data/dm_unit.h"
+#include "platform/Named.h"
+#include "records/PrintLibrary.h"
+#include "window/RecordGrid.h"
+
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace qv {
+
+QueryForm::QueryForm(const QString& name, const QString& caption, const QString& gridName,
+                     PrintKind printKind, QWidget* parent)
+    : Form(name, caption, parent), printKind_(printKind) {
+    FilterArea = make<QWidget>(QStringLiteral("FilterArea"), this);
+    Records = new PagedQueryModel(dm->conn, this);
+    Records_Grid = make<QTableView>(gridName, this);
+    Records_Grid->setModel(Records);
+    setRecordGridLook(Records_Grid);
+    Records_Grid->setMinimumHeight(240);
+    StatusBar1 = make<QStatusBar>(QStringLiteral("StatusBar1"), this);
+    StatusBar1->setSizeGripEnabled(true);
+    status_ = new QLabel(StatusBar1);
+    StatusBar1->addWidget(status_, 1);
+
+    Buttons_Layout = new QHBoxLayout;
+    Buttons_Layout->addStretch();
+    Body_Layout = new QVBoxLayout(this);
+    Body_Layout->setContentsMargins(8, 8, 8, 0);
+    Body_Layout->addWidget(FilterArea);
+    Body_Layout->addWidget(Records_Grid, 1);
+    Body_Layout->addLayout(Buttons_Layout);
+    Body_Layout->addWidget(StatusBar1);
+
+    connect(Records_Grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                showStatus();
+                currentRowChanged(current.isValid() ? current.row() : -1);
+            });
+    connect(Records, &QAbstractItemModel::modelReset, this, [this] { showStatus(); });
+    connect(Records, &QAbstractItemModel::rowsInserted, this, [this] { showStatus(); });
+    showStatus();
+}
+
+QueryForm::~QueryForm() = default;
+
+void QueryForm::setColumns(const QStringList& fields, const QStringList& titles) {
+    Records->setColumns(fields, titles);
+}
+
+void QueryForm::runQuery(const QString& selectText, const Binds& binds, const QString& orderBy) {
+    Records->setQuery(selectText, binds, orderBy);
+    Records->refresh();
+    if (Records->rowCount() > 0) {
+        Records_Grid->selectionModel()->setCurrentIndex(
+            Records->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else {
+        currentRowChanged(-1);
+    }
+    showStatus();
+}
+
+QVariant QueryForm::currentValue(const QString& field) const {
+    const QModelIndex i = Records_Grid->currentIndex();
+    return i.isValid() ? Records->value(i.row(), field) : QVariant();
+}
+
+void QueryForm::printRecords() {
+    QStringList titles;
+    const QList<QStringList> rows = Records->allRowsText(&titles);
+    qv::printRecords(makeRecordset(titles, rows), printKind_, this);
+}
+
+QString QueryForm::statusText() const {
+    const QModelIndex i = Records_Grid->currentIndex();
+    const int total = Records->totalRows();
+    return QStringLiteral("记录：%1 / %2")
+        .arg(i.isValid() && total > 0 ? i.row() + 1 : 0)
+        .arg(total);
+}
+
+QString QueryForm::StatusText() const {
+    return status_->text();
+}
+
+void QueryForm::currentRowChanged(int) {}
+
+void QueryForm::showStatus() {
+    status_->setText(statusText());
+}
+
+}  // namespace qv
