@@ -1,6 +1,7 @@
 #include "app/StartUp.h"
 
 #include "app/Logon_Unit.h"
+#include "card/CardRecords.h"
 #include "data/dm_unit.h"
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
@@ -77,5 +78,14 @@ bool StartUp() {
         std::unique_ptr<TLogonForm> logon(new TLogonForm());
         loggedOn = logon->exec() == QDialog::Accepted;
     });
+    if (loggedOn) {
+        // Cards handed to an encoder whose issue never completed: the clerk
+        // is told which ones to cancel.
+        qv::guarded([] {
+            if (const QString notice = UnconfirmedCardsNotice(); !notice.isEmpty()) {
+                qv::messageBox(QStringLiteral("提示"), notice, qv::Icon::Warning);
+            }
+        });
+    }
     return loggedOn;
 }

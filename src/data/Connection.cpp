@@ -546,8 +546,54 @@ void Connection::checkLockDatabase() {
     if (version < 1) {
         throw DbError(notLock);
     }
-    // Version 1 is the first schema; later versions add their upgrade steps here,
-    // each in its own transaction, so an older database is brought up step by step.
+    upgradeSchema(version);
+}
+
+namespace {
+
+// What each schema version adds to the one before it; step N brings version
+// N - 1 to N. A new database gets all of it from the schema script.
+const QStringList& upgradeStep(int toVersion) {
+    static const QList<QStringList> steps{
+        {},  // version 0: none
+        {},  // version 1: the first schema
+        {
+            // Version 2: the state of each card issue log row, so that a card
+            // handed to the encoder is in the log before it is written.
+            QStringLiteral("ALTER TABLE MakeCardRecord ADD COLUMN CardState INTEGER NOT NULL "
+                           "DEFAULT 0"),
+            QStringLiteral("CREATE INDEX MakeCardRecord_Unconfirmed ON MakeCardRecord (ID) "
+                           "WHERE CardState IN (1, 2)"),
+        },
+    };
+    return steps.at(toVersion);
+}
+
+}  // namespace
+
+void Connection::upgradeSchema(int version) {
+    for (int next = version + 1; next <= kSchemaVersion; ++next) {
+        Transaction t(*this);
+        // Another program may have upgraded it meanwhile: read the version
+        // again under the write lock (BEGIN IMMEDIATE; on the server the
+        // version row).
+        const int now =
+            kind() == DbKind::SQLite
+                ? schemaVersion()
+                : scalar(QStringLiteral("SELECT Version FROM QuorvaneSchema FOR UPDATE")).toInt();
+        if (now >= next) {
+            t.commit();
+            continue;
+        }
+        for (const QString& statement : upgradeStep(next)) {
+            run(statement);
+        }
+        run(QStringLiteral("UPDATE QuorvaneSchema SET Version = :v"), {{":v", next}});
+        if (kind() == DbKind::SQLite) {
+            run(QStringLiteral("PRAGMA user_version=%1").arg(next));
+        }
+        t.commit();
+    }
 }
 
 void Connection::checkWritable() {

@@ -35,7 +35,7 @@ struct ServerParams {
 class Connection {
 public:
     static constexpr int kApplicationId = 0x51564C4B;  // "QVLK"
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
     static constexpr int kLockWaitSeconds = 10;
 
     Connection();
@@ -101,6 +101,9 @@ public:
     int schemaVersion() const;
 
 private:
+    // Brings a lock database of an older schema `version` up to this one,
+    // one version per transaction.
+    void upgradeSchema(int version);
     void openDatabase(QSqlDatabase& db);
     void setSession() const;
     void setPragmas();

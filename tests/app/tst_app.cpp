@@ -571,6 +571,22 @@ void AppTest::startUpThenRestart() {
     QVERIFY(StartUp());
     QCOMPARE(LockSystemInfo.StafferName, QString("系统管理员"));
     QVERIFY(boxes.boxes().isEmpty());
+
+    // A desk stopped while its encoder wrote a card: the next start names it.
+    dm->conn.execute(
+        "insert into MakeCardRecord (CardType, Rom, RoomStr, Holder, CardState) "
+        "values (4, '01020300000009', '1203', '张三', 1)");
+    dm->conn.close();
+    whenShown<TLogonForm>([](TLogonForm* logon) {
+        logon->LoginCode_Edit->setText("boss");
+        logon->SystemLogin_Pas->setText("pw");
+        logon->Ok_BtClick();
+    });
+    QVERIFY(StartUp());
+    QCOMPARE(boxes.boxes().size(), 1);
+    QCOMPARE(boxes.last().icon, qv::Icon::Warning);
+    QVERIFY2(boxes.last().text.contains("01020300000009") && boxes.last().text.contains("张三"),
+             qPrintable(boxes.last().text));
 }
 
 QTEST_MAIN(AppTest)

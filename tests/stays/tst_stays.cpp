@@ -7,6 +7,7 @@
 
 #include "settings/Settings.h"
 #include "card/CardFunctions.h"
+#include "card/CardRecords.h"
 #include "card/Encoder.h"
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
@@ -335,10 +336,13 @@ void StaysTest::failedRecordsKeepNothingAndNameTheCard() {
              qPrintable(box.text));
     // The card was written: it is the one the message names.
     QCOMPARE(CardSerial(sim_->card()), 8);
-    // None of its records stays.
-    QCOMPARE(roomCounter("1203"), 7);
-    QCOMPARE(logRows(), 0);
+    // No stay is kept; the card stays in the issue log, marked, with its
+    // holder, and its serial is never handed out again.
+    QCOMPARE(roomCounter("1203"), 8);
+    QCOMPARE(logRows(), 1);
     QCOMPARE(stayRows(), 0);
+    QCOMPARE(GetCardState(CardTypes::Guest, "01020300000008"), CardLogStates::Unrecorded);
+    QCOMPARE(GetCardHolder(CardTypes::Guest, "01020300000008"), QString("张三"));
     QVERIFY(!dm->conn.inTransaction());
     QCOMPARE(f.Prompt_Label->text(), QString("操作失败！"));
     QVERIFY(!RoomBoardChanged);
