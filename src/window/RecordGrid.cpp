@@ -33,7 +33,10 @@ RecordGrid::RecordGrid(const QString& name, DataSet* dataSet, QWidget* parent)
 
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (current.isValid() && dataSet_ && current.row() + 1 != dataSet_->recNo()) {
+                // A pending row (edited or appended in the grid) is not a
+                // stored record to move to.
+                if (current.isValid() && dataSet_ && current.row() != model_->pendingRow() &&
+                    current.row() + 1 != dataSet_->recNo()) {
                     dataSet_->moveTo(current.row() + 1);
                 }
                 emit currentRecordChanged(current.isValid() ? current.row() : -1);
@@ -51,11 +54,12 @@ void RecordGrid::setColumns(const QStringList& fields, const QStringList& titles
 
 void RecordGrid::followDataSet()
 {
-    if (!dataSet_ || !dataSet_->active() || dataSet_->isEmpty()) {
+    const int pending = model_->pendingRow();
+    if (pending < 0 && (!dataSet_ || !dataSet_->active() || dataSet_->isEmpty())) {
         emit currentRecordChanged(-1);
         return;
     }
-    const int row = dataSet_->recNo() - 1;
+    const int row = pending >= 0 ? pending : dataSet_->recNo() - 1;
     if (currentIndex().row() != row) {
         selectionModel()->setCurrentIndex(
             model_->index(row, std::max(0, currentIndex().column())),
