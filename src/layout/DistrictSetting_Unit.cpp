@@ -13,6 +13,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -81,6 +82,12 @@ TDistrictSetting_Form::TDistrictSetting_Form(QWidget* parent)
 
     connect(DBGrid1, &QAbstractItemView::clicked, this,
             qv::slot(this, &TDistrictSetting_Form::DBGrid1CellClick));
+    // Moving to another row by keyboard is the same as a click on it.
+    connect(DBGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        if (DBGrid1->hasFocus()) {
+            qv::guarded([this] { DBGrid1CellClick(); });
+        }
+    });
     connect(Add_Bt, &QPushButton::clicked, this,
             qv::slot(this, &TDistrictSetting_Form::Add_BtClick));
     connect(Save_Bt, &QPushButton::clicked, this,

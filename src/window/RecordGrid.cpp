@@ -33,9 +33,9 @@ RecordGrid::RecordGrid(const QString& name, DataSet* dataSet, QWidget* parent)
 
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                // A pending row (edited or appended in the grid) is not a
-                // stored record to move to.
-                if (current.isValid() && dataSet_ && current.row() != model_->pendingRow() &&
+                // While a row is pending (edited or appended in the grid) the
+                // data set stays on it, wherever the grid's cursor goes.
+                if (current.isValid() && dataSet_ && model_->pendingRow() < 0 &&
                     current.row() + 1 != dataSet_->recNo()) {
                     dataSet_->moveTo(current.row() + 1);
                 }

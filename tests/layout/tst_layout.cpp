@@ -579,12 +579,19 @@ void LayoutTest::typeChangeOfAStoredRoom() {
     QCOMPARE(f.RoomInfo_Dbg->records()->pendingRow(), row);
     QCOMPARE(scalar("select RoomTypeStr from RoomInfo where RoomStr = '1203'").toString(),
              QString("标准间"));
+    // The grid's cursor cannot take the change to another room.
+    f.RoomInfo_Dbg->setFocus();
+    QTest::keyClick(f.RoomInfo_Dbg, Qt::Key_Up);
+    QTest::keyClick(f.RoomInfo_Dbg, Qt::Key_Down);
+    QTest::keyClick(f.RoomInfo_Dbg, Qt::Key_Down);
+    QCOMPARE(f.RoomInfo_ado->recNo(), row + 1);
     // Both boxes are empty: confirming stores the type without a box message.
     QTest::mouseClick(f.Ok_Bt, Qt::LeftButton);
     QVERIFY2(fx.dialogs->boxes().isEmpty(), qPrintable(fx.dialogs->texts().join('\n')));
     QCOMPARE(scalar("select RoomTypeStr from RoomInfo where RoomStr = '1203'").toString(),
              QString("大床房"));
     QCOMPARE(scalar("select RoomType from RoomInfo where RoomStr = '1203'").toInt(), 2);
+    QCOMPARE(scalar("select count(*) from RoomInfo where RoomTypeStr = '大床房'").toInt(), 12);
     QCOMPARE(scalar("select Buiding * 10000 + Floor * 100 + RoomNumber from RoomInfo where "
                     "RoomStr = '1203'")
                  .toInt(),
