@@ -7,6 +7,9 @@
 #include "data/DataSet.h"
 #include "data/dm_unit.h"
 #include "language/Language.h"
+#include "layout/DistrictSetting_Unit.h"
+#include "layout/RoomInfo_Unit.h"
+#include "layout/RoomType_Unit.h"
 #include "main/About_Unit.h"
 #include "main/OpenDocument.h"
 #include "platform/AppPaths.h"
@@ -520,14 +523,17 @@ QV_WINDOW_TO_COME(ChangePass_MenuClick)
 // TSystemInfo_Form.
 QV_WINDOW_TO_COME(SystemSetting_MenuClick)
 
-// TRoomType_Form.
-QV_WINDOW_TO_COME(RoomType_MenuClick)
+void TMainForm::RoomType_MenuClick() {
+    ShowModalForm<TRoomType_Form>();
+}
 
-// TRoomInfo_Form.
-QV_WINDOW_TO_COME(RoomSetting_MenuClick)
+void TMainForm::RoomSetting_MenuClick() {
+    ShowModalForm<TRoomInfo_Form>();
+}
 
-// TDistrictSetting_Form.
-QV_WINDOW_TO_COME(DistrictSetting_MenuClick)
+void TMainForm::DistrictSetting_MenuClick() {
+    ShowModalForm<TDistrictSetting_Form>();
+}
 
 // Database backup.
 QV_WINDOW_TO_COME(N39Click)
