@@ -19,7 +19,8 @@ CREATE TABLE RoomInfo (
     PRIMARY KEY (Room)
 );
 CREATE UNIQUE INDEX RoomInfo_RoomStr ON RoomInfo (RoomStr);
-CREATE INDEX RoomInfo_Address ON RoomInfo (Buiding, Floor, RoomNumber);
+-- One lock address is one room: two rooms on it would share every card.
+CREATE UNIQUE INDEX RoomInfo_Address ON RoomInfo (Buiding, Floor, RoomNumber);
 
 CREATE TABLE GuestInRecord (
     ID {KEY},

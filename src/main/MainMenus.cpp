@@ -7,6 +7,9 @@
 #include "data/DataSet.h"
 #include "data/dm_unit.h"
 #include "language/Language.h"
+#include "layout/DistrictSetting_Unit.h"
+#include "layout/RoomInfo_Unit.h"
+#include "layout/RoomType_Unit.h"
 #include "main/About_Unit.h"
 #include "main/Help_Unit.h"
 #include "main/OpenDocument.h"
@@ -537,14 +540,17 @@ void TMainForm::SystemSetting_MenuClick() {
     ShowModalForm<TSystemInfo_Form>();
 }
 
-// TRoomType_Form.
-QV_WINDOW_TO_COME(RoomType_MenuClick)
+void TMainForm::RoomType_MenuClick() {
+    ShowModalForm<TRoomType_Form>();
+}
 
-// TRoomInfo_Form.
-QV_WINDOW_TO_COME(RoomSetting_MenuClick)
+void TMainForm::RoomSetting_MenuClick() {
+    ShowModalForm<TRoomInfo_Form>();
+}
 
-// TDistrictSetting_Form.
-QV_WINDOW_TO_COME(DistrictSetting_MenuClick)
+void TMainForm::DistrictSetting_MenuClick() {
+    ShowModalForm<TDistrictSetting_Form>();
+}
 
 void TMainForm::N39Click() {
     BackupDatabaseFromMenu(this, [this](int index, const QString& text) {

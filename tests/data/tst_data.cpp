@@ -5,6 +5,7 @@
 
 #include "data/Connection.h"
 #include "data/DataSet.h"
+#include "data/DataSetModel.h"
 #include "data/DemoHotel.h"
 #include "data/Dialect.h"
 #include "data/Passwords.h"
@@ -52,6 +53,7 @@ private slots:
     void defaultsAndReferenceRows();
     void dataSetEditsAppendsDeletesWithBoundValues_data() { addDatabaseKinds(); }
     void dataSetEditsAppendsDeletesWithBoundValues();
+    void gridEditsTheDataSetInPlace();
     void beforePostChecksRefuseAndStoreNothing_data() { addDatabaseKinds(); }
     void beforePostChecksRefuseAndStoreNothing();
     void getDataTypeItems_data() { addDatabaseKinds(); }
@@ -266,6 +268,68 @@ void DataTest::dataSetEditsAppendsDeletesWithBoundValues() {
 
     QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.run("select * from NoSuchTable"));
     QVERIFY_THROWS_EXCEPTION(qv::Error, rooms.setFilter({{"RoomStr = '' or 1", 1}}));
+}
+
+// A grid model with editable fields: a stored row starts editing only when a
+// value changes, a row being appended is shown as the last row, the other
+// rows wait, and posting or cancelling gives the grid its rows back.
+void DataTest::gridEditsTheDataSetInPlace() {
+    qv::Connection& conn = open();
+    qv::createDemoHotel(conn);
+    qv::DataSet types(conn);
+    types.setTableName("RoomType");
+    types.setOrderBy("ID");
+    types.open();
+    qv::DataSetModel model(&types);
+    model.setColumns({"Title", "Piece"});
+    QSignalSpy states(&types, &qv::DataSet::stateChanged);
+
+    // Read-only until fields are named.
+    QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
+    QVERIFY(!model.setData(model.index(0, 0), "x"));
+    model.setEditableFields({"Title"});
+    QCOMPARE(model.pendingRow(), -1);
+    QVERIFY(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+    QVERIFY(!(model.flags(model.index(0, 1)) & Qt::ItemIsEditable));
+
+    // The same value: nothing starts.
+    QVERIFY(!model.setData(model.index(1, 0), "大床房"));
+    QCOMPARE(types.state(), qv::DataSet::State::Browse);
+    QCOMPARE(states.count(), 0);
+
+    // A new value edits that row; the others are disabled until it is posted.
+    QVERIFY(model.setData(model.index(1, 0), "大床间"));
+    QCOMPARE(types.state(), qv::DataSet::State::Edit);
+    QCOMPARE(types.recNo(), 2);
+    QCOMPARE(model.pendingRow(), 1);
+    QCOMPARE(model.index(1, 0).data().toString(), QString("大床间"));
+    QCOMPARE(model.flags(model.index(0, 0)), Qt::NoItemFlags);
+    QVERIFY(!model.setData(model.index(0, 0), "y"));
+    QCOMPARE(conn.scalar("select Title from RoomType where ID = 2").toString(), QString("大床房"));
+    types.post();
+    QCOMPARE(conn.scalar("select Title from RoomType where ID = 2").toString(), QString("大床间"));
+    QCOMPARE(model.pendingRow(), -1);
+    QVERIFY(model.flags(model.index(0, 0)) & Qt::ItemIsEnabled);
+
+    // An appended row is the last row of the grid until it is stored or dropped.
+    types.append();
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(model.pendingRow(), 3);
+    QVERIFY(model.setData(model.index(3, 0), "家庭房"));
+    QCOMPARE(model.index(3, 0).data().toString(), QString("家庭房"));
+    types.cancel();
+    QCOMPARE(model.rowCount(), 3);
+    QCOMPARE(model.pendingRow(), -1);
+    types.append();
+    QVERIFY(model.setData(model.index(3, 0), "家庭房"));
+    types.post();
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(model.index(3, 0).data().toString(), QString("家庭房"));
+    QCOMPARE(conn.scalar("select count(*) from RoomType").toInt(), 4);
+    // Opened again: the rows as they are stored.
+    types.open();
+    QCOMPARE(model.rowCount(), 4);
+    QVERIFY(states.count() >= 6);
 }
 
 void DataTest::beforePostChecksRefuseAndStoreNothing() {
