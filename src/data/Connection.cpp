@@ -5,6 +5,8 @@
 
 #include <QAtomicInt>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -304,6 +306,37 @@ void Connection::checkLockDatabase() {
     }
     // Version 1 is the first schema; later versions add their upgrade steps here,
     // each in its own transaction, so an older database is brought up step by step.
+
+    // Indexes only make queries fast: one that cannot be made now (a
+    // read-only file) does not keep the desk from working.
+    try {
+        createMissingIndexes();
+    } catch (const DbError& e) {
+        qWarning("lock database: an index could not be created: %s", qUtf8Printable(e.text()));
+    }
+}
+
+QStringList Connection::createMissingIndexes() {
+    QSet<QString> existing;
+    QSqlQuery q = run(kind() == DbKind::SQLite
+                          ? QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'")
+                          : QStringLiteral("SELECT indexname FROM pg_indexes "
+                                           "WHERE schemaname = current_schema()"));
+    while (q.next()) {
+        existing.insert(q.value(0).toString().toLower());
+    }
+    static const QRegularExpression index(
+        QStringLiteral("^\\s*CREATE\\s+(?:UNIQUE\\s+)?INDEX\\s+(\\w+)\\s+ON\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList created;
+    for (const QString& statement : schema::statements(dialect_.schemaScript())) {
+        const QRegularExpressionMatch m = index.match(statement);
+        if (m.hasMatch() && !existing.contains(m.captured(1).toLower())) {
+            run(statement);
+            created << m.captured(1);
+        }
+    }
+    return created;
 }
 
 }  // namespace qv

@@ -1,7 +1,7 @@
 #include "data/Dialect.h"
 
-#include "settings/Settings.h"
 #include "data/SchemaScript.h"
+#include "settings/Settings.h"
 
 namespace qv {
 
@@ -40,6 +40,25 @@ QDateTime Dialect::parseDateTime(const QString& text) {
         t = QDateTime::fromString(text, Qt::ISODateWithMs);
     }
     return t;
+}
+
+QString Dialect::containsCondition(const QString& column, const QString& param) const {
+    // PostgreSQL's LIKE heeds case, SQLite's does not: ILIKE makes them agree.
+    const QString op =
+        kind_ == DbKind::PostgreSQL ? QStringLiteral(" ILIKE ") : QStringLiteral(" LIKE ");
+    return column + op + param + QStringLiteral(" ESCAPE '!'");
+}
+
+QString Dialect::likePattern(const QString& text) {
+    QString escaped;
+    escaped.reserve(text.size() + 2);
+    for (const QChar c : text) {
+        if (c == '!' || c == '%' || c == '_') {
+            escaped += '!';
+        }
+        escaped += c;
+    }
+    return '%' + escaped + '%';
 }
 
 QVariant Dialect::toDb(const QVariant& value) {

@@ -1,27 +1,25 @@
 #include "data/PagedQueryModel.h"
 
 #include "data/DataSet.h"
+#include "platform/Guard.h"
 
 #include <QSqlRecord>
+#include <QTimer>
 #include <algorithm>
 
 namespace qv {
 
 PagedQueryModel::PagedQueryModel(Connection& conn, QObject* parent)
-    : QAbstractTableModel(parent), conn_(conn)
-{
-}
+    : QAbstractTableModel(parent), conn_(conn) {}
 
 void PagedQueryModel::setQuery(const QString& selectText, const Binds& binds,
-                               const QString& orderBy)
-{
+                               const QString& orderBy) {
     select_ = selectText;
     binds_ = binds;
     orderBy_ = orderBy;
 }
 
-void PagedQueryModel::setColumns(const QStringList& fields, const QStringList& titles)
-{
+void PagedQueryModel::setColumns(const QStringList& fields, const QStringList& titles) {
     beginResetModel();
     fields_ = fields;
     titles_.clear();
@@ -33,40 +31,56 @@ void PagedQueryModel::setColumns(const QStringList& fields, const QStringList& t
     endResetModel();
 }
 
-QString PagedQueryModel::fieldOfColumn(int column) const
-{
+QString PagedQueryModel::fieldOfColumn(int column) const {
     if (!fields_.isEmpty()) {
         return fields_.value(column);
     }
     return queryFields_.value(column);
 }
 
-void PagedQueryModel::clear()
-{
+void PagedQueryModel::clear() {
     beginResetModel();
+    ++generation_;
     rows_.clear();
     total_ = 0;
+    totalKnown_ = true;
     endResetModel();
 }
 
-void PagedQueryModel::refresh()
-{
-    // Count first: a failing query leaves the rows shown before.
-    const int total =
-        conn_.scalar(QStringLiteral("select count(*) from (%1) qv_rows").arg(select_), binds_)
-            .toInt();
+void PagedQueryModel::refresh() {
     QStringList names;
     auto page = readPage(0, kPageRows, &names);
     beginResetModel();
-    total_ = total;
+    ++generation_;
     queryFields_ = names;
     rows_ = std::move(page);
+    totalKnown_ = rows_.size() < kPageRows;
+    total_ = totalKnown_ ? static_cast<int>(rows_.size()) : 0;
     endResetModel();
+    if (!totalKnown_) {
+        QTimer::singleShot(0, this, [this, generation = generation_] {
+            if (generation == generation_) {
+                guarded([this] { countRows(); });
+            }
+        });
+    }
+}
+
+void PagedQueryModel::countRows() {
+    if (totalKnown_) {
+        return;
+    }
+    const int total =
+        conn_.scalar(QStringLiteral("select count(*) from (%1) qv_rows").arg(select_), binds_)
+            .toInt();
+    // Rows deleted since the first page was read: what was read is all there is.
+    total_ = std::max(total, static_cast<int>(rows_.size()));
+    totalKnown_ = true;
+    emit totalRowsChanged(total_);
 }
 
 QList<QVector<QVariant>> PagedQueryModel::readPage(int offset, int limit,
-                                                  QStringList* fieldNames) const
-{
+                                                   QStringList* fieldNames) const {
     QString sql = select_;
     if (!orderBy_.isEmpty()) {
         sql += QStringLiteral(" order by ") + orderBy_;
@@ -96,43 +110,47 @@ QList<QVector<QVariant>> PagedQueryModel::readPage(int offset, int limit,
     return rows;
 }
 
-int PagedQueryModel::rowCount(const QModelIndex& parent) const
-{
+int PagedQueryModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int PagedQueryModel::columnCount(const QModelIndex& parent) const
-{
+int PagedQueryModel::columnCount(const QModelIndex& parent) const {
     if (parent.isValid()) {
         return 0;
     }
     return static_cast<int>(fields_.isEmpty() ? queryFields_.size() : fields_.size());
 }
 
-bool PagedQueryModel::canFetchMore(const QModelIndex& parent) const
-{
-    return !parent.isValid() && rows_.size() < total_;
+bool PagedQueryModel::canFetchMore(const QModelIndex& parent) const {
+    if (parent.isValid() || select_.isEmpty()) {
+        return false;
+    }
+    // Until the rows are counted, a full last page may have more after it.
+    return totalKnown_ ? rows_.size() < total_ : rows_.size() % kPageRows == 0;
 }
 
-void PagedQueryModel::fetchMore(const QModelIndex& parent)
-{
+void PagedQueryModel::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent)) {
         return;
     }
     auto page = readPage(static_cast<int>(rows_.size()), kPageRows, nullptr);
-    if (page.isEmpty()) {
-        // Rows were deleted since the count: what was read is all there is.
-        total_ = static_cast<int>(rows_.size());
-        return;
+    const bool last = page.size() < kPageRows;
+    if (!page.isEmpty()) {
+        const int first = static_cast<int>(rows_.size());
+        beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
+        rows_.append(std::move(page));
+        endInsertRows();
     }
-    const int first = static_cast<int>(rows_.size());
-    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
-    rows_.append(std::move(page));
-    endInsertRows();
+    if (last && (!totalKnown_ || total_ != rows_.size())) {
+        // The rows end here: what was read is all there is (rows may also
+        // have been deleted or added since they were counted).
+        total_ = static_cast<int>(rows_.size());
+        totalKnown_ = true;
+        emit totalRowsChanged(total_);
+    }
 }
 
-void PagedQueryModel::fetchUntil(int row)
-{
+void PagedQueryModel::fetchUntil(int row) {
     while (row >= rows_.size() && canFetchMore()) {
         const auto before = rows_.size();
         fetchMore();
@@ -142,8 +160,7 @@ void PagedQueryModel::fetchUntil(int row)
     }
 }
 
-int PagedQueryModel::fieldIndex(int column) const
-{
+int PagedQueryModel::fieldIndex(int column) const {
     if (fields_.isEmpty()) {
         return column < queryFields_.size() ? column : -1;
     }
@@ -156,8 +173,7 @@ int PagedQueryModel::fieldIndex(int column) const
     return -1;
 }
 
-QVariant PagedQueryModel::data(const QModelIndex& index, int role) const
-{
+QVariant PagedQueryModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_.size() ||
         (role != Qt::DisplayRole && role != Qt::EditRole)) {
         return {};
@@ -169,8 +185,7 @@ QVariant PagedQueryModel::data(const QModelIndex& index, int role) const
     return DataSet::displayText(rows_[index.row()].value(field));
 }
 
-QVariant PagedQueryModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant PagedQueryModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole)) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
@@ -180,9 +195,8 @@ QVariant PagedQueryModel::headerData(int section, Qt::Orientation orientation, i
     return fieldOfColumn(section);
 }
 
-bool PagedQueryModel::setHeaderData(int section, Qt::Orientation orientation,
-                                    const QVariant& value, int role)
-{
+bool PagedQueryModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                                    int role) {
     if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole)) {
         return false;
     }
@@ -191,8 +205,7 @@ bool PagedQueryModel::setHeaderData(int section, Qt::Orientation orientation,
     return true;
 }
 
-QVariant PagedQueryModel::value(int row, const QString& field) const
-{
+QVariant PagedQueryModel::value(int row, const QString& field) const {
     if (row < 0 || row >= rows_.size()) {
         return {};
     }
@@ -204,8 +217,7 @@ QVariant PagedQueryModel::value(int row, const QString& field) const
     return {};
 }
 
-QList<QStringList> PagedQueryModel::allRowsText(QStringList* titles) const
-{
+QList<QStringList> PagedQueryModel::allRowsText(QStringList* titles) const {
     if (titles) {
         titles->clear();
         for (int c = 0; c < columnCount(); ++c) {

@@ -17,8 +17,11 @@ namespace qv {
 
 QueryForm::QueryForm(const QString& name, const QString& caption, const QString& gridName,
                      PrintKind printKind, QWidget* parent)
-    : Form(name, caption, parent), printKind_(printKind)
-{
+    : QueryForm(name, caption, gridName, printKind, parent, Options{}) {}
+
+QueryForm::QueryForm(const QString& name, const QString& caption, const QString& gridName,
+                     PrintKind printKind, QWidget* parent, Options options)
+    : Form(name, caption, parent, options), printKind_(printKind) {
     FilterArea = make<QWidget>(QStringLiteral("FilterArea"), this);
     Records = new PagedQueryModel(dm->conn, this);
     Records_Grid = make<QTableView>(gridName, this);
@@ -46,18 +49,17 @@ QueryForm::QueryForm(const QString& name, const QString& caption, const QString&
             });
     connect(Records, &QAbstractItemModel::modelReset, this, [this] { showStatus(); });
     connect(Records, &QAbstractItemModel::rowsInserted, this, [this] { showStatus(); });
+    connect(Records, &PagedQueryModel::totalRowsChanged, this, [this] { showStatus(); });
     showStatus();
 }
 
 QueryForm::~QueryForm() = default;
 
-void QueryForm::setColumns(const QStringList& fields, const QStringList& titles)
-{
+void QueryForm::setColumns(const QStringList& fields, const QStringList& titles) {
     Records->setColumns(fields, titles);
 }
 
-void QueryForm::runQuery(const QString& selectText, const Binds& binds, const QString& orderBy)
-{
+void QueryForm::runQuery(const QString& selectText, const Binds& binds, const QString& orderBy) {
     Records->setQuery(selectText, binds, orderBy);
     Records->refresh();
     if (Records->rowCount() > 0) {
@@ -69,30 +71,39 @@ void QueryForm::runQuery(const QString& selectText, const Binds& binds, const QS
     showStatus();
 }
 
-QVariant QueryForm::currentValue(const QString& field) const
-{
+QVariant QueryForm::currentValue(const QString& field) const {
     const QModelIndex i = Records_Grid->currentIndex();
     return i.isValid() ? Records->value(i.row(), field) : QVariant();
 }
 
-void QueryForm::printRecords()
-{
+void QueryForm::printRecords() {
     QStringList titles;
     const QList<QStringList> rows = Records->allRowsText(&titles);
     qv::printRecords(makeRecordset(titles, rows), printKind_, this);
 }
 
-QString QueryForm::statusText() const
-{
+int QueryForm::currentRecordNumber() const {
     const QModelIndex i = Records_Grid->currentIndex();
-    const int total = Records->totalRows();
-    return QStringLiteral("记录：%1 / %2").arg(i.isValid() && total > 0 ? i.row() + 1 : 0).arg(total);
+    return i.isValid() && Records->rowCount() > 0 ? i.row() + 1 : 0;
 }
 
-QString QueryForm::StatusText() const { return status_->text(); }
+QString QueryForm::totalText() const {
+    const QString total = QString::number(Records->totalRows());
+    return Records->totalKnown() ? total : total + '+';
+}
+
+QString QueryForm::statusText() const {
+    return QStringLiteral("记录：%1 / %2").arg(currentRecordNumber()).arg(totalText());
+}
+
+QString QueryForm::StatusText() const {
+    return status_->text();
+}
 
 void QueryForm::currentRowChanged(int) {}
 
-void QueryForm::showStatus() { status_->setText(statusText()); }
+void QueryForm::showStatus() {
+    status_->setText(statusText());
+}
 
 }  // namespace qv
