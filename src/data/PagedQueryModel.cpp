@@ -50,12 +50,23 @@ void PagedQueryModel::clear() {
 void PagedQueryModel::refresh() {
     QStringList names;
     auto page = readPage(0, kPageRows, &names);
+    int total = static_cast<int>(page.size());
+    bool known = total < kPageRows;
+    if (!known) {
+        // Counting a few pages' worth costs little more than reading one.
+        Binds binds = binds_;
+        binds.insert(QStringLiteral(":qv_cap"), kCountAtOnce + 1);
+        const QString capped =
+            QStringLiteral("select count(*) from (%1 limit :qv_cap) qv_rows").arg(select_);
+        total = conn_.scalar(capped, binds).toInt();
+        known = total <= kCountAtOnce;
+    }
     beginResetModel();
     ++generation_;
     queryFields_ = names;
     rows_ = std::move(page);
-    totalKnown_ = rows_.size() < kPageRows;
-    total_ = totalKnown_ ? static_cast<int>(rows_.size()) : 0;
+    totalKnown_ = known;
+    total_ = known ? std::max(total, static_cast<int>(rows_.size())) : 0;
     endResetModel();
     if (!totalKnown_) {
         QTimer::singleShot(0, this, [this, generation = generation_] {

@@ -16,10 +16,11 @@ namespace qv {
 // where text with bound values and, apart, its order; each page runs it again
 // with a limit and an offset, so no cursor or lock is held between pages.
 //
-// The number of matching rows is known at once when the first page is not
-// full. Otherwise counting them could cost more than the page itself, so the
-// count runs when the event loop next turns, after the first screen is shown
-// (or at once through countRows()); totalRowsChanged() tells when it is known.
+// The number of matching rows is known at once when there are at most
+// kCountAtOnce of them. A search that matches more is counted when the event
+// loop next turns, after its first screen is shown (or at once through
+// countRows()): counting half a million rows costs far more than showing the
+// first of them. totalRowsChanged() tells when the number is known.
 //
 //   model->setQuery("select * from OpenDoorRecord where RoomStr = :room", {{":room", room}},
 //                   "OpenTime desc, ID desc");
@@ -29,6 +30,7 @@ class PagedQueryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kPageRows = 256;
+    static constexpr int kCountAtOnce = 8 * kPageRows;
 
     explicit PagedQueryModel(Connection& conn, QObject* parent = nullptr);
 
