@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
@@ -547,6 +549,14 @@ void Connection::checkLockDatabase() {
         throw DbError(notLock);
     }
     upgradeSchema(version);
+
+    // Indexes only make queries fast: one that cannot be made now (a
+    // read-only file) does not keep the desk from working.
+    try {
+        createMissingIndexes();
+    } catch (const DbError& e) {
+        qWarning("lock database: an index could not be created: %s", qUtf8Printable(e.text()));
+    }
 }
 
 namespace {
@@ -606,6 +616,29 @@ void Connection::checkWritable() {
                                      "请让管理员给予写入权限后再启动程序。")
                           .arg(description(), e.text()));
     }
+}
+
+QStringList Connection::createMissingIndexes() {
+    QSet<QString> existing;
+    QSqlQuery q = run(kind() == DbKind::SQLite
+                          ? QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'")
+                          : QStringLiteral("SELECT indexname FROM pg_indexes "
+                                           "WHERE schemaname = current_schema()"));
+    while (q.next()) {
+        existing.insert(q.value(0).toString().toLower());
+    }
+    static const QRegularExpression index(
+        QStringLiteral("^\\s*CREATE\\s+(?:UNIQUE\\s+)?INDEX\\s+(\\w+)\\s+ON\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList created;
+    for (const QString& statement : schema::statements(dialect_.schemaScript())) {
+        const QRegularExpressionMatch m = index.match(statement);
+        if (m.hasMatch() && !existing.contains(m.captured(1).toLower())) {
+            run(statement);
+            created << m.captured(1);
+        }
+    }
+    return created;
 }
 
 }  // namespace qv

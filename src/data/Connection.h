@@ -92,12 +92,17 @@ public:
     // True when the database holds no tables at all.
     bool isEmpty() const;
     // Throws a clear error when the open database is not a lock database or
-    // comes from a newer program; upgrades an older schema.
+    // comes from a newer program; upgrades an older schema and creates the
+    // indexes of the schema that the database lacks.
     void checkLockDatabase();
     // Throws a clear error when the program may read the database but not
     // write it (a read-only file or folder, a login without write rights).
     // The test write changes nothing and is taken back.
     void checkWritable();
+    // Creates every index of the schema script that the database does not
+    // have (a database made before the index was added); the names of those
+    // created. Throws qv::DbError when one cannot be made.
+    QStringList createMissingIndexes();
     int schemaVersion() const;
 
 private:

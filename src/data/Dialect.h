@@ -28,6 +28,13 @@ public:
     static QString dateTimeText(const QDateTime& value);
     static QDateTime parseDateTime(const QString& text);
 
+    // A condition that holds when `column` contains the text bound to
+    // `param` (as likePattern(text)) anywhere, letters matched without regard
+    // to case on both kinds. '%', '_' and quotes in the text are characters,
+    // not patterns. A null column never matches.
+    QString containsCondition(const QString& column, const QString& param) const;
+    static QString likePattern(const QString& text);
+
 private:
     DbKind kind_;
 };

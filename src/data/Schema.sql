@@ -45,6 +45,9 @@ CREATE INDEX GuestInRecord_CurrentRoomStr ON GuestInRecord (RoomStr) WHERE enOve
 CREATE INDEX GuestInRecord_RoomStr ON GuestInRecord (RoomStr);
 CREATE INDEX GuestInRecord_GuestName ON GuestInRecord (GuestName);
 CREATE INDEX GuestInRecord_GuestInTime ON GuestInRecord (GuestInTime);
+-- One room's stays in the order they began: a search for a room reads that
+-- room's rows only, however long the history.
+CREATE INDEX GuestInRecord_RoomGuestInTime ON GuestInRecord (Room, GuestInTime);
 CREATE INDEX GuestInRecord_GuestLeaveTime ON GuestInRecord (GuestLeaveTime);
 CREATE INDEX GuestInRecord_LeaveTime ON GuestInRecord (LeaveTime);
 CREATE INDEX GuestInRecord_InputTime ON GuestInRecord (InputTime);

@@ -64,6 +64,8 @@ private slots:
     void transactionKeepsAllOrNothing();
     void dateDiffUnitNames_data();
     void dateDiffUnitNames();
+    void missingIndexesAreMadeWhenOpened_data() { addDatabaseKinds(); }
+    void missingIndexesAreMadeWhenOpened();
     void refusesWhatIsNotALockDatabase();
     void leavesOtherFilesAsTheyWere_data();
     void leavesOtherFilesAsTheyWere();
@@ -489,6 +491,21 @@ void DataTest::dateDiffUnitNames() {
     LockSystemInfo.ConnType = static_cast<uint8_t>(connType);
     QCOMPARE((QStringList{qv::DateDiffUnit(0), qv::DateDiffUnit(1), qv::DateDiffUnit(2)}), names);
     QCOMPARE(qv::DateDiffUnit(3), QString());
+}
+
+void DataTest::missingIndexesAreMadeWhenOpened() {
+    qv::Connection& conn = open();
+    // A fresh database has every index of the schema.
+    QCOMPARE(conn.createMissingIndexes(), QStringList());
+    // One made before an index was added gets it when it is opened, and keeps its rows.
+    conn.execute("insert into GuestInRecord (Room, GuestName) values (1203, '张三')");
+    conn.execute("drop index GuestInRecord_RoomGuestInTime");
+    conn.execute("drop index MakeCardRecord_InputTime");
+    conn.checkLockDatabase();
+    QCOMPARE(conn.createMissingIndexes(), QStringList());
+    conn.execute("drop index GuestInRecord_RoomGuestInTime");
+    QCOMPARE(conn.createMissingIndexes(), QStringList{"GuestInRecord_RoomGuestInTime"});
+    QCOMPARE(conn.scalar("select count(*) from GuestInRecord where Room = 1203").toInt(), 1);
 }
 
 void DataTest::refusesWhatIsNotALockDatabase() {
