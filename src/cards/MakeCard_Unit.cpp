@@ -2,7 +2,7 @@
 
 #include "card/CardFunctions.h"
 #include "card/SpecialCard.h"
-#include "data/OperatorRights.h"
+#include "data/Operators.h"
 #include "data/dm_unit.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
@@ -335,7 +335,7 @@ void TMakeCard_Form::PageControl1Change() {
     page.sheet->setEnabled(false);
     Encode_Bt->setEnabled(false);
     const std::optional<bool> right =
-        qv::OperatorRight(LockSystemInfo.Staffer, name(kPageKinds[index].right));
+        qv::operatorHasRight(LockSystemInfo.Staffer, name(kPageKinds[index].right));
     if (!right) {
         qv::requestTerminate();  // the logged-on operator has no row any more
         return;

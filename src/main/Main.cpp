@@ -1,9 +1,10 @@
 #include "main/Main.h"
 
-#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
 #include "card/LockMsg.h"
+#include "cards/CheckCard_Unit.h"
+#include "cards/MakeCard_Unit.h"
 #include "data/DataSet.h"
 #include "data/dm_unit.h"
 #include "language/FormKeys.h"
@@ -19,6 +20,7 @@
 #include "platform/KeyPreview.h"
 #include "platform/LanguageIds.h"
 #include "records/RoomList_Unit.h"
+#include "settings/Settings.h"
 #include "stays/CopyGuestCard_Unit.h"
 #include "stays/GuestLeave_Unit.h"
 #include "stays/GuestQuickIn_Unit.h"
@@ -39,6 +41,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -910,15 +913,17 @@ void TMainForm::mi_GuestLeaveClick() {
 // --- Menu bar and tool bar --------------------------------------------------
 
 void TMainForm::EncodeCard_MenuClick() {
-    // Opens TMakeCard_Form on its page 5 (floor cards).
+    ShowModalForm<TMakeCard_Form>([](TMakeCard_Form& form) {
+        form.PageControl1->setCurrentIndex(TMakeCard_Form::FloorPage);
+    });
 }
 
 void TMainForm::ReadCard_MenuClick() {
-    // Opens TCheckCardForm with its cancel button Register_Bt hidden.
+    ShowModalForm<TCheckCardForm>([](TCheckCardForm& form) { form.Register_Bt->hide(); });
 }
 
 void TMainForm::ClearCard_MenuClick() {
-    // Opens TCheckCardForm with its cancel button Register_Bt shown.
+    ShowModalForm<TCheckCardForm>();
 }
 
 void TMainForm::ReadDataCard_MenuClick() {
