@@ -12,6 +12,8 @@
 #include "layout/RoomType_Unit.h"
 #include "main/About_Unit.h"
 #include "main/Help_Unit.h"
+#include "cards/CheckCard_Unit.h"
+#include "cards/MakeCard_Unit.h"
 #include "main/OpenDocument.h"
 #include "maintenance/BackupRestore.h"
 #include "maintenance/Cd_Unit.h"
@@ -40,6 +42,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QToolBar>
+#include <QTabWidget>
 #include <QToolButton>
 #include <algorithm>
 
@@ -481,14 +484,19 @@ void TMainForm::mi_GuestLeaveClick() {
 // One handler per entry: it opens the entry's window modally. An entry whose
 // window is not part of the program yet has QV_WINDOW_TO_COME in its place.
 
-// TMakeCard_Form on its page 5 (floor cards).
-QV_WINDOW_TO_COME(EncodeCard_MenuClick)
+void TMainForm::EncodeCard_MenuClick() {
+    ShowModalForm<TMakeCard_Form>([](TMakeCard_Form& form) {
+        form.PageControl1->setCurrentIndex(TMakeCard_Form::FloorPage);
+    });
+}
 
-// TCheckCardForm with its cancel button Register_Bt hidden.
-QV_WINDOW_TO_COME(ReadCard_MenuClick)
+void TMainForm::ReadCard_MenuClick() {
+    ShowModalForm<TCheckCardForm>([](TCheckCardForm& form) { form.Register_Bt->hide(); });
+}
 
-// TCheckCardForm with its cancel button Register_Bt shown.
-QV_WINDOW_TO_COME(ClearCard_MenuClick)
+void TMainForm::ClearCard_MenuClick() {
+    ShowModalForm<TCheckCardForm>();
+}
 
 // TReadDataCard_Form.
 QV_WINDOW_TO_COME(ReadDataCard_MenuClick)
