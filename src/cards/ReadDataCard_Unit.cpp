@@ -21,7 +21,8 @@ namespace {
 // Holds the operator's input while a data card is read: the windows stay
 // painted, but presses, keys and the window's closing that arrive meanwhile
 // are dropped rather than queued for after the reading (a press queued on
-// "读卡" would read the card a second time).
+// "读卡" would read the card a second time). A box shown on top of the window
+// meanwhile (the encoder library's report) still takes its answer.
 class InputHold : public QObject {
 public:
     explicit InputHold(QWidget* window) : window_(window) { qApp->installEventFilter(this); }
@@ -34,6 +35,9 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != window_) {
+            return false;
+        }
         switch (event->type()) {
             case QEvent::MouseButtonPress:
             case QEvent::MouseButtonRelease:

@@ -15,6 +15,7 @@
 #include "data/Dialect.h"
 #include "data/PagedQueryModel.h"
 #include "data/dm_unit.h"
+#include "platform/QtDialogs.h"
 #include "records/RoomList_Unit.h"
 
 #include <QFileDialog>
@@ -26,6 +27,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStandardPaths>
@@ -219,12 +221,14 @@ private slots:
     void firstRecordOfAnUnknownLockReplacesNothing();
     void invalidTimesAreListedOnce_data() { addDatabaseKinds(); }
     void invalidTimesAreListedOnce();
+    void damagedCardsListStaysOnScreen();
     void failedReadingsChangeNothing_data();
     void failedReadingsChangeNothing();
     void cardTakenAwayMidwayStoresNothing();
     void databaseErrorKeepsTheEarlierRecords_data() { addDatabaseKinds(); }
     void databaseErrorKeepsTheEarlierRecords();
     void largeCardShowsProgressAndIgnoresPresses();
+    void boxDuringReadingTakesItsAnswer();
     void dataCardWindowKeys();
 
     // The records window.
@@ -364,6 +368,37 @@ void DataCardsTest::invalidTimesAreListedOnce() {
              3);
 }
 
+void DataCardsTest::damagedCardsListStaysOnScreen() {
+    // Three hundred records with month 13, shown by the real message box.
+    QStringList lines;
+    for (int i = 0; i < 300; ++i) {
+        lines << QStringLiteral("1,2,3,4,5,2025-13-01 08:%1").arg(i % 60, 2, 10, QChar('0'));
+    }
+    qv::QtDialogs boxes;
+    qv::Dialogs* test = qv::setDialogs(&boxes);
+    const auto restore = qScopeGuard([test] { qv::setDialogs(test); });
+    QString text;
+    QString details;
+    bool missed = false;
+    whenShown<QMessageBox>(
+        [&](QMessageBox* box) {
+            text = box->text();
+            details = box->detailedText();
+            box->buttons().first()->click();
+        },
+        20000, &missed);
+    readWith(lines);
+    QVERIFY(!missed);
+    QCOMPARE(read_->Label1->text(), kRead);
+    // The box shows the first lines; its details hold every record.
+    QCOMPARE(text.split('\n').size(), qv::QtDialogs::kMaxMessageLines + 1);
+    QVERIFY(text.endsWith("……"));
+    const QStringList all = details.split('\n');
+    QCOMPARE(all.size(), 301);
+    QCOMPARE(all.last(), QString("第 300 条：2025  13  1  8  59"));
+    QCOMPARE(storedRows("1203").size(), 300);
+}
+
 void DataCardsTest::failedReadingsChangeNothing_data() {
     QTest::addColumn<QString>("setUp");  // what the encoder holds
     QTest::newRow("no card") << "remove";
@@ -478,6 +513,7 @@ void DataCardsTest::largeCardShowsProgressAndIgnoresPresses() {
     lines << "1,1,1,4,5,2025-03-29 08:00";
     placeDataCard(lines);
     TReadDataCard_Form f;
+    f.setModal(true);  // as the main window shows it
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
 
@@ -512,6 +548,42 @@ void DataCardsTest::largeCardShowsProgressAndIgnoresPresses() {
     QCOMPARE(rows[25], QString("00000005|2025-03-01 00:25:00|4|宾客卡|张三|前台一"));
     QCOMPARE(rows[0], QString("0300012C|2025-03-01 00:00:00|3|应急卡|保安部|经理"));
     QCOMPARE(rows[1], QString("0300012D|2025-03-01 00:01:00|3|应急卡|None|None"));
+}
+
+void DataCardsTest::boxDuringReadingTakesItsAnswer() {
+    // The encoder library is bound again on the press and is missing: its
+    // report comes up while the card is read, and the keyboard answers it.
+    placeDataCard({"1,2,3,4,5,2025-03-01 08:15"});
+    qv::Encoder::instance().reset();
+    qv::QtDialogs boxes;
+    qv::Dialogs* test = qv::setDialogs(&boxes);
+    const auto restore = qScopeGuard([test] { qv::setDialogs(test); });
+    TReadDataCard_Form f;
+    f.setModal(true);
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QString report;
+    bool missed = false;
+    whenShown<QMessageBox>(
+        [&](QMessageBox* box) {
+            report = box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        },
+        5000, &missed);
+    // Should the box not take the key, it is closed here so that the case ends.
+    bool forced = false;
+    QTimer::singleShot(8000, &f, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            forced = true;
+            box->done(0);
+        }
+    });
+    QTest::mouseClick(f.ReadDataCard_Bt, Qt::LeftButton);
+    QVERIFY(!missed);
+    QVERIFY(!forced);
+    QVERIFY2(report.contains("libQuorvane.so"), qPrintable(report));
+    QCOMPARE(f.Label1->text(), kFailed);
+    QCOMPARE(allRows(), 0);
 }
 
 void DataCardsTest::dataCardWindowKeys() {
