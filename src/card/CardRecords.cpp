@@ -1,10 +1,10 @@
 #include "card/CardRecords.h"
 
-#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "data/Dialect.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
+#include "settings/Settings.h"
 
 namespace {
 
@@ -206,15 +206,19 @@ QString GetKeyKind(int keyId) {
 int IssueCard(const CardSerialSource& source, TCardData& card,
               const std::function<int(TCardData&)>& write, const std::function<void()>& record) {
     qv::Transaction t(conn());
-    const qint64 counter = lockedCounter(source);
-    const bool newGuestCard = !source.roomStr.isNull() && !source.copy;
-    SetCardSerial(card, counter + (newGuestCard ? 1 : 0));
+    if (source.serialZero) {
+        SetCardSerial(card, 0);
+    } else {
+        const qint64 counter = lockedCounter(source);
+        const bool newGuestCard = !source.roomStr.isNull() && !source.copy;
+        SetCardSerial(card, counter + (newGuestCard ? 1 : 0));
+    }
     const int code = write(card);
     if (code != 1) {
         return code;  // nothing written: the transaction is rolled back
     }
     try {
-        if (!source.copy) {
+        if (!source.copy && !source.serialZero) {
             if (!source.roomStr.isNull()) {
                 IncRoomCardSn(source.roomStr);
             } else {

@@ -52,9 +52,13 @@ struct CardSerialSource {
         return {roomStr, 0, copy};
     }
     static CardSerialSource kind(int counterKind) { return {QString(), counterKind, false}; }
-    QString roomStr;      // guest cards: the room's own counter
-    int counterKind = 0;  // other cards: the AllCardSn counter kind
-    bool copy = false;    // a copy takes the counter unchanged and does not advance it
+    // A guest card of the room with serial 0: no counter is read, locked or
+    // advanced (the continue-stay card).
+    static CardSerialSource zero(const QString& roomStr) { return {roomStr, 0, false, true}; }
+    QString roomStr;          // guest cards: the room's own counter
+    int counterKind = 0;      // other cards: the AllCardSn counter kind
+    bool copy = false;        // a copy takes the counter unchanged and does not advance it
+    bool serialZero = false;  // serial 0, no counter at all
 };
 
 // Issues one card. The serial is taken from its counter and the card written
