@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QSqlQuery>
+#include <QTimeZone>
 #include <algorithm>
 #include <iterator>
 #include <utility>
@@ -16,12 +17,21 @@ namespace {
 const QString kTimeCardRom = QStringLiteral("00000000");
 
 // A date and time the database can keep: a valid calendar date of a four-digit
-// year, and hours and minutes of a day.
+// year, and hours and minutes of a day. The time is the lock's wall-clock time
+// in the system's time zone, reckoned by Qt's own zone data: a card of
+// thousands of records would otherwise ask the C library for the zone once
+// per record.
 QDateTime openTimeOf(const TCardTime& time) {
     if (time[0] < 1 || time[0] > 9999) {
         return {};
     }
-    return CardTimeToDate(time);
+    const QDate date(time[0], time[1], time[2]);
+    const QTime clock(time[3], time[4], 0);
+    if (!date.isValid() || !clock.isValid()) {
+        return {};
+    }
+    static const QTimeZone zone = QTimeZone::systemTimeZone();
+    return QDateTime(date, clock, zone);
 }
 
 // The lock address of a record: room number, building, floor.
@@ -100,8 +110,8 @@ QList<DoorOpening> DecodeOpenDoorRecords(const QList<OpenDoorRecord>& records) {
             addr[0] = r.RoomAddr[0];
             addr[1] = r.Building;
             addr[2] = r.Floor;
-            room = rooms.insert(
-                key, {notNull(GetRoomStrByAddr(addr)), notNull(GetSystemRoomStrByAddr(addr))});
+            const TRoomNames names = GetRoomNamesByAddr(addr);
+            room = rooms.insert(key, {notNull(names.RoomStr), notNull(names.SystemRoomStr)});
         }
         row.RoomStr = room->roomStr;
         row.Rom = DoorOpeningRom(r);
@@ -119,8 +129,8 @@ QList<DoorOpening> DecodeOpenDoorRecords(const QList<OpenDoorRecord>& records) {
         const std::pair<int, QString> card{row.CardType, logRom};
         auto entry = log.constFind(card);
         if (entry == log.cend()) {
-            entry = log.insert(
-                card, {GetCardHolder(row.CardType, logRom), GetCardMaker(row.CardType, logRom)});
+            const TCardLogNames names = GetCardLogNames(row.CardType, logRom);
+            entry = log.insert(card, {names.Holder, names.MakeName});
         }
         row.CardHolderStr = entry->holder;
         row.MakeName = entry->maker;
@@ -140,18 +150,15 @@ void StoreDoorOpenings(const QList<DoorOpening>& rows) {
         conn.execute(QStringLiteral("Delete From OpenDoorRecord Where RoomStr = :r"),
                      {{QStringLiteral(":r"), room}});
     }
-    for (const DoorOpening& row : rows) {
-        conn.execute(
-            QStringLiteral("Insert Into OpenDoorRecord (RoomStr, Rom, OpenTime, CardType, "
-                           "CardTypeStr, CardHolderStr, MakeName) Values (:RoomStr, :Rom, "
-                           ":OpenTime, :CardType, :CardTypeStr, :CardHolderStr, :MakeName)"),
-            {{QStringLiteral(":RoomStr"), row.RoomStr},
-             {QStringLiteral(":Rom"), row.Rom},
-             {QStringLiteral(":OpenTime"), row.OpenTime},
-             {QStringLiteral(":CardType"), row.CardType},
-             {QStringLiteral(":CardTypeStr"), row.CardTypeStr},
-             {QStringLiteral(":CardHolderStr"), row.CardHolderStr},
-             {QStringLiteral(":MakeName"), row.MakeName}});
+    {
+        PreparedStatement insert(
+            conn, QStringLiteral("Insert Into OpenDoorRecord (RoomStr, Rom, OpenTime, CardType, "
+                                 "CardTypeStr, CardHolderStr, MakeName) Values (:RoomStr, :Rom, "
+                                 ":OpenTime, :CardType, :CardTypeStr, :CardHolderStr, :MakeName)"));
+        for (const DoorOpening& row : rows) {
+            insert.execute({row.RoomStr, row.Rom, row.OpenTime, row.CardType, row.CardTypeStr,
+                            row.CardHolderStr, row.MakeName});
+        }
     }
     t.commit();
 }

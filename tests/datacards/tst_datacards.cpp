@@ -258,6 +258,7 @@ void DataCardsTest::init() {
     logCard(4, "01020300000005", "张三", "前台一");
     logCard(4, "01010100000005", "李四", "前台二");
     logCard(3, "0300012C", "保安部", "经理");
+    logCard(10, "0A000001", QString(), "经理");
 }
 
 void DataCardsTest::cleanup() {
@@ -317,10 +318,12 @@ void DataCardsTest::otherRoomsAndUnknownLocks() {
         "1,1,1,4,5,2025-03-01 08:20",   // 1101's guest card 5, on the same card
         "9,9,9,7,12,2025-03-01 08:25",  // a lock no room has
         "1,2,3,16,1,2025-03-01 08:30",  // a type no kind names
+        "1,2,3,10,1,2025-03-01 08:35",  // a master card logged without a holder
     });
     QCOMPARE(read_->Label1->text(), kRead);
     QCOMPARE(storedRows("1203"), (QStringList{"00000005|2025-03-01 08:15:00|4|宾客卡|张三|前台一",
-                                              "10000001|2025-03-01 08:30:00|16|None|None|None"}));
+                                              "10000001|2025-03-01 08:30:00|16|None|None|None",
+                                              "0A000001|2025-03-01 08:35:00|10|总卡||经理"}));
     // 1101 keeps its earlier record and gets the new one, with its own holder.
     QCOMPARE(storedRows("1101"),
              (QStringList{"00000003|2025-02-03 10:00:00|4|宾客卡|旧记录|前台二",
