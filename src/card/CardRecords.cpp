@@ -305,6 +305,17 @@ QString GetSystemRoomStrByAddr(const TRoomAddr& roomAddr) {
     return roomByAddr(roomAddr, "SystemRoomStr");
 }
 
+TRoomNames GetRoomNamesByAddr(const TRoomAddr& roomAddr) {
+    QSqlQuery q =
+        conn().run(QStringLiteral("Select RoomStr, SystemRoomStr From RoomInfo "
+                                  "Where Buiding = :b And Floor = :f And RoomNumber = :n"),
+                   address(roomAddr));
+    if (!q.next()) {
+        return {};
+    }
+    return {q.value(0).toString(), q.value(1).toString()};
+}
+
 int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain) {
     // One bound statement: the log grows to millions of rows and is never
     // read whole to add one.
@@ -334,6 +345,16 @@ QString GetCardExplain(int cardType, const QString& rom) {
 }
 QString GetCardMaker(int cardType, const QString& rom) {
     return logColumn(cardType, rom, "MakeName");
+}
+
+TCardLogNames GetCardLogNames(int cardType, const QString& rom) {
+    QSqlQuery q = conn().run(QStringLiteral("Select Holder, MakeName From MakeCardRecord "
+                                            "Where CardType = :t And Rom = :r order by ID"),
+                             {{QStringLiteral(":t"), cardType}, {QStringLiteral(":r"), rom}});
+    if (!q.next()) {
+        return {kNone, kNone};
+    }
+    return {q.value(0).toString(), q.value(1).toString()};
 }
 
 QString GetKeyKind(int keyId) {

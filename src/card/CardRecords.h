@@ -37,6 +37,12 @@ int GetRoomId(const QString& roomStr);
 // (words 0 room number, 1 building, 2 floor); empty when no room has it.
 QString GetRoomStrByAddr(const TRoomAddr& roomAddr);
 QString GetSystemRoomStrByAddr(const TRoomAddr& roomAddr);
+// Both of them in one look-up (for readers of many records).
+struct TRoomNames {
+    QString RoomStr;
+    QString SystemRoomStr;
+};
+TRoomNames GetRoomNamesByAddr(const TRoomAddr& roomAddr);
 
 // Appends the card to the issue log; returns 1. A database error is raised
 // again as a plain error with the same text (the card is written by then).
@@ -48,6 +54,13 @@ int MakeCardLog(const TCardData& card, const QString& holder, const QString& exp
 QString GetCardHolder(int cardType, const QString& rom);
 QString GetCardExplain(int cardType, const QString& rom);
 QString GetCardMaker(int cardType, const QString& rom);
+// Holder and issuer of a logged card in one look-up, as GetCardHolder and
+// GetCardMaker give them.
+struct TCardLogNames {
+    QString Holder;
+    QString MakeName;
+};
+TCardLogNames GetCardLogNames(int cardType, const QString& rom);
 // The name of a card type code as locks record it, or "None".
 QString GetKeyKind(int keyId);
 

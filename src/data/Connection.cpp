@@ -464,6 +464,27 @@ void Connection::rollback() {
     }
 }
 
+PreparedStatement::PreparedStatement(const Connection& conn, const QString& sql)
+    : query_(conn.database()) {
+    if (!conn.isOpen()) {
+        throw DbError(QStringLiteral("数据库连接未打开。"));
+    }
+    query_.setForwardOnly(true);
+    if (!query_.prepare(sql)) {
+        throw DbError(errorText(query_.lastError()));
+    }
+}
+
+int PreparedStatement::execute(const QVariantList& values) {
+    for (int i = 0; i < values.size(); ++i) {
+        query_.bindValue(i, Dialect::toDb(values[i]));
+    }
+    if (!query_.exec()) {
+        throw DbError(errorText(query_.lastError()));
+    }
+    return query_.numRowsAffected();
+}
+
 Transaction::~Transaction() {
     if (!done_) {
         try {

@@ -134,6 +134,22 @@ private:
     int lockWaitSeconds_ = kLockWaitSeconds;
 };
 
+// A statement prepared once and run for many rows (rows stored in bulk), its
+// values bound by position in the order of its parameters. Errors are thrown
+// as qv::DbError like Connection::run.
+//
+//   PreparedStatement insert(conn, "insert into T (A, B) values (:a, :b)");
+//   for (const Row& r : rows) insert.execute({r.a, r.b});
+class PreparedStatement {
+public:
+    PreparedStatement(const Connection& conn, const QString& sql);
+    // Runs the statement with `values`; the number of rows it changed.
+    int execute(const QVariantList& values);
+
+private:
+    QSqlQuery query_;
+};
+
 // A write transaction that rolls back unless committed.
 class Transaction {
 public:

@@ -49,6 +49,13 @@ int titleWidth(const QWidget& box, const QString& title) {
 
 Answer QtDialogs::message(const QString& title, const QString& text, Icon icon, Buttons buttons) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::NoButton, activeParent());
+    // A long list stays on the screen: its first lines in the box, all of it
+    // in the details, which scroll.
+    const QStringList lines = text.split('\n');
+    if (lines.size() > kMaxMessageLines) {
+        box.setText(lines.mid(0, kMaxMessageLines).join('\n') + QStringLiteral("\n……"));
+        box.setDetailedText(text);
+    }
     QPushButton* ok = nullptr;
     QPushButton* cancel = nullptr;
     QPushButton* yes = nullptr;

@@ -13,6 +13,10 @@ int titleWidth(const QWidget& box, const QString& title);
 // window that is active (so they are modal to it and centred on it).
 class QtDialogs final : public Dialogs {
 public:
+    // A message of more lines shows its first lines and the whole text in
+    // its details.
+    static constexpr int kMaxMessageLines = 25;
+
     Answer message(const QString& title, const QString& text, Icon icon, Buttons buttons) override;
     bool input(const QString& title, const QString& prompt, QString& value, bool password) override;
     bool openFile(const QString& title, const QString& filter, QString& path) override;
