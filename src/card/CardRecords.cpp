@@ -1,10 +1,10 @@
 #include "card/CardRecords.h"
 
-#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "data/Dialect.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
+#include "settings/Settings.h"
 
 namespace {
 
@@ -134,7 +134,55 @@ QString GetSystemRoomStrByAddr(const TRoomAddr& roomAddr) {
     return roomByAddr(roomAddr, "SystemRoomStr");
 }
 
+void RoomRef::putOn(TCardData& card) const {
+    std::fill(std::begin(card.RoomAddr), std::end(card.RoomAddr), uint16_t{0});
+    card.RoomAddr[0] = roomNumber;
+    card.RoomAddr[1] = building;
+    card.RoomAddr[2] = floor;
+    card.Building = building;
+    card.Floor[0] = floor;
+}
+
+namespace {
+const QString kRoomRefColumns = QStringLiteral(
+    "Select Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber From RoomInfo ");
+
+RoomRef roomRef(QSqlQuery& q) {
+    RoomRef room;
+    if (q.next()) {
+        room.found = true;
+        room.room = q.value(0).toInt();
+        room.roomStr = q.value(1).toString();
+        room.systemRoomStr = q.value(2).toString();
+        room.building = static_cast<uint16_t>(q.value(3).toUInt());
+        room.floor = static_cast<uint16_t>(q.value(4).toUInt());
+        room.roomNumber = static_cast<uint16_t>(q.value(5).toUInt());
+    }
+    return room;
+}
+}  // namespace
+
+RoomRef ResolveRoom(const QString& roomStr) {
+    QSqlQuery q = conn().run(kRoomRefColumns + QStringLiteral("Where RoomStr = :r"),
+                             {{QStringLiteral(":r"), roomStr}});
+    return roomRef(q);
+}
+
+RoomRef ResolveRoom(const TRoomAddr& roomAddr) {
+    QSqlQuery q = conn().run(
+        kRoomRefColumns + QStringLiteral("Where Buiding = :b And Floor = :f And RoomNumber = :n"),
+        address(roomAddr));
+    return roomRef(q);
+}
+
 int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain) {
+    const RoomRef room =
+        card.CardType[0] == CardTypes::Guest ? ResolveRoom(card.RoomAddr) : RoomRef{};
+    return MakeCardLog(card, holder, explain, room);
+}
+
+int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain,
+                const RoomRef& room) {
     // One bound insert: the log grows to millions of rows and is never read
     // whole to add one.
     const int type = card.CardType[0];
@@ -142,9 +190,9 @@ int MakeCardLog(const TCardData& card, const QString& holder, const QString& exp
     qv::Binds values;
     QString rom = CardRom(card);
     if (type == CardTypes::Guest) {
-        rom = GetSystemRoomStrByAddr(card.RoomAddr) + rom;
+        rom = room.systemRoomStr + rom;
         columns << QStringLiteral("RoomStr");
-        values.insert(QStringLiteral(":RoomStr"), GetRoomStrByAddr(card.RoomAddr));
+        values.insert(QStringLiteral(":RoomStr"), room.roomStr);
     }
     values.insert(QStringLiteral(":Rom"), rom);
     columns << QStringLiteral("enOverride");
@@ -206,15 +254,19 @@ QString GetKeyKind(int keyId) {
 int IssueCard(const CardSerialSource& source, TCardData& card,
               const std::function<int(TCardData&)>& write, const std::function<void()>& record) {
     qv::Transaction t(conn());
-    const qint64 counter = lockedCounter(source);
-    const bool newGuestCard = !source.roomStr.isNull() && !source.copy;
-    SetCardSerial(card, counter + (newGuestCard ? 1 : 0));
+    if (source.serialZero) {
+        SetCardSerial(card, 0);
+    } else {
+        const qint64 counter = lockedCounter(source);
+        const bool newGuestCard = !source.roomStr.isNull() && !source.copy;
+        SetCardSerial(card, counter + (newGuestCard ? 1 : 0));
+    }
     const int code = write(card);
     if (code != 1) {
         return code;  // nothing written: the transaction is rolled back
     }
     try {
-        if (!source.copy) {
+        if (!source.copy && !source.serialZero) {
             if (!source.roomStr.isNull()) {
                 IncRoomCardSn(source.roomStr);
             } else {

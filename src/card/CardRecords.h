@@ -36,9 +36,32 @@ int GetRoomId(const QString& roomStr);
 QString GetRoomStrByAddr(const TRoomAddr& roomAddr);
 QString GetSystemRoomStrByAddr(const TRoomAddr& roomAddr);
 
+// One room, resolved from its door plate in one look-up: everything a guest
+// card and its records need of it.
+struct RoomRef {
+    bool found = false;     // false: no room has the door plate (every other field empty)
+    int room = 0;           // RoomInfo.Room, the room's key
+    QString roomStr;        // door plate
+    QString systemRoomStr;  // six-digit system room code, in front of a guest card's Rom
+    uint16_t building = 0;  // lock address: Buiding, Floor, RoomNumber
+    uint16_t floor = 0;
+    uint16_t roomNumber = 0;
+
+    // Puts the room's lock address on a guest card: RoomAddr words 0 to 2
+    // (room number, building, floor, the rest zero), Building and Floor word 0.
+    void putOn(TCardData& card) const;
+};
+RoomRef ResolveRoom(const QString& roomStr);
+// The room of a lock address (words 0 room number, 1 building, 2 floor).
+RoomRef ResolveRoom(const TRoomAddr& roomAddr);
+
 // Appends the card to the issue log; returns 1. A database error is raised
 // again as a plain error with the same text (the card is written by then).
 int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain);
+// The same for a guest card whose room is known already (its door plate and
+// system room code are not looked up again by the card's address).
+int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain,
+                const RoomRef& room);
 // Holder, note and issuer of a logged card, or "None".
 QString GetCardHolder(int cardType, const QString& rom);
 QString GetCardExplain(int cardType, const QString& rom);
@@ -52,9 +75,13 @@ struct CardSerialSource {
         return {roomStr, 0, copy};
     }
     static CardSerialSource kind(int counterKind) { return {QString(), counterKind, false}; }
-    QString roomStr;      // guest cards: the room's own counter
-    int counterKind = 0;  // other cards: the AllCardSn counter kind
-    bool copy = false;    // a copy takes the counter unchanged and does not advance it
+    // A guest card of the room with serial 0: no counter is read, locked or
+    // advanced (the continue-stay card).
+    static CardSerialSource zero(const QString& roomStr) { return {roomStr, 0, false, true}; }
+    QString roomStr;          // guest cards: the room's own counter
+    int counterKind = 0;      // other cards: the AllCardSn counter kind
+    bool copy = false;        // a copy takes the counter unchanged and does not advance it
+    bool serialZero = false;  // serial 0, no counter at all
 };
 
 // Issues one card. The serial is taken from its counter and the card written

@@ -1,23 +1,23 @@
 // The guest's road: check-in, copies of the guest card and check-out, through
 // the real encoder binding and the simulator with its state folder in a
 // temporary program folder.
-#include "LockDatabase.h"
+#include "GuestCards.h"
 #include "SimEncoder.h"
-#include "TestSupport.h"
+#include "WindowFixture.h"
 
-#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
-#include "data/DemoHotel.h"
 #include "data/dm_unit.h"
 #include "platform/Clock.h"
 #include "platform/TestDialogs.h"
 #include "records/RoomList_Unit.h"
+#include "settings/Settings.h"
 #include "stays/CopyGuestCard_Unit.h"
 #include "stays/GuestLeave_Unit.h"
 #include "stays/GuestQuickIn_Unit.h"
+#include "window/RecordGrid.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -48,22 +48,11 @@ const QDateTime kCheckInMoment(QDate(2025, 3, 1), QTime(15, 20));
 QVariant scalar(const QString& sql) {
     return dm->conn.scalar(sql);
 }
-int roomCounter(const QString& room) {
-    return dm->conn.scalar("select CardSn from RoomInfo where RoomStr = :r", {{":r", room}})
-        .toInt();
-}
 int logRows() {
     return scalar("select count(*) from MakeCardRecord").toInt();
 }
 int stayRows() {
     return scalar("select count(*) from GuestInRecord").toInt();
-}
-
-QDateTime cardStart(const TCardData& c) {
-    return CardTimeToDate(c.StartTime);
-}
-QDateTime cardEnd(const TCardData& c) {
-    return CardTimeToDate(c.EndTime);
 }
 
 }  // namespace
@@ -96,44 +85,32 @@ private slots:
     void escapeClosesEveryWindow();
     void textsFromTheLanguageStore();
 
+    void promptClearedByANewCardAndANewRoom();
+    void confirmPauseYieldsToTheRoomBox();
+    void namesKeepWholeCharacters_data() { addDatabaseKinds(); }
+    void namesKeepWholeCharacters();
+
 private:
-    std::unique_ptr<TempAppDir> app_;
-    std::unique_ptr<Tdm> dm_;
-    std::unique_ptr<qv::TestDialogs> dialogs_;
+    WindowFixture fx;
+    qv::TestDialogs* dialogs_ = nullptr;
     std::unique_ptr<SimEncoder> sim_;
 };
 
 void StaysTest::init() {
-    app_ = std::make_unique<TempAppDir>();
-    dm_ = std::make_unique<Tdm>();
-    dm = dm_.get();
-    dialogs_ = std::make_unique<qv::TestDialogs>();
-    LockSystemInfo = TLockSystemInfo();
-    LockSystemInfo.Loaded = true;
-    LockSystemInfo.DayCount = 1;
-    LockSystemInfo.LeaveTime = QTime(12, 0);
-    LockSystemInfo.TimeTolerance = 10;
-    LockSystemInfo.Staffer = "desk1";
-    LockSystemInfo.StafferName = "前台一";
-    RoomBoardChanged = false;
-    CardBusy = false;
     // A row tagged "postgres" runs on the test server, every other on an SQLite file.
-    QV_OPEN_FRESH_LOCK_DATABASE(dm->conn, *app_, kPgDatabase, true);
+    QV_SET_UP_WINDOW_FIXTURE(fx, kPgDatabase);
+    dialogs_ = fx.dialogs.get();
     dm->conn.execute("update RoomInfo set CardSn = 7 where RoomStr = '1203'");
     qv::Clock::setTestTime(kCheckInMoment);
-    sim_ = std::make_unique<SimEncoder>(*app_);
+    sim_ = std::make_unique<SimEncoder>(*fx.app);
     QVERIFY(sim_->loaded());
     QVERIFY(sim_->command("place blank"));
 }
 
 void StaysTest::cleanup() {
     sim_.reset();
-    dialogs_.reset();
-    dm_.reset();
-    dm = nullptr;
-    app_.reset();
-    CardBusy = false;
-    RoomBoardChanged = false;
+    dialogs_ = nullptr;
+    fx.tearDown();
 }
 
 void StaysTest::windowDefaults() {
@@ -161,8 +138,18 @@ void StaysTest::windowDefaults() {
     f.se_Room1->setText("1203");
     QCOMPARE(f.StayStart(), QDateTime(QDate(2025, 3, 1), QTime(15, 30)));
 
+    QCOMPARE(f.Close_Bt->text(), QString("关闭(&C)"));
+    // The read button of the continue-stay window is there, hidden, in every
+    // guest card window, so that the language store sees the same components.
+    QCOMPARE(f.Button1->text(), QString("读  卡"));
+    QVERIFY(f.Button1->isHidden());
+
     TCopyGuestCard_Form c;
     QCOMPARE(c.objectName(), QString("CopyGuestCard_Form"));
+    QCOMPARE(c.Button1->objectName(), QString("Button1"));
+    QCOMPARE(c.Button1->text(), QString("读  卡"));
+    QVERIFY(c.Button1->isHidden());
+    QCOMPARE(c.Close_Bt->text(), QString("关闭(&C)"));
     QCOMPARE(c.windowTitle(), QString("复制客人卡"));
     QCOMPARE(c.Confirm_Bt->text(), QString("复制客人卡(&Y)"));
     QCOMPARE(c.GuestCode_Edit->text(), QString("1"));
@@ -604,10 +591,22 @@ void StaysTest::checkOutClosesTheCurrentRow() {
     QCOMPARE(grid->model()->rowCount(), 3);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                       grid->visualRect(grid->model()->index(1, 0)).center());
-    QTest::keyClick(grid, Qt::Key_Return);  // the check-out button is the default
-    QCOMPARE(scalar("select RoomStr from GuestInRecord where enOverride = 1 and RoomStr <> '1104'")
-                 .toString(),
-             QString("1102"));
+    // Enter in the list checks nobody out: no button is the default.
+    QVERIFY(QTest::qWaitForWindowActive(&leave));
+    QVERIFY(!leave.NoCardConfirm_Bt->isDefault() && !leave.NoCardConfirm_Bt->autoDefault());
+    QVERIFY(!leave.Close_Bt->isDefault() && !leave.Close_Bt->autoDefault());
+    QTest::keyClick(grid, Qt::Key_Return);
+    QTest::keyClick(grid, Qt::Key_Enter);
+    QCOMPARE(scalar("select count(*) from GuestInRecord where enOverride = 1").toInt(), 1);
+    QVERIFY(!RoomBoardChanged);
+    QVERIFY(leave.isVisible());
+    QCOMPARE(leave.Close_Bt->text(), QString("关闭(&C)"));
+    // Its accelerator checks the current row's guest out.
+    QTest::keyClick(grid, Qt::Key_U, Qt::AltModifier);
+    QTRY_COMPARE(
+        scalar("select RoomStr from GuestInRecord where enOverride = 1 and RoomStr <> '1104'")
+            .toString(),
+        QString("1102"));
     QCOMPARE(grid->model()->rowCount(), 2);
     // The next stay took the closed one's place.
     QCOMPARE(grid->currentIndex().row(), 1);
@@ -649,7 +648,7 @@ void StaysTest::textsFromTheLanguageStore() {
     delete new TCopyGuestCard_Form;  // creates the store
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "store");
-        db.setDatabaseName(app_->file("db/Language.db"));
+        db.setDatabaseName(fx.app->file("db/Language.db"));
         QVERIFY(db.open());
         QSqlQuery q(db);
         for (const QString form : {"GuestQuickIn_Form", "CopyGuestCard_Form"}) {
@@ -677,6 +676,108 @@ void StaysTest::textsFromTheLanguageStore() {
         QTest::mouseClick(w->Confirm_Bt, Qt::LeftButton);
         QCOMPARE(dialogs_->texts(), QStringList{"No such room!"});
     }
+}
+
+void StaysTest::promptClearedByANewCardAndANewRoom() {
+    TGuestQuickIn_Form f;
+    f.se_Room1->setText("1203");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    // A new room: the old result goes.
+    QTest::keyClick(f.se_Room1, Qt::Key_Backspace);
+    QCOMPARE(f.Prompt_Label->text(), QString());
+
+    // A new card operation that fails its check: the old result does not
+    // stand under the new error.
+    CardBusy = false;
+    f.se_Room1->setText("1203");
+    QVERIFY(sim_->command("place blank"));
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    CardBusy = false;
+    f.Days_Edit->setText("-1");
+    QTest::mouseClick(f.CopyGuestCard_Bt, Qt::LeftButton);
+    QCOMPARE(dialogs_->texts(), QStringList{"日期范围无效！"});
+    QCOMPARE(f.Prompt_Label->text(), QString());
+
+    // A press the card latch turns away is no new operation: the result stays.
+    TCopyGuestCard_Form c;
+    c.se_Room1->setText("1203");
+    CardBusy = false;
+    QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(c.Prompt_Label->text(), QString("操作成功！"));
+    QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);  // within the latch's half second
+    QCOMPARE(c.Prompt_Label->text(), QString("操作成功！"));
+    QCOMPARE(logRows(), 3);
+    // A new one starts with an empty prompt: the encoder's answer replaces it.
+    CardBusy = false;
+    QVERIFY(sim_->command("remove"));
+    QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(c.Prompt_Label->text(), QString("无卡！"));
+    c.se_Room1->setText("1101");
+    QCOMPARE(c.Prompt_Label->text(), QString());
+}
+
+void StaysTest::confirmPauseYieldsToTheRoomBox() {
+    TGuestQuickIn_Form f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QTest::keyClicks(f.se_Room1, "1203");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    // The clerk types the next room within the half second: both buttons
+    // follow the room box, and the pause does not undo it.
+    f.se_Room1->selectAll();
+    QTest::keyClicks(f.se_Room1, "1101");
+    QVERIFY(f.Confirm_Bt->isEnabled() && !f.CopyGuestCard_Bt->isEnabled());
+    QTest::qWait(700);
+    QVERIFY(f.Confirm_Bt->isEnabled());
+    CardBusy = false;
+    QVERIFY(sim_->command("place blank"));
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    QCOMPARE(scalar("select count(*) from GuestInRecord where RoomStr = '1101'").toInt(), 1);
+
+    // After a failed card the button comes back after the pause, as before.
+    CardBusy = false;
+    QVERIFY(sim_->command("remove"));
+    f.se_Room1->setText("1102");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QVERIFY(!f.Confirm_Bt->isEnabled());
+    QTRY_VERIFY(f.Confirm_Bt->isEnabled());
+}
+
+void StaysTest::namesKeepWholeCharacters() {
+    // Nineteen characters and an emoji (two UTF-16 units) at the limit of 20.
+    const QString nineteen = QString("张").repeated(19);
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    TGuestQuickIn_Form f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    f.E_H_GQI->setFocus();
+    f.E_H_GQI->insert(nineteen);
+    f.E_H_GQI->insert(emoji);  // as an input method commits it
+    QCOMPARE(f.E_H_GQI->text(), nineteen);
+    f.GuestCode_Edit->setText("12345678901234567" + emoji + emoji);
+    QCOMPARE(f.GuestCode_Edit->text(), QString("12345678901234567") + emoji);
+    // Below the limit an emoji is kept whole.
+    f.E_H_GQI->setText(QString("张").repeated(18) + emoji);
+    QCOMPARE(f.E_H_GQI->text(), QString("张").repeated(18) + emoji);
+    f.E_H_GQI->setText(nineteen + emoji);
+    f.se_Room1->setText("1203");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    // What the database holds reads back as the text typed, in valid UTF-8.
+    for (const char* table : {"GuestInRecord", "MakeCardRecord"}) {
+        const QString column = QString(table) == "GuestInRecord" ? "GuestName" : "Holder";
+        const QString stored =
+            scalar(QString("select %1 from %2").arg(column, QLatin1String(table))).toString();
+        QCOMPARE(stored, nineteen);
+        QCOMPARE(stored.toUtf8(), nineteen.toUtf8());
+    }
+    const QString explain = scalar("select Explain from MakeCardRecord").toString();
+    QCOMPARE(explain, QString("12345678901234567") + emoji);
+    QVERIFY(!explain.toUtf8().contains("\xED"));
 }
 
 QTEST_MAIN(StaysTest)
