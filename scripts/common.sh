@@ -6,7 +6,7 @@ QV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QV_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
-  libsodium-dev sqlite3 fonts-noto-cjk poppler-utils xvfb xauth
+  libsodium-dev libsqlite3-dev sqlite3 fonts-noto-cjk poppler-utils xvfb xauth
   postgresql
 )
 

@@ -8,20 +8,16 @@
 namespace qv {
 
 PagedQueryModel::PagedQueryModel(Connection& conn, QObject* parent)
-    : QAbstractTableModel(parent), conn_(conn)
-{
-}
+    : QAbstractTableModel(parent), conn_(conn) {}
 
 void PagedQueryModel::setQuery(const QString& selectText, const Binds& binds,
-                               const QString& orderBy)
-{
+                               const QString& orderBy) {
     select_ = selectText;
     binds_ = binds;
     orderBy_ = orderBy;
 }
 
-void PagedQueryModel::setColumns(const QStringList& fields, const QStringList& titles)
-{
+void PagedQueryModel::setColumns(const QStringList& fields, const QStringList& titles) {
     beginResetModel();
     fields_ = fields;
     titles_.clear();
@@ -33,24 +29,21 @@ void PagedQueryModel::setColumns(const QStringList& fields, const QStringList& t
     endResetModel();
 }
 
-QString PagedQueryModel::fieldOfColumn(int column) const
-{
+QString PagedQueryModel::fieldOfColumn(int column) const {
     if (!fields_.isEmpty()) {
         return fields_.value(column);
     }
     return queryFields_.value(column);
 }
 
-void PagedQueryModel::clear()
-{
+void PagedQueryModel::clear() {
     beginResetModel();
     rows_.clear();
     total_ = 0;
     endResetModel();
 }
 
-void PagedQueryModel::refresh()
-{
+void PagedQueryModel::refresh() {
     // Count first: a failing query leaves the rows shown before.
     const int total =
         conn_.scalar(QStringLiteral("select count(*) from (%1) qv_rows").arg(select_), binds_)
@@ -65,8 +58,7 @@ void PagedQueryModel::refresh()
 }
 
 QList<QVector<QVariant>> PagedQueryModel::readPage(int offset, int limit,
-                                                  QStringList* fieldNames) const
-{
+                                                   QStringList* fieldNames) const {
     QString sql = select_;
     if (!orderBy_.isEmpty()) {
         sql += QStringLiteral(" order by ") + orderBy_;
@@ -96,26 +88,22 @@ QList<QVector<QVariant>> PagedQueryModel::readPage(int offset, int limit,
     return rows;
 }
 
-int PagedQueryModel::rowCount(const QModelIndex& parent) const
-{
+int PagedQueryModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
 }
 
-int PagedQueryModel::columnCount(const QModelIndex& parent) const
-{
+int PagedQueryModel::columnCount(const QModelIndex& parent) const {
     if (parent.isValid()) {
         return 0;
     }
     return static_cast<int>(fields_.isEmpty() ? queryFields_.size() : fields_.size());
 }
 
-bool PagedQueryModel::canFetchMore(const QModelIndex& parent) const
-{
+bool PagedQueryModel::canFetchMore(const QModelIndex& parent) const {
     return !parent.isValid() && rows_.size() < total_;
 }
 
-void PagedQueryModel::fetchMore(const QModelIndex& parent)
-{
+void PagedQueryModel::fetchMore(const QModelIndex& parent) {
     if (!canFetchMore(parent)) {
         return;
     }
@@ -131,8 +119,7 @@ void PagedQueryModel::fetchMore(const QModelIndex& parent)
     endInsertRows();
 }
 
-void PagedQueryModel::fetchUntil(int row)
-{
+void PagedQueryModel::fetchUntil(int row) {
     while (row >= rows_.size() && canFetchMore()) {
         const auto before = rows_.size();
         fetchMore();
@@ -142,8 +129,7 @@ void PagedQueryModel::fetchUntil(int row)
     }
 }
 
-int PagedQueryModel::fieldIndex(int column) const
-{
+int PagedQueryModel::fieldIndex(int column) const {
     if (fields_.isEmpty()) {
         return column < queryFields_.size() ? column : -1;
     }
@@ -156,8 +142,7 @@ int PagedQueryModel::fieldIndex(int column) const
     return -1;
 }
 
-QVariant PagedQueryModel::data(const QModelIndex& index, int role) const
-{
+QVariant PagedQueryModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rows_.size() ||
         (role != Qt::DisplayRole && role != Qt::EditRole)) {
         return {};
@@ -169,8 +154,7 @@ QVariant PagedQueryModel::data(const QModelIndex& index, int role) const
     return DataSet::displayText(rows_[index.row()].value(field));
 }
 
-QVariant PagedQueryModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
+QVariant PagedQueryModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole)) {
         return QAbstractTableModel::headerData(section, orientation, role);
     }
@@ -180,9 +164,8 @@ QVariant PagedQueryModel::headerData(int section, Qt::Orientation orientation, i
     return fieldOfColumn(section);
 }
 
-bool PagedQueryModel::setHeaderData(int section, Qt::Orientation orientation,
-                                    const QVariant& value, int role)
-{
+bool PagedQueryModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
+                                    int role) {
     if (orientation != Qt::Horizontal || (role != Qt::DisplayRole && role != Qt::EditRole)) {
         return false;
     }
@@ -191,8 +174,7 @@ bool PagedQueryModel::setHeaderData(int section, Qt::Orientation orientation,
     return true;
 }
 
-QVariant PagedQueryModel::value(int row, const QString& field) const
-{
+QVariant PagedQueryModel::value(int row, const QString& field) const {
     if (row < 0 || row >= rows_.size()) {
         return {};
     }
@@ -204,8 +186,7 @@ QVariant PagedQueryModel::value(int row, const QString& field) const
     return {};
 }
 
-QList<QStringList> PagedQueryModel::allRowsText(QStringList* titles) const
-{
+QList<QStringList> PagedQueryModel::allRowsText(QStringList* titles) const {
     if (titles) {
         titles->clear();
         for (int c = 0; c < columnCount(); ++c) {

@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <array>
 #include <functional>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QActionGroup;
@@ -24,9 +26,9 @@ class QToolButton;
 class QTreeView;
 class TLanguage;
 
-// The main window: the room board with its filters, status bar and timers,
-// the encoder pairing at start, the menus, tool bar, pop-up menu and function
-// keys that open every other window, and the operator's rights on them.
+// The main window: the room board with its filters, status bar and timers
+// (Main.cpp), and the menus, tool bar, pop-up menu and function keys that
+// open every other window, with the operator's rights on them (MainMenus.cpp).
 class TMainForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -125,8 +127,6 @@ public:
     // false then. `retry` marks the timer's attempts, which do not show the
     // same error again.
     bool SetRoom_LV(bool retry = false);
-    // The board query, with ":building" and ":floor" conditions when asked.
-    static QString BoardQueryText(bool byBuilding, bool byFloor);
     void PopedomSet();
     void EncoderRegister();
     void InitMenu();
@@ -177,15 +177,39 @@ public:
     // The board's view: 0 large icons, 1 small icons, 2 list, 3 details.
     int boardView() const { return boardView_; }
 
+    // A handler of an entry (menu entry, pop-up entry or tool button).
+    using Handler = void (TMainForm::*)();
+    // Whether `handler` is the handler of an entry whose window is not part
+    // of the program yet. Such entries (their tool buttons and keys too) are
+    // disabled whatever the rights, with a tooltip that says so.
+    static bool windowToCome(Handler handler);
+    // The entries (actions and tool buttons) whose window is not there yet.
+    QList<QObject*> entriesToCome() const;
+    // The tooltip of those entries.
+    static QString windowToComeText();
+
 private:
     void createMenus();
     void createToolBar();
+    void createBoardMenu();
     void createBoard();
     void createStatusBar();
     void setBoardView(int tag);
     void showBoardMenu(QWidget* view, const QPoint& pos);
     bool FormKeyDown(QKeyEvent* event);
     void openHelp(const QString& fileName);
+    // Connects `entry` (a QAction or a tool button) to `handler` and notes
+    // the pair, so that an entry whose window is to come can be told.
+    void connectEntry(QObject* entry, Handler handler);
+    // Disables the entries whose window is to come and gives them the tooltip.
+    void markWindowsToCome();
+    // Switches `entry` by the operator's right; an entry whose window is to
+    // come stays disabled.
+    void allow(QObject* entry, bool right);
+    bool toCome(const QObject* entry) const;
+    // The body of a handler whose window is to come (its entry is disabled,
+    // so only a direct call gets here).
+    void windowNotAvailable();
 
     // Opens one of the program's windows: creates it with this window as its
     // parent, lets `prepare` fill it, shows it modally and frees it.
@@ -202,6 +226,7 @@ private:
         form->exec();
     }
 
+    std::vector<std::pair<QObject*, Handler>> entries_;
     std::array<QLabel*, 8> panels_{};
     int boardView_ = 0;
     bool rebuilding_ = false;

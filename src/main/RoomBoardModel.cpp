@@ -1,6 +1,20 @@
 #include "main/RoomBoardModel.h"
 
+#include "data/Connection.h"
+#include "data/DataSet.h"
+
+#include <QSqlQuery>
 #include <utility>
+
+namespace {
+
+// The query's expression for each column of an item, in column order.
+constexpr const char* kColumnFields[TRoomBoardItem::ColumnCount] = {
+    "I.RoomStr",     "I.Buiding",        "I.Floor",     "I.District",  "I.RoomTypeStr",
+    "T.Size",        "S.State_Title",    "G.Rom",       "G.GuestName", "G.GuestID",
+    "G.GuestInTime", "G.GuestLeaveTime", "G.LeaveTime", "G.InputUser", "G.InputTime"};
+
+}  // namespace
 
 int TRoomBoardItem::pictureFor(int roomState, bool currentStay) {
     switch (roomState) {
@@ -12,6 +26,63 @@ int TRoomBoardItem::pictureFor(int roomState, bool currentStay) {
             return Normal;
     }
 }
+
+namespace RoomBoardQuery {
+
+QString text(bool byBuilding, bool byFloor) {
+    QStringList fields;
+    for (const char* field : kColumnFields) {
+        fields << QLatin1String(field);
+    }
+    fields << QStringLiteral("S.ID");  // StateField
+    // The current stays are read through the partial index on enOverride = 0,
+    // at the cost of the current stays and not of the whole history.
+    QString sql = QStringLiteral("select ") + fields.join(QStringLiteral(", ")) +
+                  QStringLiteral(
+                      "\n"
+                      "from RoomInfo I\n"
+                      "join RoomStateType S on S.ID = I.RoomState\n"
+                      "left join RoomType T on T.ID = I.RoomType\n"
+                      "left join GuestInRecord G on G.Room = I.Room and G.enOverride = 0\n");
+    QStringList conditions;
+    if (byBuilding) {
+        conditions << QStringLiteral("I.Buiding = :building");
+    }
+    if (byFloor) {
+        conditions << QStringLiteral("I.Floor = :floor");
+    }
+    if (!conditions.isEmpty()) {
+        sql +=
+            QStringLiteral("where ") + conditions.join(QStringLiteral(" and ")) + QLatin1Char('\n');
+    }
+    sql += QStringLiteral("order by I.Buiding, I.Floor, I.Room, G.ID");
+    return sql;
+}
+
+std::vector<TRoomBoardItem> read(qv::Connection& conn, std::optional<int> building,
+                                 std::optional<int> floor) {
+    qv::Binds binds;
+    if (building) {
+        binds.insert(QStringLiteral(":building"), *building);
+    }
+    if (floor) {
+        binds.insert(QStringLiteral(":floor"), *floor);
+    }
+    QSqlQuery q = conn.run(text(building.has_value(), floor.has_value()), binds);
+    std::vector<TRoomBoardItem> items;
+    while (q.next()) {
+        TRoomBoardItem& item = items.emplace_back();
+        for (int c = 0; c < TRoomBoardItem::ColumnCount; ++c) {
+            item.text[static_cast<std::size_t>(c)] = qv::DataSet::displayText(q.value(c));
+        }
+        // A current stay with a start marks the room occupied.
+        item.picture = TRoomBoardItem::pictureFor(q.value(StateField).toInt(),
+                                                  !q.value(TRoomBoardItem::GuestInTime).isNull());
+    }
+    return items;
+}
+
+}  // namespace RoomBoardQuery
 
 TRoomBoardModel::TRoomBoardModel(QObject* parent) : QAbstractTableModel(parent) {
     titles_ = {QStringLiteral("客房"),     QStringLiteral("楼号"),     QStringLiteral("楼层"),

@@ -4,7 +4,12 @@
 #include <QIcon>
 #include <QStringList>
 #include <array>
+#include <optional>
 #include <vector>
+
+namespace qv {
+class Connection;
+}
 
 // One item of the room board: a row of the board query.
 struct TRoomBoardItem {
@@ -43,6 +48,20 @@ struct TRoomBoardItem {
     int picture = Normal;
     const QString& caption() const { return text[Room]; }
 };
+
+// The board query: every room with its state, joined with its current stays
+// (a room with two current stays gives two items), in building, floor and
+// room order. Its select list holds the item's columns in column order, then
+// the number of the room state (`StateField`); ":building" and ":floor"
+// conditions are there when asked for.
+namespace RoomBoardQuery {
+inline constexpr int StateField = TRoomBoardItem::ColumnCount;
+QString text(bool byBuilding, bool byFloor);
+// The items of the board for a building and a floor (nothing: every one).
+// Throws qv::DbError when the database cannot answer.
+std::vector<TRoomBoardItem> read(qv::Connection& conn, std::optional<int> building,
+                                 std::optional<int> floor);
+}  // namespace RoomBoardQuery
 
 // The rooms of the board for its views: the icon views show column 0 with
 // the item's picture, the detail view every column. Read-only; the column

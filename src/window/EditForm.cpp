@@ -12,8 +12,7 @@ namespace qv {
 
 EditForm::EditForm(const QString& name, const QString& caption, const QString& gridName,
                    QWidget* parent)
-    : Form(name, caption, parent)
-{
+    : Form(name, caption, parent) {
     Table = new DataSet(dm->conn, this);
     Table->setObjectName(name + QStringLiteral("_ado"));
     Table_Grid = new RecordGrid(gridName, Table, this);
@@ -26,15 +25,13 @@ EditForm::EditForm(const QString& name, const QString& caption, const QString& g
 
 EditForm::~EditForm() = default;
 
-void EditForm::setMode(Mode mode)
-{
+void EditForm::setMode(Mode mode) {
     mode_ = mode;
     Table_Grid->setEnabled(mode == Mode::Browse);
     modeChanged();
 }
 
-void EditForm::addRecord()
-{
+void EditForm::addRecord() {
     if (editing()) {
         cancelRecord();
     }
@@ -43,8 +40,7 @@ void EditForm::addRecord()
     showRecord();
 }
 
-void EditForm::editRecord()
-{
+void EditForm::editRecord() {
     if (editing() || !Table->active() || Table->isEmpty()) {
         return;
     }
@@ -52,8 +48,7 @@ void EditForm::editRecord()
     setMode(Mode::Edit);
 }
 
-bool EditForm::saveRecord()
-{
+bool EditForm::saveRecord() {
     if (!editing()) {
         return false;
     }
@@ -73,8 +68,7 @@ bool EditForm::saveRecord()
     return true;
 }
 
-void EditForm::cancelRecord()
-{
+void EditForm::cancelRecord() {
     if (Table->state() == DataSet::State::Edit || Table->state() == DataSet::State::Insert) {
         Table->cancel();
     }
@@ -82,14 +76,12 @@ void EditForm::cancelRecord()
     showRecord();
 }
 
-bool EditForm::deleteRecord(const QString& question)
-{
+bool EditForm::deleteRecord(const QString& question) {
     if (editing() || !Table->active() || Table->isEmpty()) {
         return false;
     }
-    if (!question.isEmpty() &&
-        messageBox(QStringLiteral("提示"), question, Icon::Question, Buttons::OkCancel) !=
-            Answer::Ok) {
+    if (!question.isEmpty() && messageBox(QStringLiteral("提示"), question, Icon::Question,
+                                          Buttons::OkCancel) != Answer::Ok) {
         return false;
     }
     const int row = Table->recNo() - 1;
@@ -100,8 +92,7 @@ bool EditForm::deleteRecord(const QString& question)
     return true;
 }
 
-void EditForm::reject()
-{
+void EditForm::reject() {
     // Nothing pending is stored when the window closes.
     if (editing()) {
         cancelRecord();
@@ -109,8 +100,7 @@ void EditForm::reject()
     Form::reject();
 }
 
-void EditForm::closeEvent(QCloseEvent* event)
-{
+void EditForm::closeEvent(QCloseEvent* event) {
     if (editing()) {
         cancelRecord();
     }

@@ -54,8 +54,7 @@ public:
     bool deleteRecord(const QString& question = QString());
 
 protected:
-    EditForm(const QString& name, const QString& caption, const QString& gridName,
-             QWidget* parent);
+    EditForm(const QString& name, const QString& caption, const QString& gridName, QWidget* parent);
 
     virtual void showRecord() {}
     virtual void fillRecord() {}

@@ -8,16 +8,14 @@
 
 namespace qv {
 
-void applyLanguage(TLanguage* language)
-{
+void applyLanguage(TLanguage* language) {
     language->SetLanguageID(LockSystemInfo.LanguageID);
     if (LockSystemInfo.Loaded) {
         language->Translate();
     }
 }
 
-void installFormKeys(QWidget* window, TLanguage* language, FormKeys keys)
-{
+void installFormKeys(QWidget* window, TLanguage* language, FormKeys keys) {
     KeyPreview::install(window, [window, language, keys = std::move(keys)](QKeyEvent* e) {
         if (keys.ownKeys && keys.ownKeys(e)) {
             return true;
@@ -31,17 +29,14 @@ void installFormKeys(QWidget* window, TLanguage* language, FormKeys keys)
 }
 
 Form::Form(const QString& name, const QString& caption, QWidget* parent)
-    : Form(name, caption, parent, Options{})
-{
-}
+    : Form(name, caption, parent, Options{}) {}
 
 Form::Form(const QString& name, const QString& caption, QWidget* parent, Options options)
-    : QDialog(parent)
-{
+    : QDialog(parent) {
     setObjectName(name);
     setWindowTitle(caption);
-    Qt::WindowFlags flags = Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                            Qt::WindowCloseButtonHint;
+    Qt::WindowFlags flags =
+        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
     if (options.fixedSize) {
         flags |= Qt::MSWindowsFixedSizeDialogHint;
     }
@@ -51,6 +46,8 @@ Form::Form(const QString& name, const QString& caption, QWidget* parent, Options
     keys.ownKeys = [this](QKeyEvent* e) { return FormKeyDown(e); };
     if (options.escCloses) {
         keys.onEscape = [this] { reject(); };
+    } else {
+        keys.onEscape = [] {};  // the dialog's own Esc would close it
     }
     keys.captureTexts = options.captureTexts;
     installFormKeys(this, Language1, std::move(keys));
@@ -58,12 +55,15 @@ Form::Form(const QString& name, const QString& caption, QWidget* parent, Options
 
 Form::~Form() = default;
 
-void Form::FormCreate() { applyLanguage(Language1); }
+void Form::FormCreate() {
+    applyLanguage(Language1);
+}
 
-bool Form::FormKeyDown(QKeyEvent*) { return false; }
+bool Form::FormKeyDown(QKeyEvent*) {
+    return false;
+}
 
-QString Form::message(int index, const QString& text) const
-{
+QString Form::message(int index, const QString& text) const {
     return Language1->GetVariable(index, text);
 }
 

@@ -49,8 +49,8 @@ public:
 
 protected:
     struct Options {
-        bool escCloses = true;    // Esc rejects the window
-        bool fixedSize = false;   // the window keeps the size of its layout
+        bool escCloses = true;   // Esc rejects the window
+        bool fixedSize = false;  // the window keeps the size of its layout
         CaptureTexts captureTexts = CaptureTexts::Fixed;
     };
     Form(const QString& name, const QString& caption, QWidget* parent);

@@ -7,8 +7,7 @@
 
 namespace qv {
 
-void fillLayoutFilter(QComboBox* box, int kind, const QString& allText)
-{
+void fillLayoutFilter(QComboBox* box, int kind, const QString& allText) {
     const QSignalBlocker quiet(box);
     box->clear();
     QStringList values;
@@ -18,8 +17,7 @@ void fillLayoutFilter(QComboBox* box, int kind, const QString& allText)
     box->setCurrentIndex(box->count() - 1);
 }
 
-std::optional<int> layoutFilterValue(const QComboBox* box)
-{
+std::optional<int> layoutFilterValue(const QComboBox* box) {
     const int at = box->currentIndex();
     if (at < 0 || at >= box->count() - 1) {
         return std::nullopt;

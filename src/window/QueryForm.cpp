@@ -17,8 +17,7 @@ namespace qv {
 
 QueryForm::QueryForm(const QString& name, const QString& caption, const QString& gridName,
                      PrintKind printKind, QWidget* parent)
-    : Form(name, caption, parent), printKind_(printKind)
-{
+    : Form(name, caption, parent), printKind_(printKind) {
     FilterArea = make<QWidget>(QStringLiteral("FilterArea"), this);
     Records = new PagedQueryModel(dm->conn, this);
     Records_Grid = make<QTableView>(gridName, this);
@@ -51,13 +50,11 @@ QueryForm::QueryForm(const QString& name, const QString& caption, const QString&
 
 QueryForm::~QueryForm() = default;
 
-void QueryForm::setColumns(const QStringList& fields, const QStringList& titles)
-{
+void QueryForm::setColumns(const QStringList& fields, const QStringList& titles) {
     Records->setColumns(fields, titles);
 }
 
-void QueryForm::runQuery(const QString& selectText, const Binds& binds, const QString& orderBy)
-{
+void QueryForm::runQuery(const QString& selectText, const Binds& binds, const QString& orderBy) {
     Records->setQuery(selectText, binds, orderBy);
     Records->refresh();
     if (Records->rowCount() > 0) {
@@ -69,30 +66,33 @@ void QueryForm::runQuery(const QString& selectText, const Binds& binds, const QS
     showStatus();
 }
 
-QVariant QueryForm::currentValue(const QString& field) const
-{
+QVariant QueryForm::currentValue(const QString& field) const {
     const QModelIndex i = Records_Grid->currentIndex();
     return i.isValid() ? Records->value(i.row(), field) : QVariant();
 }
 
-void QueryForm::printRecords()
-{
+void QueryForm::printRecords() {
     QStringList titles;
     const QList<QStringList> rows = Records->allRowsText(&titles);
     qv::printRecords(makeRecordset(titles, rows), printKind_, this);
 }
 
-QString QueryForm::statusText() const
-{
+QString QueryForm::statusText() const {
     const QModelIndex i = Records_Grid->currentIndex();
     const int total = Records->totalRows();
-    return QStringLiteral("记录：%1 / %2").arg(i.isValid() && total > 0 ? i.row() + 1 : 0).arg(total);
+    return QStringLiteral("记录：%1 / %2")
+        .arg(i.isValid() && total > 0 ? i.row() + 1 : 0)
+        .arg(total);
 }
 
-QString QueryForm::StatusText() const { return status_->text(); }
+QString QueryForm::StatusText() const {
+    return status_->text();
+}
 
 void QueryForm::currentRowChanged(int) {}
 
-void QueryForm::showStatus() { status_->setText(statusText()); }
+void QueryForm::showStatus() {
+    status_->setText(statusText());
+}
 
 }  // namespace qv

@@ -10,8 +10,7 @@
 
 namespace qv {
 
-void setRecordGridLook(QTableView* view)
-{
+void setRecordGridLook(QTableView* view) {
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
     view->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -24,8 +23,7 @@ void setRecordGridLook(QTableView* view)
 }
 
 RecordGrid::RecordGrid(const QString& name, DataSet* dataSet, QWidget* parent)
-    : QTableView(parent), dataSet_(dataSet)
-{
+    : QTableView(parent), dataSet_(dataSet) {
     setObjectName(name);
     model_ = new DataSetModel(dataSet, this);
     setModel(model_);
@@ -44,13 +42,11 @@ RecordGrid::RecordGrid(const QString& name, DataSet* dataSet, QWidget* parent)
     }
 }
 
-void RecordGrid::setColumns(const QStringList& fields, const QStringList& titles)
-{
+void RecordGrid::setColumns(const QStringList& fields, const QStringList& titles) {
     model_->setColumns(fields, titles);
 }
 
-void RecordGrid::followDataSet()
-{
+void RecordGrid::followDataSet() {
     if (!dataSet_ || !dataSet_->active() || dataSet_->isEmpty()) {
         emit currentRecordChanged(-1);
         return;
@@ -65,25 +61,22 @@ void RecordGrid::followDataSet()
     }
 }
 
-void RecordGrid::selectRow(int row)
-{
+void RecordGrid::selectRow(int row) {
     if (!dataSet_ || !dataSet_->active() || dataSet_->isEmpty()) {
         return;
     }
     row = std::clamp(row, 0, dataSet_->recordCount() - 1);
-    selectionModel()->setCurrentIndex(model_->index(row, 0), QItemSelectionModel::ClearAndSelect |
-                                                                 QItemSelectionModel::Rows);
+    selectionModel()->setCurrentIndex(
+        model_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     dataSet_->moveTo(row + 1);
 }
 
-int RecordGrid::currentRow() const
-{
+int RecordGrid::currentRow() const {
     const QModelIndex i = currentIndex();
     return i.isValid() ? i.row() : -1;
 }
 
-QString RecordGrid::positionText() const
-{
+QString RecordGrid::positionText() const {
     const int count = dataSet_ && dataSet_->active() ? dataSet_->recordCount() : 0;
     const int at = count > 0 ? dataSet_->recNo() : 0;
     return QStringLiteral("%1 / %2").arg(at).arg(count);

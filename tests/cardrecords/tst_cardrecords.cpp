@@ -3,12 +3,12 @@
 #include "LockDatabase.h"
 #include "TestSupport.h"
 
-#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
 #include "data/DemoHotel.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
+#include "settings/Settings.h"
 
 #include <QProcess>
 #include <QSet>
@@ -117,6 +117,20 @@ void CardRecordsTest::countersCountFromZeroAndRepair() {
     TCardData copy{};
     QCOMPARE(IssueCard(CardSerialSource::room("1203", true), copy, ok, {}), 1);
     QCOMPARE(CardSerial(copy), 256);
+    QCOMPARE(dm->conn.scalar("select CardSn from RoomInfo where RoomStr = '1203'").toInt(), 256);
+    // A continue-stay card: serial 0, the counter neither read nor advanced.
+    TCardData again{};
+    again.CardType[0] = CardTypes::Guest;
+    SetCardSerial(again, 77);
+    qint64 written = -1;
+    QCOMPARE(IssueCard(CardSerialSource::zero("1203"), again,
+                       [&](TCardData& c) {
+                           written = CardSerial(c);
+                           return 1;
+                       },
+                       {}),
+             1);
+    QCOMPARE(written, 0);
     QCOMPARE(dm->conn.scalar("select CardSn from RoomInfo where RoomStr = '1203'").toInt(), 256);
 
     // A missing counter row counts from 0 and is created by the first card.

@@ -5,9 +5,9 @@
 // addDatabaseKinds() and open the database with openFreshLockDatabase().
 
 #include "TestSupport.h"
-#include "settings/Settings.h"
 #include "data/Connection.h"
 #include "data/DemoHotel.h"
+#include "settings/Settings.h"
 
 #include <QtTest>
 

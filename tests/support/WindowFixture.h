@@ -29,8 +29,7 @@ public:
     std::unique_ptr<qv::TestDialogs> dialogs;
 
     // False, with the reason in `why`, when the database could not be made.
-    bool setUp(const QString& pgDatabase, bool demo = true, QString* why = nullptr)
-    {
+    bool setUp(const QString& pgDatabase, bool demo = true, QString* why = nullptr) {
         tearDown();
         app = std::make_unique<TempAppDir>();
         data = std::make_unique<Tdm>();
@@ -47,8 +46,7 @@ public:
         return openFreshLockDatabase(dm->conn, *app, pgDatabase, demo, why);
     }
 
-    void tearDown()
-    {
+    void tearDown() {
         dialogs.reset();
         if (data) {
             data.reset();
@@ -59,8 +57,7 @@ public:
         resetFlags();
     }
 
-    static void resetFlags()
-    {
+    static void resetFlags() {
         RoomBoardChanged = false;
         CardBusy = false;
         EncoderType = 0;
@@ -69,15 +66,14 @@ public:
 };
 
 // Fails the running case when the fixture could not be set up.
-#define QV_SET_UP_WINDOW_FIXTURE(fx, pgDatabase)                      \
-    do {                                                              \
-        QString why_;                                                 \
+#define QV_SET_UP_WINDOW_FIXTURE(fx, pgDatabase)                           \
+    do {                                                                   \
+        QString why_;                                                      \
         QVERIFY2((fx).setUp((pgDatabase), true, &why_), qPrintable(why_)); \
     } while (0)
 
 // Makes row `row` of `view` current and selected, as a click on it would.
-inline void clickRow(QAbstractItemView* view, int row, int column = 0)
-{
+inline void clickRow(QAbstractItemView* view, int row, int column = 0) {
     const QModelIndex index = view->model()->index(row, column);
     view->selectionModel()->setCurrentIndex(
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);

@@ -1,0 +1,372 @@
+#include "data/Backup.h"
+
+#include "data/Connection.h"
+#include "data/Dialect.h"
+#include "data/SchemaInfo.h"
+#include "platform/Errors.h"
+
+#include "data/SchemaScript.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlRecord>
+#include <QUuid>
+
+#include <sqlite3.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace qv {
+
+namespace {
+
+constexpr int kPagesPerStep = 256;
+
+// The sqlite3 handle under an open SQLite connection.
+sqlite3* handleOf(const Connection& conn) {
+    const QVariant v = conn.database().driver()->handle();
+    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) {
+        throw DbError(QStringLiteral("数据库连接未打开。"));
+    }
+    sqlite3* h = *static_cast<sqlite3* const*>(v.data());
+    if (!h) {
+        throw DbError(QStringLiteral("数据库连接未打开。"));
+    }
+    return h;
+}
+
+// An sqlite3 handle of our own, closed on scope exit.
+class OwnDb {
+public:
+    OwnDb(const QString& path, int flags) {
+        const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, flags, nullptr);
+        if (rc != SQLITE_OK) {
+            const QString why = db_ ? QString::fromUtf8(sqlite3_errmsg(db_))
+                                    : QString::fromUtf8(sqlite3_errstr(rc));
+            sqlite3_close(db_);
+            db_ = nullptr;
+            throw DbError(QStringLiteral("无法打开 %1：%2").arg(path, why));
+        }
+        sqlite3_busy_timeout(db_, 10000);
+    }
+    ~OwnDb() { sqlite3_close(db_); }
+    OwnDb(const OwnDb&) = delete;
+    OwnDb& operator=(const OwnDb&) = delete;
+    sqlite3* get() const { return db_; }
+
+    // The first column of the first row of `sql` as text (errors thrown).
+    QString scalar(const char* sql) const {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) != SQLITE_OK) {
+            throw DbError(QString::fromUtf8(sqlite3_errmsg(db_)));
+        }
+        const int rc = sqlite3_step(st);
+        QString out;
+        if (rc == SQLITE_ROW) {
+            out = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        }
+        const QString err = QString::fromUtf8(sqlite3_errmsg(db_));
+        sqlite3_finalize(st);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+            throw DbError(err);
+        }
+        return out;
+    }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+// Copies the whole database `from` into `to` with the online backup, a few
+// pages a step. The destination is written in one transaction: all of it, or
+// nothing when a step fails.
+void onlineBackup(sqlite3* to, sqlite3* from, const BackupProgress& progress) {
+    sqlite3_backup* b = sqlite3_backup_init(to, "main", from, "main");
+    if (!b) {
+        throw DbError(QString::fromUtf8(sqlite3_errmsg(to)));
+    }
+    int rc = SQLITE_OK;
+    do {
+        rc = sqlite3_backup_step(b, kPagesPerStep);
+        if (progress) {
+            const int total = sqlite3_backup_pagecount(b);
+            progress(total - sqlite3_backup_remaining(b), total);
+        }
+        if (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+            sqlite3_sleep(20);
+        }
+    } while (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED);
+    sqlite3_backup_finish(b);
+    if (rc != SQLITE_DONE) {
+        const int code = sqlite3_errcode(to) != SQLITE_OK ? sqlite3_errcode(to) : rc;
+        throw DbError(QString::fromUtf8(sqlite3_errstr(code)));
+    }
+}
+
+void syncFile(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        throw Error(QStringLiteral("无法写入 %1。").arg(path));
+    }
+    ::close(fd);
+}
+
+void syncFolder(const QString& folder) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+QString tempBeside(const QString& path) {
+    const QFileInfo info(path);
+    return info.absoluteDir().filePath(
+        QStringLiteral(".%1.%2.part")
+            .arg(info.fileName(), QUuid::createUuid().toString(QUuid::Id128).left(12)));
+}
+
+// Removes a temporary file (and its journals) on scope exit unless kept.
+struct TempFile {
+    QString path;
+    bool keep = false;
+    ~TempFile() {
+        if (!keep && !path.isEmpty()) {
+            for (const char* suffix : {"", "-journal", "-wal", "-shm"}) {
+                QFile::remove(path + QLatin1String(suffix));
+            }
+        }
+    }
+};
+
+// Every row of every lock table from `from` into `to`, whose lock tables are
+// emptied first; on `to`'s current transaction. Date-times keep their meaning
+// across the two kinds.
+void copyTables(Connection& from, Connection& to, const BackupProgress& progress) {
+    const QStringList tables = lockTables();
+    qint64 total = 0;
+    QHash<QString, qint64> counts;
+    for (const QString& t : tables) {
+        counts[t] = from.scalar(QStringLiteral("select count(*) from %1").arg(t)).toLongLong();
+        total += counts[t];
+    }
+    qint64 done = 0;
+    for (const QString& table : tables) {
+        to.execute(QStringLiteral("delete from %1").arg(table));
+        const QStringList columns = schema::columns(table);
+        QStringList params;
+        for (int i = 0; i < columns.size(); ++i) {
+            params << QStringLiteral(":c%1").arg(i);
+        }
+        const QString insert =
+            QStringLiteral("insert into %1 (%2) values (%3)")
+                .arg(table, columns.join(QStringLiteral(", ")), params.join(QStringLiteral(", ")));
+        QSqlQuery rows = from.run(
+            QStringLiteral("select %1 from %2").arg(columns.join(QStringLiteral(", ")), table));
+        QSqlQuery out(to.database());
+        if (!out.prepare(insert)) {
+            throw DbError(out.lastError().text());
+        }
+        QVector<bool> dateTime(columns.size());
+        for (int i = 0; i < columns.size(); ++i) {
+            dateTime[i] = schema::isDateTimeColumn(columns[i]);
+        }
+        while (rows.next()) {
+            for (int i = 0; i < columns.size(); ++i) {
+                out.bindValue(params[i],
+                              Dialect::toDb(Dialect::fromDb(rows.value(i), dateTime[i])));
+            }
+            if (!out.exec()) {
+                throw DbError(QStringLiteral("%1: %2").arg(table, out.lastError().databaseText()));
+            }
+            if (progress && (++done % 500 == 0)) {
+                progress(done, total);
+            }
+        }
+        if (to.kind() == DbKind::PostgreSQL) {
+            // Keys made by the server continue after the restored ones.
+            const QStringList keys = schema::keyColumns(table);
+            if (keys.size() == 1) {
+                const QVariant seq =
+                    to.scalar(QStringLiteral("select pg_get_serial_sequence(:t, :c)"),
+                              {{QStringLiteral(":t"), table.toLower()},
+                               {QStringLiteral(":c"), keys[0].toLower()}});
+                if (!seq.isNull() && !seq.toString().isEmpty()) {
+                    to.run(QStringLiteral(
+                               "select setval(:s, coalesce((select max(%1) from %2), 0) + 1, "
+                               "false)")
+                               .arg(keys[0], table),
+                           {{QStringLiteral(":s"), seq}});
+                }
+            }
+        }
+    }
+    if (progress) {
+        progress(total, total);
+    }
+}
+
+struct Counters {
+    QList<QPair<QVariant, qint64>> rooms;  // Room key, CardSn
+    QList<QPair<QVariant, qint64>> kinds;  // CardType, CardSn
+};
+
+Counters readCounters(Connection& conn) {
+    Counters c;
+    QSqlQuery q = conn.run(QStringLiteral("select Room, CardSn from RoomInfo"));
+    while (q.next()) {
+        c.rooms.append({q.value(0), q.value(1).toLongLong()});
+    }
+    q = conn.run(QStringLiteral("select CardType, CardSn from AllCardSn"));
+    while (q.next()) {
+        c.kinds.append({q.value(0), q.value(1).toLongLong()});
+    }
+    return c;
+}
+
+// Counters that were ahead before the restore stay ahead.
+void keepCountersAhead(Connection& conn, const Counters& before) {
+    Transaction t(conn);
+    for (const auto& [room, sn] : before.rooms) {
+        conn.execute(QStringLiteral("update RoomInfo set CardSn = :sn where Room = :r and "
+                                    "(CardSn is null or CardSn < :sn)"),
+                     {{QStringLiteral(":sn"), sn}, {QStringLiteral(":r"), room}});
+    }
+    for (const auto& [kind, sn] : before.kinds) {
+        if (conn.execute(QStringLiteral("update AllCardSn set CardSn = :sn where CardType = :k and "
+                                        "(CardSn is null or CardSn < :sn)"),
+                         {{QStringLiteral(":sn"), sn}, {QStringLiteral(":k"), kind}}) == 0 &&
+            conn.scalar(QStringLiteral("select count(*) from AllCardSn where CardType = :k"),
+                        {{QStringLiteral(":k"), kind}})
+                    .toInt() == 0) {
+            conn.execute(
+                QStringLiteral("insert into AllCardSn (CardType, CardSn) values (:k, :sn)"),
+                {{QStringLiteral(":sn"), sn}, {QStringLiteral(":k"), kind}});
+        }
+    }
+    t.commit();
+}
+
+}  // namespace
+
+QStringList lockTables() {
+    static const QStringList tables = [] {
+        QStringList out;
+        static const QRegularExpression create(QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(\\w+)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+        for (const QString& s : schema::statements(QString::fromUtf8(kSchemaScript))) {
+            const auto m = create.match(s);
+            if (m.hasMatch()) {
+                out << schema::canonicalName(m.captured(1));
+            }
+        }
+        return out;
+    }();
+    return tables;
+}
+
+void backupDatabase(Connection& conn, const QString& target, const BackupProgress& progress) {
+    if (QFileInfo::exists(target)) {
+        throw Error(QStringLiteral("%1 已存在。").arg(target));
+    }
+    TempFile temp{tempBeside(target)};
+    if (conn.kind() == DbKind::SQLite) {
+        OwnDb out(temp.path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        onlineBackup(out.get(), handleOf(conn), progress);
+        // A backup stands alone: no journal file beside it.
+        out.scalar("PRAGMA journal_mode=DELETE");
+    } else {
+        Connection out;
+        out.openSQLite(temp.path, true);
+        out.createSchema();
+        Transaction t(out);
+        copyTables(conn, out, progress);
+        t.commit();
+        out.run(QStringLiteral("PRAGMA journal_mode=DELETE"));
+        out.close();
+    }
+    {
+        OwnDb check(temp.path, SQLITE_OPEN_READONLY);
+        if (check.scalar("PRAGMA integrity_check") != QLatin1String("ok")) {
+            throw Error(QStringLiteral("备份文件没有通过检查，备份未完成。"));
+        }
+    }
+    syncFile(temp.path);
+    // rename() would replace a file made meanwhile; link() never does.
+    if (::link(QFile::encodeName(temp.path).constData(), QFile::encodeName(target).constData()) !=
+        0) {
+        throw Error(QStringLiteral("无法建立备份文件 %1。").arg(target));
+    }
+    syncFolder(QFileInfo(target).absolutePath());
+}
+
+void restoreDatabase(Connection& conn, const QString& file, const BackupProgress& progress) {
+    if (!QFileInfo(file).isFile()) {
+        throw Error(QStringLiteral("文件不存在！"));
+    }
+    const QString notLock = QStringLiteral("%1 不是门锁数据库的备份，数据库未作改动。").arg(file);
+    // A copy of the chosen file, so that the file itself is never written to
+    // (an older backup is brought up to the current schema in the copy).
+    const QString folder = conn.kind() == DbKind::SQLite
+                               ? QFileInfo(conn.database().databaseName()).absolutePath()
+                               : QDir::tempPath();
+    TempFile temp{tempBeside(QDir(folder).filePath(QFileInfo(file).fileName()))};
+    try {
+        OwnDb source(file, SQLITE_OPEN_READONLY);
+        if (source.scalar("PRAGMA application_id").toInt() != Connection::kApplicationId) {
+            throw Error(notLock);
+        }
+        const int version = source.scalar("PRAGMA user_version").toInt();
+        if (version > Connection::kSchemaVersion) {
+            throw Error(QStringLiteral("%1 由较新版本的程序建立（结构版本 %2），数据库未作改动。")
+                            .arg(file)
+                            .arg(version));
+        }
+        if (version < 1) {
+            throw Error(notLock);
+        }
+        if (source.scalar("PRAGMA integrity_check") != QLatin1String("ok")) {
+            throw Error(QStringLiteral("%1 已损坏，数据库未作改动。").arg(file));
+        }
+        OwnDb copy(temp.path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
+        onlineBackup(copy.get(), source.get(), {});
+        copy.scalar("PRAGMA journal_mode=DELETE");
+    } catch (const Abort&) {
+        throw;
+    } catch (const Error& e) {
+        if (e.text().contains(file)) {
+            throw;
+        }
+        throw Error(notLock + QStringLiteral("\n") + e.text());
+    }
+    {
+        Connection restored;
+        restored.openSQLite(temp.path);
+        restored.checkLockDatabase();  // brings an older schema up to date
+        restored.close();
+    }
+    const Counters before = readCounters(conn);
+    if (conn.kind() == DbKind::SQLite) {
+        OwnDb source(temp.path, SQLITE_OPEN_READONLY);
+        onlineBackup(handleOf(conn), source.get(), progress);
+    } else {
+        Connection source;
+        source.openSQLite(temp.path);
+        Transaction t(conn);
+        copyTables(source, conn, progress);
+        t.commit();
+    }
+    keepCountersAhead(conn, before);
+}
+
+}  // namespace qv

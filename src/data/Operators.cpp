@@ -1,0 +1,130 @@
+#include "data/Operators.h"
+
+#include "data/Passwords.h"
+#include "data/dm_unit.h"
+
+#include <QStringList>
+
+namespace qv {
+
+namespace {
+
+Connection& conn() {
+    return dm->conn;
+}
+
+}  // namespace
+
+const std::array<OperatorRight, kOperatorRightCount>& operatorRights() {
+    static const std::array<OperatorRight, kOperatorRightCount> rights{{
+        {"CheckIn", "CheckIn_CB", "开房"},
+        {"CheckOut", "CheckOut_CB", "退房"},
+        {"PassageCard", "PassageCard_CB", "发行通道卡"},
+        {"ClearCard", "ClearCard_CB", "发行清除卡"},
+        {"TimeCard", "TimeCard_CB", "发行校时卡"},
+        {"LostCard", "LostCard_CB", "发行挂失卡"},
+        {"EmergentCard", "EmergentCard_CB", "发行应急卡"},
+        {"MasterCard", "MasterCard_CB", "发行总卡"},
+        {"BuildingCard", "BuildingCard_CB", "发行楼号卡"},
+        {"FloorCard", "FloorCard_CB", "发行楼层卡"},
+        {"DistrictCard", "DistrictCard_CB", "发行区域卡"},
+        {"SystemInfo", "SystemInfo_CB", "基本参数设置"},
+        {"OperatorManage", "Operator_CB", "操作员权限"},
+        {"DataCard", "DataCard_CB", "发行采集启动卡"},
+        {"RoomType", "RoomType_CB", "房间类型"},
+        {"RoomInfo", "RoomInfo_CB", "房间设置"},
+        {"DistrictInfo", "DistrictInfo_CB", "区域设置"},
+    }};
+    return rights;
+}
+
+bool addOperator(const QString& staffer, const QString& stafferName,
+                 const OperatorRightValues& rights) {
+    QStringList columns{QStringLiteral("Staffer")};
+    Binds binds{{QStringLiteral(":Staffer"), staffer}};
+    for (int i = 0; i < kOperatorRightCount; ++i) {
+        const QString column = QLatin1String(operatorRights()[i].column);
+        columns << column;
+        binds.insert(':' + column, rights[i] ? 1 : 0);
+    }
+    columns << QStringLiteral("StafferName");
+    binds.insert(QStringLiteral(":StafferName"), stafferName);
+    QStringList params;
+    for (const QString& c : columns) {
+        params << ':' + c;
+    }
+    Transaction t(conn());
+    // The unique index refuses a repeated name too; asking first gives the
+    // operator the message instead of a database error.
+    if (conn()
+            .scalar(QStringLiteral("select count(*) from Operator where Staffer = :s"),
+                    {{QStringLiteral(":s"), staffer}})
+            .toInt() > 0) {
+        return false;
+    }
+    conn().execute(QStringLiteral("insert into Operator (%1) values (%2)")
+                       .arg(columns.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))),
+                   binds);
+    t.commit();
+    return true;
+}
+
+bool setFirstPassword(const QVariant& operatorId, const QString& password) {
+    return conn().execute(QStringLiteral("update Operator set Pass = :p, Branch = :mark "
+                                         "where ID = :id and (Branch is null or Branch <> :mark)"),
+                          {{QStringLiteral(":p"), hashPassword(password)},
+                           {QStringLiteral(":mark"), kPasswordMark},
+                           {QStringLiteral(":id"), operatorId}}) > 0;
+}
+
+DeleteOperatorResult deleteOperator(const QVariant& operatorId) {
+    Transaction t(conn());
+    if (conn().kind() == DbKind::PostgreSQL) {
+        // Two desks deleting two super administrators at once take turns
+        // (on SQLite the write transaction already does).
+        conn().execute(QStringLiteral("lock table Operator in share row exclusive mode"));
+    }
+    const QVariant manage =
+        conn().scalar(QStringLiteral("select OperatorManage from Operator where ID = :id"),
+                      {{QStringLiteral(":id"), operatorId}});
+    if (manage.isNull()) {
+        return DeleteOperatorResult::Missing;
+    }
+    if (manage.toInt() != 0 &&
+        conn().scalar(QStringLiteral("select count(*) from Operator where OperatorManage <> 0"))
+                .toInt() < 2) {
+        return DeleteOperatorResult::LastSuperAdministrator;
+    }
+    conn().execute(QStringLiteral("delete from Operator where ID = :id"),
+                   {{QStringLiteral(":id"), operatorId}});
+    t.commit();
+    return DeleteOperatorResult::Deleted;
+}
+
+bool verifyOperatorPassword(const QString& staffer, const QString& password, QString* stored) {
+    QSqlQuery q = conn().run(QStringLiteral("select Pass from Operator where Staffer = :s"),
+                             {{QStringLiteral(":s"), staffer}});
+    if (!q.next()) {
+        return false;
+    }
+    const QString value = q.value(0).toString();
+    if (value.isEmpty() || password.isEmpty() || !verifyPassword(password, value)) {
+        return false;
+    }
+    if (stored) {
+        *stored = value;
+    }
+    return true;
+}
+
+bool changeOperatorPassword(const QString& staffer, const QString& verifiedStored,
+                            const QString& newPassword) {
+    return conn().execute(QStringLiteral("update Operator set Pass = :new, Branch = :mark "
+                                         "where Staffer = :s and Pass = :old"),
+                          {{QStringLiteral(":new"), hashPassword(newPassword)},
+                           {QStringLiteral(":mark"), kPasswordMark},
+                           {QStringLiteral(":s"), staffer},
+                           {QStringLiteral(":old"), verifiedStored}}) > 0;
+}
+
+}  // namespace qv

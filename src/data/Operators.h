@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QVariant>
+#include <array>
+
+namespace qv {
+
+// Operators, their rights and their passwords in the Operator table. Passwords
+// are stored only as Argon2id hashes (data/Passwords.h); `Branch` holds the
+// password mark once a password is set and is empty before.
+
+// The mark in Branch of an operator who has a password (20 asterisks).
+inline const QString kPasswordMark = QStringLiteral("********************");
+
+// One right: its column of Operator, the check box of the operators window
+// and its caption, in the order in which the rights are stored.
+struct OperatorRight {
+    const char* column;
+    const char* box;
+    const char* caption;
+};
+inline constexpr int kOperatorRightCount = 17;
+const std::array<OperatorRight, kOperatorRightCount>& operatorRights();
+using OperatorRightValues = std::array<bool, kOperatorRightCount>;
+
+// Adds an operator with these rights and no password. False, and nothing
+// stored, when another operator has the login name.
+bool addOperator(const QString& staffer, const QString& stafferName,
+                 const OperatorRightValues& rights);
+
+// Sets the first password of the operator with key `operatorId`. False, and
+// nothing changed, when that operator has a password already (set meanwhile
+// at another desk) or is gone.
+bool setFirstPassword(const QVariant& operatorId, const QString& password);
+
+enum class DeleteOperatorResult { Deleted, LastSuperAdministrator, Missing };
+// Deletes the operator with key `operatorId`, keeping at least one super
+// administrator (an operator with the OperatorManage right). The check and
+// the delete are one transaction that two desks cannot interleave.
+DeleteOperatorResult deleteOperator(const QVariant& operatorId);
+
+// Whether `password` is the password of the operator `staffer`; on success
+// `stored` receives the stored value (for changeOperatorPassword). An
+// operator without a password never matches.
+bool verifyOperatorPassword(const QString& staffer, const QString& password,
+                            QString* stored = nullptr);
+// Replaces the password of `staffer` with `newPassword`, but only while the
+// row still holds `verifiedStored` (the value verifyOperatorPassword gave):
+// a change made at another desk in between is not overwritten. False then.
+bool changeOperatorPassword(const QString& staffer, const QString& verifiedStored,
+                            const QString& newPassword);
+
+}  // namespace qv

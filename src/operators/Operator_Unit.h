@@ -1,0 +1,60 @@
+#pragma once
+
+#include "window/EditForm.h"
+
+#include <QList>
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Operators and rights ("操作员权限管理"): the operators who may log on, an
+// operator added with a login name, a full name and rights, the first
+// password of an operator who has none, and operators deleted while at least
+// one super administrator stays. An operator's names and rights are fixed
+// once added (an operator is deleted and added again instead).
+//
+// Shown modally: `TOperator_Form f(parent); f.exec();`
+class TOperator_Form : public qv::EditForm {
+    Q_OBJECT
+public:
+    explicit TOperator_Form(QWidget* parent = nullptr);
+    ~TOperator_Form() override;
+
+    QLabel* StafferName_Label;
+    QLineEdit* StafferName_Edit;
+    QLabel* User_Label;
+    QLineEdit* User_Edit;
+    QGroupBox* QuanXian_Gb;
+    QList<QCheckBox*> Right_CBs;  // the 17 right boxes, in the order of the rights
+    QCheckBox* SelectAll_CB;
+    QPushButton* Add_BT;
+    QPushButton* Save_Bt;
+    QPushButton* Delete_Bt;
+    QLabel* Pass_Label;
+    QLineEdit* Pass1_Edit;
+    QPushButton* PassOk_Bt;
+
+    // The right box of a column of Operator (e.g. "CheckIn"), or nullptr.
+    QCheckBox* rightBox(const QString& column) const;
+
+    void EmployeeInfo_DBGridCellClick();
+    void Add_BTClick();
+    void User_EditChange();
+    void SelectAll_CBClick();
+    void Save_BtClick();
+    void PassOk_BtClick();
+    void Delete_BtClick();
+
+protected:
+    void FormCreate() override;
+    void showRecord() override;
+
+private:
+    void readOperators();
+    void clearRights();
+
+    bool created_ = false;
+};

@@ -1,0 +1,272 @@
+// Operators and rights, and the password change: through the real windows on
+// both database kinds.
+
+#include "WindowFixture.h"
+
+#include "app/InputPasswordBox_Unit.h"
+#include "data/Operators.h"
+#include "data/Passwords.h"
+#include "operators/ChangePassword_Unit.h"
+#include "operators/Operator_Unit.h"
+#include "window/RecordGrid.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+const char* const kPgDatabase = "qvtest_operators";
+
+QVariant column(const QString& staffer, const QString& col) {
+    return dm->conn.scalar(QStringLiteral("select %1 from Operator where Staffer = :s").arg(col),
+                           {{QStringLiteral(":s"), staffer}});
+}
+
+int operators() {
+    return dm->conn.scalar(QStringLiteral("select count(*) from Operator")).toInt();
+}
+
+// An operator straight into the table: rights given by column, password hashed.
+void addRow(const QString& staffer, bool superAdmin, const QString& password = QString()) {
+    qv::OperatorRightValues rights{};
+    rights[12] = superAdmin;  // OperatorManage
+    QVERIFY(qv::addOperator(staffer, staffer + QStringLiteral("名"), rights));
+    if (!password.isEmpty()) {
+        QVERIFY(qv::setFirstPassword(column(staffer, QStringLiteral("ID")), password));
+    }
+}
+
+void selectOperator(TOperator_Form& f, const QString& staffer) {
+    QVERIFY(f.Table->locate(QStringLiteral("Staffer"), staffer));
+    clickRow(f.Table_Grid, f.Table->recNo() - 1);
+}
+
+}  // namespace
+
+class OperatorsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init() { QV_SET_UP_WINDOW_FIXTURE(fx, kPgDatabase); }
+    void cleanup() { fx.tearDown(); }
+
+    void addOperatorWithRights_data() { addDatabaseKinds(); }
+    void addOperatorWithRights();
+    void firstPassword_data();
+    void firstPassword();
+    void keepsLastSuperAdministrator_data() { addDatabaseKinds(); }
+    void keepsLastSuperAdministrator();
+    void changePassword_data();
+    void changePassword();
+    void changeYieldsToAnotherDesk();
+
+private:
+    WindowFixture fx;
+};
+
+void OperatorsTest::addOperatorWithRights() {
+    addRow(QStringLiteral("admin"), true, QStringLiteral("pw"));
+    TOperator_Form f;
+    QCOMPARE(f.windowTitle(), QStringLiteral("操作员权限管理"));
+    QCOMPARE(f.Right_CBs.size(), 17);
+    QCOMPARE(f.Right_CBs[12]->objectName(), QStringLiteral("Operator_CB"));
+    QCOMPARE(f.Right_CBs[12]->text(), QStringLiteral("操作员权限"));
+    // At start nothing is shown and nothing can be edited.
+    QVERIFY(!f.User_Edit->isEnabled());
+    QVERIFY(!f.Pass1_Edit->isEnabled());
+    QVERIFY(!f.Delete_Bt->isEnabled());
+
+    QTest::mouseClick(f.Add_BT, Qt::LeftButton);
+    QVERIFY(f.StafferName_Edit->isEnabled());
+    QVERIFY(!f.QuanXian_Gb->isEnabled());
+    f.StafferName_Edit->setText(QStringLiteral("张 三"));
+    QVERIFY(!f.Save_Bt->isEnabled());
+    // A login name with a quote and a blank is only ever a value.
+    const QString login = QStringLiteral("o'brien x");
+    f.User_Edit->setText(login);
+    QVERIFY(f.QuanXian_Gb->isEnabled());
+    QVERIFY(f.Save_Bt->isEnabled());
+    f.SelectAll_CB->click();
+    f.SelectAll_CB->click();  // clearing select-all keeps the ticks
+    f.rightBox(QStringLiteral("MasterCard"))->setChecked(false);
+    saveScreenshot(&f, QStringLiteral("operators_adding"));
+    QTest::mouseClick(f.Save_Bt, Qt::LeftButton);
+    QCOMPARE(operators(), 2);
+    for (const qv::OperatorRight& r : qv::operatorRights()) {
+        QCOMPARE(column(login, QLatin1String(r.column)).toInt(),
+                 QLatin1String(r.column) == QLatin1String("MasterCard") ? 0 : 1);
+    }
+    QCOMPARE(column(login, QStringLiteral("StafferName")).toString(), QStringLiteral("张 三"));
+    QVERIFY(column(login, QStringLiteral("Pass")).toString().isEmpty());
+    QVERIFY(column(login, QStringLiteral("Branch")).toString().isEmpty());
+    QVERIFY(!f.User_Edit->isEnabled());
+    QVERIFY(f.Add_BT->isEnabled());
+
+    // The same login name again: nothing stored, the ticked rights stay.
+    QTest::mouseClick(f.Add_BT, Qt::LeftButton);
+    f.StafferName_Edit->setText(QStringLiteral("李四"));
+    f.User_Edit->setText(login);
+    f.rightBox(QStringLiteral("CheckIn"))->setChecked(true);
+    QTest::mouseClick(f.Save_Bt, Qt::LeftButton);
+    QCOMPARE(fx.dialogs->last().text, QStringLiteral("用户名不能重复!"));
+    QCOMPARE(operators(), 2);
+    QVERIFY(f.rightBox(QStringLiteral("CheckIn"))->isChecked());
+    QVERIFY(f.Save_Bt->isEnabled());
+    // A new operator has no password and cannot log on.
+    QVERIFY(!qv::verifyOperatorPassword(login, QString()));
+}
+
+void OperatorsTest::firstPassword_data() {
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("again");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("empty") << "abc"
+                           << ""
+                           << "密码不能为空！";
+    QTest::newRow("different") << "abc"
+                               << "abd"
+                               << "两次密码不符！";
+    QTest::newRow("set") << "s3 cret'"
+                         << "s3 cret'"
+                         << "";
+}
+
+void OperatorsTest::firstPassword() {
+    QFETCH(QString, first);
+    QFETCH(QString, again);
+    QFETCH(QString, message);
+    addRow(QStringLiteral("admin"), true, QStringLiteral("pw"));
+    addRow(QStringLiteral("clerk"), false);
+    TOperator_Form f;
+    selectOperator(f, QStringLiteral("admin"));
+    QVERIFY(!f.Pass1_Edit->isEnabled());  // has a password already
+    selectOperator(f, QStringLiteral("clerk"));
+    QVERIFY(f.Pass1_Edit->isEnabled());
+    QVERIFY(f.Delete_Bt->isEnabled());
+    f.Pass1_Edit->setText(first);
+    whenShown<TInputPasswordBox>([again](TInputPasswordBox* box) {
+        box->Input_MaskEdit->setText(again);
+        QTest::mouseClick(box->Confirm_Bt, Qt::LeftButton);
+    });
+    QTest::mouseClick(f.PassOk_Bt, Qt::LeftButton);
+    const QString stored = column(QStringLiteral("clerk"), QStringLiteral("Pass")).toString();
+    if (!message.isEmpty()) {
+        QCOMPARE(fx.dialogs->last().text, message);
+        QVERIFY(stored.isEmpty());
+        QCOMPARE(f.Pass1_Edit->text(), first);
+        return;
+    }
+    // Stored as a hash only; the grid shows the mark; no second first password.
+    QVERIFY(qv::isPasswordHash(stored));
+    QVERIFY(!stored.contains(first));
+    QCOMPARE(column(QStringLiteral("clerk"), QStringLiteral("Branch")).toString(),
+             qv::kPasswordMark);
+    QVERIFY(qv::verifyOperatorPassword(QStringLiteral("clerk"), first));
+    QVERIFY(!f.Pass1_Edit->isEnabled());
+    QVERIFY(!qv::setFirstPassword(column(QStringLiteral("clerk"), QStringLiteral("ID")),
+                                  QStringLiteral("other")));
+    QVERIFY(qv::verifyOperatorPassword(QStringLiteral("clerk"), first));
+}
+
+void OperatorsTest::keepsLastSuperAdministrator() {
+    addRow(QStringLiteral("boss1"), true, QStringLiteral("pw"));
+    addRow(QStringLiteral("boss2"), true, QStringLiteral("pw"));
+    addRow(QStringLiteral("clerk"), false);
+    LockSystemInfo.Staffer = QStringLiteral("clerk");  // the operator logged on may go too
+    TOperator_Form f;
+    selectOperator(f, QStringLiteral("clerk"));
+    QTest::mouseClick(f.Delete_Bt, Qt::LeftButton);
+    QCOMPARE(operators(), 2);
+    selectOperator(f, QStringLiteral("boss1"));
+    QTest::mouseClick(f.Delete_Bt, Qt::LeftButton);
+    QCOMPARE(operators(), 1);
+    QVERIFY(fx.dialogs->boxes().isEmpty());
+    selectOperator(f, QStringLiteral("boss2"));
+    QTest::mouseClick(f.Delete_Bt, Qt::LeftButton);
+    QCOMPARE(fx.dialogs->last().text, QStringLiteral("系统最少保留最后一个超级管理员!"));
+    QCOMPARE(operators(), 1);
+    QCOMPARE(f.Table->recordCount(), 1);
+}
+
+void OperatorsTest::changePassword_data() {
+    QTest::addColumn<QString>("old");
+    QTest::addColumn<QString>("fresh");
+    QTest::addColumn<QString>("repeat");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("stored");  // the password afterwards
+    QTest::newRow("wrong old") << "nope"
+                               << ""
+                               << ""
+                               << "旧密码不符！"
+                               << "old pass";
+    QTest::newRow("different") << " old pass "
+                               << "new1"
+                               << "new2"
+                               << "两次新密码不符！"
+                               << "old pass";
+    QTest::newRow("empty") << "old pass"
+                           << "  "
+                           << ""
+                           << "密码不能为空！"
+                           << "old pass";
+    QTest::newRow("longer than 8, trailing blank") << "old pass"
+                                                   << "a much longer one "
+                                                   << "a much longer one"
+                                                   << "密码修改成功!"
+                                                   << "a much longer one";
+}
+
+void OperatorsTest::changePassword() {
+    QFETCH(QString, old);
+    QFETCH(QString, fresh);
+    QFETCH(QString, repeat);
+    QFETCH(QString, message);
+    QFETCH(QString, stored);
+    addRow(QStringLiteral("desk1"), true, QStringLiteral("old pass"));
+    addRow(QStringLiteral("desk2"), false, QStringLiteral("old pass"));
+    const QString otherBefore = column(QStringLiteral("desk2"), QStringLiteral("Pass")).toString();
+    TChangePassword_Form f;
+    QCOMPARE(f.windowTitle(), QStringLiteral("修改口令"));
+    QVERIFY(f.NewPassword_Edit->isHidden());
+    QTest::keyClicks(f.OldPassword_Edit, old);
+    QTest::mouseClick(f.Ok_Bt, Qt::LeftButton);
+    if (message == QStringLiteral("旧密码不符！")) {
+        QCOMPARE(fx.dialogs->last().text, message);
+        QCOMPARE(fx.dialogs->last().icon, qv::Icon::Error);
+        QVERIFY(!f.Label1->isHidden());
+    } else {
+        QVERIFY(f.Label1->isHidden());
+        QVERIFY(!f.RepeatNewPassword_Edit->isHidden());
+        saveScreenshot(&f, QStringLiteral("changepassword_stage2"));
+        f.NewPassword_Edit->setText(fresh);
+        f.RepeatNewPassword_Edit->setText(repeat);
+        QTest::mouseClick(f.Ok_Bt, Qt::LeftButton);
+        QCOMPARE(fx.dialogs->last().text, message);
+    }
+    QVERIFY(qv::verifyOperatorPassword(QStringLiteral("desk1"), stored));
+    // Another operator with the same password is never touched.
+    QCOMPARE(column(QStringLiteral("desk2"), QStringLiteral("Pass")).toString(), otherBefore);
+}
+
+void OperatorsTest::changeYieldsToAnotherDesk() {
+    addRow(QStringLiteral("desk1"), true, QStringLiteral("old"));
+    TChangePassword_Form f;
+    f.OldPassword_Edit->setText(QStringLiteral("old"));
+    QTest::mouseClick(f.Ok_Bt, Qt::LeftButton);
+    QVERIFY(f.Label1->isHidden());
+    // Another desk changes the password between the two stages.
+    QString verified;
+    QVERIFY(qv::verifyOperatorPassword(QStringLiteral("desk1"), QStringLiteral("old"), &verified));
+    QVERIFY(
+        qv::changeOperatorPassword(QStringLiteral("desk1"), verified, QStringLiteral("theirs")));
+    f.NewPassword_Edit->setText(QStringLiteral("mine"));
+    f.RepeatNewPassword_Edit->setText(QStringLiteral("mine"));
+    QTest::mouseClick(f.Ok_Bt, Qt::LeftButton);
+    QVERIFY(fx.dialogs->last().text != QStringLiteral("密码修改成功!"));
+    QVERIFY(qv::verifyOperatorPassword(QStringLiteral("desk1"), QStringLiteral("theirs")));
+}
+
+QTEST_MAIN(OperatorsTest)
+#include "tst_operators.moc"
