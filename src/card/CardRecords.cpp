@@ -305,6 +305,52 @@ QString GetSystemRoomStrByAddr(const TRoomAddr& roomAddr) {
     return roomByAddr(roomAddr, "SystemRoomStr");
 }
 
+void RoomRef::putOn(TCardData& card) const {
+    std::fill(std::begin(card.RoomAddr), std::end(card.RoomAddr), uint16_t{0});
+    card.RoomAddr[0] = roomNumber;
+    card.RoomAddr[1] = building;
+    card.RoomAddr[2] = floor;
+    card.Building = building;
+    card.Floor[0] = floor;
+}
+
+namespace {
+const QString kRoomRefColumns = QStringLiteral(
+    "Select Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber From RoomInfo ");
+
+RoomRef roomRef(QSqlQuery& q) {
+    RoomRef room;
+    if (q.next()) {
+        room.found = true;
+        room.room = q.value(0).toInt();
+        room.roomStr = q.value(1).toString();
+        room.systemRoomStr = q.value(2).toString();
+        room.building = static_cast<uint16_t>(q.value(3).toUInt());
+        room.floor = static_cast<uint16_t>(q.value(4).toUInt());
+        room.roomNumber = static_cast<uint16_t>(q.value(5).toUInt());
+    }
+    return room;
+}
+}  // namespace
+
+RoomRef ResolveRoom(const QString& roomStr) {
+    QSqlQuery q = conn().run(kRoomRefColumns + QStringLiteral("Where RoomStr = :r"),
+                             {{QStringLiteral(":r"), roomStr}});
+    return roomRef(q);
+}
+
+RoomRef ResolveRoom(const TRoomAddr& roomAddr) {
+    QSqlQuery q = conn().run(
+        kRoomRefColumns + QStringLiteral("Where Buiding = :b And Floor = :f And RoomNumber = :n"),
+        address(roomAddr));
+    return roomRef(q);
+}
+
+int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain,
+                const RoomRef&) {
+    return MakeCardLog(card, holder, explain);
+}
+
 TRoomNames GetRoomNamesByAddr(const TRoomAddr& roomAddr) {
     QSqlQuery q =
         conn().run(QStringLiteral("Select RoomStr, SystemRoomStr From RoomInfo "

@@ -44,12 +44,35 @@ struct TRoomNames {
 };
 TRoomNames GetRoomNamesByAddr(const TRoomAddr& roomAddr);
 
+// One room, resolved from its door plate in one look-up: everything a guest
+// card and its records need of it.
+struct RoomRef {
+    bool found = false;     // false: no room has the door plate (every other field empty)
+    int room = 0;           // RoomInfo.Room, the room's key
+    QString roomStr;        // door plate
+    QString systemRoomStr;  // six-digit system room code, in front of a guest card's Rom
+    uint16_t building = 0;  // lock address: Buiding, Floor, RoomNumber
+    uint16_t floor = 0;
+    uint16_t roomNumber = 0;
+
+    // Puts the room's lock address on a guest card: RoomAddr words 0 to 2
+    // (room number, building, floor, the rest zero), Building and Floor word 0.
+    void putOn(TCardData& card) const;
+};
+RoomRef ResolveRoom(const QString& roomStr);
+// The room of a lock address (words 0 room number, 1 building, 2 floor).
+RoomRef ResolveRoom(const TRoomAddr& roomAddr);
+
 // Appends the card to the issue log; returns 1. A database error is raised
 // again as a plain error with the same text (the card is written by then).
 // Called from the `record` step of IssueCard, the first call stores the
 // issued card's own log row (the one IssueCard entered before the card was
 // written) instead of adding another.
 int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain);
+// The same for a guest card whose room is known already (its door plate and
+// system room code are not looked up again by the card's address).
+int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain,
+                const RoomRef& room);
 // Holder, note and issuer of a logged card, or "None".
 QString GetCardHolder(int cardType, const QString& rom);
 QString GetCardExplain(int cardType, const QString& rom);

@@ -29,9 +29,11 @@
 #include "platform/Named.h"
 #include "records/RoomList_Unit.h"
 #include "settings/Settings.h"
+#include "stays/ClockRoom_Unit.h"
 #include "stays/CopyGuestCard_Unit.h"
 #include "stays/GuestLeave_Unit.h"
 #include "stays/GuestQuickIn_Unit.h"
+#include "stays/ModifyGuestCard_Unit.h"
 
 #include <QActionGroup>
 #include <QComboBox>
@@ -509,11 +511,13 @@ void TMainForm::CopyGuestCard_MenuClick() {
     ShowModalForm<TCopyGuestCard_Form>();
 }
 
-// TClockRoom_Form.
-QV_WINDOW_TO_COME(ClockRoom_MenuClick)
+void TMainForm::ClockRoom_MenuClick() {
+    ShowModalForm<TClockRoom_Form>();
+}
 
-// TModifyGuestCard_Form.
-QV_WINDOW_TO_COME(ModifyGuestCard_MenuClick)
+void TMainForm::ModifyGuestCard_MenuClick() {
+    ShowModalForm<TModifyGuestCard_Form>();
+}
 
 void TMainForm::CheckOut_MenuClick() {
     ShowModalForm<TGuestLeave_Form>();
