@@ -529,7 +529,7 @@ void RecordsTest::longListShowsAtOnceAndPrintsWhole() {
     QVERIFY(!missed);
     QVERIFY2(fx.dialogs->boxes().isEmpty(), qPrintable(fx.dialogs->texts().join('\n')));
     QCOMPARE(title, QStringLiteral("打印预览 - 宾客入住记录"));
-    QVERIFY2(pages.endsWith(QStringLiteral(" %1 条记录").arg(stays)), qPrintable(pages));
+    QVERIFY2(pages.endsWith(QStringLiteral("，%1 条记录").arg(stays)), qPrintable(pages));
 }
 
 // --- Card issue records --------------------------------------------------
