@@ -107,7 +107,7 @@ void addStays(const QString& path, const std::vector<Room>& rooms, int count, bo
 
 // The same rows through the bare C API: every column of every row read as text.
 double bareQuery(const QString& path, long long& sink) {
-    const QByteArray sql = TMainForm::BoardQueryText(false, false).toUtf8();
+    const QByteArray sql = RoomBoardQuery::text(false, false).toUtf8();
     return bestOf(5, [&] {
         sqlite3* db = nullptr;
         sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);

@@ -1,6 +1,7 @@
 #include "data/Dialect.h"
 
 #include "data/SchemaScript.h"
+#include "platform/Text.h"
 #include "settings/Settings.h"
 
 namespace qv {
@@ -72,6 +73,9 @@ QVariant Dialect::toDb(const QVariant& value) {
             return value.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00"));
         case QMetaType::Bool:
             return value.toBool() ? 1 : 0;
+        case QMetaType::QString:
+            // Half of a character never reaches the database.
+            return value.isNull() ? value : QVariant(wellFormed(value.toString()));
         default:
             return value;
     }

@@ -19,7 +19,8 @@ public:
     // The schema script with its placeholders filled in for this kind.
     QString schemaScript() const;
 
-    // A value for a bound parameter: date-times as unambiguous text, yes/no as 1/0.
+    // A value for a bound parameter: date-times as unambiguous text, yes/no as
+    // 1/0, text as valid UTF-8 (a lone surrogate becomes U+FFFD).
     static QVariant toDb(const QVariant& value);
     // A column value as the program uses it: date-time text becomes QDateTime.
     static QVariant fromDb(const QVariant& value, bool isDateTimeColumn);

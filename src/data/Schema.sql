@@ -19,7 +19,8 @@ CREATE TABLE RoomInfo (
     PRIMARY KEY (Room)
 );
 CREATE UNIQUE INDEX RoomInfo_RoomStr ON RoomInfo (RoomStr);
-CREATE INDEX RoomInfo_Address ON RoomInfo (Buiding, Floor, RoomNumber);
+-- One lock address is one room: two rooms on it would share every card.
+CREATE UNIQUE INDEX RoomInfo_Address ON RoomInfo (Buiding, Floor, RoomNumber);
 
 CREATE TABLE GuestInRecord (
     ID {KEY},
@@ -67,9 +68,15 @@ CREATE TABLE MakeCardRecord (
     StartTime {DATETIME},
     EndTime {DATETIME},
     enOverride INTEGER,
-    InputTime {DATETIME} DEFAULT {NOW}
+    InputTime {DATETIME} DEFAULT {NOW},
+    CardState INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX MakeCardRecord_CardTypeRom ON MakeCardRecord (CardType, Rom);
+-- CardState: 0 written and recorded, 1 handed to the encoder with the outcome
+-- never learnt, 2 written with its records not stored, 3 such a card
+-- cancelled since. The cards still to be cancelled, found without reading
+-- the whole log.
+CREATE INDEX MakeCardRecord_Unconfirmed ON MakeCardRecord (ID) WHERE CardState IN (1, 2);
 CREATE INDEX MakeCardRecord_Rom ON MakeCardRecord (Rom);
 CREATE INDEX MakeCardRecord_InputTime ON MakeCardRecord (InputTime);
 CREATE INDEX MakeCardRecord_StartTime ON MakeCardRecord (StartTime);

@@ -1,13 +1,10 @@
 #include "main/About_Unit.h"
 
-#include "settings/Settings.h"
 #include "card/Encoder.h"
-#include "language/FormKeys.h"
-#include "language/Language.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
-#include "platform/KeyPreview.h"
 #include "platform/Named.h"
+#include "settings/Settings.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -65,14 +62,10 @@ QPixmap portrait() {
 
 }  // namespace
 
-TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("AboutForm"));
-    setWindowTitle(QStringLiteral("AboutForm"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
+TAboutForm::TAboutForm(QWidget* parent)
+    : qv::Form(QStringLiteral("AboutForm"), QStringLiteral("AboutForm"), parent,
+               {.escCloses = false, .fixedSize = true}) {
+    Panel1 = qv::make<QFrame>(QStringLiteral("Panel1"), this);
     Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     Image3 = qv::make<QLabel>(QStringLiteral("Image3"), QString(), Panel1);
     Image3->setPixmap(portrait());
@@ -81,8 +74,7 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     imageLayout->setContentsMargins(2, 2, 2, 2);
     imageLayout->addWidget(Image3);
 
-    Panel2 = new QFrame(this);
-    Panel2->setObjectName(QStringLiteral("Panel2"));
+    Panel2 = qv::make<QFrame>(QStringLiteral("Panel2"), this);
     Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
     ProductName = qv::make<QLabel>(QStringLiteral("ProductName"),
                                    QStringLiteral("Quorvane 门锁管理系统"), Panel2);
@@ -106,13 +98,11 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     Web_Label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     Label3 = qv::make<QLabel>(QStringLiteral("Label3"), QString(), Panel2);
     Label5 = qv::make<QLabel>(QStringLiteral("Label5"), QString(), Panel2);
-    Button1 = new QPushButton(Panel2);
-    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1 = qv::make<QPushButton>(QStringLiteral("Button1"), Panel2);
     for (QWidget* w : std::initializer_list<QWidget*>{Label3, Label5, Button1}) {
         w->hide();
     }
-    OKButton = new QPushButton(QStringLiteral("关  闭"), Panel2);
-    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton = qv::make<QPushButton>(QStringLiteral("OKButton"), QStringLiteral("关  闭"), Panel2);
     OKButton->setDefault(true);
     OKButton->setAutoDefault(true);
     connect(OKButton, &QPushButton::clicked, this, &QDialog::accept);
@@ -148,17 +138,12 @@ TAboutForm::TAboutForm(QWidget* parent) : QDialog(parent) {
     layout->addWidget(Panel2, 1);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    Language1 = new TLanguage(this);
-    qv::KeyPreview::install(this, [this](QKeyEvent* e) { return FormKeyDown(e); });
     FormCreate();
     OKButton->setFocus();
 }
 
 void TAboutForm::FormCreate() {
-    Language1->SetLanguageID(LockSystemInfo.LanguageID);
-    if (LockSystemInfo.Loaded) {
-        Language1->Translate();
-    }
+    Form::FormCreate();
     Version_L->setText(QStringLiteral("Quorvane V18.0"));
     CardType_Label->setText(kNotConnected);
 
@@ -202,15 +187,8 @@ QString TAboutForm::lockTypeText(int encoderType) {
 
 void TAboutForm::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
-        event->accept();  // not a way out of this box (QDialog would close it)
+        event->accept();  // not a way out of this box
         return;
     }
-    QDialog::keyPressEvent(event);
-}
-
-bool TAboutForm::FormKeyDown(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape) {
-        return true;  // the box closes with its button or the title bar only
-    }
-    return CaptureModeKeyDown(this, Language1, event);
+    Form::keyPressEvent(event);
 }

@@ -1,16 +1,16 @@
 #pragma once
 
-#include <QDialog>
+#include "window/Form.h"
 
 class QFrame;
 class QKeyEvent;
 class QLabel;
 class QPushButton;
-class TLanguage;
 
 // The About box: the program's version, the encoder's lock type and the
-// hotel's system code, and the dealer named in Information.ini.
-class TAboutForm : public QDialog {
+// hotel's system code, and the dealer named in Information.ini. It closes
+// with its button or the title bar only, not with Esc.
+class TAboutForm : public qv::Form {
     Q_OBJECT
 public:
     explicit TAboutForm(QWidget* parent = nullptr);
@@ -29,16 +29,14 @@ public:
     QLabel* Label5;
     QPushButton* Button1;
     QPushButton* OKButton;
-    TLanguage* Language1;
 
-    void FormCreate();
+    void FormCreate() override;
 
     // The lock-type line for the first word of the encoder's parameter block.
     static QString lockTypeText(int encoderType);
 
 protected:
+    // Esc reaches the box itself (no control takes it): it is eaten here,
+    // where QDialog would close the box.
     void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    bool FormKeyDown(QKeyEvent* event);
 };

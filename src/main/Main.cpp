@@ -7,16 +7,15 @@
 #include "card/Encoder.h"
 #include "card/EncoderPairing.h"
 #include "data/dm_unit.h"
-#include "language/FormKeys.h"
 #include "language/Language.h"
 #include "platform/AppPaths.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/Guard.h"
-#include "platform/KeyPreview.h"
 #include "platform/Named.h"
 #include "settings/Settings.h"
+#include "window/Form.h"
 #include "window/LayoutLists.h"
 
 #include <QActionGroup>
@@ -86,7 +85,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     connect(Timer2, &QTimer::timeout, this, qv::slot(this, &TMainForm::Timer2Timer));
 
     Language1 = new TLanguage(this);
-    qv::KeyPreview::install(this, [this](QKeyEvent* e) { return FormKeyDown(e); });
+    // The capture-mode key; no Esc: the main window closes by its menu only.
+    qv::installFormKeys(this, Language1, {});
 
     resize(1024, 700);
     setWindowState(Qt::WindowMaximized);
@@ -162,8 +162,8 @@ void TMainForm::createBoard() {
 }
 
 void TMainForm::createStatusBar() {
-    StatusBar1 = statusBar();
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1 = qv::make<QStatusBar>(QStringLiteral("StatusBar1"), this);
+    setStatusBar(StatusBar1);
     StatusBar1->setSizeGripEnabled(false);
     // Panels 0 to 3 hold the run-time controls (InitializeForm); 4 to 7 are texts.
     for (std::size_t i = 0; i < panels_.size(); ++i) {
@@ -184,14 +184,11 @@ void TMainForm::createStatusBar() {
 // --- Creation ---------------------------------------------------------------
 
 void TMainForm::FormCreate() {
-    Language1->SetLanguageID(LockSystemInfo.LanguageID);
+    qv::applyLanguage(Language1);
     panels_[4]->setText(kVersionTitle);
     panels_[5]->setText(Language1->AppVersion().GetVersionString(QStringLiteral("CompanyName")));
     panels_[6]->setText(QLatin1Char(' ') + LockSystemInfo.StafferName);
     qv::guarded([this] { LanguageSelectMenu(N10); });
-    if (LockSystemInfo.Loaded) {
-        Language1->Translate();
-    }
     qv::guarded([this] { InitializeForm(); });
     LoadICon();
     SetRoom_LV();
@@ -235,18 +232,13 @@ void TMainForm::InitializeForm() {
     }
     Refresh_Bt->setText(Language1->GetVariable(kRefreshText, kRefreshDefault));
 
-    auto fill = [](QComboBox* box, int kind, const QString& all) {
-        const QSignalBlocker quiet(box);  // filling is not a change of the operator's
-        box->clear();
-        QStringList values;
-        dm->GetDataTypeItems(kind, values, QString());
-        box->addItems(values);
-        box->addItem(all);
-        box->setCurrentIndex(box->count() - 1);
+    qv::fillLayoutFilter(Building_CB, Tdm::Buildings,
+                         Language1->GetVariable(kAllBuildingsText, kAllBuildingsDefault));
+    qv::fillLayoutFilter(Floor_CB, Tdm::Floors,
+                         Language1->GetVariable(kAllFloorsText, kAllFloorsDefault));
+    for (QComboBox* box : {Building_CB, Floor_CB}) {
         box->setMinimumWidth(std::max(50, box->sizeHint().width()));  // never clipped by the panels
-    };
-    fill(Building_CB, 4, Language1->GetVariable(kAllBuildingsText, kAllBuildingsDefault));
-    fill(Floor_CB, 5, Language1->GetVariable(kAllFloorsText, kAllFloorsDefault));
+    }
 }
 
 void TMainForm::LoadICon() {
@@ -422,8 +414,4 @@ void TMainForm::N7Click() {
 void TMainForm::showBoardMenu(QWidget* view, const QPoint& pos) {
     auto* area = qobject_cast<QAbstractItemView*>(view);
     PopupMenu1->popup(area ? area->viewport()->mapToGlobal(pos) : view->mapToGlobal(pos));
-}
-
-bool TMainForm::FormKeyDown(QKeyEvent* event) {
-    return CaptureModeKeyDown(this, Language1, event);
 }

@@ -13,7 +13,6 @@
 class QAction;
 class QActionGroup;
 class QComboBox;
-class QKeyEvent;
 class QLabel;
 class QListView;
 class QMenu;
@@ -196,7 +195,6 @@ private:
     void createStatusBar();
     void setBoardView(int tag);
     void showBoardMenu(QWidget* view, const QPoint& pos);
-    bool FormKeyDown(QKeyEvent* event);
     void openHelp(const QString& fileName);
     // Connects `entry` (a QAction or a tool button) to `handler` and notes
     // the pair, so that an entry whose window is to come can be told.

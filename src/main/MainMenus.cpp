@@ -7,8 +7,19 @@
 #include "data/DataSet.h"
 #include "data/dm_unit.h"
 #include "language/Language.h"
+#include "layout/DistrictSetting_Unit.h"
+#include "layout/RoomInfo_Unit.h"
+#include "layout/RoomType_Unit.h"
 #include "main/About_Unit.h"
+#include "main/Help_Unit.h"
+#include "cards/CheckCard_Unit.h"
+#include "cards/MakeCard_Unit.h"
 #include "main/OpenDocument.h"
+#include "maintenance/BackupRestore.h"
+#include "maintenance/Cd_Unit.h"
+#include "maintenance/SystemInfo_Unit.h"
+#include "operators/ChangePassword_Unit.h"
+#include "operators/Operator_Unit.h"
 #include "platform/AppPaths.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
@@ -20,18 +31,22 @@
 #include "records/MC_R_Unit.h"
 #include "records/RoomList_Unit.h"
 #include "settings/Settings.h"
+#include "stays/ClockRoom_Unit.h"
 #include "stays/CopyGuestCard_Unit.h"
 #include "stays/GuestLeave_Unit.h"
 #include "stays/GuestQuickIn_Unit.h"
+#include "stays/ModifyGuestCard_Unit.h"
 
 #include <QActionGroup>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStyle>
 #include <QToolBar>
+#include <QTabWidget>
 #include <QToolButton>
 #include <algorithm>
 
@@ -91,12 +106,12 @@ void TMainForm::connectEntry(QObject* entry, Handler handler) {
 }
 
 void TMainForm::createMenus() {
-    QMenuBar* bar = menuBar();
-    bar->setObjectName(QStringLiteral("MainMenu1"));
-    auto menu = [&](const QString& name, const QString& title) {
-        QMenu* m = bar->addMenu(title);
-        m->setObjectName(name);
+    auto* bar = qv::make<QMenuBar>(QStringLiteral("MainMenu1"), this);
+    setMenuBar(bar);
+    auto menu = [bar](const QString& name, const QString& title) {
+        auto* m = qv::make<QMenu>(name, title, bar);
         m->setToolTipsVisible(true);  // an entry whose window is to come says so
+        bar->addMenu(m);
         return m;
     };
     auto entry = [this](QMenu* m, const QString& name, const QString& caption, Handler handler,
@@ -189,9 +204,9 @@ void TMainForm::createMenus() {
                      &TMainForm::FAQ_MenuClick);
 
     // Entries the operator's rights switch on (InitMenu); off until then.
-    for (QAction* a :
-         {CheckIn_Menu, ModifyGuestCard_Menu, ClockRoom_Menu, CheckOut_Menu, OperatorManage_Menu,
-          SystemSetting_Menu, RoomType_Menu, RoomSetting_Menu, DistrictSetting_Menu}) {
+    for (QAction* a : {CheckIn_Menu, CopyGuestCard_Menu, ModifyGuestCard_Menu, ClockRoom_Menu,
+                       CheckOut_Menu, OperatorManage_Menu, SystemSetting_Menu, RoomType_Menu,
+                       RoomSetting_Menu, DistrictSetting_Menu, N39, N40, DataConn_Menu}) {
         a->setEnabled(false);
     }
 }
@@ -254,6 +269,7 @@ void TMainForm::createBoardMenu() {
     CheckIn_MfPopMenu->setEnabled(false);  // rights decide (InitMenu)
     mi_CopyCard = entry(QStringLiteral("mi_CopyCard"), QStringLiteral("复制客人卡"),
                         &TMainForm::mi_CopyCardClick);
+    mi_CopyCard->setEnabled(false);  // rights decide (InitMenu)
     PopupMenu1->addSeparator();
     mi_GuestLeave = entry(QStringLiteral("mi_GuestLeave"), QStringLiteral("宾客退房"),
                           &TMainForm::mi_GuestLeaveClick);
@@ -341,9 +357,10 @@ void TMainForm::InitMenu() {
     }
     auto right = [&op](const char* column) { return op.asInteger(QLatin1String(column)) != 0; };
     const bool checkIn = right("CheckIn");
-    for (QObject* e : std::initializer_list<QObject*>{CheckIn_Menu, CheckIn_MfPopMenu,
-                                                      ModifyGuestCard_Menu, ClockRoom_Menu,
-                                                      GuestContinueIn2_SpeedButton, CheckIn_SB}) {
+    // A copied guest card opens the room as a new one does: the same right.
+    for (QObject* e : std::initializer_list<QObject*>{
+             CheckIn_Menu, CheckIn_MfPopMenu, CopyGuestCard_Menu, mi_CopyCard, ModifyGuestCard_Menu,
+             ClockRoom_Menu, GuestContinueIn2_SpeedButton, CheckIn_SB}) {
         allow(e, checkIn);
     }
     CheckInRight = checkIn;
@@ -351,7 +368,12 @@ void TMainForm::InitMenu() {
     allow(CheckOut_Menu, checkOut);
     allow(CheckOut2_SB, checkOut);
     allow(OperatorManage_Menu, right("OperatorManage"));
-    allow(SystemSetting_Menu, right("SystemInfo"));
+    // Backup, restore and the connection replace or move the hotel's whole
+    // database: they need the settings right too.
+    for (QObject* e :
+         std::initializer_list<QObject*>{SystemSetting_Menu, N39, N40, DataConn_Menu}) {
+        allow(e, right("SystemInfo"));
+    }
     allow(RoomType_Menu, right("RoomType"));
     allow(RoomSetting_Menu, right("RoomInfo"));
     allow(DistrictSetting_Menu, right("DistrictInfo"));
@@ -466,14 +488,19 @@ void TMainForm::mi_GuestLeaveClick() {
 // One handler per entry: it opens the entry's window modally. An entry whose
 // window is not part of the program yet has QV_WINDOW_TO_COME in its place.
 
-// TMakeCard_Form on its page 5 (floor cards).
-QV_WINDOW_TO_COME(EncodeCard_MenuClick)
+void TMainForm::EncodeCard_MenuClick() {
+    ShowModalForm<TMakeCard_Form>([](TMakeCard_Form& form) {
+        form.PageControl1->setCurrentIndex(TMakeCard_Form::FloorPage);
+    });
+}
 
-// TCheckCardForm with its cancel button Register_Bt hidden.
-QV_WINDOW_TO_COME(ReadCard_MenuClick)
+void TMainForm::ReadCard_MenuClick() {
+    ShowModalForm<TCheckCardForm>([](TCheckCardForm& form) { form.Register_Bt->hide(); });
+}
 
-// TCheckCardForm with its cancel button Register_Bt shown.
-QV_WINDOW_TO_COME(ClearCard_MenuClick)
+void TMainForm::ClearCard_MenuClick() {
+    ShowModalForm<TCheckCardForm>();
+}
 
 // TReadDataCard_Form.
 QV_WINDOW_TO_COME(ReadDataCard_MenuClick)
@@ -486,11 +513,13 @@ void TMainForm::CopyGuestCard_MenuClick() {
     ShowModalForm<TCopyGuestCard_Form>();
 }
 
-// TClockRoom_Form.
-QV_WINDOW_TO_COME(ClockRoom_MenuClick)
+void TMainForm::ClockRoom_MenuClick() {
+    ShowModalForm<TClockRoom_Form>();
+}
 
-// TModifyGuestCard_Form.
-QV_WINDOW_TO_COME(ModifyGuestCard_MenuClick)
+void TMainForm::ModifyGuestCard_MenuClick() {
+    ShowModalForm<TModifyGuestCard_Form>();
+}
 
 void TMainForm::CheckOut_MenuClick() {
     ShowModalForm<TGuestLeave_Form>();
@@ -515,40 +544,64 @@ void TMainForm::A_SearchGuestExecute() {
     ShowModalForm<TCheckGuestInRecord_Form>();
 }
 
-// TOperator_Form.
-QV_WINDOW_TO_COME(OperatorManage_MenuClick)
+void TMainForm::OperatorManage_MenuClick() {
+    ShowModalForm<TOperator_Form>();
+}
 
-// TChangePassword_Form.
-QV_WINDOW_TO_COME(ChangePass_MenuClick)
+void TMainForm::ChangePass_MenuClick() {
+    ShowModalForm<TChangePassword_Form>();
+}
 
-// TSystemInfo_Form.
-QV_WINDOW_TO_COME(SystemSetting_MenuClick)
+void TMainForm::SystemSetting_MenuClick() {
+    ShowModalForm<TSystemInfo_Form>();
+}
 
-// TRoomType_Form.
-QV_WINDOW_TO_COME(RoomType_MenuClick)
+void TMainForm::RoomType_MenuClick() {
+    ShowModalForm<TRoomType_Form>();
+}
 
-// TRoomInfo_Form.
-QV_WINDOW_TO_COME(RoomSetting_MenuClick)
+void TMainForm::RoomSetting_MenuClick() {
+    ShowModalForm<TRoomInfo_Form>();
+}
 
-// TDistrictSetting_Form.
-QV_WINDOW_TO_COME(DistrictSetting_MenuClick)
+void TMainForm::DistrictSetting_MenuClick() {
+    ShowModalForm<TDistrictSetting_Form>();
+}
 
-// Database backup.
-QV_WINDOW_TO_COME(N39Click)
+void TMainForm::N39Click() {
+    BackupDatabaseFromMenu(this, [this](int index, const QString& text) {
+        return Language1->GetVariable(index, text);
+    });
+}
 
-// Database restore.
-QV_WINDOW_TO_COME(N40Click)
+void TMainForm::N40Click() {
+    RestoreDatabaseFromMenu(this, [this](int index, const QString& text) {
+        return Language1->GetVariable(index, text);
+    });
+}
 
-// TCdForm.
-QV_WINDOW_TO_COME(DataConn_MenuClick)
+void TMainForm::DataConn_MenuClick() {
+    ShowModalForm<TCdForm>();
+}
 
 void TMainForm::N35Click() {
     ShowModalForm<TAboutForm>();
 }
 
 void TMainForm::openHelp(const QString& fileName) {
-    // Whatever the desktop does with the document (also when it is missing).
-    qv::openDocument(QUrl::fromLocalFile(qv::AppPaths::file(fileName)));
+    const QString path = qv::AppPaths::file(fileName);
+    if (!QFileInfo(path).isFile()) {
+        qv::showError(QStringLiteral("找不到帮助文件 %1。").arg(path));
+        return;
+    }
+    // The desktop's program for the document; when there is none (no
+    // browser set up), the program's own help window.
+    QPointer<TMainForm> self(this);
+    qv::openDocument(QUrl::fromLocalFile(path), [self, path] {
+        if (self) {
+            THelp_Form::showDocument(path, self);
+        }
+    });
 }
 
 void TMainForm::OprManual_MenuClick() {

@@ -1,15 +1,13 @@
 #include "records/RoomList_Unit.h"
 
-#include "settings/Settings.h"
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
 #include "data/dm_unit.h"
-#include "language/FormKeys.h"
-#include "language/Language.h"
 #include "platform/Guard.h"
-#include "platform/KeyPreview.h"
 #include "platform/Named.h"
 #include "platform/RadioGroup.h"
+#include "window/LayoutLists.h"
+#include "window/RecordGrid.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -18,13 +16,11 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
-#include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -74,33 +70,29 @@ private:
 
 }  // namespace
 
-TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("RoomList_Form"));
-    setWindowTitle(QStringLiteral("客房情况"));
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                   Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+TRoomList_Form::TRoomList_Form(QWidget* parent)
+    : qv::Form(QStringLiteral("RoomList_Form"), QStringLiteral("客房情况"), parent) {
+    setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
     setSizeGripEnabled(false);
     setMinimumSize(650, 400);
 
-    RoomStatus_RadioGroup = new qv::RadioGroup(QStringLiteral("客房状态"), this);
-    RoomStatus_RadioGroup->setObjectName(QStringLiteral("RoomStatus_RadioGroup"));
+    RoomStatus_RadioGroup = qv::make<qv::RadioGroup>(QStringLiteral("RoomStatus_RadioGroup"),
+                                                     QStringLiteral("客房状态"), this);
     RoomStatus_RadioGroup->setItems(
         {QStringLiteral("所有空房"), QStringLiteral("所有客房"), QStringLiteral("已住客房")});
     RoomStatus_RadioGroup->setItemIndex(AllRooms);
 
     Label1 = qv::make<QLabel>(QStringLiteral("Label1"), QStringLiteral("楼   号："), this);
-    Buiding_CB = new QComboBox(this);
-    Buiding_CB->setObjectName(QStringLiteral("Buiding_CB"));
+    Buiding_CB = qv::make<QComboBox>(QStringLiteral("Buiding_CB"), this);
     Label1->setBuddy(Buiding_CB);
     Label2 = qv::make<QLabel>(QStringLiteral("Label2"), QStringLiteral("楼   层："), this);
-    Floor_CB = new QComboBox(this);
-    Floor_CB->setObjectName(QStringLiteral("Floor_CB"));
+    Floor_CB = qv::make<QComboBox>(QStringLiteral("Floor_CB"), this);
     Label2->setBuddy(Floor_CB);
     Query_Bt = qv::make<QPushButton>(QStringLiteral("Query_Bt"), QStringLiteral("查询(&Q)"), this);
     Query_Bt->setAutoDefault(false);
 
-    GroupBox1 = new QGroupBox(QStringLiteral(" 客房资料 "), this);
-    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1 =
+        qv::make<QGroupBox>(QStringLiteral("GroupBox1"), QStringLiteral(" 客房资料 "), this);
     Label3 = qv::make<QLabel>(QStringLiteral("Label3"), QStringLiteral("房号："), GroupBox1);
     DBText1 = qv::make<QLabel>(QStringLiteral("DBText1"), QString(), GroupBox1);
     Label5 = qv::make<QLabel>(QStringLiteral("Label5"), QStringLiteral("楼号："), GroupBox1);
@@ -133,30 +125,19 @@ TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent) {
     Close_Bt = qv::make<QPushButton>(QStringLiteral("Close_Bt"), QStringLiteral("取消(&C)"), this);
     Close_Bt->setAutoDefault(false);
 
-    RoomList_Ado = new qv::DataSet(dm->conn, this);
-    RoomList_Ado->setObjectName(QStringLiteral("RoomList_Ado"));
-    RoomList_Ds = new qv::DataSetModel(RoomList_Ado, this);
-    RoomList_Ds->setColumns(kFields, kTitles);
-
-    RoomInfo_DBGrid = new QTableView(this);
-    RoomInfo_DBGrid->setObjectName(QStringLiteral("RoomInfo_DBGrid"));
-    RoomInfo_DBGrid->setModel(RoomList_Ds);
+    RoomList_Ado = qv::make<qv::DataSet>(QStringLiteral("RoomList_Ado"), dm->conn, this);
+    RoomInfo_DBGrid = new qv::RecordGrid(QStringLiteral("RoomInfo_DBGrid"), RoomList_Ado, this);
+    RoomInfo_DBGrid->setColumns(kFields, kTitles);
+    RoomList_Ds = RoomInfo_DBGrid->records();
     RoomInfo_DBGrid->setItemDelegate(new RoomRowDelegate(this, RoomInfo_DBGrid));
-    RoomInfo_DBGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    RoomInfo_DBGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    RoomInfo_DBGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    RoomInfo_DBGrid->setTabKeyNavigation(false);
+    RoomInfo_DBGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);  // a picker of rooms
+    RoomInfo_DBGrid->setAlternatingRowColors(false);  // the rows have the colours of their rooms
     RoomInfo_DBGrid->setWordWrap(false);
-    RoomInfo_DBGrid->verticalHeader()->hide();
-    RoomInfo_DBGrid->verticalHeader()->setDefaultSectionSize(
-        RoomInfo_DBGrid->fontMetrics().height() + 6);
-    RoomInfo_DBGrid->horizontalHeader()->setStretchLastSection(true);
     for (int c = 1; c < kFields.size(); ++c) {
         RoomInfo_DBGrid->setColumnHidden(c, true);
     }
 
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1 = qv::make<QStatusBar>(QStringLiteral("StatusBar1"), this);
     StatusBar1->setSizeGripEnabled(true);
     for (int i = 0; i < 4; ++i) {
         auto* panel = new QLabel(StatusBar1);
@@ -206,17 +187,9 @@ TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent) {
             qv::guarded([this] { RoomInfo_DBGridDblClick(); });
         }
     });
-    connect(RoomInfo_DBGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) {
-                if (current.isValid() && current.row() + 1 != RoomList_Ado->recNo()) {
-                    RoomList_Ado->moveTo(current.row() + 1);
-                }
-            });
-    connect(RoomList_Ado, &qv::DataSet::scrolled, this,
+    connect(RoomInfo_DBGrid, &qv::RecordGrid::currentRecordChanged, this,
             qv::slot(this, &TRoomList_Form::RoomList_AdoAfterScroll));
 
-    Language1 = new TLanguage(this);
-    qv::KeyPreview::install(this, [this](QKeyEvent* e) { return FormKeyDown(e); });
     resize(720, 460);
     FormCreate();
 }
@@ -224,22 +197,9 @@ TRoomList_Form::TRoomList_Form(QWidget* parent) : QDialog(parent) {
 TRoomList_Form::~TRoomList_Form() = default;
 
 void TRoomList_Form::FormCreate() {
-    Language1->SetLanguageID(LockSystemInfo.LanguageID);
-    if (LockSystemInfo.Loaded) {
-        Language1->Translate();
-    }
-    QStringList items;
-    dm->GetDataTypeItems(4, items, QString());
-    items << QStringLiteral("所有楼号");
-    Buiding_CB->clear();
-    Buiding_CB->addItems(items);
-    Buiding_CB->setCurrentIndex(Buiding_CB->count() - 1);
-    items.clear();
-    dm->GetDataTypeItems(5, items, QString());
-    items << QStringLiteral("所有楼层");
-    Floor_CB->clear();
-    Floor_CB->addItems(items);
-    Floor_CB->setCurrentIndex(Floor_CB->count() - 1);
+    Form::FormCreate();
+    qv::fillLayoutFilter(Buiding_CB, Tdm::Buildings, QStringLiteral("所有楼号"));
+    qv::fillLayoutFilter(Floor_CB, Tdm::Floors, QStringLiteral("所有楼层"));
     qv::guarded([this] { FindRoomList(); });
     RoomInfo_DBGrid->setFocus();
 }
@@ -255,15 +215,13 @@ void TRoomList_Form::FindRoomList() {
     q.addSql(QStringLiteral("from RoomInfo I,RoomStateType S"));
     q.addSql(QStringLiteral("Where I.RoomState=S.ID"));
     // The last entry of each list is "all": no condition.
-    const int building = Buiding_CB->currentIndex();
-    if (building >= 0 && building < Buiding_CB->count() - 1) {
+    if (const std::optional<int> building = qv::layoutFilterValue(Buiding_CB)) {
         q.addSql(QStringLiteral("And I.Buiding=:Buiding"));
-        q.bind(QStringLiteral(":Buiding"), Buiding_CB->currentText().toInt());
+        q.bind(QStringLiteral(":Buiding"), *building);
     }
-    const int floor = Floor_CB->currentIndex();
-    if (floor >= 0 && floor < Floor_CB->count() - 1) {
+    if (const std::optional<int> floor = qv::layoutFilterValue(Floor_CB)) {
         q.addSql(QStringLiteral("And I.Floor=:Floor"));
-        q.bind(QStringLiteral(":Floor"), Floor_CB->currentText().toInt());
+        q.bind(QStringLiteral(":Floor"), *floor);
     }
     q.addSql(QStringLiteral(") I left join "));
     // The current stays only: the join costs what they cost, not the history.
@@ -281,10 +239,8 @@ void TRoomList_Form::FindRoomList() {
     }
     q.addSql(QStringLiteral("ORDER BY I.Buiding,I.Floor,I.Room"));
     q.open();
-    if (!q.isEmpty()) {
-        RoomInfo_DBGrid->selectionModel()->setCurrentIndex(RoomList_Ds->index(0, 0),
-                                                           QItemSelectionModel::NoUpdate);
-    }
+    // The first room current and visibly selected: Enter picks what is highlighted.
+    RoomInfo_DBGrid->selectRow(0);
     RoomList_AdoAfterScroll();
 }
 
@@ -297,9 +253,7 @@ void TRoomList_Form::RoomList_AdoAfterScroll() {
     if (!RoomList_Ado->active()) {
         return;
     }
-    panels_[0]->setText(QStringLiteral("记录：%1 / %2")
-                            .arg(RoomList_Ado->recNo())
-                            .arg(RoomList_Ado->recordCount()));
+    panels_[0]->setText(QStringLiteral("记录：") + RoomInfo_DBGrid->positionText());
 }
 
 void TRoomList_Form::showCurrentRow() {
@@ -347,12 +301,4 @@ bool TRoomList_Form::IsOccupiedRow(int row) const {
 
 QString TRoomList_Form::StatusText(int index) const {
     return index >= 0 && index < panels_.size() ? panels_[index]->text() : QString();
-}
-
-bool TRoomList_Form::FormKeyDown(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        reject();
-        return true;
-    }
-    return CaptureModeKeyDown(this, Language1, event);
 }

@@ -1,17 +1,16 @@
 #pragma once
 
-#include <QDialog>
+#include "window/Form.h"
+#include "window/RecordGrid.h"
+
 #include <QList>
 #include <QStringList>
 
 class QComboBox;
 class QGroupBox;
-class QKeyEvent;
 class QLabel;
 class QPushButton;
 class QStatusBar;
-class QTableView;
-class TLanguage;
 
 namespace qv {
 class DataSet;
@@ -30,9 +29,10 @@ class RadioGroup;
 //       list.RoomList_Ado->text("Room")
 //   }
 //
-// After OK the current row of RoomList_Ado is the grid's current row, and
-// SelectedRows() are the rows selected in the grid, in list order.
-class TRoomList_Form : public QDialog {
+// The list opens with its first room current and selected. After OK the
+// current row of RoomList_Ado is the grid's current row, and SelectedRows()
+// are the rows selected in the grid, in list order.
+class TRoomList_Form : public qv::Form {
     Q_OBJECT
 public:
     explicit TRoomList_Form(QWidget* parent = nullptr);
@@ -49,7 +49,7 @@ public:
     QPushButton* Query_Bt;
     QPushButton* Confirm_Bt;
     QPushButton* Close_Bt;
-    QTableView* RoomInfo_DBGrid;
+    qv::RecordGrid* RoomInfo_DBGrid;
     QGroupBox* GroupBox1;  // " 客房资料 "
     QLabel* Label3;        // "房号："
     QLabel* DBText1;       // RoomStr of the current row
@@ -61,10 +61,9 @@ public:
     QLabel* Label4;        // "空房" or "在住"
     QStatusBar* StatusBar1;
     qv::DataSet* RoomList_Ado;
-    qv::DataSetModel* RoomList_Ds;
-    TLanguage* Language1;
+    qv::DataSetModel* RoomList_Ds;  // the grid's records
 
-    void FormCreate();
+    void FormCreate() override;
     // Reads the rooms again with the current choices.
     void FindRoomList();
     void Query_BtClick();
@@ -80,7 +79,6 @@ public:
     QString StatusText(int index) const;
 
 private:
-    bool FormKeyDown(QKeyEvent* event);
     void showCurrentRow();
 
     QList<QLabel*> panels_;

@@ -7,7 +7,10 @@
 #include "data/DemoHotel.h"
 #include "data/dm_unit.h"
 #include "language/Language.h"
+#include "layout/RoomInfo_Unit.h"
+#include "window/RecordGrid.h"
 #include "main/About_Unit.h"
+#include "main/Help_Unit.h"
 #include "main/Main.h"
 #include "main/OpenDocument.h"
 #include "platform/Application.h"
@@ -16,6 +19,7 @@
 #include "platform/LanguageIds.h"
 #include "platform/TestDialogs.h"
 #include "settings/Settings.h"
+#include "stays/CopyGuestCard_Unit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,6 +28,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QPushButton>
@@ -31,6 +36,8 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStackedWidget>
+#include <QTableView>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
@@ -42,12 +49,22 @@ const QStringList kAllRights = {"CheckIn",  "CheckOut", "SystemInfo", "OperatorM
                                 "DataCard", "RoomType", "RoomInfo",   "DistrictInfo"};
 
 // Every entry the rights switch, in the order of the rights table.
-const QStringList kGoverned = {
-    "CheckIn_Menu",         "CheckIn_MfPopMenu", "GuestContinueIn2_SpeedButton",
-    "ModifyGuestCard_Menu", "ClockRoom_Menu",    "CheckIn_SB",
-    "CheckOut_Menu",        "CheckOut2_SB",      "OperatorManage_Menu",
-    "SystemSetting_Menu",   "RoomType_Menu",     "RoomSetting_Menu",
-    "DistrictSetting_Menu", "ReadDataCard_Menu"};
+const QStringList kGoverned = {"CheckIn_Menu",
+                               "CheckIn_MfPopMenu",
+                               "CopyGuestCard_Menu",
+                               "mi_CopyCard",
+                               "GuestContinueIn2_SpeedButton",
+                               "ModifyGuestCard_Menu",
+                               "ClockRoom_Menu",
+                               "CheckIn_SB",
+                               "CheckOut_Menu",
+                               "CheckOut2_SB",
+                               "OperatorManage_Menu",
+                               "SystemSetting_Menu",
+                               "RoomType_Menu",
+                               "RoomSetting_Menu",
+                               "DistrictSetting_Menu",
+                               "ReadDataCard_Menu"};
 
 // Whether the entry's window is not part of the program yet (the entry is off).
 bool toCome(const TMainForm& form, const QString& name) {
@@ -94,10 +111,13 @@ private slots:
     void rights_data();
     void rights();
     void windowsToCome();
+    void layoutEntriesOpenTheirWindows();
     void recordWindowsOpenFromTheirEntries();
     void popupMenu_data();
     void popupMenu();
     void popupCheckOut();
+    void copyingNeedsCheckIn_data();
+    void copyingNeedsCheckIn();
     void pairing_data();
     void pairing();
     void noOperatorRowEndsTheProgram();
@@ -106,6 +126,9 @@ private slots:
     void languageSwitch();
     void helpDocuments_data();
     void helpDocuments();
+    void helpWithoutADesktopProgram();
+    void desktopAnswer_data();
+    void desktopAnswer();
     void aboutBox_data();
     void aboutBox();
 
@@ -537,9 +560,14 @@ void MainTest::rights_data() {
     QTest::addColumn<int>("kind");  // the encoder's lock-system kind
     QTest::addColumn<bool>("online");
     QTest::addColumn<QStringList>("on");  // the governed entries that are enabled
-    const QStringList checkIn = {
-        "CheckIn_Menu",         "CheckIn_MfPopMenu", "GuestContinueIn2_SpeedButton",
-        "ModifyGuestCard_Menu", "ClockRoom_Menu",    "CheckIn_SB"};
+    const QStringList checkIn = {"CheckIn_Menu",
+                                 "CheckIn_MfPopMenu",
+                                 "CopyGuestCard_Menu",
+                                 "mi_CopyCard",
+                                 "GuestContinueIn2_SpeedButton",
+                                 "ModifyGuestCard_Menu",
+                                 "ClockRoom_Menu",
+                                 "CheckIn_SB"};
     const QStringList admin = {"OperatorManage_Menu", "SystemSetting_Menu", "RoomType_Menu",
                                "RoomSetting_Menu", "DistrictSetting_Menu"};
     QTest::newRow("every right, IC card locks")
@@ -578,12 +606,50 @@ void MainTest::rights() {
     QCOMPARE(CheckInRight, rights.contains("CheckIn"));
     // Entries no right governs are usable by everyone once their window is there.
     for (const char* name :
-         {"CopyGuestCard_Menu", "mi_CopyCard", "EncodeCard_Menu", "ReadCard_Menu", "ClearCard_Menu",
-          "ChangePass_Menu", "CheckMakeCardRecord_Menu", "N35", "ReadCard2_SpeedButton",
-          "ClearCard2_SpeedButton", "QuitSystem_SpeedBt"}) {
+         {"EncodeCard_Menu", "ReadCard_Menu", "ClearCard_Menu", "ChangePass_Menu",
+          "CheckMakeCardRecord_Menu", "N35", "ReadCard2_SpeedButton", "ClearCard2_SpeedButton",
+          "QuitSystem_SpeedBt"}) {
         QVERIFY2(enabled(form.get(), name) == !toCome(*form, name), name);
     }
     QVERIFY(!qv::terminateRequested());
+}
+
+// The hotel layout entries open their windows; a room deleted in the rooms
+// window leaves the board at the timer's next tick.
+void MainTest::layoutEntriesOpenTheirWindows() {
+    auto form = makeForm();
+    const std::pair<const char*, const char*> entries[] = {
+        {"RoomType_Menu", "RoomType_Form"},
+        {"RoomSetting_Menu", "RoomInfo_Form"},
+        {"DistrictSetting_Menu", "DistrictSetting_Form"},
+    };
+    for (const auto& [entry, window] : entries) {
+        auto* action = form->findChild<QAction*>(entry);
+        QVERIFY2(action && action->isEnabled(), entry);
+        QString shown;
+        bool missed = false;
+        whenShown<QDialog>(
+            [&](QDialog* d) {
+                shown = d->objectName();
+                if (auto* rooms = qobject_cast<TRoomInfo_Form*>(d)) {
+                    // The last room of the board, deleted after the question.
+                    QTableView* grid = rooms->RoomInfo_Dbg;
+                    grid->setCurrentIndex(grid->model()->index(grid->model()->rowCount() - 1, 1));
+                    rooms->RoomInfo_DbgCellClick();
+                    rooms->Delete_Bt->click();
+                }
+                d->reject();
+            },
+            5000, &missed);
+        action->trigger();
+        QVERIFY2(!missed, entry);
+        QCOMPARE(shown, QString(window));
+    }
+    QCOMPARE(boxes_->texts(), QStringList{"确定要删除房间2206吗？"});
+    QVERIFY(RoomBoardChanged);
+    QVERIFY(captions(*form).contains("2206"));
+    form->Timer1Timer();
+    QVERIFY(!captions(*form).contains("2206"));
 }
 
 void MainTest::windowsToCome() {
@@ -721,7 +787,7 @@ void MainTest::popupMenu() {
     form->PopupMenu1Popup();
     QCOMPARE(form->CheckIn_MfPopMenu->isEnabled(), checkIn);
     QCOMPARE(form->mi_GuestLeave->isEnabled(), guestLeave);
-    QVERIFY(form->mi_CopyCard->isEnabled());
+    QCOMPARE(form->mi_CopyCard->isEnabled(), rights.contains("CheckIn"));
     if (guestLeave) {
         form->mi_GuestLeave->trigger();
         QCOMPARE(currentStays("1101"), 0);  // the occupied room only
@@ -772,6 +838,48 @@ void MainTest::popupCheckOut() {
     select(*form, {"1102"});
     form->mi_GuestLeaveClick();
     QCOMPARE(rebuilt.count(), 2);
+}
+
+void MainTest::copyingNeedsCheckIn_data() {
+    QTest::addColumn<QStringList>("rights");
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("menu, no rights") << QStringList{} << "CopyGuestCard_Menu";
+    QTest::newRow("pop-up menu, no rights") << QStringList{} << "mi_CopyCard";
+    QTest::newRow("pop-up menu, check-out only") << QStringList{"CheckOut"} << "mi_CopyCard";
+    QTest::newRow("menu, CheckIn") << QStringList{"CheckIn"} << "CopyGuestCard_Menu";
+    QTest::newRow("pop-up menu, CheckIn") << QStringList{"CheckIn"} << "mi_CopyCard";
+}
+
+void MainTest::copyingNeedsCheckIn() {
+    QFETCH(QStringList, rights);
+    QFETCH(QString, entry);
+    addOperator("op", rights);
+    addStay("1203");
+    auto form = makeForm();
+    select(*form, {"1203"});
+    form->PopupMenu1Popup();
+    auto* action = form->findChild<QAction*>(entry);
+    const bool allowed = rights.contains("CheckIn");
+    QCOMPARE(action->isEnabled(), allowed);
+
+    bool shown = false;
+    bool missed = false;
+    QString room;
+    whenShown<TCopyGuestCard_Form>(
+        [&](TCopyGuestCard_Form* copy) {
+            shown = true;
+            room = copy->se_Room1->text();
+            copy->reject();
+        },
+        allowed ? 5000 : 300, &missed);
+    action->trigger();
+    if (!allowed) {
+        QTRY_VERIFY(missed);  // no copy window, no card for the room
+    }
+    QCOMPARE(shown, allowed);
+    if (allowed && entry == "mi_CopyCard") {
+        QCOMPARE(room, QString("1203"));
+    }
 }
 
 void MainTest::pairing_data() {
@@ -946,15 +1054,92 @@ void MainTest::helpDocuments_data() {
 void MainTest::helpDocuments() {
     QFETCH(QString, entry);
     QFETCH(QString, file);
+    QVERIFY(QFile::copy(QStringLiteral(QV_SOURCE_DIR "/assets/") + file, app_->file(file)));
     QList<QUrl> opened;
     qv::setDocumentOpener([&opened](const QUrl& url) {
         opened << url;
-        return false;  // the desktop's answer does not matter
+        return true;  // the desktop's program took it
     });
     auto form = makeForm();
     form->findChild<QAction*>(entry)->trigger();
     QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(app_->file(file))});
     QVERIFY(boxes_->boxes().isEmpty());
+    QVERIFY(!form->findChild<THelp_Form*>());  // no window of the program's own
+
+    // A missing document is reported, not handed on.
+    QFile::remove(app_->file(file));
+    form->findChild<QAction*>(entry)->trigger();
+    QCOMPARE(opened.size(), 1);
+    QCOMPARE(boxes_->boxes().size(), 1);
+    QCOMPARE(boxes_->last().icon, qv::Icon::Error);
+    QVERIFY2(boxes_->last().text.contains(file), qPrintable(boxes_->last().text));
+}
+
+void MainTest::helpWithoutADesktopProgram() {
+    for (const char* f : {"Operating.htm", "Manual.htm"}) {
+        QVERIFY(QFile::copy(QStringLiteral(QV_SOURCE_DIR "/assets/") + f, app_->file(f)));
+    }
+    qv::setDocumentOpener([](const QUrl&) { return false; });  // no browser set up
+    auto form = makeForm();
+    form->setWindowState(Qt::WindowNoState);
+    form->show();
+    form->OprManual_Menu->trigger();
+    auto* help = form->findChild<THelp_Form*>();
+    QVERIFY(help);
+    QVERIFY(help->isVisible());
+    QVERIFY(!help->isModal());  // the board stays usable beside it
+    QCOMPARE(help->path(), app_->file("Operating.htm"));
+    QVERIFY2(help->windowTitle().contains("操作说明"), qPrintable(help->windowTitle()));
+    QVERIFY(help->Help_Browser->toPlainText().contains("开房"));
+    QVERIFY(boxes_->boxes().isEmpty());
+    QVERIFY(QTest::qWaitForWindowExposed(help));
+    saveScreenshot(help, "help-window");
+
+    // The same document again: the same window. The other one: a second window.
+    form->OprManual_Menu->trigger();
+    QCOMPARE(form->findChildren<THelp_Form*>().size(), 1);
+    form->FAQ_Menu->trigger();
+    QCOMPARE(form->findChildren<THelp_Form*>().size(), 2);
+
+    // Esc closes it, and a closed help window is freed.
+    QPointer<THelp_Form> closed(help);
+    help->activateWindow();
+    QTest::keyClick(help->Help_Browser, Qt::Key_Escape);
+    QTRY_VERIFY(closed.isNull());
+    QCOMPARE(form->findChildren<THelp_Form*>().size(), 1);
+}
+
+void MainTest::desktopAnswer_data() {
+    QTest::addColumn<int>("exitCode");  // of the stand-in xdg-open
+    QTest::addColumn<bool>("failed");
+    QTest::newRow("opened") << 0 << false;
+    QTest::newRow("no program for the document") << 3 << true;
+    QTest::newRow("no desktop tool behind it") << 4 << true;
+}
+
+void MainTest::desktopAnswer() {
+    QFETCH(int, exitCode);
+    QFETCH(bool, failed);
+    // A stand-in xdg-open that notes its argument and answers with the code.
+    app_->write("bin/xdg-open", QString("#!/bin/sh\necho \"$1\" > \"%1\"\nexit %2\n")
+                                    .arg(app_->file("opened.txt"))
+                                    .arg(exitCode)
+                                    .toUtf8());
+    QFile::setPermissions(app_->file("bin/xdg-open"),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(app_->file("bin")));
+    bool reported = false;
+    qv::openDocument(QUrl::fromLocalFile(app_->file("Operating.htm")), [&] { reported = true; });
+    qputenv("PATH", path);
+    QTRY_VERIFY(QFile::exists(app_->file("opened.txt")));
+    QCOMPARE(app_->read("opened.txt").trimmed(), QFile::encodeName(app_->file("Operating.htm")));
+    if (failed) {
+        QTRY_VERIFY(reported);
+    } else {
+        QTest::qWait(300);  // time for the answer to arrive
+        QVERIFY(!reported);
+    }
 }
 
 void MainTest::aboutBox_data() {
@@ -1013,7 +1198,9 @@ void MainTest::aboutBox() {
     about.show();
     QVERIFY(QTest::qWaitForWindowExposed(&about));
     QTest::keyClick(&about, Qt::Key_Escape);
-    QVERIFY(about.isVisible());  // Esc does nothing
+    QVERIFY(about.isVisible());                       // Esc does nothing
+    QTest::keyClick(about.OKButton, Qt::Key_Escape);  // nor from the focused button
+    QVERIFY(about.isVisible());
     if (QTest::currentDataTag() == QByteArray("IC card locks")) {
         saveScreenshot(&about, "about-box");
     }

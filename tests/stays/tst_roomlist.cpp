@@ -2,7 +2,6 @@
 #include "LockDatabase.h"
 #include "TestSupport.h"
 
-#include "settings/Settings.h"
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
 #include "data/DemoHotel.h"
@@ -10,6 +9,7 @@
 #include "platform/RadioGroup.h"
 #include "platform/TestDialogs.h"
 #include "records/RoomList_Unit.h"
+#include "settings/Settings.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -53,6 +53,8 @@ private slots:
     void filtersAndOrder();
     void coloursAndCurrentRow();
     void selectionInListOrder();
+    void enterPicksTheHighlightedRoom_data();
+    void enterPicksTheHighlightedRoom();
     void doubleClickIsOk();
     void escapeCancels();
 
@@ -172,6 +174,10 @@ void RoomListTest::coloursAndCurrentRow() {
         return QColor(grid->viewport()->grab().toImage().pixel(r.right() - 3, r.center().y()));
     };
     const QStringList rooms = listedRooms(f);
+    // The first room is current and shows it.
+    QCOMPARE(rooms.first(), QString("1101"));
+    QCOMPARE(colourOf(0), QColor(0, 0, 128));
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowPoint(grid, rooms.indexOf("1108")));
     const int row1101 = rooms.indexOf("1101");
     const int row1102 = rooms.indexOf("1102");
     const int row1203 = rooms.indexOf("1203");
@@ -200,7 +206,10 @@ void RoomListTest::selectionInListOrder() {
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     QTableView* grid = f.RoomInfo_DBGrid;
-    for (const int row : {5, 1, 3}) {
+    // A click picks one room (the first is selected at the start); Ctrl adds more.
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, rowPoint(grid, 5));
+    QCOMPARE(f.SelectedRows(), (QList<int>{5}));
+    for (const int row : {1, 3}) {
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier,
                           rowPoint(grid, row));
     }
@@ -211,6 +220,46 @@ void RoomListTest::selectionInListOrder() {
     QTest::keyClick(grid, Qt::Key_Return);  // OK is the default button
     QCOMPARE(f.result(), int(QDialog::Accepted));
     QCOMPARE(f.SelectedRoomStrs(), (QStringList{"1102", "1104", "1106"}));
+}
+
+void RoomListTest::enterPicksTheHighlightedRoom_data() {
+    QTest::addColumn<int>("status");  // the room filter chosen before the query; -1: none
+    QTest::addColumn<int>("downs");   // Down keys before Enter
+    QTest::addColumn<QString>("room");
+    QTest::newRow("as opened") << -1 << 0 << "1101";
+    QTest::newRow("two rows down") << -1 << 2 << "1103";
+    QTest::newRow("vacant rooms queried") << int(TRoomList_Form::AllVacant) << 0 << "1102";
+    QTest::newRow("occupied rooms queried, one down")
+        << int(TRoomList_Form::Occupied) << 1 << "1203";
+}
+
+void RoomListTest::enterPicksTheHighlightedRoom() {
+    QFETCH(int, status);
+    QFETCH(int, downs);
+    QFETCH(QString, room);
+    TRoomList_Form f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    QCOMPARE(f.focusWidget(), static_cast<QWidget*>(f.RoomInfo_DBGrid));
+    if (status >= 0) {
+        f.RoomStatus_RadioGroup->setItemIndex(status);
+        QTest::mouseClick(f.Query_Bt, Qt::LeftButton);
+        f.RoomInfo_DBGrid->setFocus();
+    }
+    // What is current is what is selected, from the start.
+    QCOMPARE(f.SelectedRows(), QList<int>{0});
+    QCOMPARE(f.RoomInfo_DBGrid->currentIndex().row(), 0);
+    if (status < 0 && downs == 0) {
+        saveScreenshot(&f, "RoomList_Form-opened");
+    }
+    for (int i = 0; i < downs; ++i) {
+        QTest::keyClick(f.RoomInfo_DBGrid, Qt::Key_Down);
+    }
+    QCOMPARE(f.DBText1->text(), room);
+    QTest::keyClick(f.RoomInfo_DBGrid, Qt::Key_Return);
+    QCOMPARE(f.result(), int(QDialog::Accepted));
+    QCOMPARE(f.SelectedRoomStrs(), QStringList{room});
+    QCOMPARE(f.RoomList_Ado->text("RoomStr"), room);
 }
 
 void RoomListTest::doubleClickIsOk() {
