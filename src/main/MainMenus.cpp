@@ -27,6 +27,8 @@
 #include "platform/IniFile.h"
 #include "platform/LanguageIds.h"
 #include "platform/Named.h"
+#include "records/CheckGuestInRecord_Unit.h"
+#include "records/MC_R_Unit.h"
 #include "records/RoomList_Unit.h"
 #include "settings/Settings.h"
 #include "stays/ClockRoom_Unit.h"
@@ -530,15 +532,17 @@ void TMainForm::N1Click() {
 // TOpenDoorRecord_Form.
 QV_WINDOW_TO_COME(CheckOpenRecord_MenuClick)
 
-// TMC_R_From.
-QV_WINDOW_TO_COME(CheckMakeCardRecord_MenuClick)
+void TMainForm::CheckMakeCardRecord_MenuClick() {
+    ShowModalForm<TMC_R_From>();
+}
 
 void TMainForm::CheckRoomStatus_MenuClick() {
     ShowModalForm<TRoomList_Form>();
 }
 
-// TCheckGuestInRecord_Form.
-QV_WINDOW_TO_COME(A_SearchGuestExecute)
+void TMainForm::A_SearchGuestExecute() {
+    ShowModalForm<TCheckGuestInRecord_Form>();
+}
 
 void TMainForm::OperatorManage_MenuClick() {
     ShowModalForm<TOperator_Form>();

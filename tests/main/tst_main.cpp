@@ -112,6 +112,7 @@ private slots:
     void rights();
     void windowsToCome();
     void layoutEntriesOpenTheirWindows();
+    void recordWindowsOpenFromTheirEntries();
     void popupMenu_data();
     void popupMenu();
     void popupCheckOut();
@@ -731,6 +732,27 @@ void MainTest::windowsToCome() {
     QVERIFY(QTest::qWaitForWindowExposed(form->N13));
     saveScreenshot(form->N13, "main-menu-settings");
     form->N13->hide();
+}
+
+void MainTest::recordWindowsOpenFromTheirEntries() {
+    auto form = makeForm();
+    for (const char* name : {"A_SearchGuest", "CheckMakeCardRecord_Menu"}) {
+        auto* action = form->findChild<QAction*>(name);
+        QVERIFY2(action && action->isEnabled(), name);
+        QString opened;
+        bool missed = false;
+        whenShown<QDialog>(
+            [&](QDialog* w) {
+                opened = w->objectName();
+                w->reject();
+            },
+            5000, &missed);
+        action->trigger();
+        QVERIFY2(!missed, name);
+        QCOMPARE(opened, QString(qstrcmp(name, "A_SearchGuest") == 0 ? "CheckGuestInRecord_Form"
+                                                                     : "MC_R_From"));
+    }
+    QVERIFY2(boxes_->boxes().isEmpty(), qPrintable(boxes_->texts().join('\n')));
 }
 
 void MainTest::popupMenu_data() {
