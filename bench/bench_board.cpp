@@ -4,12 +4,12 @@
 // board offscreen. Prints milliseconds per rebuild, the ratio to the bare
 // board query with the SQLite C API, the ratio to the same rebuild without
 // ended stays, and the peak memory of the process.
-#include "settings/Settings.h"
 #include "data/DemoHotel.h"
 #include "data/dm_unit.h"
 #include "main/Main.h"
 #include "platform/AppPaths.h"
 #include "platform/TestDialogs.h"
+#include "settings/Settings.h"
 
 #include <sqlite3.h>
 #include <QApplication>
@@ -144,7 +144,7 @@ void addStays(const QString& path, const std::vector<Room>& rooms, int count, bo
 
 // The same rows through the bare C API: every column of every row read as text.
 double bareQuery(const QString& path, long long& sink) {
-    const QByteArray sql = TMainForm::BoardQueryText(false, false).toUtf8();
+    const QByteArray sql = RoomBoardQuery::text(false, false).toUtf8();
     return bestOf(5, [&] {
         sqlite3* db = nullptr;
         sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
