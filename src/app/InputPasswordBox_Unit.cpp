@@ -1,10 +1,6 @@
 #include "app/InputPasswordBox_Unit.h"
 
-#include "settings/Settings.h"
-#include "language/FormKeys.h"
-#include "language/Language.h"
 #include "platform/Guard.h"
-#include "platform/KeyPreview.h"
 #include "platform/Named.h"
 
 #include <QHBoxLayout>
@@ -13,12 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TInputPasswordBox::TInputPasswordBox(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("InputPasswordBox"));
-    setWindowTitle(QStringLiteral("MyInputBox"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-
+TInputPasswordBox::TInputPasswordBox(QWidget* parent)
+    : qv::Form(QStringLiteral("InputPasswordBox"), QStringLiteral("MyInputBox"), parent,
+               Options{true, true, CaptureTexts::Fixed}) {
     Prompt_Label =
         qv::make<QLabel>(QStringLiteral("Prompt_Label"), QStringLiteral("请再次输入口令："), this);
     Input_MaskEdit = qv::make<QLineEdit>(QStringLiteral("Input_MaskEdit"), this);
@@ -43,13 +36,7 @@ TInputPasswordBox::TInputPasswordBox(QWidget* parent) : QDialog(parent) {
             qv::slot(this, &TInputPasswordBox::Confirm_BtClick));
     connect(Cancel_Bt, &QPushButton::clicked, this,
             qv::slot(this, &TInputPasswordBox::Cancel_BtClick));
-
-    Language1 = new TLanguage(this);
-    Language1->SetLanguageID(LockSystemInfo.LanguageID);
-    if (LockSystemInfo.Loaded) {
-        Language1->Translate();
-    }
-    qv::KeyPreview::install(this, [this](QKeyEvent* e) { return FormKeyDown(e); });
+    FormCreate();
 }
 
 void TInputPasswordBox::Confirm_BtClick() {
@@ -57,8 +44,4 @@ void TInputPasswordBox::Confirm_BtClick() {
 }
 void TInputPasswordBox::Cancel_BtClick() {
     reject();
-}
-
-bool TInputPasswordBox::FormKeyDown(QKeyEvent* event) {
-    return CaptureModeKeyDown(this, Language1, event);
 }

@@ -1,14 +1,13 @@
 #pragma once
 
-#include <QDialog>
+#include "window/Form.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TLanguage;
 
 // The modal box that asks for a new password a second time.
-class TInputPasswordBox : public QDialog {
+class TInputPasswordBox : public qv::Form {
     Q_OBJECT
 public:
     explicit TInputPasswordBox(QWidget* parent = nullptr);
@@ -17,11 +16,7 @@ public:
     QLineEdit* Input_MaskEdit;
     QPushButton* Confirm_Bt;
     QPushButton* Cancel_Bt;
-    TLanguage* Language1;
 
     void Confirm_BtClick();
     void Cancel_BtClick();
-
-private:
-    bool FormKeyDown(QKeyEvent* event);
 };

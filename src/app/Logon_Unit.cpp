@@ -1,15 +1,12 @@
 #include "app/Logon_Unit.h"
 
 #include "app/InputPasswordBox_Unit.h"
-#include "settings/Settings.h"
 #include "data/Passwords.h"
 #include "data/dm_unit.h"
-#include "language/FormKeys.h"
-#include "language/Language.h"
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
-#include "platform/KeyPreview.h"
 #include "platform/Named.h"
+#include "settings/Settings.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -28,12 +25,9 @@ constexpr int kFirstRightColumn = 6;
 constexpr int kRightColumns = 18;
 }  // namespace
 
-TLogonForm::TLogonForm(QWidget* parent) : QDialog(parent) {
-    setObjectName(QStringLiteral("LogonForm"));
-    setWindowTitle(QStringLiteral("登陆"));
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
-
+TLogonForm::TLogonForm(QWidget* parent)
+    : qv::Form(QStringLiteral("LogonForm"), QStringLiteral("登陆"), parent,
+               Options{true, true, CaptureTexts::Fixed}) {
     Title_Label = qv::make<QLabel>(QStringLiteral("Title_Label"), QStringLiteral("Quorvane"), this);
     QFont titleFont;
     titleFont.setFamilies({QStringLiteral("隶书"), QStringLiteral("LiSu"), QStringLiteral("STLiti"),
@@ -90,8 +84,6 @@ TLogonForm::TLogonForm(QWidget* parent) : QDialog(parent) {
     connect(Ok_Bt, &QPushButton::clicked, this, qv::slot(this, &TLogonForm::Ok_BtClick));
     connect(Close_Bt, &QPushButton::clicked, this, &QDialog::reject);
 
-    Language1 = new TLanguage(this);
-    qv::KeyPreview::install(this, [this](QKeyEvent* e) { return FormKeyDown(e); });
     FormCreate();
     LoginCode_Edit->setFocus();
 }
@@ -103,10 +95,7 @@ TLogonForm::~TLogonForm() {
 }
 
 void TLogonForm::FormCreate() {
-    Language1->SetLanguageID(LockSystemInfo.LanguageID);
-    if (LockSystemInfo.Loaded) {
-        Language1->Translate();
-    }
+    qv::Form::FormCreate();
     dm->other_adoq.clearSql();
     dm->other_adoq.addSql(QStringLiteral("select * from Operator"));
     dm->other_adoq.open();
@@ -118,14 +107,6 @@ void TLogonForm::FormCreate() {
         Pass_Label->setText(QStringLiteral("请设定口令："));
         Ok_Bt->setText(QStringLiteral("确定"));
     }
-}
-
-bool TLogonForm::FormKeyDown(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        reject();
-        return true;
-    }
-    return CaptureModeKeyDown(this, Language1, event);
 }
 
 void TLogonForm::Ok_BtClick() {
@@ -145,7 +126,9 @@ void TLogonForm::logOn() {
     q.bind(QStringLiteral(":staffer"), login);
     q.open();
     const QString stored = q.isEmpty() ? QString() : q.text(QStringLiteral("Pass"));
-    if (q.isEmpty() || !qv::verifyPassword(password, stored)) {
+    // An operator without a password (an empty or missing Pass) cannot log on.
+    if (q.isEmpty() || password.isEmpty() || stored.isEmpty() ||
+        !qv::verifyPassword(password, stored)) {
         qv::messageBox(QStringLiteral("提示"), QStringLiteral("错误的用户名或密码！"),
                        qv::Icon::Error);
         SystemLogin_Pas->setFocus();
@@ -166,6 +149,17 @@ void TLogonForm::logOn() {
 }
 
 void TLogonForm::createFirstOperator() {
+    // The administrator needs a name to log on with and a password.
+    if (LoginCode_Edit->text().trimmed().isEmpty()) {
+        qv::showMessage(QStringLiteral("请输入用户名！"));
+        LoginCode_Edit->setFocus();
+        return;
+    }
+    if (SystemLogin_Pas->text().isEmpty()) {
+        qv::showMessage(QStringLiteral("请输入口令！"));
+        SystemLogin_Pas->setFocus();
+        return;
+    }
     {
         TInputPasswordBox box(this);
         if (box.exec() != QDialog::Accepted) {

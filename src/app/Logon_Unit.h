@@ -1,15 +1,14 @@
 #pragma once
 
-#include <QDialog>
+#include "window/Form.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class TLanguage;
 
 // The logon window. On an empty operator table it is in first-run mode and
-// creates the system administrator instead.
-class TLogonForm : public QDialog {
+// creates the system administrator instead. Esc cancels the logon.
+class TLogonForm : public qv::Form {
     Q_OBJECT
 public:
     explicit TLogonForm(QWidget* parent = nullptr);
@@ -23,15 +22,13 @@ public:
     QLineEdit* SystemLogin_Pas;
     QPushButton* Ok_Bt;
     QPushButton* Close_Bt;
-    TLanguage* Language1;
 
     bool isFirstRun() const { return firstRun_; }
 
-    void FormCreate();
+    void FormCreate() override;
     void Ok_BtClick();
 
 private:
-    bool FormKeyDown(QKeyEvent* event);
     void logOn();
     void createFirstOperator();
 

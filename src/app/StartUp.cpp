@@ -1,13 +1,14 @@
 #include "app/StartUp.h"
 
 #include "app/Logon_Unit.h"
-#include "settings/Settings.h"
+#include "card/CardRecords.h"
 #include "data/dm_unit.h"
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/Guard.h"
 #include "platform/IniFile.h"
+#include "settings/Settings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -52,6 +53,8 @@ bool ConnectDatabase() {
                 return false;
         }
         dm->conn.checkLockDatabase();
+        // A desk that could only read would write cards it cannot record.
+        dm->conn.checkWritable();
         return true;
     } catch (const qv::Error& e) {
         dm->conn.close();
@@ -75,5 +78,14 @@ bool StartUp() {
         std::unique_ptr<TLogonForm> logon(new TLogonForm());
         loggedOn = logon->exec() == QDialog::Accepted;
     });
+    if (loggedOn) {
+        // Cards handed to an encoder whose issue never completed: the clerk
+        // is told which ones to cancel.
+        qv::guarded([] {
+            if (const QString notice = UnconfirmedCardsNotice(); !notice.isEmpty()) {
+                qv::messageBox(QStringLiteral("提示"), notice, qv::Icon::Warning);
+            }
+        });
+    }
     return loggedOn;
 }

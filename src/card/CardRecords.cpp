@@ -36,27 +36,198 @@ QString logColumn(int cardType, const QString& rom, const char* column) {
     return q.next() ? q.value(0).toString() : kNone;
 }
 
-// Holds the counter row until the transaction ends (PostgreSQL; SQLite's
-// BEGIN IMMEDIATE already keeps every other writer out).
-qint64 lockedCounter(const CardSerialSource& source) {
-    const bool server = conn().kind() == qv::DbKind::PostgreSQL;
-    const QString lock = server ? QStringLiteral(" for update") : QString();
-    QVariant v;
-    if (!source.roomStr.isNull()) {
-        v = conn().scalar(QStringLiteral("Select CardSn From RoomInfo Where RoomStr = :r") + lock,
-                          {{QStringLiteral(":r"), source.roomStr}});
-    } else {
-        // A missing counter row is made first, so that there is a row to lock
-        // even for the first card of its kind.
-        const qv::Binds k{{QStringLiteral(":k"), source.counterKind}};
-        conn().execute(QStringLiteral("Insert Into AllCardSn (CardType, CardSn) Values (:k, 0) "
-                                      "On Conflict (CardType) Do Nothing"),
-                       k);
-        v = conn().scalar(QStringLiteral("Select CardSn From AllCardSn Where CardType = :k") + lock,
-                          k);
-    }
-    return v.toLongLong();
+bool onServer() {
+    return conn().kind() == qv::DbKind::PostgreSQL;
 }
+
+// The columns and values of a card's issue log row.
+struct LogRow {
+    QStringList columns;
+    qv::Binds values;
+};
+
+LogRow logRow(const TCardData& card, const QString& holder, const QString& explain) {
+    const int type = card.CardType[0];
+    LogRow row;
+    QString rom = CardRom(card);
+    if (type == CardTypes::Guest) {
+        rom = GetSystemRoomStrByAddr(card.RoomAddr) + rom;
+        row.columns << QStringLiteral("RoomStr");
+        row.values.insert(QStringLiteral(":RoomStr"), GetRoomStrByAddr(card.RoomAddr));
+    }
+    row.columns << QStringLiteral("Rom");
+    row.values.insert(QStringLiteral(":Rom"), rom);
+    row.columns << QStringLiteral("enOverride");
+    row.values.insert(QStringLiteral(":enOverride"), card.Override);
+    if (!holder.trimmed().isEmpty()) {
+        row.columns << QStringLiteral("Holder");
+        row.values.insert(QStringLiteral(":Holder"), holder);
+    }
+    row.columns << QStringLiteral("Explain") << QStringLiteral("CardType")
+                << QStringLiteral("MakeUser") << QStringLiteral("MakeName");
+    row.values.insert(QStringLiteral(":Explain"), explain);
+    row.values.insert(QStringLiteral(":CardType"), type);
+    row.values.insert(QStringLiteral(":MakeUser"), LockSystemInfo.Staffer);
+    row.values.insert(QStringLiteral(":MakeName"), LockSystemInfo.StafferName);
+    if (type == CardTypes::Floor) {
+        row.columns << QStringLiteral("Floor");
+        row.values.insert(QStringLiteral(":Floor"), card.Floor[0]);
+    } else if (type == CardTypes::District) {
+        row.columns << QStringLiteral("District");
+        row.values.insert(QStringLiteral(":District"), card.District[0]);
+    } else if (type == CardTypes::Building) {
+        row.columns << QStringLiteral("Buiding");
+        row.values.insert(QStringLiteral(":Buiding"), card.Building);
+    }
+    row.columns << QStringLiteral("StartTime") << QStringLiteral("EndTime");
+    row.values.insert(QStringLiteral(":StartTime"), CardTimeToDate(card.StartTime));
+    row.values.insert(QStringLiteral(":EndTime"), CardTimeToDate(card.EndTime));
+    return row;
+}
+
+// Stores `row` with `state`: over the row `id` when there is one (0 or a row
+// that is gone: a new row). The row's key.
+qint64 storeLogRow(LogRow row, int state, qint64 id = 0) {
+    row.columns << QStringLiteral("CardState");
+    row.values.insert(QStringLiteral(":CardState"), state);
+    if (id > 0) {
+        QStringList sets;
+        for (const QString& c : row.columns) {
+            sets << c + QStringLiteral(" = :") + c;
+        }
+        row.values.insert(QStringLiteral(":ID"), id);
+        if (conn().execute(QStringLiteral("Update MakeCardRecord Set %1 Where ID = :ID")
+                               .arg(sets.join(QStringLiteral(", "))),
+                           row.values) > 0) {
+            return id;
+        }
+        row.values.remove(QStringLiteral(":ID"));
+    }
+    QStringList params;
+    for (const QString& c : row.columns) {
+        params << ':' + c;
+    }
+    return conn()
+        .scalar(QStringLiteral("Insert Into MakeCardRecord (%1) Values (%2) Returning ID")
+                    .arg(row.columns.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))),
+                row.values)
+        .toLongLong();
+}
+
+bool newCard(const CardSerialSource& source) {
+    return !source.copy && !source.serialZero;
+}
+
+// Locks the room's counter row until the transaction ends (PostgreSQL; on
+// SQLite BEGIN IMMEDIATE already keeps every other writer out) and reads it.
+qint64 lockedRoomCounter(const QString& roomStr) {
+    return conn()
+        .scalar(QStringLiteral("Select CardSn From RoomInfo Where RoomStr = :r") +
+                    (onServer() ? QStringLiteral(" For Update") : QString()),
+                {{QStringLiteral(":r"), roomStr}})
+        .toLongLong();
+}
+
+// A serial handed to the encoder: its log row and what the counter was set to.
+struct Reservation {
+    qint64 logId = 0;
+    qint64 serial = 0;
+    int cardType = 0;
+    QString rom;
+};
+
+// Step 1: advances the counter (a new card), or reads it under lock (a copy),
+// sets the card's serial and enters the Pending log row, all committed before
+// the encoder is called.
+Reservation reserve(const CardSerialSource& source, TCardData& card, const CardLogText& text) {
+    qv::Transaction t(conn());
+    qint64 serial = 0;
+    if (source.serialZero) {
+        serial = 0;
+    } else if (!source.roomStr.isNull()) {
+        const qv::Binds r{{QStringLiteral(":r"), source.roomStr}};
+        if (source.copy) {
+            serial = lockedRoomCounter(source.roomStr);
+        } else if (conn().execute(QStringLiteral("Update RoomInfo Set CardSn = "
+                                                 "coalesce(CardSn, 0) + 1 Where RoomStr = :r"),
+                                  r) > 0) {
+            serial =
+                conn()
+                    .scalar(QStringLiteral("Select CardSn From RoomInfo Where RoomStr = :r"), r)
+                    .toLongLong();
+        } else {
+            serial = 1;  // no such room: counted from 0, nothing to advance
+        }
+    } else {
+        // The counter holds the next serial. A missing row is made by the first card.
+        const qv::Binds k{{QStringLiteral(":k"), source.counterKind}};
+        if (conn().execute(QStringLiteral("Update AllCardSn Set CardSn = coalesce(CardSn, 0) + 1 "
+                                          "Where CardType = :k"),
+                           k) == 0) {
+            conn().execute(QStringLiteral("Insert Into AllCardSn (CardType, CardSn) Values (:k, 1) "
+                                          "On Conflict (CardType) Do Update "
+                                          "Set CardSn = coalesce(AllCardSn.CardSn, 0) + 1"),
+                           k);
+        }
+        serial = conn()
+                     .scalar(QStringLiteral("Select CardSn From AllCardSn Where CardType = :k"), k)
+                     .toLongLong() -
+                 1;
+    }
+    SetCardSerial(card, serial);
+    Reservation r;
+    const LogRow row = logRow(card, text.holder, text.explain);
+    r.serial = serial;
+    r.cardType = card.CardType[0];
+    r.rom = row.values.value(QStringLiteral(":Rom")).toString();
+    r.logId = storeLogRow(row, CardLogStates::Pending);
+    t.commit();
+    return r;
+}
+
+// The encoder wrote nothing: the log row goes, and the counter goes back
+// where that cannot make a serial that may be on a card come again: no other
+// desk has advanced it since, and no other row (a copy) carries the serial.
+void giveBack(const CardSerialSource& source, const Reservation& r) {
+    qv::Transaction t(conn());
+    if (newCard(source) && !source.roomStr.isNull()) {
+        lockedRoomCounter(source.roomStr);  // a copy being reserved waits, or is seen below
+    }
+    conn().execute(QStringLiteral("Delete From MakeCardRecord Where ID = :id"),
+                   {{QStringLiteral(":id"), r.logId}});
+    if (newCard(source)) {
+        const QString noOther = QStringLiteral(
+            " And Not Exists (Select 1 From MakeCardRecord Where CardType = :t And Rom = :rom)");
+        qv::Binds b{{QStringLiteral(":t"), r.cardType}, {QStringLiteral(":rom"), r.rom}};
+        if (!source.roomStr.isNull()) {
+            b.insert(QStringLiteral(":r"), source.roomStr);
+            b.insert(QStringLiteral(":s"), r.serial);
+            conn().execute(QStringLiteral("Update RoomInfo Set CardSn = CardSn - 1 "
+                                          "Where RoomStr = :r And CardSn = :s") +
+                               noOther,
+                           b);
+        } else {
+            b.insert(QStringLiteral(":k"), source.counterKind);
+            b.insert(QStringLiteral(":s"), r.serial + 1);
+            conn().execute(QStringLiteral("Update AllCardSn Set CardSn = CardSn - 1 "
+                                          "Where CardType = :k And CardSn = :s") +
+                               noOther,
+                           b);
+        }
+    }
+    t.commit();
+}
+
+// The issue whose records are being stored: MakeCardLog stores its row over
+// the reserved one and keeps the holder it was given, should the records fail.
+struct RecordingIssue {
+    qint64 logId = 0;
+    bool logged = false;
+    bool gotText = false;
+    QString holder;
+    QString explain;
+};
+thread_local RecordingIssue* g_recording = nullptr;
 
 }  // namespace
 
@@ -134,53 +305,78 @@ QString GetSystemRoomStrByAddr(const TRoomAddr& roomAddr) {
     return roomByAddr(roomAddr, "SystemRoomStr");
 }
 
+void RoomRef::putOn(TCardData& card) const {
+    std::fill(std::begin(card.RoomAddr), std::end(card.RoomAddr), uint16_t{0});
+    card.RoomAddr[0] = roomNumber;
+    card.RoomAddr[1] = building;
+    card.RoomAddr[2] = floor;
+    card.Building = building;
+    card.Floor[0] = floor;
+}
+
+namespace {
+const QString kRoomRefColumns = QStringLiteral(
+    "Select Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber From RoomInfo ");
+
+RoomRef roomRef(QSqlQuery& q) {
+    RoomRef room;
+    if (q.next()) {
+        room.found = true;
+        room.room = q.value(0).toInt();
+        room.roomStr = q.value(1).toString();
+        room.systemRoomStr = q.value(2).toString();
+        room.building = static_cast<uint16_t>(q.value(3).toUInt());
+        room.floor = static_cast<uint16_t>(q.value(4).toUInt());
+        room.roomNumber = static_cast<uint16_t>(q.value(5).toUInt());
+    }
+    return room;
+}
+}  // namespace
+
+RoomRef ResolveRoom(const QString& roomStr) {
+    QSqlQuery q = conn().run(kRoomRefColumns + QStringLiteral("Where RoomStr = :r"),
+                             {{QStringLiteral(":r"), roomStr}});
+    return roomRef(q);
+}
+
+RoomRef ResolveRoom(const TRoomAddr& roomAddr) {
+    QSqlQuery q = conn().run(
+        kRoomRefColumns + QStringLiteral("Where Buiding = :b And Floor = :f And RoomNumber = :n"),
+        address(roomAddr));
+    return roomRef(q);
+}
+
+int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain,
+                const RoomRef&) {
+    return MakeCardLog(card, holder, explain);
+}
+
+TRoomNames GetRoomNamesByAddr(const TRoomAddr& roomAddr) {
+    QSqlQuery q =
+        conn().run(QStringLiteral("Select RoomStr, SystemRoomStr From RoomInfo "
+                                  "Where Buiding = :b And Floor = :f And RoomNumber = :n"),
+                   address(roomAddr));
+    if (!q.next()) {
+        return {};
+    }
+    return {q.value(0).toString(), q.value(1).toString()};
+}
+
 int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain) {
-    // One bound insert: the log grows to millions of rows and is never read
-    // whole to add one.
-    const int type = card.CardType[0];
-    QStringList columns{QStringLiteral("Rom")};
-    qv::Binds values;
-    QString rom = CardRom(card);
-    if (type == CardTypes::Guest) {
-        rom = GetSystemRoomStrByAddr(card.RoomAddr) + rom;
-        columns << QStringLiteral("RoomStr");
-        values.insert(QStringLiteral(":RoomStr"), GetRoomStrByAddr(card.RoomAddr));
-    }
-    values.insert(QStringLiteral(":Rom"), rom);
-    columns << QStringLiteral("enOverride");
-    values.insert(QStringLiteral(":enOverride"), card.Override);
-    if (!holder.trimmed().isEmpty()) {
-        columns << QStringLiteral("Holder");
-        values.insert(QStringLiteral(":Holder"), holder);
-    }
-    columns << QStringLiteral("Explain") << QStringLiteral("CardType") << QStringLiteral("MakeUser")
-            << QStringLiteral("MakeName");
-    values.insert(QStringLiteral(":Explain"), explain);
-    values.insert(QStringLiteral(":CardType"), type);
-    values.insert(QStringLiteral(":MakeUser"), LockSystemInfo.Staffer);
-    values.insert(QStringLiteral(":MakeName"), LockSystemInfo.StafferName);
-    if (type == CardTypes::Floor) {
-        columns << QStringLiteral("Floor");
-        values.insert(QStringLiteral(":Floor"), card.Floor[0]);
-    } else if (type == CardTypes::District) {
-        columns << QStringLiteral("District");
-        values.insert(QStringLiteral(":District"), card.District[0]);
-    } else if (type == CardTypes::Building) {
-        columns << QStringLiteral("Buiding");
-        values.insert(QStringLiteral(":Buiding"), card.Building);
-    }
-    columns << QStringLiteral("StartTime") << QStringLiteral("EndTime");
-    values.insert(QStringLiteral(":StartTime"), CardTimeToDate(card.StartTime));
-    values.insert(QStringLiteral(":EndTime"), CardTimeToDate(card.EndTime));
-    QStringList params;
-    for (const QString& c : columns) {
-        params << ':' + c;
-    }
+    // One bound statement: the log grows to millions of rows and is never
+    // read whole to add one.
     try {
-        conn().execute(
-            QStringLiteral("Insert Into MakeCardRecord (%1) Values (%2)")
-                .arg(columns.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))),
-            values);
+        const LogRow row = logRow(card, holder, explain);
+        RecordingIssue* issue = g_recording;
+        if (issue && !issue->logged) {
+            issue->gotText = true;
+            issue->holder = holder;
+            issue->explain = explain;
+            storeLogRow(row, CardLogStates::Written, issue->logId);
+            issue->logged = true;
+        } else {
+            storeLogRow(row, CardLogStates::Written);
+        }
     } catch (const qv::DbError& e) {
         throw qv::Error(e.text());
     }
@@ -197,46 +393,198 @@ QString GetCardMaker(int cardType, const QString& rom) {
     return logColumn(cardType, rom, "MakeName");
 }
 
+TCardLogNames GetCardLogNames(int cardType, const QString& rom) {
+    QSqlQuery q = conn().run(QStringLiteral("Select Holder, MakeName From MakeCardRecord "
+                                            "Where CardType = :t And Rom = :r order by ID"),
+                             {{QStringLiteral(":t"), cardType}, {QStringLiteral(":r"), rom}});
+    if (!q.next()) {
+        return {kNone, kNone};
+    }
+    return {q.value(0).toString(), q.value(1).toString()};
+}
+
 QString GetKeyKind(int keyId) {
     QSqlQuery q = conn().run(QStringLiteral("Select KeyKind From KeyKindTable Where KeyID = :k"),
                              {{QStringLiteral(":k"), keyId}});
     return q.next() ? q.value(0).toString() : kNone;
 }
 
-int IssueCard(const CardSerialSource& source, TCardData& card,
-              const std::function<int(TCardData&)>& write, const std::function<void()>& record) {
-    qv::Transaction t(conn());
-    if (source.serialZero) {
-        SetCardSerial(card, 0);
-    } else {
-        const qint64 counter = lockedCounter(source);
-        const bool newGuestCard = !source.roomStr.isNull() && !source.copy;
-        SetCardSerial(card, counter + (newGuestCard ? 1 : 0));
+QString CardStateText(int state) {
+    switch (state) {
+        case CardLogStates::Pending:
+            return QStringLiteral("写卡结果不明");
+        case CardLogStates::Unrecorded:
+            return QStringLiteral("卡已写好，记录未保存");
+        case CardLogStates::Cancelled:
+            return QStringLiteral("已注销");
+        default:
+            return QString();
     }
-    const int code = write(card);
-    if (code != 1) {
-        return code;  // nothing written: the transaction is rolled back
-    }
-    try {
-        if (!source.copy && !source.serialZero) {
-            if (!source.roomStr.isNull()) {
-                IncRoomCardSn(source.roomStr);
-            } else {
-                IncCardSnByKind(source.counterKind);
-            }
+}
+
+int GetCardState(int cardType, const QString& rom) {
+    // Pending and Unrecorded first: they are what a clerk must know of.
+    QSqlQuery q = conn().run(
+        QStringLiteral("Select CardState From MakeCardRecord Where CardType = :t And Rom = :r"),
+        {{QStringLiteral(":t"), cardType}, {QStringLiteral(":r"), rom}});
+    int state = -1;
+    auto rank = [](int s) {
+        return s == CardLogStates::Pending || s == CardLogStates::Unrecorded ? 3
+               : s == CardLogStates::Written                                 ? 2
+               : s >= 0                                                      ? 1
+                                                                             : 0;
+    };
+    while (q.next()) {
+        const int s = q.value(0).toInt();
+        if (rank(s) > rank(state)) {
+            state = s;
         }
+    }
+    return state;
+}
+
+QList<UnconfirmedCard> UnconfirmedCards() {
+    // The condition is the partial index's own, so the look-up costs the
+    // unconfirmed rows and not the whole log.
+    QSqlQuery q = conn().run(
+        QStringLiteral("Select ID, CardType, Rom, RoomStr, Holder, Explain, MakeName, InputTime, "
+                       "CardState From MakeCardRecord Where CardState In (1, 2) Order By ID"));
+    QList<UnconfirmedCard> cards;
+    while (q.next()) {
+        UnconfirmedCard c;
+        c.id = q.value(0).toLongLong();
+        c.cardType = q.value(1).toInt();
+        c.rom = q.value(2).toString();
+        c.roomStr = q.value(3).toString();
+        c.holder = q.value(4).toString();
+        c.explain = q.value(5).toString();
+        c.makeName = q.value(6).toString();
+        c.inputTime = qv::Dialect::fromDb(q.value(7), true).toDateTime();
+        c.state = q.value(8).toInt();
+        cards << c;
+    }
+    return cards;
+}
+
+QString UnconfirmedCardsNotice() {
+    const QList<UnconfirmedCard> cards = UnconfirmedCards();
+    if (cards.isEmpty()) {
+        return QString();
+    }
+    constexpr int kShown = 20;
+    QStringList lines;
+    lines << QStringLiteral(
+                 "以下 %1 张卡已交给发卡机，但发卡没有完成确认（程序中断、数据库出错"
+                 "或写卡时断开）。这些卡可能已经写好并能开门，请找到并注销它们：")
+                 .arg(cards.size());
+    for (const UnconfirmedCard& c : cards.mid(0, kShown)) {
+        QString title = GetCardTypeTitle(c.cardType);
+        if (title.isEmpty()) {
+            title = QString::number(c.cardType);
+        }
+        QStringList parts{
+            c.roomStr.isEmpty() ? title : QStringLiteral("%1 房 %2").arg(c.roomStr, title),
+            QStringLiteral("卡号 %1").arg(c.rom)};
+        if (!c.holder.isEmpty()) {
+            parts << QStringLiteral("持卡人 %1").arg(c.holder);
+        }
+        parts << c.inputTime.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+              << QStringLiteral("%1（%2）").arg(CardStateText(c.state), c.makeName);
+        lines << QStringLiteral("  ") + parts.join(QStringLiteral("，"));
+    }
+    if (cards.size() > kShown) {
+        lines << QStringLiteral("  ……另有 %1 张，见发卡记录。").arg(cards.size() - kShown);
+    }
+    return lines.join('\n');
+}
+
+int CancelUnconfirmedCard(int cardType, const QString& rom) {
+    return conn().execute(
+        QStringLiteral("Update MakeCardRecord Set CardState = :c "
+                       "Where CardType = :t And Rom = :r And CardState In (1, 2)"),
+        {{QStringLiteral(":c"), CardLogStates::Cancelled},
+         {QStringLiteral(":t"), cardType},
+         {QStringLiteral(":r"), rom}});
+}
+
+int IssueCard(const CardSerialSource& source, TCardData& card,
+              const std::function<int(TCardData&)>& write, const std::function<void()>& record,
+              const CardLogText& log) {
+    if (conn().inTransaction()) {
+        // The reservation must be committed before the encoder writes.
+        throw qv::Error(QStringLiteral("发卡不能在未完成的数据库事务中进行。"));
+    }
+    Reservation reserved;
+    try {
+        reserved = reserve(source, card, log);
+    } catch (const qv::DbError& e) {
+        throw qv::DbError(QStringLiteral("没有写卡：卡号无法在数据库中登记。\n%1").arg(e.text()));
+    }
+
+    // The card's name in messages: with its door plate for a guest card.
+    auto named = [&] {
+        const QString rom = CardRom(card);
+        return card.CardType[0] == CardTypes::Guest ? source.roomStr + QStringLiteral(" ") + rom
+                                                    : rom;
+    };
+
+    // No transaction is open while the encoder writes. Should `write` throw,
+    // the outcome is unknown and the row stays Pending.
+    int code = 0;
+    try {
+        code = write(card);
+    } catch (const qv::Error& e) {
+        throw qv::Error(QStringLiteral("写卡结果不明：%1\n这张卡（%2）可能已经写好，"
+                                       "请注销它后重新发卡。")
+                            .arg(e.text(), named()));
+    }
+    if (code != 1) {
+        try {
+            giveBack(source, reserved);
+        } catch (const qv::Error&) {
+            // The row stays Pending and the serial unused: a gap, never a repeat.
+        }
+        return code;
+    }
+
+    RecordingIssue issue;
+    issue.logId = reserved.logId;
+    g_recording = &issue;
+    try {
+        qv::Transaction t(conn());
         if (record) {
             record();
         }
-        t.commit();
-    } catch (const qv::Error& e) {
-        QString rom = CardRom(card);
-        if (card.CardType[0] == CardTypes::Guest) {
-            rom = source.roomStr + QStringLiteral(" ") + rom;
+        g_recording = nullptr;
+        if (!issue.logged) {
+            storeLogRow(logRow(card, log.holder, log.explain), CardLogStates::Written,
+                        reserved.logId);
         }
-        throw qv::DbError(QStringLiteral("卡已写好，但发卡记录没有保存，所有记录都已撤销：%1\n"
+        t.commit();
+    } catch (...) {
+        g_recording = nullptr;
+        // The card exists and its records do not: its row says so, with the
+        // holder the records were given, so that the card can be found and
+        // cancelled. Should even that fail, the row stays Pending.
+        try {
+            qv::Transaction t(conn());
+            storeLogRow(logRow(card, issue.gotText ? issue.holder : log.holder,
+                               issue.gotText ? issue.explain : log.explain),
+                        CardLogStates::Unrecorded, reserved.logId);
+            t.commit();
+        } catch (...) {
+        }
+        QString why;
+        try {
+            throw;
+        } catch (const qv::Error& e) {
+            why = e.text();
+        } catch (const std::exception& e) {
+            why = QString::fromLocal8Bit(e.what());
+        }
+        throw qv::DbError(QStringLiteral("卡已写好，但它的记录没有保存：%1\n"
                                          "请注销这张卡（%2）后重新发卡。")
-                              .arg(e.text(), rom));
+                              .arg(why, named()));
     }
     return code;
 }

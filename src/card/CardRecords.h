@@ -2,6 +2,8 @@
 
 #include "card/CardData.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QString>
 #include <functional>
 
@@ -35,16 +37,98 @@ int GetRoomId(const QString& roomStr);
 // (words 0 room number, 1 building, 2 floor); empty when no room has it.
 QString GetRoomStrByAddr(const TRoomAddr& roomAddr);
 QString GetSystemRoomStrByAddr(const TRoomAddr& roomAddr);
+// Both of them in one look-up (for readers of many records).
+struct TRoomNames {
+    QString RoomStr;
+    QString SystemRoomStr;
+};
+TRoomNames GetRoomNamesByAddr(const TRoomAddr& roomAddr);
+
+// One room, resolved from its door plate in one look-up: everything a guest
+// card and its records need of it.
+struct RoomRef {
+    bool found = false;     // false: no room has the door plate (every other field empty)
+    int room = 0;           // RoomInfo.Room, the room's key
+    QString roomStr;        // door plate
+    QString systemRoomStr;  // six-digit system room code, in front of a guest card's Rom
+    uint16_t building = 0;  // lock address: Buiding, Floor, RoomNumber
+    uint16_t floor = 0;
+    uint16_t roomNumber = 0;
+
+    // Puts the room's lock address on a guest card: RoomAddr words 0 to 2
+    // (room number, building, floor, the rest zero), Building and Floor word 0.
+    void putOn(TCardData& card) const;
+};
+RoomRef ResolveRoom(const QString& roomStr);
+// The room of a lock address (words 0 room number, 1 building, 2 floor).
+RoomRef ResolveRoom(const TRoomAddr& roomAddr);
 
 // Appends the card to the issue log; returns 1. A database error is raised
 // again as a plain error with the same text (the card is written by then).
+// Called from the `record` step of IssueCard, the first call stores the
+// issued card's own log row (the one IssueCard entered before the card was
+// written) instead of adding another.
 int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain);
+// The same for a guest card whose room is known already (its door plate and
+// system room code are not looked up again by the card's address).
+int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain,
+                const RoomRef& room);
 // Holder, note and issuer of a logged card, or "None".
 QString GetCardHolder(int cardType, const QString& rom);
 QString GetCardExplain(int cardType, const QString& rom);
 QString GetCardMaker(int cardType, const QString& rom);
+// Holder and issuer of a logged card in one look-up, as GetCardHolder and
+// GetCardMaker give them.
+struct TCardLogNames {
+    QString Holder;
+    QString MakeName;
+};
+TCardLogNames GetCardLogNames(int cardType, const QString& rom);
 // The name of a card type code as locks record it, or "None".
 QString GetKeyKind(int keyId);
+
+// What a row of the card issue log says of its card (MakeCardRecord.CardState).
+namespace CardLogStates {
+// Written by the encoder, its records stored.
+inline constexpr int Written = 0;
+// The serial was handed to the encoder, and the desk never learnt what came
+// of it (it stopped, or lost the database, while writing): the card may exist.
+inline constexpr int Pending = 1;
+// The encoder wrote the card, but its records (the stay) could not be stored.
+inline constexpr int Unrecorded = 2;
+// A Pending or Unrecorded card that has been cancelled since.
+inline constexpr int Cancelled = 3;
+}  // namespace CardLogStates
+
+// The clerk's name for a state: empty for Written, "写卡结果不明" (outcome
+// unknown), "卡已写好，记录未保存" (written, records not stored), "已注销".
+QString CardStateText(int state);
+
+// The state of a logged card (the most urgent among its rows: a copy shares
+// its card's number), or -1 when the log has no row for it.
+int GetCardState(int cardType, const QString& rom);
+
+// A card that may exist although its issue was never confirmed: a Pending or
+// Unrecorded row of the issue log.
+struct UnconfirmedCard {
+    qint64 id = 0;  // MakeCardRecord.ID
+    int cardType = 0;
+    QString rom;
+    QString roomStr;  // guest cards
+    QString holder;
+    QString explain;
+    QString makeName;
+    QDateTime inputTime;
+    int state = CardLogStates::Pending;
+};
+// Every unconfirmed card, oldest first.
+QList<UnconfirmedCard> UnconfirmedCards();
+// What the clerk is told at start when unconfirmed cards exist: which cards
+// they are and that they are to be cancelled; empty when there are none.
+QString UnconfirmedCardsNotice();
+// The card `rom` of `cardType` has been cancelled (wiped, or reported lost):
+// its unconfirmed rows become Cancelled. The number of rows changed.
+int CancelUnconfirmedCard(int cardType, const QString& rom);
 
 // Where a card's serial comes from.
 struct CardSerialSource {
@@ -61,12 +145,33 @@ struct CardSerialSource {
     bool serialZero = false;  // serial 0, no counter at all
 };
 
-// Issues one card. The serial is taken from its counter and the card written
-// while the counter is locked, so two front desks never issue one serial;
-// only when `write` answers 1 are the counter advanced and `record` run (the
-// card log and the stay), all in one transaction: all of it is stored, or
-// none of it. Returns the encoder's answer. When the card was written but
-// its records could not be stored, the error names the card so that it can be
-// cancelled.
+// What the issue log says of a card before it is written: who holds it and
+// the note (for a guest card the guest's name and identity document), so that
+// a card whose outcome never becomes known still names its holder.
+struct CardLogText {
+    QString holder;
+    QString explain;
+};
+
+// Issues one card, in three short steps, none of which holds a database lock
+// while the encoder writes:
+// 1. The serial is reserved: the counter advanced (a copy: the counter read,
+//    a zero source: no counter at all) and a Pending row entered in the issue
+//    log, in one committed transaction. When that fails, nothing is written
+//    and the error says so.
+// 2. `write` (the encoder) writes the card. Should it throw, the outcome is
+//    unknown: the row stays Pending and the error names the card.
+// 3. Only when it answers 1, `record` runs (MakeCardLog and the stay) and the
+//    log row becomes Written, in one transaction: all of it is stored, or
+//    none of it. When that fails, the row is marked Unrecorded (the card
+//    exists, its stay does not) and the error names the card to cancel.
+// Any other answer gives the reservation back: the log row is removed and
+// the counter set back, unless another desk has taken a later serial or a
+// copy carries this one, in which case the serial is skipped (a gap is
+// harmless, a repeat is not). A desk that stops after step 1 leaves the row
+// Pending: UnconfirmedCards() lists it. `log` gives the row its holder from
+// the start; without it the row takes the holder when MakeCardLog runs.
+// Returns the encoder's answer. Must not be called inside a transaction.
 int IssueCard(const CardSerialSource& source, TCardData& card,
-              const std::function<int(TCardData&)>& write, const std::function<void()>& record);
+              const std::function<int(TCardData&)>& write, const std::function<void()>& record,
+              const CardLogText& log = {});

@@ -4,10 +4,16 @@
 #include "platform/Errors.h"
 
 #include <QAtomicInt>
+#include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
+#include <QTimeZone>
+#include <cstdlib>
 
 namespace qv {
 
@@ -50,6 +56,10 @@ QString Connection::description() const {
 }
 
 void Connection::close() {
+    lost_ = false;
+    lostInTransaction_ = false;
+    depth_ = 0;
+    failed_ = false;
     if (!QSqlDatabase::contains(name_)) {
         return;
     }
@@ -58,8 +68,6 @@ void Connection::close() {
         db.close();
     }
     QSqlDatabase::removeDatabase(name_);
-    depth_ = 0;
-    failed_ = false;
 }
 
 void Connection::openDatabase(QSqlDatabase& db) {
@@ -71,21 +79,58 @@ void Connection::openDatabase(QSqlDatabase& db) {
     }
 }
 
+QString Connection::notLockText() const {
+    return QStringLiteral("%1 不是门锁数据库。").arg(description());
+}
+
+QString Connection::awayText() const {
+    return QStringLiteral(
+               "与数据库服务器 %1 的连接已断开，暂时无法重新连接，刚才的操作没有完成。"
+               "服务器恢复后程序会自动重新连接，请稍后再试。")
+        .arg(description());
+}
+
+QString Connection::interruptedText() const {
+    return QStringLiteral(
+               "与数据库服务器 %1 的连接中断了，刚才的操作可能没有完成。请查看结果后再试。")
+        .arg(description());
+}
+
 void Connection::openSQLite(const QString& path, bool create) {
     close();
-    if (!create && !QFileInfo::exists(path)) {
+    const QFileInfo info(path);
+    if (!create && !info.exists()) {
         throw DbError(QStringLiteral("文件不存在！"));
+    }
+    const bool fresh = create && (!info.exists() || (info.isFile() && info.size() == 0));
+    if (create && !info.exists()) {
+        // The lock database holds the operators' password hashes: only the
+        // desk's user and group may read it (SQLite gives its -wal and -shm
+        // files the same mode).
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
+                       QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                           QFileDevice::WriteGroup)) {
+            throw DbError(
+                QStringLiteral("不能建立数据库文件 %1：%2").arg(path, file.errorString()));
+        }
     }
     dialect_ = Dialect(DbKind::SQLite);
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
         db.setDatabaseName(path);
-        db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
+        db.setConnectOptions(
+            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(lockWaitSeconds_ * 1000));
         openDatabase(db);
     }
     try {
-        // The first statement is where a file that is not a database shows.
+        // Only reads until the file is known as a lock database: another
+        // program's file, or an empty one, is left exactly as it was. The
+        // first statement is where a file that is not a database shows.
         run(QStringLiteral("PRAGMA schema_version"));
+        if (!fresh && scalar(QStringLiteral("PRAGMA application_id")).toInt() != kApplicationId) {
+            throw DbError(notLockText());
+        }
         setPragmas();
     } catch (...) {
         close();
@@ -120,42 +165,227 @@ void Connection::openPostgreSQL(const ServerParams& params) {
         db.setUserName(params.user);
         db.setPassword(params.password);
         db.setDatabaseName(params.database);
-        db.setConnectOptions(QStringLiteral("connect_timeout=5"));
+        // A server that goes away without a word (a cable pulled) is noticed
+        // within seconds, not after the system's TCP timeout.
+        db.setConnectOptions(QStringLiteral(
+            "connect_timeout=5;keepalives=1;keepalives_idle=10;keepalives_interval=3;"
+            "keepalives_count=3;tcp_user_timeout=15000"));
         openDatabase(db);
     }
     try {
-        run(QStringLiteral("SET client_min_messages TO WARNING"));
+        setSession();
     } catch (...) {
         close();
         throw;
     }
 }
 
-QSqlQuery Connection::run(const QString& sql, const Binds& binds) const {
-    if (!isOpen()) {
-        throw DbError(QStringLiteral("数据库连接未打开。"));
+// The session of a server connection, set again whenever it is opened again.
+void Connection::setSession() const {
+    const auto must = [this](const QString& sql, const Binds& binds = {}) {
+        QSqlQuery q(database());
+        if (!exec(q, sql, binds)) {
+            fail(q.lastError());
+        }
+        return q;
+    };
+    must(QStringLiteral("SET client_min_messages TO WARNING"));
+    must(QStringLiteral("SELECT set_config('lock_timeout', :wait, false)"),
+         {{QStringLiteral(":wait"), QStringLiteral("%1s").arg(lockWaitSeconds_)}});
+    // The server's own times (the InputTime defaults) are the desk's local
+    // times: the session takes the desk's time zone by name, or, when the
+    // server does not know that name, the desk's offset from UTC now.
+    const int deskOffset = QDateTime::currentDateTime().offsetFromUtc();
+    const auto sessionOffset = [&must] {
+        QSqlQuery q = must(QStringLiteral("SELECT EXTRACT(TIMEZONE FROM now())::integer"));
+        return q.next() ? q.value(0).toInt() : 0;
+    };
+    const QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
+    if (!zone.isEmpty()) {
+        QSqlQuery q(database());
+        if (exec(q, QStringLiteral("SELECT set_config('TimeZone', :zone, false)"),
+                 {{QStringLiteral(":zone"), zone}}) &&
+            sessionOffset() == deskOffset) {
+            return;
+        }
     }
-    QSqlQuery q(database());
+    // POSIX form: a name in angle brackets, then the offset west of UTC.
+    const int minutes = std::abs(deskOffset) / 60;
+    const QString hh = QString::number(minutes / 60).rightJustified(2, u'0');
+    const QString mm = QString::number(minutes % 60).rightJustified(2, u'0');
+    const QString posix = QStringLiteral("<%1%2%3>%4%2:%3")
+                              .arg(QChar(deskOffset < 0 ? u'-' : u'+'))
+                              .arg(hh, mm)
+                              .arg(QChar(deskOffset < 0 ? u'+' : u'-'));
+    must(QStringLiteral("SELECT set_config('TimeZone', :zone, false)"),
+         {{QStringLiteral(":zone"), posix}});
+}
+
+bool Connection::exec(QSqlQuery& q, const QString& sql, const Binds& binds) const {
     q.setForwardOnly(true);
     if (binds.isEmpty()) {
         // Statements without values run as they are (PostgreSQL cannot
         // prepare BEGIN, SET or CREATE).
-        if (!q.exec(sql)) {
-            throw DbError(errorText(q.lastError()));
-        }
-        return q;
+        return q.exec(sql);
     }
     if (!q.prepare(sql)) {
-        throw DbError(errorText(q.lastError()));
+        return false;
     }
     for (auto it = binds.cbegin(); it != binds.cend(); ++it) {
         const QString name = it.key().startsWith(':') ? it.key() : ':' + it.key();
         q.bindValue(name, Dialect::toDb(it.value()));
     }
-    if (!q.exec()) {
-        throw DbError(errorText(q.lastError()));
+    return q.exec();
+}
+
+void Connection::fail(const QSqlError& error) const {
+    const QString code = error.nativeErrorCode();
+    const bool lockWait = kind() == DbKind::PostgreSQL
+                              ? code == QLatin1String("55P03")  // lock_not_available
+                              : (code.toInt() & 0xFF) == 5;     // SQLITE_BUSY
+    if (lockWait) {
+        throw DbError(QStringLiteral("数据库中要用的记录正被另一个工作站占用，等了 %1 秒仍未释放，"
+                                     "刚才的操作没有完成。请稍后再试。")
+                          .arg(lockWaitSeconds_));
     }
-    return q;
+    throw DbError(errorText(error));
+}
+
+namespace {
+// Errors that come from the link rather than from the statement: no answer
+// from the server at all, a connection exception (08…) or the server shutting
+// the session down (57P0…).
+bool linkErrorCode(const QSqlError& error) {
+    const QString code = error.nativeErrorCode();
+    return code.isEmpty() || code.startsWith(QLatin1String("08")) ||
+           code.startsWith(QLatin1String("57P0"));
+}
+
+bool isRead(const QString& sql) {
+    return sql.trimmed().startsWith(QLatin1String("select"), Qt::CaseInsensitive);
+}
+}  // namespace
+
+bool Connection::linkBroken(const QSqlError& error) const {
+    if (kind() != DbKind::PostgreSQL || !linkErrorCode(error)) {
+        return false;
+    }
+    // The driver closes a connection it found dead; one that still answers a
+    // trivial statement is not broken.
+    const QSqlDatabase db = database();
+    if (!db.isOpen()) {
+        return true;
+    }
+    QSqlQuery probe(db);
+    return !probe.exec(QStringLiteral("SELECT 1")) && linkErrorCode(probe.lastError());
+}
+
+void Connection::markLost() const {
+    const bool wasUp = !lost_;
+    lost_ = true;
+    if (depth_ > 0) {
+        lostInTransaction_ = true;  // the server has undone the transaction
+    }
+    // The same connection is opened again later, with the same parameters.
+    database().close();
+    if (wasUp && linkChanged) {
+        linkChanged(false);
+    }
+}
+
+bool Connection::reopen() const {
+    nextTry_ = QDeadlineTimer(retryMs_);
+    QSqlDatabase db = database();
+    if (!db.open()) {
+        db.close();
+        return false;
+    }
+    try {
+        setSession();
+    } catch (const Error&) {
+        db.close();
+        return false;
+    }
+    lost_ = false;
+    if (linkChanged) {
+        linkChanged(true);
+    }
+    return true;
+}
+
+void Connection::requireOpen() const {
+    if (lost_) {
+        if (lostInTransaction_) {
+            throw DbError(interruptedText());
+        }
+        if (!reopen()) {
+            throw DbError(awayText());
+        }
+        return;
+    }
+    if (!isOpen()) {
+        throw DbError(QStringLiteral("数据库连接未打开。"));
+    }
+}
+
+bool Connection::checkLink(QString* why) {
+    const auto down = [why](const QString& text) {
+        if (why) {
+            *why = text;
+        }
+        return false;
+    };
+    const auto waiting = [this] {
+        return QStringLiteral(
+                   "与数据库服务器 %1 的连接已断开。程序会自动重新连接，"
+                   "服务器恢复之前不能办理业务。")
+            .arg(description());
+    };
+    if (!QSqlDatabase::contains(name_) || (kind() == DbKind::SQLite && !isOpen())) {
+        return down(QStringLiteral("数据库连接未打开。"));
+    }
+    if (kind() == DbKind::SQLite) {
+        return true;
+    }
+    if (!lost_) {
+        QSqlQuery probe(database());
+        if (isOpen() &&
+            (probe.exec(QStringLiteral("SELECT 1")) || !linkBroken(probe.lastError()))) {
+            return true;  // the server answers
+        }
+        markLost();
+        nextTry_ = QDeadlineTimer(0);  // it may have restarted between two looks
+    }
+    if (depth_ == 0 && nextTry_.hasExpired() && reopen()) {
+        return true;
+    }
+    return down(waiting());
+}
+
+QSqlQuery Connection::run(const QString& sql, const Binds& binds) const {
+    requireOpen();
+    QSqlQuery q(database());
+    if (exec(q, sql, binds)) {
+        return q;
+    }
+    const QSqlError error = q.lastError();
+    if (!linkBroken(error)) {
+        fail(error);
+    }
+    markLost();
+    if (depth_ > 0 || !isRead(sql)) {
+        // Whether the server did a write before the link broke is unknown,
+        // and a transaction is gone with its connection: nothing is repeated.
+        throw DbError(interruptedText());
+    }
+    if (!reopen()) {
+        throw DbError(awayText());
+    }
+    QSqlQuery again(database());
+    if (!exec(again, sql, binds)) {
+        fail(again.lastError());
+    }
+    return again;
 }
 
 int Connection::execute(const QString& sql, const Binds& binds) const {
@@ -169,14 +399,19 @@ QVariant Connection::scalar(const QString& sql, const Binds& binds) const {
 }
 
 void Connection::begin() {
-    if (depth_++ > 0) {
+    if (depth_ > 0) {
+        ++depth_;
         return;
     }
+    requireOpen();  // a lost server connection is opened again before, never within
+    depth_ = 1;
     failed_ = false;
+    lostInTransaction_ = false;
     try {
         run(kind() == DbKind::SQLite ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("BEGIN"));
     } catch (...) {
         depth_ = 0;
+        lostInTransaction_ = false;
         throw;
     }
 }
@@ -188,6 +423,11 @@ void Connection::commit() {
     if (--depth_ > 0) {
         return;
     }
+    if (lostInTransaction_) {
+        lostInTransaction_ = false;
+        failed_ = false;
+        throw DbError(interruptedText());
+    }
     if (failed_) {
         failed_ = false;
         run(QStringLiteral("ROLLBACK"));
@@ -196,9 +436,11 @@ void Connection::commit() {
     try {
         run(QStringLiteral("COMMIT"));
     } catch (...) {
-        try {
-            run(QStringLiteral("ROLLBACK"));
-        } catch (...) {
+        if (!lost_) {
+            try {
+                run(QStringLiteral("ROLLBACK"));
+            } catch (...) {
+            }
         }
         throw;
     }
@@ -213,9 +455,34 @@ void Connection::rollback() {
         return;
     }
     failed_ = false;
+    if (lostInTransaction_ || lost_) {
+        lostInTransaction_ = false;  // the server undid it when the link broke
+        return;
+    }
     if (isOpen()) {
         run(QStringLiteral("ROLLBACK"));
     }
+}
+
+PreparedStatement::PreparedStatement(const Connection& conn, const QString& sql)
+    : query_(conn.database()) {
+    if (!conn.isOpen()) {
+        throw DbError(QStringLiteral("数据库连接未打开。"));
+    }
+    query_.setForwardOnly(true);
+    if (!query_.prepare(sql)) {
+        throw DbError(errorText(query_.lastError()));
+    }
+}
+
+int PreparedStatement::execute(const QVariantList& values) {
+    for (int i = 0; i < values.size(); ++i) {
+        query_.bindValue(i, Dialect::toDb(values[i]));
+    }
+    if (!query_.exec()) {
+        throw DbError(errorText(query_.lastError()));
+    }
+    return query_.numRowsAffected();
 }
 
 Transaction::~Transaction() {
@@ -271,7 +538,7 @@ int Connection::schemaVersion() const {
 }
 
 void Connection::checkLockDatabase() {
-    const QString notLock = QStringLiteral("%1 不是门锁数据库。").arg(description());
+    const QString notLock = notLockText();
     int version = 0;
     if (kind() == DbKind::SQLite) {
         if (scalar(QStringLiteral("PRAGMA application_id")).toInt() != kApplicationId) {
@@ -302,8 +569,97 @@ void Connection::checkLockDatabase() {
     if (version < 1) {
         throw DbError(notLock);
     }
-    // Version 1 is the first schema; later versions add their upgrade steps here,
-    // each in its own transaction, so an older database is brought up step by step.
+    upgradeSchema(version);
+
+    // Indexes only make queries fast: one that cannot be made now (a
+    // read-only file) does not keep the desk from working.
+    try {
+        createMissingIndexes();
+    } catch (const DbError& e) {
+        qWarning("lock database: an index could not be created: %s", qUtf8Printable(e.text()));
+    }
+}
+
+namespace {
+
+// What each schema version adds to the one before it; step N brings version
+// N - 1 to N. A new database gets all of it from the schema script.
+const QStringList& upgradeStep(int toVersion) {
+    static const QList<QStringList> steps{
+        {},  // version 0: none
+        {},  // version 1: the first schema
+        {
+            // Version 2: the state of each card issue log row, so that a card
+            // handed to the encoder is in the log before it is written.
+            QStringLiteral("ALTER TABLE MakeCardRecord ADD COLUMN CardState INTEGER NOT NULL "
+                           "DEFAULT 0"),
+            QStringLiteral("CREATE INDEX MakeCardRecord_Unconfirmed ON MakeCardRecord (ID) "
+                           "WHERE CardState IN (1, 2)"),
+        },
+    };
+    return steps.at(toVersion);
+}
+
+}  // namespace
+
+void Connection::upgradeSchema(int version) {
+    for (int next = version + 1; next <= kSchemaVersion; ++next) {
+        Transaction t(*this);
+        // Another program may have upgraded it meanwhile: read the version
+        // again under the write lock (BEGIN IMMEDIATE; on the server the
+        // version row).
+        const int now =
+            kind() == DbKind::SQLite
+                ? schemaVersion()
+                : scalar(QStringLiteral("SELECT Version FROM QuorvaneSchema FOR UPDATE")).toInt();
+        if (now >= next) {
+            t.commit();
+            continue;
+        }
+        for (const QString& statement : upgradeStep(next)) {
+            run(statement);
+        }
+        run(QStringLiteral("UPDATE QuorvaneSchema SET Version = :v"), {{":v", next}});
+        if (kind() == DbKind::SQLite) {
+            run(QStringLiteral("PRAGMA user_version=%1").arg(next));
+        }
+        t.commit();
+    }
+}
+
+void Connection::checkWritable() {
+    try {
+        Transaction t(*this);
+        run(QStringLiteral("UPDATE QuorvaneSchema SET Version = Version"));
+        // Taken back by the transaction's end: nothing is changed.
+    } catch (const Error& e) {
+        throw DbError(QStringLiteral("本工作站的用户只能读取数据库 %1，不能写入（%2）。"
+                                     "请让管理员给予写入权限后再启动程序。")
+                          .arg(description(), e.text()));
+    }
+}
+
+QStringList Connection::createMissingIndexes() {
+    QSet<QString> existing;
+    QSqlQuery q = run(kind() == DbKind::SQLite
+                          ? QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'")
+                          : QStringLiteral("SELECT indexname FROM pg_indexes "
+                                           "WHERE schemaname = current_schema()"));
+    while (q.next()) {
+        existing.insert(q.value(0).toString().toLower());
+    }
+    static const QRegularExpression index(
+        QStringLiteral("^\\s*CREATE\\s+(?:UNIQUE\\s+)?INDEX\\s+(\\w+)\\s+ON\\b"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList created;
+    for (const QString& statement : schema::statements(dialect_.schemaScript())) {
+        const QRegularExpressionMatch m = index.match(statement);
+        if (m.hasMatch() && !existing.contains(m.captured(1).toLower())) {
+            run(statement);
+            created << m.captured(1);
+        }
+    }
+    return created;
 }
 
 }  // namespace qv

@@ -2,10 +2,12 @@
 
 #include "data/Dialect.h"
 
+#include <QDeadlineTimer>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariantMap>
+#include <functional>
 
 namespace qv {
 
@@ -22,23 +24,49 @@ struct ServerParams {
 // The one connection to the lock database (an SQLite file or a PostgreSQL
 // database). Every statement of the program runs on it. Errors are thrown as
 // qv::DbError carrying the driver's text.
+//
+// A server connection that breaks (the server restarted, the network went
+// away) is noticed by the statement that meets it: the connection is then
+// lost, and the next statement outside a transaction, or checkLink(), opens
+// it again with the same parameters. A read that met the break is run once
+// more on the new connection; a write is not (whether the server did it is
+// unknown), nor anything inside a transaction, which the server has undone.
+// A wait for a row or file another desk holds lasts at most kLockWaitSeconds.
 class Connection {
 public:
     static constexpr int kApplicationId = 0x51564C4B;  // "QVLK"
-    static constexpr int kSchemaVersion = 1;
+    static constexpr int kSchemaVersion = 2;
+    static constexpr int kLockWaitSeconds = 10;
 
     Connection();
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Opens an existing SQLite file (or creates it when `create` is set) in
-    // WAL mode with synchronous=FULL and a busy timeout.
+    // Opens an existing SQLite lock database in WAL mode with synchronous=FULL
+    // and a busy timeout. A file that is not a lock database is refused before
+    // anything is written to it. With `create`, a missing or empty file
+    // becomes a new database (only the desk's user and group may read it).
     void openSQLite(const QString& path, bool create = false);
+    // Opens the server database; the session keeps the desk's time zone, so
+    // that the server's own times (column defaults) are the desk's times.
     void openPostgreSQL(const ServerParams& params);
     void close();
     bool isOpen() const;
     QString description() const;  // file path or server/database, for messages
+
+    // True while a server connection is broken and not yet opened again.
+    bool isLost() const { return lost_; }
+    // Makes sure the database can be used: a server connection is tried with
+    // a trivial statement, and a lost one is opened again (at most once per
+    // retry interval). Never throws; false with the reason in `why`.
+    bool checkLink(QString* why = nullptr);
+    void setRetryInterval(int milliseconds) { retryMs_ = milliseconds; }
+    // How long a statement waits for a row or the file another desk holds
+    // before it gives up with a clear message (from the next open on).
+    void setLockWait(int seconds) { lockWaitSeconds_ = seconds; }
+    // Called when a server connection breaks (false) and when it is back (true).
+    std::function<void(bool up)> linkChanged;
 
     DbKind kind() const { return dialect_.kind(); }
     const Dialect& dialect() const { return dialect_; }
@@ -64,18 +92,62 @@ public:
     // True when the database holds no tables at all.
     bool isEmpty() const;
     // Throws a clear error when the open database is not a lock database or
-    // comes from a newer program; upgrades an older schema.
+    // comes from a newer program; upgrades an older schema and creates the
+    // indexes of the schema that the database lacks.
     void checkLockDatabase();
+    // Throws a clear error when the program may read the database but not
+    // write it (a read-only file or folder, a login without write rights).
+    // The test write changes nothing and is taken back.
+    void checkWritable();
+    // Creates every index of the schema script that the database does not
+    // have (a database made before the index was added); the names of those
+    // created. Throws qv::DbError when one cannot be made.
+    QStringList createMissingIndexes();
     int schemaVersion() const;
 
 private:
+    // Brings a lock database of an older schema `version` up to this one,
+    // one version per transaction.
+    void upgradeSchema(int version);
     void openDatabase(QSqlDatabase& db);
+    void setSession() const;
     void setPragmas();
+    QString notLockText() const;
+    QString awayText() const;
+    QString interruptedText() const;
+    bool exec(QSqlQuery& q, const QString& sql, const Binds& binds) const;
+    [[noreturn]] void fail(const QSqlError& error) const;
+    bool linkBroken(const QSqlError& error) const;
+    void markLost() const;
+    bool reopen() const;
+    void requireOpen() const;
 
     QString name_;
     Dialect dialect_{DbKind::SQLite};
     int depth_ = 0;
     bool failed_ = false;  // an inner part of the transaction failed
+    // The server link, kept up by statements that may run on a const connection.
+    mutable bool lost_ = false;
+    mutable bool lostInTransaction_ = false;
+    mutable QDeadlineTimer nextTry_{0};
+    int retryMs_ = 5000;
+    int lockWaitSeconds_ = kLockWaitSeconds;
+};
+
+// A statement prepared once and run for many rows (rows stored in bulk), its
+// values bound by position in the order of its parameters. Errors are thrown
+// as qv::DbError like Connection::run.
+//
+//   PreparedStatement insert(conn, "insert into T (A, B) values (:a, :b)");
+//   for (const Row& r : rows) insert.execute({r.a, r.b});
+class PreparedStatement {
+public:
+    PreparedStatement(const Connection& conn, const QString& sql);
+    // Runs the statement with `values`; the number of rows it changed.
+    int execute(const QVariantList& values);
+
+private:
+    QSqlQuery query_;
 };
 
 // A write transaction that rolls back unless committed.

@@ -109,6 +109,7 @@ void DataSet::open() {
     state_ = State::Browse;
     emit reset();
     setCurrent(0);
+    emit stateChanged();
 }
 
 void DataSet::close() {
@@ -122,6 +123,7 @@ void DataSet::close() {
     eof_ = bof_ = true;
     current_ = 0;
     emit reset();
+    emit stateChanged();
 }
 
 void DataSet::refresh() {
@@ -328,6 +330,7 @@ void DataSet::edit() {
     edit_ = original_ = rows_[current_];
     modified_ = QVector<bool>(columns_.size(), false);
     state_ = State::Edit;
+    emit stateChanged();
 }
 
 void DataSet::append() {
@@ -341,6 +344,7 @@ void DataSet::append() {
     original_ = edit_;
     modified_ = QVector<bool>(columns_.size(), false);
     state_ = State::Insert;
+    emit stateChanged();
 }
 
 void DataSet::setValue(const QString& column, const QVariant& value) {
@@ -361,11 +365,13 @@ void DataSet::setValue(int index, const QVariant& value) {
     }
     edit_[index] = value;
     modified_[index] = true;
+    emit editValueChanged(index);
 }
 
 void DataSet::cancel() {
     if (state_ == State::Edit || state_ == State::Insert) {
         state_ = State::Browse;
+        emit stateChanged();
     }
 }
 
@@ -418,6 +424,7 @@ void DataSet::post() {
         const int row = static_cast<int>(rows_.size()) - 1;
         emit rowInserted(row);
         setCurrent(row);
+        emit stateChanged();
         return;
     }
     // Edit: update the row by its key, as it was read.
@@ -445,6 +452,7 @@ void DataSet::post() {
     rows_[current_] = edit_;
     state_ = State::Browse;
     emit rowChanged(current_);
+    emit stateChanged();
 }
 
 void DataSet::deleteRecord() {

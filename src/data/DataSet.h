@@ -99,6 +99,10 @@ signals:
     void rowInserted(int row);
     void rowRemoved(int row);
     void scrolled(int row);  // the current row moved
+    // The data set was opened or closed, or began or ended editing or appending.
+    void stateChanged();
+    // A field of the row being edited or appended was set.
+    void editValueChanged(int column);
 
 private:
     using Row = QVector<QVariant>;

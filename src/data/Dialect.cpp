@@ -1,7 +1,8 @@
 #include "data/Dialect.h"
 
-#include "settings/Settings.h"
 #include "data/SchemaScript.h"
+#include "platform/Text.h"
+#include "settings/Settings.h"
 
 namespace qv {
 
@@ -42,6 +43,25 @@ QDateTime Dialect::parseDateTime(const QString& text) {
     return t;
 }
 
+QString Dialect::containsCondition(const QString& column, const QString& param) const {
+    // PostgreSQL's LIKE heeds case, SQLite's does not: ILIKE makes them agree.
+    const QString op =
+        kind_ == DbKind::PostgreSQL ? QStringLiteral(" ILIKE ") : QStringLiteral(" LIKE ");
+    return column + op + param + QStringLiteral(" ESCAPE '!'");
+}
+
+QString Dialect::likePattern(const QString& text) {
+    QString escaped;
+    escaped.reserve(text.size() + 2);
+    for (const QChar c : text) {
+        if (c == '!' || c == '%' || c == '_') {
+            escaped += '!';
+        }
+        escaped += c;
+    }
+    return '%' + escaped + '%';
+}
+
 QVariant Dialect::toDb(const QVariant& value) {
     switch (value.typeId()) {
         case QMetaType::QDateTime: {
@@ -53,6 +73,9 @@ QVariant Dialect::toDb(const QVariant& value) {
             return value.toDate().toString(QStringLiteral("yyyy-MM-dd 00:00:00"));
         case QMetaType::Bool:
             return value.toBool() ? 1 : 0;
+        case QMetaType::QString:
+            // Half of a character never reaches the database.
+            return value.isNull() ? value : QVariant(wellFormed(value.toString()));
         default:
             return value;
     }

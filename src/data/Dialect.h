@@ -19,13 +19,21 @@ public:
     // The schema script with its placeholders filled in for this kind.
     QString schemaScript() const;
 
-    // A value for a bound parameter: date-times as unambiguous text, yes/no as 1/0.
+    // A value for a bound parameter: date-times as unambiguous text, yes/no as
+    // 1/0, text as valid UTF-8 (a lone surrogate becomes U+FFFD).
     static QVariant toDb(const QVariant& value);
     // A column value as the program uses it: date-time text becomes QDateTime.
     static QVariant fromDb(const QVariant& value, bool isDateTimeColumn);
 
     static QString dateTimeText(const QDateTime& value);
     static QDateTime parseDateTime(const QString& text);
+
+    // A condition that holds when `column` contains the text bound to
+    // `param` (as likePattern(text)) anywhere, letters matched without regard
+    // to case on both kinds. '%', '_' and quotes in the text are characters,
+    // not patterns. A null column never matches.
+    QString containsCondition(const QString& column, const QString& param) const;
+    static QString likePattern(const QString& text);
 
 private:
     DbKind kind_;

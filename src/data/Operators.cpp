@@ -2,8 +2,10 @@
 
 #include "data/Passwords.h"
 #include "data/dm_unit.h"
+#include "platform/Errors.h"
 
 #include <QStringList>
+#include <algorithm>
 
 namespace qv {
 
@@ -36,6 +38,23 @@ const std::array<OperatorRight, kOperatorRightCount>& operatorRights() {
         {"DistrictInfo", "DistrictInfo_CB", "区域设置"},
     }};
     return rights;
+}
+
+std::optional<bool> operatorHasRight(const QString& staffer, const QString& column) {
+    const auto& rights = operatorRights();
+    const bool known = std::any_of(rights.begin(), rights.end(), [&](const OperatorRight& r) {
+        return column == QLatin1String(r.column);
+    });
+    if (!known) {
+        throw Error(QStringLiteral("操作员没有名为 %1 的权限。").arg(column));
+    }
+    QSqlQuery q = conn().run(
+        QStringLiteral("select %1 from Operator where Staffer = :s order by ID").arg(column),
+        {{QStringLiteral(":s"), staffer}});
+    if (!q.next()) {
+        return std::nullopt;
+    }
+    return q.value(0).toInt() != 0;
 }
 
 bool addOperator(const QString& staffer, const QString& stafferName,

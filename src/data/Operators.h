@@ -3,6 +3,7 @@
 #include <QString>
 #include <QVariant>
 #include <array>
+#include <optional>
 
 namespace qv {
 
@@ -23,6 +24,11 @@ struct OperatorRight {
 inline constexpr int kOperatorRightCount = 17;
 const std::array<OperatorRight, kOperatorRightCount>& operatorRights();
 using OperatorRightValues = std::array<bool, kOperatorRightCount>;
+
+// The right `column` (a column of operatorRights()) of the operator whose
+// login name is `staffer`; nothing when no operator has that name. The name
+// is bound; any other column throws.
+std::optional<bool> operatorHasRight(const QString& staffer, const QString& column);
 
 // Adds an operator with these rights and no password. False, and nothing
 // stored, when another operator has the login name.

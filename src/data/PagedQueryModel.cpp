@@ -1,8 +1,10 @@
 #include "data/PagedQueryModel.h"
 
 #include "data/DataSet.h"
+#include "platform/Guard.h"
 
 #include <QSqlRecord>
+#include <QTimer>
 #include <algorithm>
 
 namespace qv {
@@ -38,23 +40,54 @@ QString PagedQueryModel::fieldOfColumn(int column) const {
 
 void PagedQueryModel::clear() {
     beginResetModel();
+    ++generation_;
     rows_.clear();
     total_ = 0;
+    totalKnown_ = true;
     endResetModel();
 }
 
 void PagedQueryModel::refresh() {
-    // Count first: a failing query leaves the rows shown before.
+    QStringList names;
+    auto page = readPage(0, kPageRows, &names);
+    int total = static_cast<int>(page.size());
+    bool known = total < kPageRows;
+    if (!known) {
+        // Counting a few pages' worth costs little more than reading one.
+        Binds binds = binds_;
+        binds.insert(QStringLiteral(":qv_cap"), kCountAtOnce + 1);
+        const QString capped =
+            QStringLiteral("select count(*) from (%1 limit :qv_cap) qv_rows").arg(select_);
+        total = conn_.scalar(capped, binds).toInt();
+        known = total <= kCountAtOnce;
+    }
+    beginResetModel();
+    ++generation_;
+    queryFields_ = names;
+    rows_ = std::move(page);
+    totalKnown_ = known;
+    total_ = known ? std::max(total, static_cast<int>(rows_.size())) : 0;
+    endResetModel();
+    if (!totalKnown_) {
+        QTimer::singleShot(0, this, [this, generation = generation_] {
+            if (generation == generation_) {
+                guarded([this] { countRows(); });
+            }
+        });
+    }
+}
+
+void PagedQueryModel::countRows() {
+    if (totalKnown_) {
+        return;
+    }
     const int total =
         conn_.scalar(QStringLiteral("select count(*) from (%1) qv_rows").arg(select_), binds_)
             .toInt();
-    QStringList names;
-    auto page = readPage(0, kPageRows, &names);
-    beginResetModel();
-    total_ = total;
-    queryFields_ = names;
-    rows_ = std::move(page);
-    endResetModel();
+    // Rows deleted since the first page was read: what was read is all there is.
+    total_ = std::max(total, static_cast<int>(rows_.size()));
+    totalKnown_ = true;
+    emit totalRowsChanged(total_);
 }
 
 QList<QVector<QVariant>> PagedQueryModel::readPage(int offset, int limit,
@@ -100,7 +133,11 @@ int PagedQueryModel::columnCount(const QModelIndex& parent) const {
 }
 
 bool PagedQueryModel::canFetchMore(const QModelIndex& parent) const {
-    return !parent.isValid() && rows_.size() < total_;
+    if (parent.isValid() || select_.isEmpty()) {
+        return false;
+    }
+    // Until the rows are counted, a full last page may have more after it.
+    return totalKnown_ ? rows_.size() < total_ : rows_.size() % kPageRows == 0;
 }
 
 void PagedQueryModel::fetchMore(const QModelIndex& parent) {
@@ -108,15 +145,20 @@ void PagedQueryModel::fetchMore(const QModelIndex& parent) {
         return;
     }
     auto page = readPage(static_cast<int>(rows_.size()), kPageRows, nullptr);
-    if (page.isEmpty()) {
-        // Rows were deleted since the count: what was read is all there is.
-        total_ = static_cast<int>(rows_.size());
-        return;
+    const bool last = page.size() < kPageRows;
+    if (!page.isEmpty()) {
+        const int first = static_cast<int>(rows_.size());
+        beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
+        rows_.append(std::move(page));
+        endInsertRows();
     }
-    const int first = static_cast<int>(rows_.size());
-    beginInsertRows({}, first, first + static_cast<int>(page.size()) - 1);
-    rows_.append(std::move(page));
-    endInsertRows();
+    if (last && (!totalKnown_ || total_ != rows_.size())) {
+        // The rows end here: what was read is all there is (rows may also
+        // have been deleted or added since they were counted).
+        total_ = static_cast<int>(rows_.size());
+        totalKnown_ = true;
+        emit totalRowsChanged(total_);
+    }
 }
 
 void PagedQueryModel::fetchUntil(int row) {

@@ -16,6 +16,12 @@ namespace qv {
 // where text with bound values and, apart, its order; each page runs it again
 // with a limit and an offset, so no cursor or lock is held between pages.
 //
+// The number of matching rows is known at once when there are at most
+// kCountAtOnce of them. A search that matches more is counted when the event
+// loop next turns, after its first screen is shown (or at once through
+// countRows()): counting half a million rows costs far more than showing the
+// first of them. totalRowsChanged() tells when the number is known.
+//
 //   model->setQuery("select * from OpenDoorRecord where RoomStr = :room", {{":room", room}},
 //                   "OpenTime desc, ID desc");
 //   model->setColumns({"RoomStr", "OpenTime"}, {"门牌号码", "开门时间"});
@@ -24,6 +30,7 @@ class PagedQueryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kPageRows = 256;
+    static constexpr int kCountAtOnce = 8 * kPageRows;
 
     explicit PagedQueryModel(Connection& conn, QObject* parent = nullptr);
 
@@ -34,13 +41,18 @@ public:
     void setColumns(const QStringList& fields, const QStringList& titles = {});
     QString fieldOfColumn(int column) const;
 
-    // Counts the matching rows and reads the first page. Throws qv::DbError.
+    // Reads the first page; the number of matching rows follows (see above).
+    // Throws qv::DbError; a failing query leaves the rows shown before.
     void refresh();
     // Empties the model (no query run).
     void clear();
 
-    // Rows the query matched when it was last run; rows read so far.
-    int totalRows() const { return total_; }
+    // Rows the query matched when it was last run, once counted; until then
+    // the rows read so far.
+    int totalRows() const { return totalKnown_ ? total_ : static_cast<int>(rows_.size()); }
+    bool totalKnown() const { return totalKnown_; }
+    // Counts the matching rows now when they are not known yet. Throws qv::DbError.
+    void countRows();
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     bool canFetchMore(const QModelIndex& parent = {}) const override;
@@ -59,6 +71,10 @@ public:
     // pass (for printing); with the column titles in `titles`.
     QList<QStringList> allRowsText(QStringList* titles = nullptr) const;
 
+signals:
+    // The number of matching rows became known.
+    void totalRowsChanged(int total);
+
 private:
     QList<QVector<QVariant>> readPage(int offset, int limit, QStringList* fieldNames) const;
     int fieldIndex(int column) const;
@@ -72,6 +88,8 @@ private:
     QHash<int, QString> titles_;
     QList<QVector<QVariant>> rows_;
     int total_ = 0;
+    bool totalKnown_ = true;
+    quint64 generation_ = 0;  // one per search, so a late count of an older one is dropped
 };
 
 }  // namespace qv

@@ -19,7 +19,8 @@ CREATE TABLE RoomInfo (
     PRIMARY KEY (Room)
 );
 CREATE UNIQUE INDEX RoomInfo_RoomStr ON RoomInfo (RoomStr);
-CREATE INDEX RoomInfo_Address ON RoomInfo (Buiding, Floor, RoomNumber);
+-- One lock address is one room: two rooms on it would share every card.
+CREATE UNIQUE INDEX RoomInfo_Address ON RoomInfo (Buiding, Floor, RoomNumber);
 
 CREATE TABLE GuestInRecord (
     ID {KEY},
@@ -44,6 +45,9 @@ CREATE INDEX GuestInRecord_CurrentRoomStr ON GuestInRecord (RoomStr) WHERE enOve
 CREATE INDEX GuestInRecord_RoomStr ON GuestInRecord (RoomStr);
 CREATE INDEX GuestInRecord_GuestName ON GuestInRecord (GuestName);
 CREATE INDEX GuestInRecord_GuestInTime ON GuestInRecord (GuestInTime);
+-- One room's stays in the order they began: a search for a room reads that
+-- room's rows only, however long the history.
+CREATE INDEX GuestInRecord_RoomGuestInTime ON GuestInRecord (Room, GuestInTime);
 CREATE INDEX GuestInRecord_GuestLeaveTime ON GuestInRecord (GuestLeaveTime);
 CREATE INDEX GuestInRecord_LeaveTime ON GuestInRecord (LeaveTime);
 CREATE INDEX GuestInRecord_InputTime ON GuestInRecord (InputTime);
@@ -64,9 +68,15 @@ CREATE TABLE MakeCardRecord (
     StartTime {DATETIME},
     EndTime {DATETIME},
     enOverride INTEGER,
-    InputTime {DATETIME} DEFAULT {NOW}
+    InputTime {DATETIME} DEFAULT {NOW},
+    CardState INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX MakeCardRecord_CardTypeRom ON MakeCardRecord (CardType, Rom);
+-- CardState: 0 written and recorded, 1 handed to the encoder with the outcome
+-- never learnt, 2 written with its records not stored, 3 such a card
+-- cancelled since. The cards still to be cancelled, found without reading
+-- the whole log.
+CREATE INDEX MakeCardRecord_Unconfirmed ON MakeCardRecord (ID) WHERE CardState IN (1, 2);
 CREATE INDEX MakeCardRecord_Rom ON MakeCardRecord (Rom);
 CREATE INDEX MakeCardRecord_InputTime ON MakeCardRecord (InputTime);
 CREATE INDEX MakeCardRecord_StartTime ON MakeCardRecord (StartTime);

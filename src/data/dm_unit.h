@@ -63,6 +63,23 @@ public:
 
     // Closes every table component (before the connection is closed or reopened).
     void closeTables();
+
+    // For the room board's timer: tries the server connection (a lost one is
+    // opened again) and tells the outcome once per change. True when the
+    // database can be used; while it is false the board is better left as it
+    // is. When the connection is back, RoomBoardChanged is set, so the board
+    // is rebuilt on the next tick. Never throws.
+    bool CheckConnection();
+
+signals:
+    // Once per outage, with a message for the operator.
+    void connectionLost(const QString& text);
+    // Once when the database can be used again after an outage.
+    void connectionRestored();
+
+private:
+    bool reportedDown_ = false;
+    bool brokeSinceCheck_ = false;
 };
 
 extern Tdm* dm;

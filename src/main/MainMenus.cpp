@@ -7,9 +7,19 @@
 #include "data/DataSet.h"
 #include "data/dm_unit.h"
 #include "language/Language.h"
+#include "layout/DistrictSetting_Unit.h"
+#include "layout/RoomInfo_Unit.h"
+#include "layout/RoomType_Unit.h"
 #include "main/About_Unit.h"
 #include "main/Help_Unit.h"
+#include "cards/CheckCard_Unit.h"
+#include "cards/MakeCard_Unit.h"
 #include "main/OpenDocument.h"
+#include "maintenance/BackupRestore.h"
+#include "maintenance/Cd_Unit.h"
+#include "maintenance/SystemInfo_Unit.h"
+#include "operators/ChangePassword_Unit.h"
+#include "operators/Operator_Unit.h"
 #include "platform/AppPaths.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
@@ -19,9 +29,11 @@
 #include "platform/Named.h"
 #include "records/RoomList_Unit.h"
 #include "settings/Settings.h"
+#include "stays/ClockRoom_Unit.h"
 #include "stays/CopyGuestCard_Unit.h"
 #include "stays/GuestLeave_Unit.h"
 #include "stays/GuestQuickIn_Unit.h"
+#include "stays/ModifyGuestCard_Unit.h"
 
 #include <QActionGroup>
 #include <QComboBox>
@@ -32,6 +44,7 @@
 #include <QPushButton>
 #include <QStyle>
 #include <QToolBar>
+#include <QTabWidget>
 #include <QToolButton>
 #include <algorithm>
 
@@ -192,7 +205,7 @@ void TMainForm::createMenus() {
     // Entries the operator's rights switch on (InitMenu); off until then.
     for (QAction* a : {CheckIn_Menu, CopyGuestCard_Menu, ModifyGuestCard_Menu, ClockRoom_Menu,
                        CheckOut_Menu, OperatorManage_Menu, SystemSetting_Menu, RoomType_Menu,
-                       RoomSetting_Menu, DistrictSetting_Menu}) {
+                       RoomSetting_Menu, DistrictSetting_Menu, N39, N40, DataConn_Menu}) {
         a->setEnabled(false);
     }
 }
@@ -354,7 +367,12 @@ void TMainForm::InitMenu() {
     allow(CheckOut_Menu, checkOut);
     allow(CheckOut2_SB, checkOut);
     allow(OperatorManage_Menu, right("OperatorManage"));
-    allow(SystemSetting_Menu, right("SystemInfo"));
+    // Backup, restore and the connection replace or move the hotel's whole
+    // database: they need the settings right too.
+    for (QObject* e :
+         std::initializer_list<QObject*>{SystemSetting_Menu, N39, N40, DataConn_Menu}) {
+        allow(e, right("SystemInfo"));
+    }
     allow(RoomType_Menu, right("RoomType"));
     allow(RoomSetting_Menu, right("RoomInfo"));
     allow(DistrictSetting_Menu, right("DistrictInfo"));
@@ -469,14 +487,19 @@ void TMainForm::mi_GuestLeaveClick() {
 // One handler per entry: it opens the entry's window modally. An entry whose
 // window is not part of the program yet has QV_WINDOW_TO_COME in its place.
 
-// TMakeCard_Form on its page 5 (floor cards).
-QV_WINDOW_TO_COME(EncodeCard_MenuClick)
+void TMainForm::EncodeCard_MenuClick() {
+    ShowModalForm<TMakeCard_Form>([](TMakeCard_Form& form) {
+        form.PageControl1->setCurrentIndex(TMakeCard_Form::FloorPage);
+    });
+}
 
-// TCheckCardForm with its cancel button Register_Bt hidden.
-QV_WINDOW_TO_COME(ReadCard_MenuClick)
+void TMainForm::ReadCard_MenuClick() {
+    ShowModalForm<TCheckCardForm>([](TCheckCardForm& form) { form.Register_Bt->hide(); });
+}
 
-// TCheckCardForm with its cancel button Register_Bt shown.
-QV_WINDOW_TO_COME(ClearCard_MenuClick)
+void TMainForm::ClearCard_MenuClick() {
+    ShowModalForm<TCheckCardForm>();
+}
 
 // TReadDataCard_Form.
 QV_WINDOW_TO_COME(ReadDataCard_MenuClick)
@@ -489,11 +512,13 @@ void TMainForm::CopyGuestCard_MenuClick() {
     ShowModalForm<TCopyGuestCard_Form>();
 }
 
-// TClockRoom_Form.
-QV_WINDOW_TO_COME(ClockRoom_MenuClick)
+void TMainForm::ClockRoom_MenuClick() {
+    ShowModalForm<TClockRoom_Form>();
+}
 
-// TModifyGuestCard_Form.
-QV_WINDOW_TO_COME(ModifyGuestCard_MenuClick)
+void TMainForm::ModifyGuestCard_MenuClick() {
+    ShowModalForm<TModifyGuestCard_Form>();
+}
 
 void TMainForm::CheckOut_MenuClick() {
     ShowModalForm<TGuestLeave_Form>();
@@ -516,32 +541,45 @@ void TMainForm::CheckRoomStatus_MenuClick() {
 // TCheckGuestInRecord_Form.
 QV_WINDOW_TO_COME(A_SearchGuestExecute)
 
-// TOperator_Form.
-QV_WINDOW_TO_COME(OperatorManage_MenuClick)
+void TMainForm::OperatorManage_MenuClick() {
+    ShowModalForm<TOperator_Form>();
+}
 
-// TChangePassword_Form.
-QV_WINDOW_TO_COME(ChangePass_MenuClick)
+void TMainForm::ChangePass_MenuClick() {
+    ShowModalForm<TChangePassword_Form>();
+}
 
-// TSystemInfo_Form.
-QV_WINDOW_TO_COME(SystemSetting_MenuClick)
+void TMainForm::SystemSetting_MenuClick() {
+    ShowModalForm<TSystemInfo_Form>();
+}
 
-// TRoomType_Form.
-QV_WINDOW_TO_COME(RoomType_MenuClick)
+void TMainForm::RoomType_MenuClick() {
+    ShowModalForm<TRoomType_Form>();
+}
 
-// TRoomInfo_Form.
-QV_WINDOW_TO_COME(RoomSetting_MenuClick)
+void TMainForm::RoomSetting_MenuClick() {
+    ShowModalForm<TRoomInfo_Form>();
+}
 
-// TDistrictSetting_Form.
-QV_WINDOW_TO_COME(DistrictSetting_MenuClick)
+void TMainForm::DistrictSetting_MenuClick() {
+    ShowModalForm<TDistrictSetting_Form>();
+}
 
-// Database backup.
-QV_WINDOW_TO_COME(N39Click)
+void TMainForm::N39Click() {
+    BackupDatabaseFromMenu(this, [this](int index, const QString& text) {
+        return Language1->GetVariable(index, text);
+    });
+}
 
-// Database restore.
-QV_WINDOW_TO_COME(N40Click)
+void TMainForm::N40Click() {
+    RestoreDatabaseFromMenu(this, [this](int index, const QString& text) {
+        return Language1->GetVariable(index, text);
+    });
+}
 
-// TCdForm.
-QV_WINDOW_TO_COME(DataConn_MenuClick)
+void TMainForm::DataConn_MenuClick() {
+    ShowModalForm<TCdForm>();
+}
 
 void TMainForm::N35Click() {
     ShowModalForm<TAboutForm>();

@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
 #include "platform/IniFile.h"
+#include "platform/LengthLimit.h"
 #include "platform/Named.h"
 #include "platform/RadioGroup.h"
 
@@ -49,7 +50,7 @@ TSystemInfo_Form::TSystemInfo_Form(QWidget* parent)
     LeaveTime_Label =
         qv::make<QLabel>(QStringLiteral("LeaveTime_Label"), QStringLiteral("默认退房时间："), this);
     LeaveTime_Edit = qv::make<QLineEdit>(QStringLiteral("LeaveTime_Edit"), this);
-    LeaveTime_Edit->setMaxLength(8);
+    qv::limitCharacters(LeaveTime_Edit, 8);
     LeaveTime_Edit->setPlaceholderText(QStringLiteral("12:00:00"));
     LeaveTime_Label->setBuddy(LeaveTime_Edit);
     UseRoomID_CB =

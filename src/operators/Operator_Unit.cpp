@@ -4,6 +4,7 @@
 #include "data/Operators.h"
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
+#include "platform/LengthLimit.h"
 #include "platform/Named.h"
 #include "window/RecordGrid.h"
 
@@ -31,12 +32,12 @@ TOperator_Form::TOperator_Form(QWidget* parent)
     StafferName_Label =
         qv::make<QLabel>(QStringLiteral("StafferName_Label"), QStringLiteral("真实姓名："), this);
     StafferName_Edit = qv::make<QLineEdit>(QStringLiteral("StafferName_Edit"), this);
-    StafferName_Edit->setMaxLength(kNameLength);
+    qv::limitCharacters(StafferName_Edit, kNameLength);
     StafferName_Label->setBuddy(StafferName_Edit);
     User_Label =
         qv::make<QLabel>(QStringLiteral("User_Label"), QStringLiteral("登  陆  名："), this);
     User_Edit = qv::make<QLineEdit>(QStringLiteral("User_Edit"), this);
-    User_Edit->setMaxLength(kNameLength);
+    qv::limitCharacters(User_Edit, kNameLength);
     User_Label->setBuddy(User_Edit);
 
     QuanXian_Gb = qv::make<QGroupBox>(QStringLiteral("QuanXian_Gb"), QStringLiteral("权限"), this);

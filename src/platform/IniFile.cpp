@@ -234,9 +234,16 @@ void IniFile::writeTime(const QString& section, const QString& key, const QTime&
 
 void IniFile::save() {
     QDir().mkpath(QFileInfo(path_).absolutePath());
+    const bool created = !QFileInfo::exists(path_);
     QSaveFile f(path_);
     if (!f.open(QIODevice::WriteOnly)) {
         throw Error(QStringLiteral("无法写入配置文件 %1：%2").arg(path_, f.errorString()));
+    }
+    if (created) {
+        // A settings file may hold the database server's password: a new one
+        // is for the desk's user and group only. An existing file keeps its mode.
+        f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                         QFileDevice::WriteGroup);
     }
     QByteArray bytes;
     if (bom_) {

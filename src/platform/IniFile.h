@@ -34,6 +34,7 @@ public:
     QTime readTime(const QString& section, const QString& key, const QTime& def) const;
 
     // Each write saves the file (atomically) and throws qv::Error on failure.
+    // A file the write creates can be read by its user and group only.
     void writeString(const QString& section, const QString& key, const QString& value);
     void writeInteger(const QString& section, const QString& key, int value);
     void writeBool(const QString& section, const QString& key, bool value);

@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSpacerItem>
 
 namespace qv {
 namespace {
@@ -35,8 +38,24 @@ QMessageBox::Icon toQt(Icon icon) {
 
 }  // namespace
 
+int titleWidth(const QWidget& box, const QString& title) {
+    // The window manager draws the title in a font of its own, often larger
+    // or bold, beside the window's icon and buttons: a quarter more than the
+    // text, and room for those.
+    constexpr int kTitleBarExtras = 140;
+    const QFontMetrics metrics(box.font());
+    return metrics.horizontalAdvance(title) * 5 / 4 + kTitleBarExtras;
+}
+
 Answer QtDialogs::message(const QString& title, const QString& text, Icon icon, Buttons buttons) {
     QMessageBox box(toQt(icon), title, text, QMessageBox::NoButton, activeParent());
+    // A long list stays on the screen: its first lines in the box, all of it
+    // in the details, which scroll.
+    const QStringList lines = text.split('\n');
+    if (lines.size() > kMaxMessageLines) {
+        box.setText(lines.mid(0, kMaxMessageLines).join('\n') + QStringLiteral("\n……"));
+        box.setDetailedText(text);
+    }
     QPushButton* ok = nullptr;
     QPushButton* cancel = nullptr;
     QPushButton* yes = nullptr;
@@ -56,6 +75,13 @@ Answer QtDialogs::message(const QString& title, const QString& text, Icon icon, 
             yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
             no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
             break;
+    }
+    // A box as narrow as a short text would cut its title ("Q… 0"): its
+    // layout gets a spacer as wide as the whole title needs.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout())) {
+        grid->addItem(
+            new QSpacerItem(titleWidth(box, title), 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+            grid->rowCount(), 0, 1, grid->columnCount());
     }
     box.setDefaultButton(ok ? ok : yes);
     if (cancel) {

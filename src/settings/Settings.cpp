@@ -1,8 +1,14 @@
 #include "settings/Settings.h"
 
 #include "platform/AppPaths.h"
+#include "platform/Dialogs.h"
 #include "platform/IniFile.h"
 #include "platform/LanguageIds.h"
+
+#include <QRegularExpression>
+#include <functional>
+#include <limits>
+#include <optional>
 
 TLockSystemInfo LockSystemInfo;
 bool RoomBoardChanged = false;
@@ -41,10 +47,95 @@ void ReadLockInfo(TLock_Info& info) {
     info.KeyStr = ini.readString(Config, QStringLiteral("KeyStr"), QStringLiteral("A0B1C2D3E4F5"));
 }
 
+namespace {
+
+// A key's value when it is written as a number, without the 32-bit limit of
+// the ordinary reading (a number too large for it counts as out of every
+// range); nothing when the key is missing or its text is not a number.
+std::optional<qint64> numberIn(const qv::IniFile& ini, const QString& section, const QString& key) {
+    if (!ini.hasKey(section, key)) {
+        return std::nullopt;
+    }
+    const QString text = ini.readString(section, key, QString()).trimmed();
+    int value = 0;
+    if (qv::IniFile::parseInteger(text, value)) {
+        return value;
+    }
+    static const QRegularExpression number(QStringLiteral("^([+-]?[0-9]+|0[xX][0-9A-Fa-f]+)$"));
+    if (!number.match(text).hasMatch()) {
+        return std::nullopt;
+    }
+    return text.startsWith('-') ? std::numeric_limits<qint64>::min()
+                                : std::numeric_limits<qint64>::max();
+}
+
+struct Limit {
+    const QString& section;
+    const char* key;
+    qint64 min;
+    qint64 max;
+    const char* meaning;  // what the allowed values are, for the message
+    // Puts the default in place for this run and gives it; none: the start stops.
+    std::function<int(TLockSystemInfo&)> fallBack;
+};
+
+}  // namespace
+
+QStringList CheckSettings(TLockSystemInfo& info, bool& refused) {
+    // Values the program would misuse: a tolerance that overflows the card
+    // times, a database kind or port that an 8-bit field would turn into
+    // another one. Such a value stops the start; a language number out of
+    // range falls back to the workstation's language.
+    const Limit limits[] = {
+        {SystemInfo, "DayCount", 0, 9999, "天数，应在 0 到 9999 之间", {}},
+        {SystemInfo, "TimeTolerance", -1440, 1440, "分钟数，应在 -1440 到 1440 之间", {}},
+        {SystemInfo, "LanguageID", 1, 0xFFFF, "语言编号，应在 1 到 65535 之间",
+         [](TLockSystemInfo& i) { return i.LanguageID = qv::defaultLanguageId(); }},
+        {Config, "CommProt", 0, 255, "发卡机端口，应在 0 到 255 之间", {}},
+        {ClientConfig,
+         "ConnType",
+         0,
+         1,
+         "数据库类型，应为 0（本机数据库文件）或 1（数据库服务器）",
+         {}},
+    };
+    refused = false;
+    QStringList problems;
+    const qv::IniFile ini(qv::AppPaths::iniFile());
+    for (const Limit& limit : limits) {
+        const QString key = QLatin1String(limit.key);
+        const std::optional<qint64> value = numberIn(ini, limit.section, key);
+        if (!value || (*value >= limit.min && *value <= limit.max)) {
+            continue;
+        }
+        QString line = QStringLiteral("[%1] %2=%3：%4")
+                           .arg(limit.section, key, ini.readString(limit.section, key, QString()),
+                                QString::fromUtf8(limit.meaning));
+        if (limit.fallBack) {
+            line += QStringLiteral("，本次使用 %1。").arg(limit.fallBack(info));
+        } else {
+            refused = true;
+            line += QStringLiteral("。");
+        }
+        problems << line;
+    }
+    return problems;
+}
+
 bool LoadSettings() {
     TLockSystemInfo fresh;
     ReadSystemInfo(fresh);
+    bool refused = false;
+    const QStringList problems = CheckSettings(fresh, refused);
     LockSystemInfo = fresh;
     LockSystemInfo.Loaded = true;
-    return true;
+    if (problems.isEmpty()) {
+        return true;
+    }
+    QString text =
+        QStringLiteral("配置文件 %1 中有超出范围的设置：\n").arg(qv::AppPaths::iniFile()) +
+        problems.join('\n');
+    text += refused ? QStringLiteral("\n请改正后重新启动程序。") : QString();
+    qv::messageBox(QStringLiteral("提示"), text, refused ? qv::Icon::Error : qv::Icon::Warning);
+    return !refused;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTime>
 #include <cstdint>
 
@@ -51,7 +52,12 @@ inline const QString ClientConfig = QStringLiteral("Client Config");
 // `Loaded` are left as they are.
 void ReadSystemInfo(TLockSystemInfo& info);
 void ReadLockInfo(TLock_Info& info);
-// Reads the settings into LockSystemInfo and marks them loaded.
+// Reads the settings into LockSystemInfo and marks them loaded. Values out of
+// their range are shown in one message: false when one of them stops the start.
 bool LoadSettings();
+// The settings file's values out of range, one line each for the message;
+// `refused` when one of them stops the start. A value that only falls back to
+// its default is replaced in `info`.
+QStringList CheckSettings(TLockSystemInfo& info, bool& refused);
 // [Client Config] DbPath's default: db/lock.db in the program's folder.
 QString DefaultDbPath();

@@ -1,7 +1,5 @@
 #include "stays/CopyGuestCard_Unit.h"
 
-#include "card/CardFunctions.h"
-#include "card/CardRecords.h"
 #include "platform/Guard.h"
 
 #include <QLabel>
@@ -10,6 +8,7 @@
 
 TCopyGuestCard_Form::TCopyGuestCard_Form(QWidget* parent)
     : GuestCardForm(QStringLiteral("CopyGuestCard_Form"), QStringLiteral("复制客人卡"), parent) {
+    emptyRoomStops = true;
     Room_Label->setText(QStringLiteral("房号："));
     RoomHint_Label->hide();  // F2 does not open the room list here
     GuestCode_Label->setText(QStringLiteral("证   件："));
@@ -32,22 +31,8 @@ void TCopyGuestCard_Form::se_Room1Change() {
 }
 
 void TCopyGuestCard_Form::Confirm_BtClick() {
-    const QString room = se_Room1->text();
-    if (room.isEmpty()) {
-        return;
+    // A door plate that no room has is refused: its card would have lock address 0.
+    if (issueCard(Confirm_Bt, qv::stays::copyCard)) {
+        Confirm_Bt->setEnabled(true);
     }
-    // A door plate that no room has would give a card with lock address 0.
-    if (!checkRoom(room)) {
-        return;
-    }
-    if (!CheckDateRange(StayStart(), StayEnd()) || !takeCardBusy()) {
-        return;
-    }
-    Confirm_Bt->setEnabled(false);
-    repaintNow();
-    const int code = writeGuestCard(room, true, [&](const TCardData& card) {
-        MakeCardLog(card, E_H_GQI->text(), GuestCode_Edit->text());
-    });
-    ShowPromptMessage(code);
-    Confirm_Bt->setEnabled(true);
 }

@@ -1,20 +1,12 @@
 #include "stays/GuestCardForm.h"
 
-#include "settings/Settings.h"
 #include "card/CardFunctions.h"
-#include "card/CardRecords.h"
-#include "card/Encoder.h"
-#include "data/DataSet.h"
-#include "data/dm_unit.h"
-#include "language/FormKeys.h"
-#include "language/Language.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
-#include "platform/Errors.h"
 #include "platform/Guard.h"
-#include "platform/KeyPreview.h"
 #include "platform/Named.h"
 #include "records/RoomList_Unit.h"
+#include "settings/Settings.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -29,6 +21,7 @@
 #include <QSignalBlocker>
 #include <QTimeEdit>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace qv {
 
@@ -41,12 +34,7 @@ const QString kTimeFormat = QStringLiteral("HH:mm:ss");
 }  // namespace
 
 GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidget* parent)
-    : QDialog(parent) {
-    setObjectName(name);
-    setWindowTitle(caption);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-
+    : Form(name, caption, parent, Options{.escCloses = true, .fixedSize = true}) {
     GroupBox1 =
         qv::named(new QGroupBox(QStringLiteral("入住信息"), this), QStringLiteral("GroupBox1"));
     QWidget* box = GroupBox1;
@@ -90,12 +78,12 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     GuestName_Label =
         qv::make<QLabel>(QStringLiteral("GuestName_Label"), QStringLiteral("客人姓名："), box);
     E_H_GQI = qv::named(new QLineEdit(box), QStringLiteral("E_H_GQI"));
-    E_H_GQI->setMaxLength(20);
+    limitLength(E_H_GQI, 20);
     GuestName_Label->setBuddy(E_H_GQI);
     GuestCode_Label =
         qv::make<QLabel>(QStringLiteral("GuestCode_Label"), QStringLiteral("证    件："), box);
     GuestCode_Edit = qv::named(new QLineEdit(box), QStringLiteral("GuestCode_Edit"));
-    GuestCode_Edit->setMaxLength(20);
+    limitLength(GuestCode_Edit, 20);
     GuestCode_Label->setBuddy(GuestCode_Edit);
     CB_eO_GQI =
         qv::named(new QCheckBox(QStringLiteral("应用挂失"), box), QStringLiteral("CB_eO_GQI"));
@@ -143,13 +131,16 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     Prompt_Label->setFont(promptFont);
     Prompt_Label->setStyleSheet(QStringLiteral("color: #000080;"));
 
+    Button1 = qv::make<QPushButton>(QStringLiteral("Button1"), QStringLiteral("读  卡"), this);
+    Button1->setAutoDefault(false);
+    Button1->hide();
     Confirm_Bt = qv::named(new QPushButton(this), QStringLiteral("Confirm_Bt"));
     Confirm_Bt->setDefault(true);
-    Close_Bt =
-        qv::named(new QPushButton(QStringLiteral("关闭&C)"), this), QStringLiteral("Close_Bt"));
+    Close_Bt = qv::make<QPushButton>(QStringLiteral("Close_Bt"), QStringLiteral("关闭(&C)"), this);
     Close_Bt->setAutoDefault(false);
     Buttons_Layout = new QHBoxLayout;
     Buttons_Layout->addStretch();
+    Buttons_Layout->addWidget(Button1);
     Buttons_Layout->addWidget(Confirm_Bt);
     Buttons_Layout->addWidget(Close_Bt);
     Buttons_Layout->addStretch();
@@ -168,22 +159,19 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
             qv::slot(this, &GuestCardForm::ED_GQI_DtpChange));
     connect(RoomList_Bt, &QPushButton::clicked, this,
             qv::slot(this, &GuestCardForm::RoomList_BtClick));
+    connect(se_Room1, &QLineEdit::textChanged, this, qv::slot(this, &GuestCardForm::roomChanged));
     connect(Close_Bt, &QPushButton::clicked, this, &QDialog::reject);
-
-    GL_ADO = new DataSet(dm->conn, this);
-    GL_ADO->setObjectName(QStringLiteral("GL_ADO"));
-
-    Language1 = new TLanguage(this);
-    KeyPreview::install(this, [this](QKeyEvent* e) { return FormKeyDown(e); });
 }
 
 GuestCardForm::~GuestCardForm() = default;
 
 void GuestCardForm::FormCreate() {
-    Language1->SetLanguageID(LockSystemInfo.LanguageID);
-    if (LockSystemInfo.Loaded) {
-        Language1->Translate();
-    }
+    Form::FormCreate();
+    setDefaultStay();
+    se_Room1->setFocus();
+}
+
+void GuestCardForm::setDefaultStay() {
     const QDateTime now = Clock::now();
     SD_GQI_Dtp->setDate(now.date());
     ET_GQI_Dtp->setTime(LockSystemInfo.LeaveTime);
@@ -194,15 +182,14 @@ void GuestCardForm::FormCreate() {
         Days_Edit->setText(QString::number(LockSystemInfo.DayCount));
     }
     setEndDate(now.date().addDays(LockSystemInfo.DayCount));
-    se_Room1->setFocus();
 }
 
 bool GuestCardForm::FormKeyDown(QKeyEvent* event) {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
-        reject();
+    if (roomListKey && event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier) {
+        RoomList_BtClick();
         return true;
     }
-    return CaptureModeKeyDown(this, Language1, event);
+    return false;
 }
 
 void GuestCardForm::ShowPromptMessage(int code) {
@@ -245,6 +232,10 @@ void GuestCardForm::RoomList_BtClick() {
     se_Room1->setFocus();
 }
 
+void GuestCardForm::roomChanged() {
+    Prompt_Label->clear();
+}
+
 QDateTime GuestCardForm::StayStart() const {
     return QDateTime(SD_GQI_Dtp->date(), ST_GQI_Dtp->time())
         .addSecs(LockSystemInfo.TimeTolerance * 60);
@@ -255,89 +246,90 @@ QDateTime GuestCardForm::StayEnd() const {
         .addSecs(LockSystemInfo.TimeTolerance * 60);
 }
 
-bool GuestCardForm::takeCardBusy() {
+stays::GuestCard GuestCardForm::guestCard() const {
+    stays::GuestCard card;
+    card.roomStr = se_Room1->text();
+    card.start = StayStart();
+    card.end = StayEnd();
+    card.guestName = E_H_GQI->text();
+    card.document = GuestCode_Edit->text();
+    card.applyLossReport = CB_eO_GQI->isChecked();
+    return card;
+}
+
+std::optional<stays::Result> GuestCardForm::issueCard(
+    QPushButton* button, Operation operation,
+    const std::function<void(const stays::Result&)>& beforePrompt) {
+    const QString room = se_Room1->text();
+    if (room.isEmpty() && emptyRoomStops) {
+        return std::nullopt;
+    }
+    // A new card operation: the last one's result goes, unless the latch
+    // turns the press away below.
+    const QString lastPrompt = Prompt_Label->text();
+    Prompt_Label->clear();
+    if (!stays::roomExists(room)) {
+        showMessage(message(0, QStringLiteral("没有该房号！")));
+        se_Room1->setFocus();
+        return std::nullopt;
+    }
+    if (!CheckDateRange(StayStart(), StayEnd())) {
+        return std::nullopt;
+    }
     if (CardBusy) {
-        return false;
+        Prompt_Label->setText(lastPrompt);
+        return std::nullopt;
     }
     CardBusy = true;  // the main window's timer clears it
-    return true;
-}
 
-bool GuestCardForm::checkRoom(const QString& roomStr) {
-    if (RoomExists(roomStr)) {
-        return true;
-    }
-    showMessage(message(0, QStringLiteral("没有该房号！")));
-    se_Room1->setFocus();
-    return false;
-}
-
-void GuestCardForm::repaintNow() {
+    button->setEnabled(false);
+    // Paints the window (the disabled button) before the encoder call
+    // blocks, without handling input meanwhile.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-int GuestCardForm::writeGuestCard(const QString& roomStr, bool copy,
-                                  const std::function<void(const TCardData&)>& record) {
-    TCardData card{};
-    DateToCardTime(StayStart(), card.StartTime);
-    DateToCardTime(StayEnd(), card.EndTime);
-    card.Override = CB_eO_GQI->isChecked() ? 0 : 1;
-    GetRoomAddr(roomStr, card.RoomAddr);
-    card.Building = card.RoomAddr[1];
-    card.Floor[0] = card.RoomAddr[2];
-    // A guest card: the encoder export is chosen by it, the log and any error
-    // message name the card with its room.
-    card.CardType[0] = CardTypes::Guest;
+    stays::Result result;
     try {
-        return IssueCard(
-            CardSerialSource::room(roomStr, copy), card,
-            [](TCardData& c) {
-                return static_cast<int>(Encoder::instance().makeCard(CardTypes::Guest, c));
-            },
-            [&] { record(card); });
-    } catch (const Error& e) {
-        // The card is written, its records are not: say which card to cancel.
-        showError(e.text());
-        return 0;
+        result = operation(guestCard(), {});
+    } catch (...) {
+        button->setEnabled(true);
+        throw;
     }
+    if (beforePrompt) {
+        beforePrompt(result);
+    }
+    switch (result.outcome) {
+        case stays::Outcome::Written:
+        case stays::Outcome::EncoderRefused:
+            ShowPromptMessage(result.code);
+            break;
+        case stays::Outcome::DatabaseError:
+            // When the card was written, the text says which one to cancel.
+            showError(result.error);
+            ShowPromptMessage(result.code);
+            break;
+        case stays::Outcome::NoSuchRoom:  // the room went since the check
+            showMessage(message(0, QStringLiteral("没有该房号！")));
+            break;
+        case stays::Outcome::InvalidRange:  // the same times passed the check above
+            ShowPromptMessage(result.code);
+            break;
+        case stays::Outcome::NoOpenStay:
+            Prompt_Label->setText(message(1, QStringLiteral("该房间没有入住记录，不能续房！")));
+            break;
+    }
+    return result;
 }
 
-void GuestCardForm::recordStay(const QString& roomStr, const TCardData& card) {
-    DataSet& q = *GL_ADO;
-    q.clearSql();
-    q.addSql(QStringLiteral("select * from GuestInRecord"));
-    q.addSql(QStringLiteral(" where"));
-    q.addSql(QStringLiteral(" enOverride=0 And RoomStr=:RoomStr"));
-    q.addSql(QStringLiteral(" order by ID"));
-    q.bind(QStringLiteral(":RoomStr"), roomStr);
-    q.setUpdateTable(QStringLiteral("GuestInRecord"));
-    q.open();
-    if (q.isEmpty()) {
-        q.append();
-        const QString name = E_H_GQI->text();
-        if (!name.trimmed().isEmpty()) {
-            q.setValue(QStringLiteral("GuestName"), name);
+void GuestCardForm::limitLength(QLineEdit* edit, int characters) {
+    // The box counts UTF-16 units: where a character of two units does not
+    // fit whole, its first half is dropped again.
+    edit->setMaxLength(characters);
+    connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) {
+        if (text.size() >= edit->maxLength() && !text.isEmpty() && text.back().isHighSurrogate()) {
+            const int cursor = edit->cursorPosition();
+            edit->setText(text.left(text.size() - 1));
+            edit->setCursorPosition(std::min(cursor, static_cast<int>(edit->text().size())));
         }
-        q.setValue(QStringLiteral("GuestID"), GuestCode_Edit->text());
-        q.setValue(QStringLiteral("Room"), GetRoomId(roomStr));
-        q.setValue(QStringLiteral("RoomStr"), roomStr);
-        q.setValue(QStringLiteral("Rom"), CardRom(card));
-        q.setValue(QStringLiteral("GuestInTime"), StayStart());
-        q.setValue(QStringLiteral("GuestLeaveTime"), StayEnd());
-        q.setValue(QStringLiteral("InputUser"), LockSystemInfo.Staffer);
-        q.setValue(QStringLiteral("MakeName"), LockSystemInfo.StafferName);
-        q.post();
-    } else {
-        // The open stay keeps its guest, times and card; it counts one more card.
-        dm->conn.execute(
-            QStringLiteral("update GuestInRecord set CardCounts = CardCounts + 1 where ID = :ID"),
-            {{QStringLiteral(":ID"), q.value(QStringLiteral("ID"))}});
-    }
-    q.close();
-}
-
-QString GuestCardForm::message(int index, const QString& text) const {
-    return Language1->GetVariable(index, text);
+    });
 }
 
 }  // namespace qv

@@ -1,10 +1,11 @@
 #pragma once
 
-#include "card/CardData.h"
+#include "stays/StayService.h"
+#include "window/Form.h"
 
 #include <QDateTime>
-#include <QDialog>
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QDateEdit;
@@ -16,21 +17,19 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimeEdit;
-class TLanguage;
 
 namespace qv {
-class DataSet;
 
 // What the guest card windows (check-in, continue stay, copy guest card,
 // hourly room) have in common: the room box and its room list button, the
 // length of stay, the start and end pickers, the guest's name and document,
-// the prompt and the buttons; the default stay, the card record of a room
-// and its writing through the encoder with the records that follow it in one
-// transaction.
+// the prompt and the buttons; the default stay; and the press of a card
+// button, which checks the room and the dates, takes the card latch, writes
+// the card through the stays service and shows the result.
 //
 // A window derives from it, names itself, adds its own buttons to
 // `Buttons_Layout`, connects its handlers and finally calls FormCreate().
-class GuestCardForm : public QDialog {
+class GuestCardForm : public Form {
     Q_OBJECT
 public:
     ~GuestCardForm() override;
@@ -54,11 +53,10 @@ public:
     QLabel* GuestCode_Label;
     QLineEdit* GuestCode_Edit;
     QCheckBox* CB_eO_GQI;  // "应用挂失", hidden: the card's Override is 1 unless it is ticked
+    QPushButton* Button1;  // "读  卡", hidden unless the window reads the guest's card
     QPushButton* Confirm_Bt;
     QPushButton* Close_Bt;
     QLabel* Prompt_Label;
-    DataSet* GL_ADO;  // the room's open stay
-    TLanguage* Language1;
 
     // Prompt_Label := the text of an encoder result; 1 also sets
     // RoomBoardChanged, so the room board is rebuilt on its next tick.
@@ -75,48 +73,48 @@ public:
     // The stay the pickers show, each end moved by TimeTolerance minutes.
     QDateTime StayStart() const;
     QDateTime StayEnd() const;
+    // The guest card the window's boxes describe.
+    stays::GuestCard guestCard() const;
 
 protected:
     GuestCardForm(const QString& name, const QString& caption, QWidget* parent);
 
-    // Applies the language store, then sets the default stay: from now for
-    // DayCount nights, ending at LeaveTime. Subclasses call it last in their
-    // constructor (after their own components exist).
-    virtual void FormCreate();
-    // Esc closes the window; the window's own keys; Ctrl+Alt+F12 the capture mode.
-    virtual bool FormKeyDown(QKeyEvent* event);
+    // Applies the language store, then the default stay (setDefaultStay).
+    // Subclasses call it last in their constructor.
+    void FormCreate() override;
+    // From now for DayCount nights, ending at LeaveTime.
+    virtual void setDefaultStay();
+    // F2 opens the room list in the windows that have `roomListKey`.
+    bool FormKeyDown(QKeyEvent* event) override;
 
-    // Takes the card latch: false (and nothing else) while another card
-    // operation is under way.
-    static bool takeCardBusy();
-    // False after "没有该房号！" (focus on the room box) when no room has this door plate.
-    bool checkRoom(const QString& roomStr);
-    // Paints the window (the disabled button) before the encoder call blocks,
-    // without handling input meanwhile.
-    void repaintNow();
+    using Operation = stays::Result (*)(const stays::GuestCard&, const stays::CardWriter&);
+    // One press of a card button, in this order: the room (an unknown door
+    // plate: "没有该房号！" and the focus to the room box; an empty box ends
+    // the press silently in the windows with `emptyRoomStops`), the dates
+    // ("日期范围无效！"), then the card latch (taken: the press goes on; held:
+    // the press is ignored and the window stays as it was). Then `button` is
+    // disabled and the window painted while `operation` writes the card;
+    // `beforePrompt` sees the result, then the prompt shows it (a database
+    // error also in the error box). The caller enables `button` again when
+    // it wants to. Nothing when a check ended the press.
+    std::optional<stays::Result> issueCard(
+        QPushButton* button, Operation operation,
+        const std::function<void(const stays::Result&)>& beforePrompt = {});
 
-    // Writes a guest card of `roomStr` for the pickers' stay: a new card with
-    // the room's counter plus one, or a copy with the counter as it is. Only
-    // when the encoder answered 1 are the counter advanced and `record` run
-    // (MakeCardLog and the stay), in one transaction. When those records fail
-    // the error box names the written card and the answer is 0 (nothing is
-    // kept). Returns the encoder's answer.
-    int writeGuestCard(const QString& roomStr, bool copy,
-                       const std::function<void(const TCardData&)>& record);
-
-    // After a new card of `roomStr` (inside writeGuestCard's record): opens
-    // the room's stay with the window's guest and times, or counts one more
-    // card on the stay already open, whose guest, times and card stay as they are.
-    void recordStay(const QString& roomStr, const TCardData& card);
-
-    // Message line `index` of the window's language rows, or `text`.
-    QString message(int index, const QString& text) const;
+    // Sets the end date without running ED_GQI_DtpChange.
+    void setEndDate(const QDate& date);
+    // Limits `edit` to `characters` characters; never keeps half of one.
+    static void limitLength(QLineEdit* edit, int characters);
 
     QGridLayout* Fields_Layout;
     QHBoxLayout* Buttons_Layout;
+    bool roomListKey = false;     // F2 opens the room list
+    bool emptyRoomStops = false;  // an empty room box ends a card press without a message
 
 private:
-    void setEndDate(const QDate& date);
+    // Clears the prompt when the room changes: an old result must not stand
+    // under a new room.
+    void roomChanged();
 };
 
 }  // namespace qv

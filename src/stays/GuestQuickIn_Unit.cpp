@@ -1,14 +1,10 @@
 #include "stays/GuestQuickIn_Unit.h"
 
-#include "settings/Settings.h"
-#include "card/CardFunctions.h"
-#include "card/CardRecords.h"
 #include "platform/Guard.h"
+#include "platform/Named.h"
 
 #include <QDateEdit>
 #include <QHBoxLayout>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -21,14 +17,21 @@ constexpr int kConfirmPauseMs = 500;
 TGuestQuickIn_Form::TGuestQuickIn_Form(QWidget* parent)
     : GuestCardForm(QStringLiteral("GuestQuickIn_Form"), QStringLiteral("开房--发行客人卡"),
                     parent) {
-    Days_Edit->setMaxLength(4);
+    roomListKey = true;
+    limitLength(Days_Edit, 4);
     Confirm_Bt->setText(QStringLiteral("开房(&Y)"));
-    CopyGuestCard_Bt = new QPushButton(QStringLiteral("复制客人卡(&Y)"), this);
-    CopyGuestCard_Bt->setObjectName(QStringLiteral("CopyGuestCard_Bt"));
+    CopyGuestCard_Bt = qv::make<QPushButton>(QStringLiteral("CopyGuestCard_Bt"),
+                                             QStringLiteral("复制客人卡(&Y)"), this);
     CopyGuestCard_Bt->setEnabled(false);
     Buttons_Layout->insertWidget(Buttons_Layout->indexOf(Close_Bt), CopyGuestCard_Bt);
     setTabOrder(Confirm_Bt, CopyGuestCard_Bt);
     setTabOrder(CopyGuestCard_Bt, Close_Bt);
+
+    confirmPause_ = new QTimer(this);
+    confirmPause_->setSingleShot(true);
+    confirmPause_->setInterval(kConfirmPauseMs);
+    connect(confirmPause_, &QTimer::timeout, this,
+            [this] { Confirm_Bt->setEnabled(!confirmWritten_); });
 
     connect(se_Room1, &QLineEdit::textChanged, this,
             qv::slot(this, &TGuestQuickIn_Form::se_Room1Change));
@@ -43,56 +46,26 @@ TGuestQuickIn_Form::TGuestQuickIn_Form(QWidget* parent)
 
 TGuestQuickIn_Form::~TGuestQuickIn_Form() = default;
 
-bool TGuestQuickIn_Form::FormKeyDown(QKeyEvent* event) {
-    if (event->key() == Qt::Key_F2 && event->modifiers() == Qt::NoModifier) {
-        RoomList_BtClick();
-        return true;
-    }
-    return GuestCardForm::FormKeyDown(event);
-}
-
 void TGuestQuickIn_Form::se_Room1Change() {
+    confirmPause_->stop();  // the new room is the clerk's next check-in
     Confirm_Bt->setEnabled(true);
     CopyGuestCard_Bt->setEnabled(false);
 }
 
 void TGuestQuickIn_Form::Confirm_BtClick() {
-    const QString room = se_Room1->text();
-    if (!checkRoom(room) || !takeCardBusy()) {
-        return;
-    }
-    Confirm_Bt->setEnabled(false);
-    repaintNow();
-    const QDateTime start = StayStart();
-    const QDateTime end = StayEnd();
-    if (!CheckDateRange(start, end)) {
-        Confirm_Bt->setEnabled(true);  // corrected dates can be tried at once
-        return;
-    }
-    const int code = writeGuestCard(room, false, [&](const TCardData& card) {
-        MakeCardLog(card, E_H_GQI->text(), GuestCode_Edit->text());
-        recordStay(room, card);
+    const auto result = issueCard(Confirm_Bt, qv::stays::checkIn, [this](const auto& r) {
+        if (r.written()) {
+            CopyGuestCard_Bt->setEnabled(true);  // copy state until the room box changes
+        }
     });
-    if (code == 1) {
-        Confirm_Bt->setEnabled(false);
-        CopyGuestCard_Bt->setEnabled(true);
+    if (!result) {
+        return;
     }
-    ShowPromptMessage(code);
-    QTimer::singleShot(kConfirmPauseMs, this, [this, code] { Confirm_Bt->setEnabled(code != 1); });
+    confirmWritten_ = result->written();
+    confirmPause_->start();
 }
 
 void TGuestQuickIn_Form::CopyGuestCard_BtClick() {
-    const QString room = se_Room1->text();
-    if (!checkRoom(room) || !takeCardBusy()) {
-        return;
-    }
-    Confirm_Bt->setEnabled(false);  // stays off until the room box changes
-    repaintNow();
-    if (!CheckDateRange(StayStart(), StayEnd())) {
-        return;
-    }
-    const int code = writeGuestCard(room, true, [&](const TCardData& card) {
-        MakeCardLog(card, E_H_GQI->text(), GuestCode_Edit->text());
-    });
-    ShowPromptMessage(code);
+    // The check-in button stays off (it is already) until the room box changes.
+    issueCard(Confirm_Bt, qv::stays::copyCard);
 }

@@ -2,6 +2,8 @@
 
 #include "stays/GuestCardForm.h"
 
+class QTimer;
+
 // Check-in ("开房--发行客人卡"): the operator names a room, sets the nights,
 // the guest's name and document and presses "开房(&Y)". The window writes a
 // guest card with the room's next serial and only then advances the room's
@@ -22,6 +24,9 @@ public:
     void Confirm_BtClick();
     void CopyGuestCard_BtClick();
 
-protected:
-    bool FormKeyDown(QKeyEvent* event) override;
+private:
+    // Half a second after a check-in the check-in button comes back (or
+    // stays off after a card); a change of the room box comes first.
+    QTimer* confirmPause_;
+    bool confirmWritten_ = false;
 };

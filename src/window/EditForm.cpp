@@ -23,7 +23,11 @@ EditForm::EditForm(const QString& name, const QString& caption, const QString& g
     });
 }
 
-EditForm::~EditForm() = default;
+EditForm::~EditForm() {
+    // The grid outlives this part of the window while its widgets go; it must
+    // not call back into it.
+    disconnect(Table_Grid, nullptr, this, nullptr);
+}
 
 void EditForm::setMode(Mode mode) {
     mode_ = mode;

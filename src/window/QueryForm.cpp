@@ -17,7 +17,11 @@ namespace qv {
 
 QueryForm::QueryForm(const QString& name, const QString& caption, const QString& gridName,
                      PrintKind printKind, QWidget* parent)
-    : Form(name, caption, parent), printKind_(printKind) {
+    : QueryForm(name, caption, gridName, printKind, parent, Options{}) {}
+
+QueryForm::QueryForm(const QString& name, const QString& caption, const QString& gridName,
+                     PrintKind printKind, QWidget* parent, Options options)
+    : Form(name, caption, parent, options), printKind_(printKind) {
     FilterArea = make<QWidget>(QStringLiteral("FilterArea"), this);
     Records = new PagedQueryModel(dm->conn, this);
     Records_Grid = make<QTableView>(gridName, this);
@@ -45,6 +49,7 @@ QueryForm::QueryForm(const QString& name, const QString& caption, const QString&
             });
     connect(Records, &QAbstractItemModel::modelReset, this, [this] { showStatus(); });
     connect(Records, &QAbstractItemModel::rowsInserted, this, [this] { showStatus(); });
+    connect(Records, &PagedQueryModel::totalRowsChanged, this, [this] { showStatus(); });
     showStatus();
 }
 
@@ -77,12 +82,18 @@ void QueryForm::printRecords() {
     qv::printRecords(makeRecordset(titles, rows), printKind_, this);
 }
 
-QString QueryForm::statusText() const {
+int QueryForm::currentRecordNumber() const {
     const QModelIndex i = Records_Grid->currentIndex();
-    const int total = Records->totalRows();
-    return QStringLiteral("记录：%1 / %2")
-        .arg(i.isValid() && total > 0 ? i.row() + 1 : 0)
-        .arg(total);
+    return i.isValid() && Records->rowCount() > 0 ? i.row() + 1 : 0;
+}
+
+QString QueryForm::totalText() const {
+    const QString total = QString::number(Records->totalRows());
+    return Records->totalKnown() ? total : total + '+';
+}
+
+QString QueryForm::statusText() const {
+    return QStringLiteral("记录：%1 / %2").arg(currentRecordNumber()).arg(totalText());
 }
 
 QString QueryForm::StatusText() const {

@@ -37,13 +37,15 @@ public:
     PagedQueryModel* Records;  // the rows of the last search
     QStatusBar* StatusBar1;
 
-    // The status text: "记录：n / m" (current row / matching rows), or the
-    // window's own from statusText().
+    // The status text: "记录：n / m" (current row / matching rows; "m+" while
+    // they are still being counted), or the window's own from statusText().
     QString StatusText() const;
 
 protected:
     QueryForm(const QString& name, const QString& caption, const QString& gridName,
               PrintKind printKind, QWidget* parent);
+    QueryForm(const QString& name, const QString& caption, const QString& gridName,
+              PrintKind printKind, QWidget* parent, Options options);
 
     // The grid's columns: fields of the query and their titles.
     void setColumns(const QStringList& fields, const QStringList& titles);
@@ -57,6 +59,12 @@ protected:
     void printRecords();
     // The status text; the default is "记录：n / m".
     virtual QString statusText() const;
+    // The current row (1-based, 0 when none) and the matching rows as the
+    // status shows them ("m+" while they are still being counted).
+    int currentRecordNumber() const;
+    QString totalText() const;
+    // Shows the status text again.
+    void showStatus();
     // Called when the current row changed (after the status is shown).
     virtual void currentRowChanged(int row);
 
@@ -64,8 +72,6 @@ protected:
     QHBoxLayout* Buttons_Layout;
 
 private:
-    void showStatus();
-
     PrintKind printKind_;
     QLabel* status_;
 };

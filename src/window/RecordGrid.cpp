@@ -31,7 +31,10 @@ RecordGrid::RecordGrid(const QString& name, DataSet* dataSet, QWidget* parent)
 
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (current.isValid() && dataSet_ && current.row() + 1 != dataSet_->recNo()) {
+                // While a row is pending (edited or appended in the grid) the
+                // data set stays on it, wherever the grid's cursor goes.
+                if (current.isValid() && dataSet_ && model_->pendingRow() < 0 &&
+                    current.row() + 1 != dataSet_->recNo()) {
                     dataSet_->moveTo(current.row() + 1);
                 }
                 emit currentRecordChanged(current.isValid() ? current.row() : -1);
@@ -47,11 +50,12 @@ void RecordGrid::setColumns(const QStringList& fields, const QStringList& titles
 }
 
 void RecordGrid::followDataSet() {
-    if (!dataSet_ || !dataSet_->active() || dataSet_->isEmpty()) {
+    const int pending = model_->pendingRow();
+    if (pending < 0 && (!dataSet_ || !dataSet_->active() || dataSet_->isEmpty())) {
         emit currentRecordChanged(-1);
         return;
     }
-    const int row = dataSet_->recNo() - 1;
+    const int row = pending >= 0 ? pending : dataSet_->recNo() - 1;
     if (currentIndex().row() != row) {
         selectionModel()->setCurrentIndex(
             model_->index(row, std::max(0, currentIndex().column())),

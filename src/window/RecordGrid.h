@@ -10,7 +10,9 @@ class DataSetModel;
 // A read-only grid of records: whole rows, one at a time, on a data set
 // (through a DataSetModel whose column titles the language store captures
 // and replaces). The grid's current row and the data set's current record
-// follow each other.
+// follow each other. A grid whose model names editable fields
+// (records()->setEditableFields) edits the data set in place and stays on the
+// row being edited or appended.
 //
 //   Stays_DBGrid = new RecordGrid("Stays_DBGrid", GL_ADO, this);
 //   Stays_DBGrid->setColumns({"RoomStr"}, {"门牌号码"});

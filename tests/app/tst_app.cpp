@@ -4,7 +4,6 @@
 
 #include "app/InputPasswordBox_Unit.h"
 #include "app/Logon_Unit.h"
-#include "settings/Settings.h"
 #include "app/StartUp.h"
 #include "data/DemoHotel.h"
 #include "data/Passwords.h"
@@ -12,10 +11,14 @@
 #include "platform/IniFile.h"
 #include "platform/LanguageIds.h"
 #include "platform/TestDialogs.h"
+#include "settings/Settings.h"
 
+#include <unistd.h>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -36,12 +39,18 @@ private slots:
     void settingsDefaultsWithoutFile();
     void settingsValues_data();
     void settingsValues();
+    void settingsOutOfRange_data();
+    void settingsOutOfRange();
     void connectReportsEachFailureOnce_data();
     void connectReportsEachFailureOnce();
     void connectToServer();
+    void readOnlyDatabaseIsRefused_data();
+    void readOnlyDatabaseIsRefused();
     void firstRunCreatesAdministrator_data() { addDatabaseKinds(); }
     void firstRunCreatesAdministrator();
     void firstRunRefusals();
+    void firstRunNeedsNameAndPassword_data();
+    void firstRunNeedsNameAndPassword();
     void logonRefusesAndAccepts_data() { addDatabaseKinds(); }
     void logonRefusesAndAccepts();
     void plainTextPasswordIsHashedAtFirstLogon();
@@ -146,27 +155,94 @@ void AppTest::settingsValues() {
     QCOMPARE(got.value(field), expected);
 }
 
+void AppTest::settingsOutOfRange_data() {
+    QTest::addColumn<QByteArray>("ini");
+    QTest::addColumn<bool>("starts");
+    QTest::addColumn<QStringList>("lines");  // what the one message names
+    const QByteArray tolerance = "[SystemInfo]\nTimeTolerance=";
+    const QByteArray connType = "[Client Config]\nConnType=";
+    QTest::newRow("tolerance of years")
+        << tolerance + "40000000" << false << QStringList{"TimeTolerance=40000000"};
+    QTest::newRow("tolerance past 32 bits")
+        << tolerance + "99999999999" << false << QStringList{"TimeTolerance=99999999999"};
+    QTest::newRow("tolerance a day early")
+        << tolerance + "-1441" << false << QStringList{"TimeTolerance=-1441"};
+    QTest::newRow("tolerance a day") << tolerance + "1440" << true << QStringList{};
+    QTest::newRow("ConnType 256 (read as 0)")
+        << connType + "256" << false << QStringList{"ConnType=256"};
+    QTest::newRow("ConnType 257 (read as 1)")
+        << connType + "257" << false << QStringList{"ConnType=257"};
+    QTest::newRow("ConnType -1 (read as 255)")
+        << connType + "-1" << false << QStringList{"ConnType=-1"};
+    QTest::newRow("ConnType 0x101") << connType + "0x101" << false << QStringList{"ConnType=0x101"};
+    QTest::newRow("ConnType 2") << connType + "2" << false << QStringList{"ConnType=2"};
+    QTest::newRow("nights below 0")
+        << QByteArray("[SystemInfo]\nDayCount=-1\n") << false << QStringList{"DayCount=-1"};
+    QTest::newRow("nights past 9999")
+        << QByteArray("[SystemInfo]\nDayCount=10000\n") << false << QStringList{"DayCount=10000"};
+    QTest::newRow("nights not a number")
+        << QByteArray("[SystemInfo]\nDayCount=abc\n") << true << QStringList{};
+    QTest::newRow("port 256 (read as 0)")
+        << QByteArray("[Config]\nCommProt=256\n") << false << QStringList{"CommProt=256"};
+    QTest::newRow("language 0") << QByteArray("[SystemInfo]\nLanguageID=0\n") << true
+                                << QStringList{"LanguageID=0", "本次使用"};
+    QTest::newRow("two at once")
+        << QByteArray("[SystemInfo]\nTimeTolerance=-50000\n[Client Config]\nConnType=256\n")
+        << false << QStringList{"TimeTolerance=-50000", "ConnType=256", "请改正"};
+}
+
+void AppTest::settingsOutOfRange() {
+    QFETCH(QByteArray, ini);
+    QFETCH(bool, starts);
+    QFETCH(QStringList, lines);
+    app_->write("Mirefold.ini", ini);
+    qv::TestDialogs boxes;
+    QCOMPARE(LoadSettings(), starts);
+    if (lines.isEmpty()) {
+        QVERIFY(boxes.boxes().isEmpty());
+        return;
+    }
+    QCOMPARE(boxes.boxes().size(), 1);
+    QCOMPARE(boxes.last().title, QString("提示"));
+    QCOMPARE(boxes.last().icon, starts ? qv::Icon::Warning : qv::Icon::Error);
+    for (const QString& line : lines) {
+        QVERIFY2(boxes.last().text.contains(line), qPrintable(boxes.last().text));
+    }
+    if (starts) {
+        QCOMPARE(LockSystemInfo.LanguageID, qv::defaultLanguageId());
+        return;
+    }
+    // The start ends with that one message: no connection, no logon window.
+    boxes.clear();
+    QVERIFY(!StartUp());
+    QCOMPARE(boxes.boxes().size(), 1);
+    QVERIFY(!dm->conn.isOpen());
+}
+
 void AppTest::connectReportsEachFailureOnce_data() {
     QTest::addColumn<QByteArray>("ini");
     QTest::addColumn<QByteArray>("file");  // written to db/lock.db when not empty
     QTest::addColumn<QString>("message");
-    QTest::newRow("missing file") << QByteArray() << QByteArray() << "文件不存在！";
+    QTest::addColumn<bool>("emptyFile");  // db/lock.db exists and is empty
+    QTest::newRow("missing file") << QByteArray() << QByteArray() << "文件不存在！" << false;
+    QTest::newRow("empty file") << QByteArray() << QByteArray() << "不是门锁数据库" << true;
     QTest::newRow("text file") << QByteArray()
                                << QByteArray("hello, I am not a database, not at all\n")
-                               << "not a database";
+                               << "not a database" << false;
     QTest::newRow("unknown kind") << QByteArray("[Client Config]\nConnType=5\n") << QByteArray()
-                                  << "ConnType=5";
+                                  << "ConnType=5" << false;
     QTest::newRow("server down")
         << QByteArray("[Client Config]\nConnType=1\nServerName=127.0.0.1:1\nUserName=x\nPass=y\n")
-        << QByteArray() << "无法打开数据库";
+        << QByteArray() << "无法打开数据库" << false;
 }
 
 void AppTest::connectReportsEachFailureOnce() {
     QFETCH(QByteArray, ini);
     QFETCH(QByteArray, file);
     QFETCH(QString, message);
+    QFETCH(bool, emptyFile);
     app_->write("Mirefold.ini", ini);
-    if (!file.isEmpty()) {
+    if (!file.isEmpty() || emptyFile) {
         app_->write("db/lock.db", file);
     }
     LoadSettings();
@@ -177,6 +253,8 @@ void AppTest::connectReportsEachFailureOnce() {
     QVERIFY2(boxes.last().text.contains(message), qPrintable(boxes.last().text));
     QVERIFY(!dm->conn.isOpen());
     QCOMPARE(app_->read("db/lock.db"), file);  // nothing created or changed
+    QCOMPARE(QFileInfo::exists(app_->file("db/lock.db")), !file.isEmpty() || emptyFile);
+    QVERIFY(!QFileInfo::exists(app_->file("db/lock.db-wal")));
     // And start-up ends there, without a logon window.
     boxes.clear();
     QVERIFY(!StartUp());
@@ -209,6 +287,57 @@ void AppTest::connectToServer() {
     QVERIFY(!ConnectDatabase());
     QVERIFY2(boxes.last().text.contains("password", Qt::CaseInsensitive),
              qPrintable(boxes.last().text));
+}
+
+void AppTest::readOnlyDatabaseIsRefused_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("read-only file") << "sqlite";
+    QTest::newRow("login without write rights on postgres") << "postgres";
+}
+
+void AppTest::readOnlyDatabaseIsRefused() {
+    QFETCH(QString, kind);
+    openDatabase();
+    const QString file = app_->file("db/lock.db");
+    struct Writable {  // the temporary folder must be removable afterwards
+        QString file;
+        ~Writable() {
+            if (QFileInfo::exists(file)) {
+                QProcess::execute("chattr", {"-i", file});
+                QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+            }
+        }
+    } writable{file};
+    if (kind == "sqlite") {
+        dm->conn.close();
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup);
+        if (geteuid() == 0 && QProcess::execute("chattr", {"+i", file}) != 0) {
+            QSKIP(
+                "running as root on a file system without immutable files: "
+                "a read-only file cannot be made");
+        }
+    } else {
+        const PgServer pg = PgServer::fromEnvironment();
+        pg.admin(QString("DO $$ BEGIN IF NOT EXISTS (SELECT FROM pg_roles WHERE rolname = "
+                         "'qv_reader') THEN CREATE ROLE qv_reader LOGIN PASSWORD '%1'; "
+                         "END IF; END $$")
+                     .arg(pg.password));
+        dm->conn.execute("grant select on all tables in schema public to qv_reader");
+        dm->conn.close();
+        app_->write(
+            "Mirefold.ini",
+            QString("[Client Config]\nConnType=1\nServerName=%1\nUserName=qv_reader\nPass=%2\n")
+                .arg(pg.hostAndPort(), pg.password)
+                .toUtf8());
+    }
+    const QByteArray before = app_->read("db/lock.db");
+    LoadSettings();
+    qv::TestDialogs boxes;
+    QVERIFY(!ConnectDatabase());
+    QCOMPARE(boxes.boxes().size(), 1);
+    QVERIFY2(boxes.last().text.contains("不能写入"), qPrintable(boxes.last().text));
+    QVERIFY(!dm->conn.isOpen());
+    QCOMPARE(app_->read("db/lock.db"), before);
 }
 
 void AppTest::firstRunCreatesAdministrator() {
@@ -282,6 +411,57 @@ void AppTest::firstRunRefusals() {
     QCOMPARE(dm->conn.scalar("select count(*) from Operator").toInt(), 0);
 }
 
+void AppTest::firstRunNeedsNameAndPassword_data() {
+    QTest::addColumn<QString>("login");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("focus");
+    QTest::newRow("no name") << ""
+                             << "pw"
+                             << "请输入用户名！"
+                             << "LoginCode_Edit";
+    QTest::newRow("blanks for a name") << "   "
+                                       << "pw"
+                                       << "请输入用户名！"
+                                       << "LoginCode_Edit";
+    QTest::newRow("no password") << "admin"
+                                 << ""
+                                 << "请输入口令！"
+                                 << "SystemLogin_Pas";
+}
+
+void AppTest::firstRunNeedsNameAndPassword() {
+    QFETCH(QString, login);
+    QFETCH(QString, password);
+    QFETCH(QString, message);
+    QFETCH(QString, focus);
+    openDatabase();
+    qv::TestDialogs boxes;
+    TLogonForm form;
+    form.show();
+    QApplication::setActiveWindow(&form);
+    QVERIFY(form.isFirstRun());
+    form.LoginCode_Edit->setText(login);
+    form.SystemLogin_Pas->setText(password);
+    bool asked = false;  // the password is not asked for again
+    QTimer watch;
+    watch.setInterval(10);
+    connect(&watch, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<TInputPasswordBox*>(QApplication::activeModalWidget())) {
+            asked = true;
+            box->reject();
+        }
+    });
+    watch.start();
+    QTest::mouseClick(form.Ok_Bt, Qt::LeftButton);
+    watch.stop();
+    QVERIFY(!asked);
+    QCOMPARE(boxes.texts(), QStringList{message});
+    QCOMPARE(form.result(), 0);
+    QCOMPARE(form.focusWidget()->objectName(), focus);
+    QCOMPARE(dm->conn.scalar("select count(*) from Operator").toInt(), 0);
+}
+
 void AppTest::logonRefusesAndAccepts() {
     openDatabase();
     const QString quoted = "O'Hara";
@@ -290,6 +470,9 @@ void AppTest::logonRefusesAndAccepts() {
         {{":s", quoted}, {":n", "前台"}, {":p", qv::hashPassword("pw'1")}});
     dm->conn.execute("insert into Operator (Staffer, StafferName, Pass) values ('admin', 'A', :p)",
                      {{":p", qv::hashPassword("right")}});
+    // Operators entered by hand without a password.
+    dm->conn.execute("insert into Operator (Staffer, Pass) values ('nopass', '')");
+    dm->conn.execute("insert into Operator (Staffer) values ('nullpass')");
     qv::TestDialogs boxes;
     TLogonForm form;
     form.show();
@@ -297,6 +480,7 @@ void AppTest::logonRefusesAndAccepts() {
     const QList<QPair<QString, QString>> refused = {
         {"admin", "wrong"}, {"nobody", "right"}, {"' OR '1'='1", "' OR '1'='1"},
         {"admin", ""},      {"ADMIN", "right"},  {QString(200, 'x'), "right"},
+        {"nopass", ""},     {"nullpass", ""},    {"nopass", "x"},
     };
     for (const auto& [login, password] : refused) {
         boxes.clear();
@@ -311,6 +495,9 @@ void AppTest::logonRefusesAndAccepts() {
         QCOMPARE(form.focusWidget(), form.SystemLogin_Pas);
     }
     QVERIFY(LockSystemInfo.Staffer.isEmpty());
+    QCOMPARE(dm->conn.scalar("select Pass from Operator where Staffer = 'nopass'").toString(),
+             QString());
+    QVERIFY(dm->conn.scalar("select Pass from Operator where Staffer = 'nullpass'").isNull());
     form.LoginCode_Edit->setText(quoted);
     form.SystemLogin_Pas->setText("pw'1");
     QTest::keyClick(form.SystemLogin_Pas, Qt::Key_Return);
@@ -384,6 +571,22 @@ void AppTest::startUpThenRestart() {
     QVERIFY(StartUp());
     QCOMPARE(LockSystemInfo.StafferName, QString("系统管理员"));
     QVERIFY(boxes.boxes().isEmpty());
+
+    // A desk stopped while its encoder wrote a card: the next start names it.
+    dm->conn.execute(
+        "insert into MakeCardRecord (CardType, Rom, RoomStr, Holder, CardState) "
+        "values (4, '01020300000009', '1203', '张三', 1)");
+    dm->conn.close();
+    whenShown<TLogonForm>([](TLogonForm* logon) {
+        logon->LoginCode_Edit->setText("boss");
+        logon->SystemLogin_Pas->setText("pw");
+        logon->Ok_BtClick();
+    });
+    QVERIFY(StartUp());
+    QCOMPARE(boxes.boxes().size(), 1);
+    QCOMPARE(boxes.last().icon, qv::Icon::Warning);
+    QVERIFY2(boxes.last().text.contains("01020300000009") && boxes.last().text.contains("张三"),
+             qPrintable(boxes.last().text));
 }
 
 QTEST_MAIN(AppTest)

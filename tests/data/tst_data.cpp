@@ -3,23 +3,43 @@
 #include "LockDatabase.h"
 #include "TestSupport.h"
 
-#include "settings/Settings.h"
 #include "data/Connection.h"
 #include "data/DataSet.h"
+#include "data/DataSetModel.h"
 #include "data/DemoHotel.h"
 #include "data/Dialect.h"
 #include "data/Passwords.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
 #include "platform/TestDialogs.h"
+#include "settings/Settings.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
+#include <QSignalSpy>
+#include <QSqlDatabase>
 #include <QtTest>
+#include <ctime>
 #include <memory>
 
 namespace {
 const char* const kPgDatabase = "qvtest_data";
+
+qv::ServerParams serverParams(const PgServer& pg) {
+    return {pg.hostAndPort(), pg.user, pg.password, kPgDatabase};
 }
+
+// Every byte of a file and of the files SQLite may put beside it.
+QByteArray fileState(const QString& path) {
+    QByteArray state;
+    for (const QString& suffix :
+         {QString(), QStringLiteral("-wal"), QStringLiteral("-shm"), QStringLiteral("-journal")}) {
+        QFile f(path + suffix);
+        state += suffix.toUtf8() + (f.open(QIODevice::ReadOnly) ? f.readAll() : "(none)") + '\n';
+    }
+    return state;
+}
+}  // namespace
 
 class DataTest : public QObject {
     Q_OBJECT
@@ -33,6 +53,7 @@ private slots:
     void defaultsAndReferenceRows();
     void dataSetEditsAppendsDeletesWithBoundValues_data() { addDatabaseKinds(); }
     void dataSetEditsAppendsDeletesWithBoundValues();
+    void gridEditsTheDataSetInPlace();
     void beforePostChecksRefuseAndStoreNothing_data() { addDatabaseKinds(); }
     void beforePostChecksRefuseAndStoreNothing();
     void getDataTypeItems_data() { addDatabaseKinds(); }
@@ -43,8 +64,20 @@ private slots:
     void transactionKeepsAllOrNothing();
     void dateDiffUnitNames_data();
     void dateDiffUnitNames();
+    void missingIndexesAreMadeWhenOpened_data() { addDatabaseKinds(); }
+    void missingIndexesAreMadeWhenOpened();
     void refusesWhatIsNotALockDatabase();
+    void leavesOtherFilesAsTheyWere_data();
+    void leavesOtherFilesAsTheyWere();
+    void newDatabaseFileIsPrivate();
     void refusesAnUnreachableOrRefusingServer();
+    void serverConnectionComesBack();
+    void lockWaitEndsWithAMessage_data() { addDatabaseKinds(); }
+    void lockWaitEndsWithAMessage();
+    void serverTimesAreTheDesksTimes_data();
+    void serverTimesAreTheDesksTimes();
+    void storedTextIsWholeCharacters_data() { addDatabaseKinds(); }
+    void storedTextIsWholeCharacters();
     void passwordsAreHashedAndPlainTextRecognised();
     void dbinitCreatesAndRefuses();
 
@@ -87,7 +120,8 @@ void DataTest::schemaHasEveryColumnInOrder() {
           "LeaveTime", "enOverride", "InputUser", "MakeName", "InputTime", "CardCounts"}},
         {"MakeCardRecord",
          {"ID", "CardType", "Rom", "RoomStr", "Room", "Buiding", "Floor", "District", "Holder",
-          "Explain", "MakeUser", "MakeName", "StartTime", "EndTime", "enOverride", "InputTime"}},
+          "Explain", "MakeUser", "MakeName", "StartTime", "EndTime", "enOverride", "InputTime",
+          "CardState"}},
         {"OpenDoorRecord",
          {"ID", "RoomStr", "Rom", "OpenTime", "CardType", "CardTypeStr", "CardHolderStr",
           "MakeName"}},
@@ -236,6 +270,68 @@ void DataTest::dataSetEditsAppendsDeletesWithBoundValues() {
 
     QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.run("select * from NoSuchTable"));
     QVERIFY_THROWS_EXCEPTION(qv::Error, rooms.setFilter({{"RoomStr = '' or 1", 1}}));
+}
+
+// A grid model with editable fields: a stored row starts editing only when a
+// value changes, a row being appended is shown as the last row, the other
+// rows wait, and posting or cancelling gives the grid its rows back.
+void DataTest::gridEditsTheDataSetInPlace() {
+    qv::Connection& conn = open();
+    qv::createDemoHotel(conn);
+    qv::DataSet types(conn);
+    types.setTableName("RoomType");
+    types.setOrderBy("ID");
+    types.open();
+    qv::DataSetModel model(&types);
+    model.setColumns({"Title", "Piece"});
+    QSignalSpy states(&types, &qv::DataSet::stateChanged);
+
+    // Read-only until fields are named.
+    QVERIFY(!(model.flags(model.index(0, 0)) & Qt::ItemIsEditable));
+    QVERIFY(!model.setData(model.index(0, 0), "x"));
+    model.setEditableFields({"Title"});
+    QCOMPARE(model.pendingRow(), -1);
+    QVERIFY(model.flags(model.index(0, 0)) & Qt::ItemIsEditable);
+    QVERIFY(!(model.flags(model.index(0, 1)) & Qt::ItemIsEditable));
+
+    // The same value: nothing starts.
+    QVERIFY(!model.setData(model.index(1, 0), "大床房"));
+    QCOMPARE(types.state(), qv::DataSet::State::Browse);
+    QCOMPARE(states.count(), 0);
+
+    // A new value edits that row; the others are disabled until it is posted.
+    QVERIFY(model.setData(model.index(1, 0), "大床间"));
+    QCOMPARE(types.state(), qv::DataSet::State::Edit);
+    QCOMPARE(types.recNo(), 2);
+    QCOMPARE(model.pendingRow(), 1);
+    QCOMPARE(model.index(1, 0).data().toString(), QString("大床间"));
+    QCOMPARE(model.flags(model.index(0, 0)), Qt::NoItemFlags);
+    QVERIFY(!model.setData(model.index(0, 0), "y"));
+    QCOMPARE(conn.scalar("select Title from RoomType where ID = 2").toString(), QString("大床房"));
+    types.post();
+    QCOMPARE(conn.scalar("select Title from RoomType where ID = 2").toString(), QString("大床间"));
+    QCOMPARE(model.pendingRow(), -1);
+    QVERIFY(model.flags(model.index(0, 0)) & Qt::ItemIsEnabled);
+
+    // An appended row is the last row of the grid until it is stored or dropped.
+    types.append();
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(model.pendingRow(), 3);
+    QVERIFY(model.setData(model.index(3, 0), "家庭房"));
+    QCOMPARE(model.index(3, 0).data().toString(), QString("家庭房"));
+    types.cancel();
+    QCOMPARE(model.rowCount(), 3);
+    QCOMPARE(model.pendingRow(), -1);
+    types.append();
+    QVERIFY(model.setData(model.index(3, 0), "家庭房"));
+    types.post();
+    QCOMPARE(model.rowCount(), 4);
+    QCOMPARE(model.index(3, 0).data().toString(), QString("家庭房"));
+    QCOMPARE(conn.scalar("select count(*) from RoomType").toInt(), 4);
+    // Opened again: the rows as they are stored.
+    types.open();
+    QCOMPARE(model.rowCount(), 4);
+    QVERIFY(states.count() >= 6);
 }
 
 void DataTest::beforePostChecksRefuseAndStoreNothing() {
@@ -397,6 +493,21 @@ void DataTest::dateDiffUnitNames() {
     QCOMPARE(qv::DateDiffUnit(3), QString());
 }
 
+void DataTest::missingIndexesAreMadeWhenOpened() {
+    qv::Connection& conn = open();
+    // A fresh database has every index of the schema.
+    QCOMPARE(conn.createMissingIndexes(), QStringList());
+    // One made before an index was added gets it when it is opened, and keeps its rows.
+    conn.execute("insert into GuestInRecord (Room, GuestName) values (1203, '张三')");
+    conn.execute("drop index GuestInRecord_RoomGuestInTime");
+    conn.execute("drop index MakeCardRecord_InputTime");
+    conn.checkLockDatabase();
+    QCOMPARE(conn.createMissingIndexes(), QStringList());
+    conn.execute("drop index GuestInRecord_RoomGuestInTime");
+    QCOMPARE(conn.createMissingIndexes(), QStringList{"GuestInRecord_RoomGuestInTime"});
+    QCOMPARE(conn.scalar("select count(*) from GuestInRecord where Room = 1203").toInt(), 1);
+}
+
 void DataTest::refusesWhatIsNotALockDatabase() {
     qv::Connection conn;
     app_->write("text.db", "this is not a database at all, just some text in a file\n");
@@ -435,6 +546,58 @@ void DataTest::refusesWhatIsNotALockDatabase() {
     }
 }
 
+void DataTest::leavesOtherFilesAsTheyWere_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("empty file") << "empty";
+    QTest::newRow("another program's database") << "foreign";
+}
+
+void DataTest::leavesOtherFilesAsTheyWere() {
+    QFETCH(QString, kind);
+    const QString path = app_->file("other.db");
+    if (kind == "empty") {
+        app_->write("other.db", QByteArray());
+    } else {
+        const QString name = "other-program";
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", name);
+            db.setDatabaseName(path);
+            QVERIFY(db.open());
+            QSqlQuery q(db);
+            QVERIFY(q.exec("create table Invoices (No integer, Total real)"));
+            QVERIFY(q.exec("insert into Invoices values (1, 9.5)"));
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+    const QByteArray before = fileState(path);
+    qv::Connection conn;
+    try {
+        conn.openSQLite(path);
+        QFAIL("a file that is not a lock database was opened");
+    } catch (const qv::DbError& e) {
+        QVERIFY2(e.text().contains("不是门锁数据库"), qPrintable(e.text()));
+    }
+    QVERIFY(!conn.isOpen());
+    // Not a byte written: no switch to WAL, no header for the empty file.
+    QCOMPARE(fileState(path), before);
+}
+
+void DataTest::newDatabaseFileIsPrivate() {
+    // The lock database holds the operators' password hashes.
+    const QString path = app_->file("db/private.db");
+    dm->CreateMDB(path);
+    qv::Connection conn;
+    conn.openSQLite(path);
+    conn.execute("insert into District (DistrictNumber) values (1)");
+    for (const QString& file : {path, path + "-wal", path + "-shm"}) {
+        const QFileInfo info(file);
+        QVERIFY2(info.exists(), qPrintable(file));
+        const QFileDevice::Permissions p = info.permissions();
+        QVERIFY2((p & (QFileDevice::ReadOther | QFileDevice::WriteOther)) == 0, qPrintable(file));
+        QVERIFY2(p & QFileDevice::ReadOwner && p & QFileDevice::WriteOwner, qPrintable(file));
+    }
+}
+
 void DataTest::refusesAnUnreachableOrRefusingServer() {
     const PgServer pg = PgServer::fromEnvironment();
     QV_REQUIRE_PG(pg);
@@ -453,6 +616,195 @@ void DataTest::refusesAnUnreachableOrRefusingServer() {
     pg.recreateDatabase(kPgDatabase);
     conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
     QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.checkLockDatabase());
+}
+
+void DataTest::serverConnectionComesBack() {
+    const PgServer pg = PgServer::fromEnvironment();
+    QV_REQUIRE_PG(pg);
+    pg.recreateDatabase(kPgDatabase);
+    qv::Connection& conn = dm->conn;
+    conn.openPostgreSQL(serverParams(pg));
+    conn.createSchema();
+    qv::createDemoHotel(conn);
+    conn.setRetryInterval(0);
+    QSignalSpy lost(dm, &Tdm::connectionLost);
+    QSignalSpy back(dm, &Tdm::connectionRestored);
+    // What a restart of the server does to the desk's session.
+    const auto endSession = [&] {
+        pg.admin(QString("select pg_terminate_backend(pid, 5000) from pg_stat_activity "
+                         "where datname = '%1'")
+                     .arg(kPgDatabase));
+    };
+    const auto districts = [&] {
+        return conn.scalar("select count(*) from District where DistrictNumber > 50").toInt();
+    };
+
+    // A read goes on, on a new session; the board learns that it should be rebuilt.
+    endSession();
+    qv::DataSet rooms(conn);
+    rooms.setTableName("RoomInfo");
+    rooms.open();
+    QCOMPARE(rooms.recordCount(), 36);
+    RoomBoardChanged = false;
+    QVERIFY(dm->CheckConnection());
+    QCOMPARE(back.count(), 1);
+    QVERIFY(RoomBoardChanged);
+    QCOMPARE(lost.count(), 0);
+
+    // A write that meets the broken session is not repeated, and says so.
+    endSession();
+    try {
+        conn.execute("insert into District (DistrictNumber) values (51)");
+        QFAIL("a write on a broken session reported success");
+    } catch (const qv::DbError& e) {
+        QVERIFY2(e.text().contains("可能没有完成"), qPrintable(e.text()));
+    }
+    conn.execute("insert into District (DistrictNumber) values (52)");
+    QCOMPARE(districts(), 1);
+
+    // A transaction whose session ended is gone as a whole, commit included.
+    try {
+        qv::inTransaction(conn, [&] {
+            conn.execute("insert into District (DistrictNumber) values (53)");
+            endSession();
+            conn.execute("insert into District (DistrictNumber) values (54)");
+        });
+        QFAIL("a transaction without its session committed");
+    } catch (const qv::DbError& e) {
+        QVERIFY2(e.text().contains("可能没有完成"), qPrintable(e.text()));
+    }
+    QVERIFY(!conn.inTransaction());
+    QCOMPARE(districts(), 1);
+
+    // The server away for a while: one message, however many ticks; each
+    // operation says why it cannot run; the board is rebuilt once it is back.
+    pg.admin(QString("alter database %1 allow_connections false").arg(kPgDatabase));
+    endSession();
+    lost.clear();
+    back.clear();
+    for (int tick = 0; tick < 3; ++tick) {
+        QVERIFY(!dm->CheckConnection());
+    }
+    QCOMPARE(lost.count(), 1);
+    QVERIFY2(lost[0][0].toString().contains("自动重新连接"), qPrintable(lost[0][0].toString()));
+    try {
+        rooms.open();
+        QFAIL("a read ran without a server");
+    } catch (const qv::DbError& e) {
+        QVERIFY2(e.text().contains("暂时无法重新连接"), qPrintable(e.text()));
+    }
+    pg.admin(QString("alter database %1 allow_connections true").arg(kPgDatabase));
+    RoomBoardChanged = false;
+    QVERIFY(dm->CheckConnection());
+    QVERIFY(dm->CheckConnection());
+    QCOMPARE(back.count(), 1);
+    QCOMPARE(lost.count(), 1);
+    QVERIFY(RoomBoardChanged);
+    rooms.open();
+    QCOMPARE(rooms.recordCount(), 36);
+}
+
+void DataTest::lockWaitEndsWithAMessage() {
+    qv::Connection& conn = open();
+    qv::Connection other;  // a second desk
+    other.setLockWait(1);
+    if (onServerRow()) {
+        other.openPostgreSQL(serverParams(PgServer::fromEnvironment()));
+    } else {
+        other.openSQLite(app_->file("db/lock.db"));
+    }
+    const QString advance = "update AllCardSn set CardSn = CardSn + 1 where CardType = 1";
+    {
+        qv::Transaction holder(conn);
+        conn.execute(advance);
+        QElapsedTimer waited;
+        waited.start();
+        try {
+            qv::inTransaction(other, [&] { other.execute(advance); });
+            QFAIL("the second desk wrote a row the first one holds");
+        } catch (const qv::DbError& e) {
+            QVERIFY2(e.text().contains("正被另一个工作站占用") && e.text().contains("1 秒"),
+                     qPrintable(e.text()));
+        }
+        QVERIFY2(waited.elapsed() < 8000, "the wait had no limit");
+        QVERIFY(!other.inTransaction());
+        holder.commit();
+    }
+    qv::inTransaction(other, [&] { other.execute(advance); });  // free again
+    QCOMPARE(conn.scalar("select CardSn from AllCardSn where CardType = 1").toInt(), 2);
+}
+
+void DataTest::serverTimesAreTheDesksTimes_data() {
+    QTest::addColumn<QByteArray>("zone");
+    // Kathmandu is 5:45 east of UTC: no server of the test runs there.
+    QTest::newRow("zone the server knows") << QByteArray("Asia/Kathmandu");
+    QTest::newRow("zone by file") << QByteArray(":/usr/share/zoneinfo/Asia/Kathmandu");
+}
+
+void DataTest::serverTimesAreTheDesksTimes() {
+    QFETCH(QByteArray, zone);
+    const PgServer pg = PgServer::fromEnvironment();
+    QV_REQUIRE_PG(pg);
+    pg.recreateDatabase(kPgDatabase);
+    // The server's sessions start in a zone far from the desk's.
+    pg.admin(QString("alter database %1 set timezone to 'America/Los_Angeles'").arg(kPgDatabase));
+    const QByteArray before = qgetenv("TZ");
+    struct RestoreZone {
+        QByteArray zone;
+        ~RestoreZone() {
+            if (zone.isNull()) {
+                qunsetenv("TZ");
+            } else {
+                qputenv("TZ", zone);
+            }
+            tzset();
+        }
+    } restore{before};
+    qputenv("TZ", zone);
+    tzset();
+    QCOMPARE(QDateTime::currentDateTime().offsetFromUtc(), 5 * 3600 + 45 * 60);
+
+    qv::Connection& conn = dm->conn;
+    conn.openPostgreSQL(serverParams(pg));
+    conn.createSchema();
+    conn.execute("insert into GuestInRecord (Room, RoomStr) values (1101, '1101')");
+    qv::DataSet stay(conn);
+    stay.setTableName("GuestInRecord");
+    stay.open();
+    const QDateTime input = stay.value("InputTime").toDateTime();
+    QVERIFY2(qAbs(input.secsTo(QDateTime::currentDateTime())) < 120,
+             qPrintable("InputTime " + stay.text("InputTime") + " is not the desk's time " +
+                        QDateTime::currentDateTime().toString(Qt::ISODate)));
+}
+
+void DataTest::storedTextIsWholeCharacters() {
+    qv::Connection& conn = open();
+    // A name cut after the first half of an emoji, and one with the whole emoji.
+    const QString name(19, u'名');
+    const QString cut = name + QChar(0xD83D);
+    const QString whole = name + QString::fromUtf8("\xF0\x9F\x98\x80");
+    qv::DataSet stay(conn);
+    stay.setTableName("GuestInRecord");
+    stay.open();
+    for (const QString& guest : {cut, whole}) {
+        stay.append();
+        stay.setValue("Room", 1101);
+        stay.setValue("RoomStr", "1101");
+        stay.setValue("GuestName", guest);
+        stay.post();
+    }
+    const QString bytes =
+        onServerRow() ? "upper(encode(convert_to(GuestName, 'UTF8'), 'hex'))" : "hex(GuestName)";
+    QSqlQuery q = conn.run("select " + bytes + ", GuestName from GuestInRecord order by ID");
+    QStringList stored;
+    QStringList names;
+    while (q.next()) {
+        stored << q.value(0).toString();
+        names << q.value(1).toString();
+    }
+    const QString nameHex = QString::fromLatin1(name.toUtf8().toHex().toUpper());
+    QCOMPARE(stored, (QStringList{nameHex + "EFBFBD", nameHex + "F09F9880"}));
+    QCOMPARE(names, (QStringList{name + QChar(QChar::ReplacementCharacter), whole}));
 }
 
 void DataTest::passwordsAreHashedAndPlainTextRecognised() {

@@ -7,6 +7,8 @@
 #include "data/DemoHotel.h"
 #include "data/dm_unit.h"
 #include "language/Language.h"
+#include "layout/RoomInfo_Unit.h"
+#include "window/RecordGrid.h"
 #include "main/About_Unit.h"
 #include "main/Help_Unit.h"
 #include "main/Main.h"
@@ -34,6 +36,7 @@
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStackedWidget>
+#include <QTableView>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QTreeView>
@@ -108,6 +111,7 @@ private slots:
     void rights_data();
     void rights();
     void windowsToCome();
+    void layoutEntriesOpenTheirWindows();
     void popupMenu_data();
     void popupMenu();
     void popupCheckOut();
@@ -607,6 +611,44 @@ void MainTest::rights() {
         QVERIFY2(enabled(form.get(), name) == !toCome(*form, name), name);
     }
     QVERIFY(!qv::terminateRequested());
+}
+
+// The hotel layout entries open their windows; a room deleted in the rooms
+// window leaves the board at the timer's next tick.
+void MainTest::layoutEntriesOpenTheirWindows() {
+    auto form = makeForm();
+    const std::pair<const char*, const char*> entries[] = {
+        {"RoomType_Menu", "RoomType_Form"},
+        {"RoomSetting_Menu", "RoomInfo_Form"},
+        {"DistrictSetting_Menu", "DistrictSetting_Form"},
+    };
+    for (const auto& [entry, window] : entries) {
+        auto* action = form->findChild<QAction*>(entry);
+        QVERIFY2(action && action->isEnabled(), entry);
+        QString shown;
+        bool missed = false;
+        whenShown<QDialog>(
+            [&](QDialog* d) {
+                shown = d->objectName();
+                if (auto* rooms = qobject_cast<TRoomInfo_Form*>(d)) {
+                    // The last room of the board, deleted after the question.
+                    QTableView* grid = rooms->RoomInfo_Dbg;
+                    grid->setCurrentIndex(grid->model()->index(grid->model()->rowCount() - 1, 1));
+                    rooms->RoomInfo_DbgCellClick();
+                    rooms->Delete_Bt->click();
+                }
+                d->reject();
+            },
+            5000, &missed);
+        action->trigger();
+        QVERIFY2(!missed, entry);
+        QCOMPARE(shown, QString(window));
+    }
+    QCOMPARE(boxes_->texts(), QStringList{"确定要删除房间2206吗？"});
+    QVERIFY(RoomBoardChanged);
+    QVERIFY(captions(*form).contains("2206"));
+    form->Timer1Timer();
+    QVERIFY(!captions(*form).contains("2206"));
 }
 
 void MainTest::windowsToCome() {

@@ -1,4 +1,5 @@
-// Platform services: INI semantics, the version block, the handler guard.
+// Platform services: INI semantics, the version block, the handler guard,
+// text of whole characters, the real message boxes.
 #include "TestSupport.h"
 
 #include "platform/Application.h"
@@ -6,10 +7,17 @@
 #include "platform/FileVersion.h"
 #include "platform/Guard.h"
 #include "platform/IniFile.h"
+#include "platform/LengthLimit.h"
+#include "platform/QtDialogs.h"
 #include "platform/SharedLibrary.h"
 #include "platform/TestDialogs.h"
+#include "platform/Text.h"
 
-#include <QCoreApplication>
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QStringDecoder>
 #include <QtTest>
 
@@ -21,6 +29,13 @@ private slots:
     void iniWriteKeepsEverythingElse();
     void iniWriteAddsKeysAndSections();
     void iniWriteFailureIsAnError();
+    void newIniFileIsPrivate();
+    void wholeCharacters_data();
+    void wholeCharacters();
+    void lengthLimitCountsCharacters_data();
+    void lengthLimitCountsCharacters();
+    void messageBoxShowsItsWholeTitle_data();
+    void messageBoxShowsItsWholeTitle();
     void versionBlockOfTheProgram();
     void fileWithoutVersionBlock();
     void guardShowsErrorsAndSwallowsAbort();
@@ -138,6 +153,123 @@ void PlatformTest::iniWriteFailureIsAnError() {
     QCOMPARE(app.read("plain-file"), QByteArray("not a folder"));
 }
 
+void PlatformTest::newIniFileIsPrivate() {
+    TempAppDir app;
+    // A settings file the program creates may come to hold the server password.
+    qv::IniFile fresh(app.file("Mirefold.ini"));
+    fresh.writeString("Client Config", "Pass", "secret");
+    const QFileDevice::Permissions mode = QFileInfo(app.file("Mirefold.ini")).permissions();
+    QCOMPARE(mode & (QFileDevice::ReadOther | QFileDevice::WriteOther), QFileDevice::Permissions());
+    QVERIFY(mode & QFileDevice::ReadOwner && mode & QFileDevice::WriteOwner);
+    // An existing file keeps the mode its owner gave it.
+    app.write("shared.ini", "[A]\nB=1\n");
+    const QFileDevice::Permissions shared = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    QFile::setPermissions(app.file("shared.ini"), shared);
+    qv::IniFile(app.file("shared.ini")).writeInteger("A", "B", 2);
+    QCOMPARE(QFileInfo(app.file("shared.ini")).permissions() & 0xF0FF,
+             shared);  // without the "user" bits
+}
+
+namespace {
+const QString kSmile = QString::fromUtf8("\xF0\x9F\x98\x80");  // one character, two UTF-16 units
+const QChar kHalf(0xD83D);                                     // its first half alone
+}  // namespace
+
+void PlatformTest::wholeCharacters_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("firstTwo");
+    QTest::addColumn<QString>("wellFormed");
+    const QString bad = QString(QChar(QChar::ReplacementCharacter));
+    QTest::newRow("plain") << "abc" << 3 << "ab"
+                           << "abc";
+    QTest::newRow("chinese") << "金色酒店" << 4 << "金色"
+                             << "金色酒店";
+    QTest::newRow("emoji second") << "a" + kSmile + "b" << 3 << "a" + kSmile << "a" + kSmile + "b";
+    QTest::newRow("half at the end") << "ab" + QString(kHalf) << 3 << "ab"
+                                     << "ab" + bad;
+    QTest::newRow("second half alone")
+        << QString(QChar(0xDE00)) + "x" << 2 << QString(QChar(0xDE00)) + "x" << bad + "x";
+    QTest::newRow("halves reversed") << QString(QChar(0xDE00)) + QString(kHalf) << 2
+                                     << QString(QChar(0xDE00)) + QString(kHalf) << bad + bad;
+    QTest::newRow("empty") << "" << 0 << ""
+                           << "";
+}
+
+void PlatformTest::wholeCharacters() {
+    QFETCH(QString, text);
+    QFETCH(int, count);
+    QFETCH(QString, firstTwo);
+    QFETCH(QString, wellFormed);
+    QCOMPARE(qv::characterCount(text), count);
+    QCOMPARE(qv::leftCharacters(text, 2), firstTwo);
+    QCOMPARE(qv::wellFormed(text), wellFormed);
+    QCOMPARE(QString::fromUtf8(qv::wellFormed(text).toUtf8()), wellFormed);  // valid UTF-8
+}
+
+void PlatformTest::lengthLimitCountsCharacters_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QString>(
+        "typed");  // inserted at once, as typing, pasting or an input method does
+    QTest::addColumn<QString>("after");
+    const QString nineteen(19, u'名');
+    QTest::newRow("emoji as the twentieth character")
+        << nineteen << 19 << kSmile << nineteen + kSmile;
+    QTest::newRow("emoji past the limit") << nineteen + "x" << 20 << kSmile << nineteen + "x";
+    QTest::newRow("two emoji, room for one")
+        << nineteen << 19 << kSmile + kSmile << nineteen + kSmile;
+    QTest::newRow("paste in the middle keeps what fits")
+        << QString(18, u'a') << 9 << "XYZ" << QString(9, u'a') + "XY" + QString(9, u'a');
+    QTest::newRow("emoji pasted in the middle, no room")
+        << QString(20, u'a') << 5 << "b" + kSmile << QString(20, u'a');
+    QTest::newRow("chinese") << "" << 0 << QString(25, u'金') << QString(20, u'金');
+}
+
+void PlatformTest::lengthLimitCountsCharacters() {
+    QFETCH(QString, before);
+    QFETCH(int, cursor);
+    QFETCH(QString, typed);
+    QFETCH(QString, after);
+    QLineEdit edit;
+    edit.setMaxLength(20);  // a limit in UTF-16 units, which the helper replaces
+    qv::limitCharacters(&edit, 20);
+    edit.setText(before);
+    edit.setCursorPosition(cursor);
+    edit.insert(typed);
+    QCOMPARE(edit.text(), after);
+    QCOMPARE(qv::wellFormed(edit.text()), edit.text());  // never half a character
+}
+
+void PlatformTest::messageBoxShowsItsWholeTitle_data() {
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("application title, short text") << "Quorvane V18.0"
+                                                   << "两次密码不符！";
+    QTest::newRow("notice, short text") << "提示"
+                                        << "完成";
+    QTest::newRow("long title") << "Quorvane V18.0 — 数据库连接设置与测试"
+                                << "OK";
+}
+
+void PlatformTest::messageBoxShowsItsWholeTitle() {
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    qv::QtDialogs dialogs;
+    int width = 0;
+    int needed = 0;
+    whenShown<QMessageBox>([&](QMessageBox* box) {
+        QCOMPARE(box->windowTitle(), title);
+        width = box->width();
+        needed = box->fontMetrics().horizontalAdvance(title) + 100;
+        saveScreenshot(box, "MessageBox-" + QString(QTest::currentDataTag()).replace(' ', '-'));
+        box->buttons().first()->click();  // the one button, "确定"
+    });
+    QCOMPARE(dialogs.message(title, text, qv::Icon::Error, qv::Buttons::Ok), qv::Answer::Ok);
+    QVERIFY2(width >= needed, qPrintable(QString("%1 < %2").arg(width).arg(needed)));
+}
+
 void PlatformTest::versionBlockOfTheProgram() {
     const TFileVersion version;
     QVERIFY(version.HasVersionInfo());
@@ -189,5 +321,5 @@ void PlatformTest::missingLibraryIsReported() {
     QCOMPARE(lib.resolve("MakeGuestCard"), nullptr);
 }
 
-QTEST_GUILESS_MAIN(PlatformTest)
+QTEST_MAIN(PlatformTest)
 #include "tst_platform.moc"

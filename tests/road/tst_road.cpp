@@ -6,7 +6,6 @@
 
 #include "app/Logon_Unit.h"
 #include "app/MainWindowFactory.h"
-#include "settings/Settings.h"
 #include "app/StartUp.h"
 #include "card/CardFunctions.h"
 #include "data/DemoHotel.h"
@@ -17,9 +16,12 @@
 #include "platform/Application.h"
 #include "platform/Clock.h"
 #include "platform/TestDialogs.h"
+#include "settings/Settings.h"
+#include "stays/ClockRoom_Unit.h"
 #include "stays/CopyGuestCard_Unit.h"
 #include "stays/GuestLeave_Unit.h"
 #include "stays/GuestQuickIn_Unit.h"
+#include "stays/ModifyGuestCard_Unit.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,6 +31,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QTableView>
+#include <QToolButton>
 #include <QtTest>
 #include <memory>
 
@@ -38,6 +41,7 @@ private slots:
     void init();
     void cleanup();
     void checkInCopyAndCheckOut();
+    void continueStayAndHourlyRoom();
     void cardFailuresLeaveTheRoomFree_data();
     void cardFailuresLeaveTheRoomFree();
 
@@ -241,6 +245,82 @@ void RoadTest::checkInCopyAndCheckOut() {
     QCOMPARE(pictures("1203"), QList<int>{TRoomBoardItem::Normal});
     QCOMPARE(count("select count(*) from GuestInRecord where enOverride = 0"), 0);
     QCOMPARE(count("select count(*) from GuestInRecord"), 2);
+}
+
+void RoadTest::continueStayAndHourlyRoom() {
+    TMainForm* form = logOnAndOpenTheBoard();
+    QVERIFY(form);
+    // Checked in for one night with F1.
+    whenShown<TGuestQuickIn_Form>([&](TGuestQuickIn_Form* in) {
+        QTest::keyClicks(in->se_Room1, "1203");
+        in->E_H_GQI->setText("张伟");
+        QTest::mouseClick(in->Confirm_Bt, Qt::LeftButton);
+        in->reject();
+    });
+    QTest::keyClick(form->Room_ListView, Qt::Key_F1);
+    QCOMPARE(CardSerial(sim_->card()), 1);
+
+    // The next morning the guest stays two nights more: the card back on the
+    // encoder, F2, "读  卡", three nights, "发卡(&Y)".
+    qv::Clock::setTestTime(QDateTime(QDate(2026, 3, 2), QTime(9, 0)));
+    form->Timer2Timer();
+    QString prompt;
+    bool shown = false;
+    whenShown<TModifyGuestCard_Form>([&](TModifyGuestCard_Form* more) {
+        shown = true;
+        QTest::mouseClick(more->Button1, Qt::LeftButton);
+        QCOMPARE(more->se_Room1->text(), QString("1203"));
+        QCOMPARE(more->E_H_GQI->text(), QString("张伟"));
+        QCOMPARE(more->Days_Edit->text(), QString("1"));
+        more->Days_Edit->setText("3");
+        saveScreenshot(more, "road-continue-stay");
+        QTest::mouseClick(more->Confirm_Bt, Qt::LeftButton);
+        prompt = more->Prompt_Label->text();
+        more->reject();
+    });
+    QApplication::setActiveWindow(form);
+    QTest::keyClick(form->Room_ListView, Qt::Key_F2);
+    QVERIFY(shown);
+    QCOMPARE(prompt, QString("操作成功！"));
+    const TCardData card = sim_->card();
+    QCOMPARE(CardSerial(card), 0);
+    QCOMPARE(CardTimeToDate(card.StartTime), QDateTime(QDate(2026, 3, 1), QTime(15, 40)));
+    QCOMPARE(CardTimeToDate(card.EndTime), QDateTime(QDate(2026, 3, 4), QTime(12, 10)));
+    QCOMPARE(count("select CardSn from RoomInfo where RoomStr = '1203'"), 1);
+    QCOMPARE(dm->conn.scalar("select GuestLeaveTime from GuestInRecord").toDateTime(),
+             QDateTime(QDate(2026, 3, 4), QTime(12, 10)));
+    QCOMPARE(count("select count(*) from MakeCardRecord where Rom = '01020300000000'"), 1);
+
+    // The tool button "续房[F2]" opens the same window.
+    form->Timer2Timer();
+    shown = false;
+    whenShown<TModifyGuestCard_Form>([&](TModifyGuestCard_Form* more) {
+        shown = true;
+        more->reject();
+    });
+    QTest::mouseClick(form->GuestContinueIn2_SpeedButton, Qt::LeftButton);
+    QVERIFY(shown);
+
+    // An hourly room sold at 22:30 for three hours from the menu.
+    qv::Clock::setTestTime(QDateTime(QDate(2026, 3, 2), QTime(22, 30)));
+    QVERIFY(sim_->command("place blank"));
+    form->Timer2Timer();
+    whenShown<TClockRoom_Form>([&](TClockRoom_Form* hourly) {
+        QTest::keyClicks(hourly->se_Room1, "1101");
+        hourly->Days_Edit->setText("3");
+        saveScreenshot(hourly, "road-hourly-room");
+        QTest::mouseClick(hourly->Confirm_Bt, Qt::LeftButton);
+        prompt = hourly->Prompt_Label->text();
+        hourly->reject();
+    });
+    form->ClockRoom_Menu->trigger();
+    QCOMPARE(prompt, QString("操作成功！"));
+    QCOMPARE(CardTimeToDate(sim_->card().EndTime), QDateTime(QDate(2026, 3, 3), QTime(1, 40)));
+    QCOMPARE(dm->conn.scalar("select GuestLeaveTime from GuestInRecord where RoomStr = '1101'")
+                 .toDateTime(),
+             QDateTime(QDate(2026, 3, 3), QTime(1, 40)));
+    form->Timer1Timer();
+    QCOMPARE(pictures("1101"), QList<int>{TRoomBoardItem::GuestIn});
 }
 
 void RoadTest::cardFailuresLeaveTheRoomFree_data() {

@@ -1,23 +1,26 @@
 // The guest's road: check-in, copies of the guest card and check-out, through
 // the real encoder binding and the simulator with its state folder in a
 // temporary program folder.
-#include "LockDatabase.h"
+#include "GuestCards.h"
 #include "SimEncoder.h"
-#include "TestSupport.h"
+#include "WindowFixture.h"
 
-#include "settings/Settings.h"
 #include "card/CardFunctions.h"
+#include "card/CardRecords.h"
 #include "card/Encoder.h"
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
-#include "data/DemoHotel.h"
 #include "data/dm_unit.h"
 #include "platform/Clock.h"
 #include "platform/TestDialogs.h"
 #include "records/RoomList_Unit.h"
+#include "settings/Settings.h"
+#include "stays/ClockRoom_Unit.h"
 #include "stays/CopyGuestCard_Unit.h"
 #include "stays/GuestLeave_Unit.h"
 #include "stays/GuestQuickIn_Unit.h"
+#include "stays/ModifyGuestCard_Unit.h"
+#include "window/RecordGrid.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -48,22 +51,11 @@ const QDateTime kCheckInMoment(QDate(2025, 3, 1), QTime(15, 20));
 QVariant scalar(const QString& sql) {
     return dm->conn.scalar(sql);
 }
-int roomCounter(const QString& room) {
-    return dm->conn.scalar("select CardSn from RoomInfo where RoomStr = :r", {{":r", room}})
-        .toInt();
-}
 int logRows() {
     return scalar("select count(*) from MakeCardRecord").toInt();
 }
 int stayRows() {
     return scalar("select count(*) from GuestInRecord").toInt();
-}
-
-QDateTime cardStart(const TCardData& c) {
-    return CardTimeToDate(c.StartTime);
-}
-QDateTime cardEnd(const TCardData& c) {
-    return CardTimeToDate(c.EndTime);
 }
 
 }  // namespace
@@ -96,44 +88,47 @@ private slots:
     void escapeClosesEveryWindow();
     void textsFromTheLanguageStore();
 
+    void promptClearedByANewCardAndANewRoom();
+    void confirmPauseYieldsToTheRoomBox();
+    void namesKeepWholeCharacters_data() { addDatabaseKinds(); }
+    void namesKeepWholeCharacters();
+
+    void continueStay_data() { addDatabaseKinds(); }
+    void continueStay();
+    void continueStayRefusals_data();
+    void continueStayRefusals();
+    void continueStayKeysAndNights();
+
+    void hourlyRoom_data() { addDatabaseKinds(); }
+    void hourlyRoom();
+    void hourlyRoomEnds_data();
+    void hourlyRoomEnds();
+    void hourlyRoomHoursText_data();
+    void hourlyRoomHoursText();
+    void hourlyRoomFailures_data();
+    void hourlyRoomFailures();
+
 private:
-    std::unique_ptr<TempAppDir> app_;
-    std::unique_ptr<Tdm> dm_;
-    std::unique_ptr<qv::TestDialogs> dialogs_;
+    WindowFixture fx;
+    qv::TestDialogs* dialogs_ = nullptr;
     std::unique_ptr<SimEncoder> sim_;
 };
 
 void StaysTest::init() {
-    app_ = std::make_unique<TempAppDir>();
-    dm_ = std::make_unique<Tdm>();
-    dm = dm_.get();
-    dialogs_ = std::make_unique<qv::TestDialogs>();
-    LockSystemInfo = TLockSystemInfo();
-    LockSystemInfo.Loaded = true;
-    LockSystemInfo.DayCount = 1;
-    LockSystemInfo.LeaveTime = QTime(12, 0);
-    LockSystemInfo.TimeTolerance = 10;
-    LockSystemInfo.Staffer = "desk1";
-    LockSystemInfo.StafferName = "前台一";
-    RoomBoardChanged = false;
-    CardBusy = false;
     // A row tagged "postgres" runs on the test server, every other on an SQLite file.
-    QV_OPEN_FRESH_LOCK_DATABASE(dm->conn, *app_, kPgDatabase, true);
+    QV_SET_UP_WINDOW_FIXTURE(fx, kPgDatabase);
+    dialogs_ = fx.dialogs.get();
     dm->conn.execute("update RoomInfo set CardSn = 7 where RoomStr = '1203'");
     qv::Clock::setTestTime(kCheckInMoment);
-    sim_ = std::make_unique<SimEncoder>(*app_);
+    sim_ = std::make_unique<SimEncoder>(*fx.app);
     QVERIFY(sim_->loaded());
     QVERIFY(sim_->command("place blank"));
 }
 
 void StaysTest::cleanup() {
     sim_.reset();
-    dialogs_.reset();
-    dm_.reset();
-    dm = nullptr;
-    app_.reset();
-    CardBusy = false;
-    RoomBoardChanged = false;
+    dialogs_ = nullptr;
+    fx.tearDown();
 }
 
 void StaysTest::windowDefaults() {
@@ -161,8 +156,18 @@ void StaysTest::windowDefaults() {
     f.se_Room1->setText("1203");
     QCOMPARE(f.StayStart(), QDateTime(QDate(2025, 3, 1), QTime(15, 30)));
 
+    QCOMPARE(f.Close_Bt->text(), QString("关闭(&C)"));
+    // The read button of the continue-stay window is there, hidden, in every
+    // guest card window, so that the language store sees the same components.
+    QCOMPARE(f.Button1->text(), QString("读  卡"));
+    QVERIFY(f.Button1->isHidden());
+
     TCopyGuestCard_Form c;
     QCOMPARE(c.objectName(), QString("CopyGuestCard_Form"));
+    QCOMPARE(c.Button1->objectName(), QString("Button1"));
+    QCOMPARE(c.Button1->text(), QString("读  卡"));
+    QVERIFY(c.Button1->isHidden());
+    QCOMPARE(c.Close_Bt->text(), QString("关闭(&C)"));
     QCOMPARE(c.windowTitle(), QString("复制客人卡"));
     QCOMPARE(c.Confirm_Bt->text(), QString("复制客人卡(&Y)"));
     QCOMPARE(c.GuestCode_Edit->text(), QString("1"));
@@ -335,10 +340,13 @@ void StaysTest::failedRecordsKeepNothingAndNameTheCard() {
              qPrintable(box.text));
     // The card was written: it is the one the message names.
     QCOMPARE(CardSerial(sim_->card()), 8);
-    // None of its records stays.
-    QCOMPARE(roomCounter("1203"), 7);
-    QCOMPARE(logRows(), 0);
+    // No stay is kept; the card stays in the issue log, marked, with its
+    // holder, and its serial is never handed out again.
+    QCOMPARE(roomCounter("1203"), 8);
+    QCOMPARE(logRows(), 1);
     QCOMPARE(stayRows(), 0);
+    QCOMPARE(GetCardState(CardTypes::Guest, "01020300000008"), CardLogStates::Unrecorded);
+    QCOMPARE(GetCardHolder(CardTypes::Guest, "01020300000008"), QString("张三"));
     QVERIFY(!dm->conn.inTransaction());
     QCOMPARE(f.Prompt_Label->text(), QString("操作失败！"));
     QVERIFY(!RoomBoardChanged);
@@ -604,10 +612,22 @@ void StaysTest::checkOutClosesTheCurrentRow() {
     QCOMPARE(grid->model()->rowCount(), 3);
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
                       grid->visualRect(grid->model()->index(1, 0)).center());
-    QTest::keyClick(grid, Qt::Key_Return);  // the check-out button is the default
-    QCOMPARE(scalar("select RoomStr from GuestInRecord where enOverride = 1 and RoomStr <> '1104'")
-                 .toString(),
-             QString("1102"));
+    // Enter in the list checks nobody out: no button is the default.
+    QVERIFY(QTest::qWaitForWindowActive(&leave));
+    QVERIFY(!leave.NoCardConfirm_Bt->isDefault() && !leave.NoCardConfirm_Bt->autoDefault());
+    QVERIFY(!leave.Close_Bt->isDefault() && !leave.Close_Bt->autoDefault());
+    QTest::keyClick(grid, Qt::Key_Return);
+    QTest::keyClick(grid, Qt::Key_Enter);
+    QCOMPARE(scalar("select count(*) from GuestInRecord where enOverride = 1").toInt(), 1);
+    QVERIFY(!RoomBoardChanged);
+    QVERIFY(leave.isVisible());
+    QCOMPARE(leave.Close_Bt->text(), QString("关闭(&C)"));
+    // Its accelerator checks the current row's guest out.
+    QTest::keyClick(grid, Qt::Key_U, Qt::AltModifier);
+    QTRY_COMPARE(
+        scalar("select RoomStr from GuestInRecord where enOverride = 1 and RoomStr <> '1104'")
+            .toString(),
+        QString("1102"));
     QCOMPARE(grid->model()->rowCount(), 2);
     // The next stay took the closed one's place.
     QCOMPARE(grid->currentIndex().row(), 1);
@@ -625,6 +645,8 @@ void StaysTest::escapeClosesEveryWindow_data() {
     QTest::newRow("check-in") << "GuestQuickIn_Form";
     QTest::newRow("copy") << "CopyGuestCard_Form";
     QTest::newRow("check-out") << "GuestLeave_Form";
+    QTest::newRow("continue stay") << "ModifyGuestCard_Form";
+    QTest::newRow("hourly room") << "ClockRoom_Form";
 }
 
 void StaysTest::escapeClosesEveryWindow() {
@@ -636,6 +658,10 @@ void StaysTest::escapeClosesEveryWindow() {
         w = std::make_unique<TCopyGuestCard_Form>();
     if (window == "GuestLeave_Form")
         w = std::make_unique<TGuestLeave_Form>();
+    if (window == "ModifyGuestCard_Form")
+        w = std::make_unique<TModifyGuestCard_Form>();
+    if (window == "ClockRoom_Form")
+        w = std::make_unique<TClockRoom_Form>();
     QCOMPARE(w->objectName(), window);
     w->show();
     QVERIFY(QTest::qWaitForWindowActive(w.get()));
@@ -649,7 +675,7 @@ void StaysTest::textsFromTheLanguageStore() {
     delete new TCopyGuestCard_Form;  // creates the store
     {
         QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", "store");
-        db.setDatabaseName(app_->file("db/Language.db"));
+        db.setDatabaseName(fx.app->file("db/Language.db"));
         QVERIFY(db.open());
         QSqlQuery q(db);
         for (const QString form : {"GuestQuickIn_Form", "CopyGuestCard_Form"}) {
@@ -677,6 +703,494 @@ void StaysTest::textsFromTheLanguageStore() {
         QTest::mouseClick(w->Confirm_Bt, Qt::LeftButton);
         QCOMPARE(dialogs_->texts(), QStringList{"No such room!"});
     }
+}
+
+void StaysTest::promptClearedByANewCardAndANewRoom() {
+    TGuestQuickIn_Form f;
+    f.se_Room1->setText("1203");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    // A new room: the old result goes.
+    QTest::keyClick(f.se_Room1, Qt::Key_Backspace);
+    QCOMPARE(f.Prompt_Label->text(), QString());
+
+    // A new card operation that fails its check: the old result does not
+    // stand under the new error.
+    CardBusy = false;
+    f.se_Room1->setText("1203");
+    QVERIFY(sim_->command("place blank"));
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    CardBusy = false;
+    f.Days_Edit->setText("-1");
+    QTest::mouseClick(f.CopyGuestCard_Bt, Qt::LeftButton);
+    QCOMPARE(dialogs_->texts(), QStringList{"日期范围无效！"});
+    QCOMPARE(f.Prompt_Label->text(), QString());
+
+    // A press the card latch turns away is no new operation: the result stays.
+    TCopyGuestCard_Form c;
+    c.se_Room1->setText("1203");
+    CardBusy = false;
+    QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(c.Prompt_Label->text(), QString("操作成功！"));
+    QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);  // within the latch's half second
+    QCOMPARE(c.Prompt_Label->text(), QString("操作成功！"));
+    QCOMPARE(logRows(), 3);
+    // A new one starts with an empty prompt: the encoder's answer replaces it.
+    CardBusy = false;
+    QVERIFY(sim_->command("remove"));
+    QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(c.Prompt_Label->text(), QString("无卡！"));
+    c.se_Room1->setText("1101");
+    QCOMPARE(c.Prompt_Label->text(), QString());
+}
+
+void StaysTest::confirmPauseYieldsToTheRoomBox() {
+    TGuestQuickIn_Form f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QTest::keyClicks(f.se_Room1, "1203");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    // The clerk types the next room within the half second: both buttons
+    // follow the room box, and the pause does not undo it.
+    f.se_Room1->selectAll();
+    QTest::keyClicks(f.se_Room1, "1101");
+    QVERIFY(f.Confirm_Bt->isEnabled() && !f.CopyGuestCard_Bt->isEnabled());
+    QTest::qWait(700);
+    QVERIFY(f.Confirm_Bt->isEnabled());
+    CardBusy = false;
+    QVERIFY(sim_->command("place blank"));
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    QCOMPARE(scalar("select count(*) from GuestInRecord where RoomStr = '1101'").toInt(), 1);
+
+    // After a failed card the button comes back after the pause, as before.
+    CardBusy = false;
+    QVERIFY(sim_->command("remove"));
+    f.se_Room1->setText("1102");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QVERIFY(!f.Confirm_Bt->isEnabled());
+    QTRY_VERIFY(f.Confirm_Bt->isEnabled());
+}
+
+void StaysTest::namesKeepWholeCharacters() {
+    // Nineteen characters and an emoji (two UTF-16 units) at the limit of 20.
+    const QString nineteen = QString("张").repeated(19);
+    const QString emoji = QString::fromUtf8("\xF0\x9F\x98\x80");
+    TGuestQuickIn_Form f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    f.E_H_GQI->setFocus();
+    f.E_H_GQI->insert(nineteen);
+    f.E_H_GQI->insert(emoji);  // as an input method commits it
+    QCOMPARE(f.E_H_GQI->text(), nineteen);
+    f.GuestCode_Edit->setText("12345678901234567" + emoji + emoji);
+    QCOMPARE(f.GuestCode_Edit->text(), QString("12345678901234567") + emoji);
+    // Below the limit an emoji is kept whole.
+    f.E_H_GQI->setText(QString("张").repeated(18) + emoji);
+    QCOMPARE(f.E_H_GQI->text(), QString("张").repeated(18) + emoji);
+    f.E_H_GQI->setText(nineteen + emoji);
+    f.se_Room1->setText("1203");
+    QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    // What the database holds reads back as the text typed, in valid UTF-8.
+    for (const char* table : {"GuestInRecord", "MakeCardRecord"}) {
+        const QString column = QString(table) == "GuestInRecord" ? "GuestName" : "Holder";
+        const QString stored =
+            scalar(QString("select %1 from %2").arg(column, QLatin1String(table))).toString();
+        QCOMPARE(stored, nineteen);
+        QCOMPARE(stored.toUtf8(), nineteen.toUtf8());
+    }
+    const QString explain = scalar("select Explain from MakeCardRecord").toString();
+    QCOMPARE(explain, QString("12345678901234567") + emoji);
+    QVERIFY(!explain.toUtf8().contains("\xED"));
+}
+
+namespace {
+// Checks 1203 in for a card from 1 March 15:20 to 3 March 12:00, logged for 张三.
+void checkIn1203ForTwoNights() {
+    qv::stays::GuestCard in;
+    in.roomStr = "1203";
+    in.start = QDateTime(QDate(2025, 3, 1), QTime(15, 20));
+    in.end = QDateTime(QDate(2025, 3, 3), QTime(12, 0));
+    in.guestName = "张三";
+    in.document = "110101199001011234";
+    QVERIFY(qv::stays::checkIn(in).written());
+}
+}  // namespace
+
+void StaysTest::continueStay() {
+    checkIn1203ForTwoNights();
+    QCOMPARE(roomCounter("1203"), 8);
+    RoomBoardChanged = false;
+    LockSystemInfo.Staffer = "desk2";
+
+    TModifyGuestCard_Form m;
+    QCOMPARE(m.objectName(), QString("ModifyGuestCard_Form"));
+    QCOMPARE(m.windowTitle(), QString("续房"));
+    QCOMPARE(m.Confirm_Bt->text(), QString("发卡(&Y)"));
+    QCOMPARE(m.Button1->text(), QString("读  卡"));
+    QCOMPARE(m.Room_Label->text(), QString("房号："));
+    QCOMPARE(m.GuestCode_Label->text(), QString("证   件："));
+    QCOMPARE(m.GuestCode_Edit->text(), QString("1"));
+    QVERIFY(m.se_Room1->isReadOnly());
+    QVERIFY(m.RoomList_Bt->isHidden() && m.RoomHint_Label->isHidden());
+    QCOMPARE(m.Days_Edit->maxLength(), 32767);
+    m.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    saveScreenshot(&m, "ModifyGuestCard_Form");
+
+    // The guest's card on the encoder, read.
+    QTest::mouseClick(m.Button1, Qt::LeftButton);
+    QCOMPARE(m.se_Room1->text(), QString("1203"));
+    QCOMPARE(m.E_H_GQI->text(), QString("张三"));
+    QCOMPARE(m.GuestCode_Edit->text(), QString("110101199001011234"));
+    QCOMPARE(m.SD_GQI_Dtp->date(), QDate(2025, 3, 1));
+    QCOMPARE(m.ST_GQI_Dtp->time(), QTime(15, 20));
+    QCOMPARE(m.ED_GQI_Dtp->date(), QDate(2025, 3, 3));
+    QCOMPARE(m.ET_GQI_Dtp->time(), QTime(12, 0));  // the hotel's check-out time
+    QCOMPARE(m.Days_Edit->text(), QString("2"));
+    QCOMPARE(m.Prompt_Label->text(), QString());
+    saveScreenshot(&m, "ModifyGuestCard_Form-read");
+
+    // Two nights more.
+    m.Days_Edit->selectAll();
+    QTest::keyClicks(m.Days_Edit, "4");
+    QCOMPARE(m.ED_GQI_Dtp->date(), QDate(2025, 3, 5));
+    QTest::mouseClick(m.Confirm_Bt, Qt::LeftButton);
+    QVERIFY2(dialogs_->boxes().isEmpty(), qPrintable(dialogs_->texts().join('\n')));
+    QCOMPARE(m.Prompt_Label->text(), QString("操作成功！"));
+    QVERIFY(RoomBoardChanged);
+    QVERIFY(m.Confirm_Bt->isEnabled());
+    QCOMPARE(m.se_Room1->text(), QString());  // the next guest's card is read first
+    saveScreenshot(&m, "ModifyGuestCard_Form-done");
+
+    // The card, as the encoder tool shows it: serial 0, the room's address,
+    // from the old start plus the tolerance to 5 March at LeaveTime plus it.
+    QString shown;
+    QCOMPARE(sim_->tool({"show"}, &shown), 0);
+    for (const char* line :
+         {"Kind: 4 guest card", "Serial: 0 (CardSn 0 0 0 0 0)",
+          "Lock address: room 3, building 1, floor 2 (RoomAddr 3 1 2 0 0 0 0)", "Building: 1",
+          "Floor: 2", "Override: 1", "Start: 2025-03-01 15:30", "End: 2025-03-05 12:10"}) {
+        QVERIFY2(shown.simplified().contains(QLatin1String(line)), qPrintable(shown));
+    }
+    // ... and the database, field by field.
+    QCOMPARE(roomCounter("1203"), 8);
+    qv::DataSet log(dm->conn);
+    log.setSql("select * from MakeCardRecord order by ID desc");
+    log.open();
+    QCOMPARE(log.recordCount(), 2);
+    QCOMPARE(log.text("Rom"), QString("01020300000000"));
+    QCOMPARE(log.text("RoomStr"), QString("1203"));
+    QCOMPARE(log.asInteger("CardType"), 4);
+    QCOMPARE(log.text("Holder"), QString("张三"));
+    QCOMPARE(log.text("Explain"), QString("110101199001011234"));
+    QCOMPARE(log.text("StartTime"), QString("2025-03-01 15:30:00"));
+    QCOMPARE(log.text("EndTime"), QString("2025-03-05 12:10:00"));
+    QCOMPARE(log.text("MakeUser"), QString("desk2"));
+    qv::DataSet stay(dm->conn);
+    stay.setSql("select * from GuestInRecord");
+    stay.open();
+    QCOMPARE(stay.recordCount(), 1);
+    QCOMPARE(stay.text("GuestLeaveTime"), QString("2025-03-05 12:10:00"));
+    QCOMPARE(stay.text("InputUser"), QString("desk2"));
+    QCOMPARE(stay.text("GuestInTime"), QString("2025-03-01 15:20:00"));
+    QCOMPARE(stay.text("Rom"), QString("00000008"));
+    QCOMPARE(stay.text("MakeName"), QString("前台一"));
+    QCOMPARE(stay.asInteger("CardCounts"), 1);
+
+    // The extended card read again: each extension starts the tolerance later.
+    CardBusy = false;
+    QTest::mouseClick(m.Button1, Qt::LeftButton);
+    QCOMPARE(m.ST_GQI_Dtp->time(), QTime(15, 30));
+    QCOMPARE(m.Days_Edit->text(), QString("4"));
+    QCOMPARE(m.E_H_GQI->text(), QString("张三"));
+    QTest::mouseClick(m.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(cardStart(sim_->card()), QDateTime(QDate(2025, 3, 1), QTime(15, 40)));
+    QCOMPARE(scalar("select GuestLeaveTime from GuestInRecord").toDateTime(),
+             QDateTime(QDate(2025, 3, 5), QTime(12, 10)));
+}
+
+void StaysTest::continueStayRefusals_data() {
+    QTest::addColumn<QString>("card");    // what lies on the encoder
+    QTest::addColumn<QString>("prompt");  // after "读  卡"
+    QTest::addColumn<QString>("room");    // the room box after it
+    QTest::addColumn<QString>("issued");  // the prompt after "发卡(&Y)" ("" : nothing happens)
+    QTest::newRow("no card") << "remove"
+                             << "无卡！"
+                             << ""
+                             << "";
+    QTest::newRow("no encoder") << "set online 0"
+                                << "无发卡机！"
+                                << ""
+                                << "";
+    QTest::newRow("a master card") << "master"
+                                   << "不是客人卡！"
+                                   << ""
+                                   << "";
+    QTest::newRow("another hotel's card") << "foreign"
+                                          << "卡上的房间不存在！"
+                                          << ""
+                                          << "";
+    QTest::newRow("a room without an open stay") << "no stay"
+                                                 << ""
+                                                 << "1203"
+                                                 << "该房间没有入住记录，不能续房！";
+    QTest::newRow("the write fails") << "fail"
+                                     << ""
+                                     << "1203"
+                                     << "操作失败！";
+}
+
+void StaysTest::continueStayRefusals() {
+    QFETCH(QString, card);
+    QFETCH(QString, prompt);
+    QFETCH(QString, room);
+    QFETCH(QString, issued);
+    checkIn1203ForTwoNights();
+    const QDateTime start(QDate(2025, 3, 1), QTime(15, 20));
+    if (card == "master") {
+        placeCard(*sim_, CardTypes::Master, 1, 2, 3, 5, start, start.addDays(300));
+    } else if (card == "foreign") {
+        placeCard(*sim_, CardTypes::Guest, 7, 30, 1, 5, start, start.addDays(2));
+    } else if (card == "no stay") {
+        CheckOutRoom("1203");
+    } else if (card != "fail") {
+        QVERIFY(sim_->command(card));
+    }
+    const int logBefore = logRows();
+    RoomBoardChanged = false;
+
+    TModifyGuestCard_Form m;
+    // "发卡(&Y)" before any card was read does nothing.
+    QTest::mouseClick(m.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(m.Prompt_Label->text(), QString());
+    QVERIFY(!CardBusy);
+    m.Prompt_Label->setText("操作成功！");  // an earlier extension's result
+    QTest::mouseClick(m.Button1, Qt::LeftButton);
+    QCOMPARE(m.Prompt_Label->text(), prompt);
+    QCOMPARE(m.se_Room1->text(), room);
+    if (card == "fail") {
+        QVERIFY(sim_->command("set fail-next 1"));
+    }
+    QTest::mouseClick(m.Confirm_Bt, Qt::LeftButton);
+    if (!issued.isEmpty()) {
+        QCOMPARE(m.Prompt_Label->text(), issued);
+        QVERIFY(m.Confirm_Bt->isEnabled());
+    }
+    QVERIFY(dialogs_->boxes().isEmpty());
+    QVERIFY(!RoomBoardChanged);
+    // No card written, no record changed: the stay keeps its end.
+    QCOMPARE(logRows(), logBefore);
+    QCOMPARE(roomCounter("1203"), 8);
+    QCOMPARE(scalar("select GuestLeaveTime from GuestInRecord").toDateTime(),
+             QDateTime(QDate(2025, 3, 3), QTime(12, 0)));
+    QCOMPARE(scalar("select InputUser from GuestInRecord").toString(), QString("desk1"));
+    if (card == "fail" || card == "no stay") {
+        QCOMPARE(CardSerial(sim_->card()), 8);  // the guest's card as it was
+    }
+}
+
+void StaysTest::continueStayKeysAndNights() {
+    checkIn1203ForTwoNights();
+    TModifyGuestCard_Form m;
+    m.show();
+    QVERIFY(QTest::qWaitForWindowActive(&m));
+    QTest::mouseClick(m.Button1, Qt::LeftButton);
+    // A letter in the nights box is ignored, as in the other guest windows.
+    m.Days_Edit->setText("3x");
+    QCOMPARE(m.ED_GQI_Dtp->date(), QDate(2025, 3, 3));
+    QVERIFY(dialogs_->boxes().isEmpty());
+    // F2 does nothing here.
+    bool listed = false;
+    bool missed = false;
+    whenShown<TRoomList_Form>(
+        [&listed](TRoomList_Form* list) {
+            listed = true;
+            list->reject();
+        },
+        300, &missed);
+    m.Days_Edit->setFocus();
+    QTest::keyClick(m.Days_Edit, Qt::Key_F2);
+    QTRY_VERIFY(missed);
+    QVERIFY(!listed);
+    QVERIFY(m.isVisible());
+    QTest::keyClick(m.Days_Edit, Qt::Key_Escape);
+    QVERIFY(!m.isVisible());
+}
+
+void StaysTest::hourlyRoom() {
+    TClockRoom_Form h;
+    QCOMPARE(h.objectName(), QString("ClockRoom_Form"));
+    QCOMPARE(h.windowTitle(), QString("开钟点房--发行客人卡"));
+    QCOMPARE(h.Days_Label->text(), QString("入住钟点："));
+    QCOMPARE(h.DaysUnit_Label->text(), QString("小时"));
+    QVERIFY(!h.DaysUnit_Label->isHidden());
+    QCOMPARE(h.Confirm_Bt->text(), QString("发卡(&Y)"));
+    QCOMPARE(h.Days_Edit->maxLength(), 4);
+    // Opened at 15:20: one hour.
+    QCOMPARE(h.Days_Edit->text(), QString("1"));
+    QCOMPARE(h.SD_GQI_Dtp->date(), QDate(2025, 3, 1));
+    QCOMPARE(h.ST_GQI_Dtp->time(), QTime(15, 20));
+    QCOMPARE(h.ED_GQI_Dtp->date(), QDate(2025, 3, 1));
+    QCOMPARE(h.ET_GQI_Dtp->time(), QTime(16, 20));
+    h.show();
+    QVERIFY(QTest::qWaitForWindowActive(&h));
+    QTest::keyClicks(h.se_Room1, "1203");
+    h.Days_Edit->selectAll();
+    QTest::keyClicks(h.Days_Edit, "3");
+    QCOMPARE(h.ET_GQI_Dtp->time(), QTime(18, 20));
+    h.E_H_GQI->setText("王五");
+    saveScreenshot(&h, "ClockRoom_Form");
+    QTest::mouseClick(h.Confirm_Bt, Qt::LeftButton);
+    QVERIFY2(dialogs_->boxes().isEmpty(), qPrintable(dialogs_->texts().join('\n')));
+    QCOMPARE(h.Prompt_Label->text(), QString("操作成功！"));
+    QVERIFY(RoomBoardChanged);
+    QVERIFY(h.Confirm_Bt->isEnabled());  // at once, no pause
+    saveScreenshot(&h, "ClockRoom_Form-done");
+    // A check-in's card and records: counter 7, card 8, counter 8.
+    const TCardData card = sim_->card();
+    QCOMPARE(CardSerial(card), 8);
+    QCOMPARE(card.CardType[0], CardTypes::Guest);
+    QCOMPARE(cardStart(card), QDateTime(QDate(2025, 3, 1), QTime(15, 30)));
+    QCOMPARE(cardEnd(card), QDateTime(QDate(2025, 3, 1), QTime(18, 30)));
+    QCOMPARE(roomCounter("1203"), 8);
+    QCOMPARE(scalar("select Rom from MakeCardRecord").toString(), QString("01020300000008"));
+    qv::DataSet stay(dm->conn);
+    stay.setSql("select * from GuestInRecord");
+    stay.open();
+    QCOMPARE(stay.recordCount(), 1);
+    QCOMPARE(stay.text("GuestName"), QString("王五"));
+    QCOMPARE(stay.text("Rom"), QString("00000008"));
+    QCOMPARE(stay.text("GuestInTime"), QString("2025-03-01 15:30:00"));
+    QCOMPARE(stay.text("GuestLeaveTime"), QString("2025-03-01 18:30:00"));
+    // Again for the open stay: one more card counted, F2 for the room list.
+    CardBusy = false;
+    QVERIFY(sim_->command("place blank"));
+    QTest::mouseClick(h.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(CardSerial(sim_->card()), 9);
+    QCOMPARE(scalar("select CardCounts from GuestInRecord").toInt(), 2);
+    bool listed = false;
+    whenShown<TRoomList_Form>([&listed](TRoomList_Form* list) {
+        listed = true;
+        QTest::keyClick(list, Qt::Key_Escape);
+    });
+    h.se_Room1->setFocus();
+    QTest::keyClick(h.se_Room1, Qt::Key_F2);
+    QVERIFY(listed);
+}
+
+void StaysTest::hourlyRoomEnds_data() {
+    QTest::addColumn<QTime>("opened");
+    QTest::addColumn<QString>("hours");        // typed ("" : none)
+    QTest::addColumn<QDateTime>("pickedEnd");  // picked instead (invalid: none)
+    QTest::addColumn<QString>("shown");        // Days_Edit afterwards
+    QTest::addColumn<QDateTime>("end");        // the pickers' end afterwards
+    const QDate day(2025, 3, 1);
+    QTest::newRow("15:20 + 1 h") << QTime(15, 20) << "1" << QDateTime() << "1"
+                                 << QDateTime(day, QTime(16, 20));
+    QTest::newRow("22:30 + 3 h ends the next day")
+        << QTime(22, 30) << "3" << QDateTime() << "3" << QDateTime(day.addDays(1), QTime(1, 30));
+    QTest::newRow("letters are ignored")
+        << QTime(15, 20) << "ab" << QDateTime() << "ab" << QDateTime(day, QTime(16, 20));
+    QTest::newRow("2 h 30 min picked: 2.5, the end kept")
+        << QTime(15, 20) << "" << QDateTime(day, QTime(17, 50)) << "2.5"
+        << QDateTime(day, QTime(17, 50));
+    QTest::newRow("12 h 40 min picked: 13, the end moved")
+        << QTime(10, 0) << "" << QDateTime(day, QTime(22, 40)) << "13"
+        << QDateTime(day, QTime(23, 0));
+    QTest::newRow("the next day picked")
+        << QTime(15, 20) << "" << QDateTime(day.addDays(1), QTime(15, 20)) << "24"
+        << QDateTime(day.addDays(1), QTime(15, 20));
+}
+
+void StaysTest::hourlyRoomEnds() {
+    QFETCH(QTime, opened);
+    QFETCH(QString, hours);
+    QFETCH(QDateTime, pickedEnd);
+    QFETCH(QString, shown);
+    QFETCH(QDateTime, end);
+    qv::Clock::setTestTime(QDateTime(QDate(2025, 3, 1), opened));
+    TClockRoom_Form h;
+    if (!hours.isEmpty()) {
+        h.Days_Edit->setText(hours);
+    }
+    if (pickedEnd.isValid()) {
+        h.ET_GQI_Dtp->setTime(pickedEnd.time());
+        h.ED_GQI_Dtp->setDate(pickedEnd.date());
+    }
+    QCOMPARE(h.Days_Edit->text(), shown);
+    QCOMPARE(QDateTime(h.ED_GQI_Dtp->date(), h.ET_GQI_Dtp->time()), end);
+    QCOMPARE(h.StayEnd(), end.addSecs(600));
+}
+
+void StaysTest::hourlyRoomHoursText_data() {
+    QTest::addColumn<int>("minutes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("0") << 0 << "0";
+    QTest::newRow("60") << 60 << "1";
+    QTest::newRow("150") << 150 << "2.5";
+    QTest::newRow("15") << 15 << "0.25";
+    QTest::newRow("5") << 5 << "0.083";
+    QTest::newRow("760") << 760 << "13";
+    QTest::newRow("598") << 598 << "10";
+    QTest::newRow("7380") << 7380 << "120";
+    QTest::newRow("-150") << -150 << "-2.5";
+    QTest::newRow("-760") << -760 << "-13";
+}
+
+void StaysTest::hourlyRoomHoursText() {
+    QFETCH(int, minutes);
+    QFETCH(QString, text);
+    const QDateTime start(QDate(2025, 3, 1), QTime(15, 20));
+    QCOMPARE(TClockRoom_Form::hoursText(start, start.addSecs(minutes * 60)), text);
+}
+
+void StaysTest::hourlyRoomFailures_data() {
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("hours");
+    QTest::addColumn<QString>("prompt");
+    QTest::addColumn<QStringList>("boxes");
+    QTest::newRow("no card") << "remove"
+                             << "1"
+                             << "操作失败！" << QStringList{};
+    QTest::newRow("no encoder") << "set online 0"
+                                << "1"
+                                << "操作失败！" << QStringList{};
+    QTest::newRow("write fails") << "set fail-next 1"
+                                 << "1"
+                                 << "操作失败！" << QStringList{};
+    QTest::newRow("negative hours") << ""
+                                    << "-2"
+                                    << "" << QStringList{"日期范围无效！"};
+}
+
+void StaysTest::hourlyRoomFailures() {
+    QFETCH(QString, setup);
+    QFETCH(QString, hours);
+    QFETCH(QString, prompt);
+    QFETCH(QStringList, boxes);
+    if (!setup.isEmpty()) {
+        QVERIFY(sim_->command(setup));
+    }
+    TClockRoom_Form h;
+    h.se_Room1->setText("1203");
+    h.Days_Edit->setText(hours);
+    QTest::mouseClick(h.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(h.Prompt_Label->text(), prompt);
+    QCOMPARE(dialogs_->texts(), boxes);
+    QVERIFY(h.Confirm_Bt->isEnabled());  // the corrected stay can be tried at once
+    QVERIFY(!RoomBoardChanged);
+    QCOMPARE(roomCounter("1203"), 7);
+    QCOMPARE(logRows(), 0);
+    QCOMPARE(stayRows(), 0);
+    // An unknown room: the message and the focus on the room box.
+    dialogs_->clear();
+    h.se_Room1->setText("9999");
+    QTest::mouseClick(h.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(dialogs_->texts(), QStringList{"没有该房号！"});
 }
 
 QTEST_MAIN(StaysTest)

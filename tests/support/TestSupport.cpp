@@ -78,6 +78,26 @@ void PgServer::recreateDatabase(const QString& database) const {
     QSqlDatabase::removeDatabase(name);
 }
 
+void PgServer::admin(const QString& sql) const {
+    const QString name = QStringLiteral("pg-admin");
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(host);
+        db.setPort(port);
+        db.setUserName(user);
+        db.setPassword(password);
+        db.setDatabaseName(QStringLiteral("postgres"));
+        if (!db.open()) {
+            qFatal("cannot reach the PostgreSQL server: %s", qPrintable(db.lastError().text()));
+        }
+        QSqlQuery q(db);
+        if (!q.exec(sql)) {
+            qFatal("%s: %s", qPrintable(sql), qPrintable(q.lastError().text()));
+        }
+    }
+    QSqlDatabase::removeDatabase(name);
+}
+
 void saveScreenshot(QWidget* widget, const QString& name) {
     const QString dir = qEnvironmentVariable("QV_SCREENSHOT_DIR");
     if (dir.isEmpty() || !widget) {

@@ -43,6 +43,9 @@ struct PgServer {
     static PgServer fromEnvironment();
     // Drops and creates `database` on the server (fails the test on error).
     void recreateDatabase(const QString& database) const;
+    // Runs one statement on the server's "postgres" database as the test's
+    // user, who owns the cluster (fails the test on error).
+    void admin(const QString& sql) const;
 };
 
 // Skips nothing: without a server the calling test fails with a clear message.

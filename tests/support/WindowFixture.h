@@ -53,7 +53,7 @@ public:
             dm = nullptr;
         }
         app.reset();
-        qv::Clock::setTestTime(QDateTime());
+        qv::Clock::useSystemTime();
         resetFlags();
     }
 

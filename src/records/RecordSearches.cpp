@@ -1,0 +1,151 @@
+#include "records/RecordSearches.h"
+
+#include "data/DataSet.h"
+#include "data/dm_unit.h"
+#include "settings/Settings.h"
+
+#include <cstdint>
+#include <limits>
+
+namespace qv {
+
+namespace {
+
+// Whether a card log row stands for a card whose writing was never confirmed
+// (the desk stopped, or its records could not be stored, after the card went
+// to the encoder): the one place that names it, for the list and for the
+// deletion. An expression on MakeCardRecord's own columns, unqualified; 0
+// while the card log keeps no such mark.
+const QString kOutcomeUnknown = QStringLiteral("0");
+
+// Adds "column between the two chosen dates": each date stands for the
+// moment `dayTime` on it, compared to the minute (or, for `unit` Day, by whole
+// days), as bound moments the column's index can serve.
+void addDateRange(QStringList& where, Binds& binds, const QString& column, const DateRange& range,
+                  const QTime& dayTime, DateUnit unit, const QString& param) {
+    const DateCondition from = dateDiffCondition(column, unit, QDateTime(range.from, dayTime),
+                                                 DiffCompare::GreaterOrEqual, param + "_from");
+    const DateCondition to = dateDiffCondition(column, unit, QDateTime(range.to, dayTime),
+                                               DiffCompare::LessOrEqual, param + "_to");
+    for (const DateCondition& c : {from, to}) {
+        where << c.sql;
+        binds.insert(c.firstName, c.first);
+    }
+}
+
+}  // namespace
+
+RecordSearch guestStaySearch(const GuestSearch& s, const Dialect& dialect) {
+    RecordSearch out;
+    QStringList where;
+    where << dialect.containsCondition(QStringLiteral("GuestName"), QStringLiteral(":guest_name"))
+          << QStringLiteral("GuestName <> ''");
+    out.binds.insert(QStringLiteral(":guest_name"), Dialect::likePattern(s.guestName.trimmed()));
+
+    switch (s.state) {
+        case GuestState::Current:
+            where << QStringLiteral("enOverride = 0");
+            break;
+        case GuestState::Ended:
+            where << QStringLiteral("enOverride <> 0");
+            break;
+        case GuestState::All:
+            break;
+    }
+
+    QString room;
+    for (const QChar c : s.room) {
+        if (c.isDigit()) {
+            room += c;
+        }
+    }
+    if (!room.isEmpty()) {
+        // Room keys are 32-bit integers; a longer number names no room (and
+        // would not fit the column's type on the server).
+        bool ok = false;
+        const qlonglong key = room.toLongLong(&ok);
+        if (ok && key <= std::numeric_limits<int32_t>::max()) {
+            where << QStringLiteral("Room = :room");
+            out.binds.insert(QStringLiteral(":room"), static_cast<int>(key));
+        } else {
+            where << QStringLiteral("1 = 0");
+        }
+    }
+
+    addDateRange(where, out.binds, QStringLiteral("GuestInTime"), s.checkIn, s.dayTime,
+                 DateUnit::Minute, QStringLiteral("gi"));
+    if (s.expectedLeave) {
+        addDateRange(where, out.binds, QStringLiteral("GuestLeaveTime"), *s.expectedLeave,
+                     s.dayTime, DateUnit::Minute, QStringLiteral("gl"));
+    }
+    if (s.checkOut) {
+        addDateRange(where, out.binds, QStringLiteral("LeaveTime"), *s.checkOut, s.dayTime,
+                     DateUnit::Minute, QStringLiteral("lt"));
+    }
+
+    out.select = QStringLiteral(
+                     "select ID, GuestName, GuestID, Room, Rom, GuestInTime, GuestLeaveTime, "
+                     "LeaveTime, enOverride, InputUser, InputTime from GuestInRecord where ") +
+                 where.join(QStringLiteral(" and "));
+    out.orderBy = QStringLiteral("GuestInTime, ID");
+    return out;
+}
+
+RecordSearch cardIssueSearch(const CardIssueSearch& s) {
+    RecordSearch out;
+    QStringList where;
+    addDateRange(where, out.binds, QStringLiteral("M.InputTime"), s.issued, QTime(0, 0),
+                 DateUnit::Day, QStringLiteral("issued"));
+    if (s.cardTitle) {
+        where << QStringLiteral("M.CardType in (select ID from CardType where C_Title = :title)");
+        out.binds.insert(QStringLiteral(":title"), *s.cardTitle);
+    }
+    out.select = QStringLiteral(
+                     "select C.C_Title, M.Rom, M.Holder, M.Buiding, M.MakeUser, M.MakeName, "
+                     "M.Room, M.RoomStr, M.InputTime, M.Floor, M.District, M.StartTime, "
+                     "M.EndTime, M.Explain, M.enOverride, (%1) as OutcomeUnknown "
+                     "from MakeCardRecord M inner join CardType C on M.CardType = C.ID where ")
+                     .arg(kOutcomeUnknown) +
+                 where.join(QStringLiteral(" and "));
+    out.orderBy = QStringLiteral("M.InputTime, M.ID");
+    return out;
+}
+
+QStringList cardTypeTitles(Connection& conn) {
+    QStringList titles;
+    QSqlQuery q = conn.run(QStringLiteral("select C_Title from CardType order by ID"));
+    while (q.next()) {
+        titles << q.value(0).toString();
+    }
+    return titles;
+}
+
+QDate cardRecordCutOff(const QDate& today) {
+    return today.addDays(-60);
+}
+
+int deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay) {
+    const DateCondition upTo = dateDiffCondition(QStringLiteral("InputTime"), DateUnit::Day,
+                                                 QDateTime(lastDay, QTime(0, 0)),
+                                                 DiffCompare::LessOrEqual, QStringLiteral("cut"));
+    return conn.execute(QStringLiteral("delete from MakeCardRecord where %1 and (%2) = 0")
+                            .arg(upTo.sql, kOutcomeUnknown),
+                        {{upTo.firstName, upTo.first}});
+}
+
+bool operatorHasRight(const QString& right) {
+    DataSet& op = dm->Operator_ado;
+    struct Restore {
+        DataSet& op;
+        ~Restore() {
+            op.close();
+            op.clearFilter();
+        }
+    } restore{op};
+    op.close();
+    op.setFilter({{QStringLiteral("Staffer"), LockSystemInfo.Staffer}});
+    op.open();
+    return !op.isEmpty() && op.asInteger(right) != 0;
+}
+
+}  // namespace qv

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "data/Connection.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+#include <optional>
+
+// The searches of the guest query and card issue records windows, and the
+// deletion of old card records: the SQL of each, its bound values and its
+// order. No widgets here; the windows read their controls into these
+// records and hand the result to their grid.
+namespace qv {
+
+// A search as the paged grid runs it (PagedQueryModel::setQuery).
+struct RecordSearch {
+    QString select;
+    Binds binds;
+    QString orderBy;
+};
+
+// A range of chosen dates, both ends included.
+struct DateRange {
+    QDate from;
+    QDate to;
+};
+
+// Which stays the guest query lists.
+enum class GuestState { Current = 0, All = 1, Ended = 2 };
+
+struct GuestSearch {
+    GuestState state = GuestState::Current;
+    QString guestName;  // found anywhere in the name, literally; empty: every named stay
+    QString room;       // the room's key as typed (digits); empty: every room
+    DateRange checkIn;
+    std::optional<DateRange> expectedLeave;
+    std::optional<DateRange> checkOut;
+    // The hotel's check-out time of day: each chosen date stands for this
+    // moment on that date, and times are compared to the minute.
+    QTime dayTime = QTime(12, 0);
+};
+
+// The stays of GuestInRecord that `s` finds, in the order they began. Every
+// date bound is a plain comparison of the column with a bound moment, so the
+// column's index serves it. A stay without a guest name is never listed.
+RecordSearch guestStaySearch(const GuestSearch& s, const Dialect& dialect);
+
+struct CardIssueSearch {
+    DateRange issued;                  // by whole days of InputTime
+    std::optional<QString> cardTitle;  // C_Title of the kind; none: every kind
+};
+
+// The card issue log rows of `s` with their kind's title, in the order they
+// were registered. Rows whose card type has no CardType row are not listed.
+// The field OutcomeUnknown is 1 for a card whose writing was never
+// confirmed (it may exist), else 0.
+RecordSearch cardIssueSearch(const CardIssueSearch& s);
+
+// The titles of the card types, in the order of their codes.
+QStringList cardTypeTitles(Connection& conn);
+
+// The day whose card records and all earlier ones the old-record deletion
+// removes: sixty days before `today`.
+QDate cardRecordCutOff(const QDate& today);
+// Deletes the card issue log rows registered on `lastDay` or earlier and
+// returns how many were removed. Rows of cards whose outcome is unknown stay:
+// they name cards that may still open doors.
+int deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay);
+
+// Whether the logged-on operator (`LockSystemInfo.Staffer`) has the right in
+// the yes/no column `right` of Operator; false when the operator has no row.
+bool operatorHasRight(const QString& right);
+
+}  // namespace qv

@@ -1,0 +1,219 @@
+#include "stays/StayService.h"
+
+#include "card/CardFunctions.h"
+#include "card/Encoder.h"
+#include "data/dm_unit.h"
+#include "platform/Clock.h"
+#include "platform/Errors.h"
+#include "settings/Settings.h"
+
+#include <algorithm>
+#include <iterator>
+#include <optional>
+
+namespace qv::stays {
+
+namespace {
+
+enum class Serial {
+    New,   // the room's counter plus one, the counter advanced
+    Copy,  // the room's counter as it is
+    Zero,  // serial 0, the counter untouched
+};
+
+// What is stored after the card was written, in the card's transaction.
+using Records = std::function<void(const TCardData& card, const RoomRef& room)>;
+
+Connection& conn() {
+    return dm->conn;
+}
+
+// The key of the room's open stay (the first one, should it have several), or null.
+QVariant openStay(const QString& roomStr) {
+    return conn().scalar(
+        QStringLiteral(
+            "select min(ID) from GuestInRecord where enOverride = 0 and RoomStr = :RoomStr"),
+        {{QStringLiteral(":RoomStr"), roomStr}});
+}
+
+// A text column that is left empty: a typed null, so both database kinds take it.
+QVariant textOrNull(const QString& text) {
+    return text.trimmed().isEmpty() ? QVariant(QMetaType(QMetaType::QString)) : QVariant(text);
+}
+
+// Writes the guest card of `in` with the serial `serial` and, only when the
+// encoder wrote it, stores `records` in the card's transaction. `refuse` may
+// stop the issue for the room before anything is written.
+Result issue(const GuestCard& in, Serial serial, const CardWriter& writer, const Records& records,
+             const std::function<std::optional<Outcome>(const RoomRef&)>& refuse = {}) {
+    Result r;
+    if (!in.start.isValid() || !in.end.isValid() || in.start > in.end) {
+        r.outcome = Outcome::InvalidRange;
+        return r;
+    }
+    const RoomRef room = ResolveRoom(in.roomStr);
+    if (!room.found) {
+        r.outcome = Outcome::NoSuchRoom;
+        return r;
+    }
+    if (refuse) {
+        if (const std::optional<Outcome> refused = refuse(room)) {
+            r.outcome = *refused;
+            return r;
+        }
+    }
+
+    TCardData& card = r.card;
+    DateToCardTime(in.start, card.StartTime);
+    DateToCardTime(in.end, card.EndTime);
+    card.Override = in.applyLossReport ? 0 : 1;
+    room.putOn(card);
+    // The card layer names the card by its type (its log row, an error
+    // message); the encoder takes the word as zero and its export sets the kind.
+    card.CardType[0] = CardTypes::Guest;
+    const CardWriter write = [&writer](TCardData& c) {
+        c.CardType[0] = 0;
+        const int code =
+            writer ? writer(c) : int{Encoder::instance().makeCard(CardTypes::Guest, c)};
+        c.CardType[0] = CardTypes::Guest;
+        return code;
+    };
+    const CardSerialSource source =
+        serial == Serial::Zero ? CardSerialSource::zero(room.roomStr)
+                               : CardSerialSource::room(room.roomStr, serial == Serial::Copy);
+    try {
+        r.code = IssueCard(source, card, write, [&] { records(card, room); });
+    } catch (const Error& e) {
+        // Nothing of it is stored; when the card was written, the text names it.
+        r.outcome = Outcome::DatabaseError;
+        r.code = 0;
+        r.error = e.text();
+        return r;
+    }
+    r.outcome = r.code == 1 ? Outcome::Written : Outcome::EncoderRefused;
+    return r;
+}
+
+// Opens the room's stay with the guest and the card's times, or counts one
+// more card on the stay already open.
+void openOrCountStay(const GuestCard& in, const TCardData& card, const RoomRef& room) {
+    const QVariant open = openStay(room.roomStr);
+    if (!open.isNull()) {
+        // The open stay keeps its guest, times and card; it counts one more card.
+        conn().execute(
+            QStringLiteral("update GuestInRecord set CardCounts = CardCounts + 1 where ID = :ID"),
+            {{QStringLiteral(":ID"), open}});
+        return;
+    }
+    conn().execute(
+        QStringLiteral("insert into GuestInRecord (GuestName, GuestID, Room, RoomStr, Rom, "
+                       "GuestInTime, GuestLeaveTime, InputUser, MakeName) values (:GuestName, "
+                       ":GuestID, :Room, :RoomStr, :Rom, :GuestInTime, :GuestLeaveTime, "
+                       ":InputUser, :MakeName)"),
+        {{QStringLiteral(":GuestName"), textOrNull(in.guestName)},
+         {QStringLiteral(":GuestID"), in.document},
+         {QStringLiteral(":Room"), room.room},
+         {QStringLiteral(":RoomStr"), room.roomStr},
+         {QStringLiteral(":Rom"), CardRom(card)},
+         {QStringLiteral(":GuestInTime"), in.start},
+         {QStringLiteral(":GuestLeaveTime"), in.end},
+         {QStringLiteral(":InputUser"), LockSystemInfo.Staffer},
+         {QStringLiteral(":MakeName"), LockSystemInfo.StafferName}});
+}
+
+}  // namespace
+
+bool roomExists(const QString& roomStr) {
+    return RoomExists(roomStr);
+}
+
+Result checkIn(const GuestCard& in, const CardWriter& writer) {
+    return issue(in, Serial::New, writer, [&in](const TCardData& card, const RoomRef& room) {
+        MakeCardLog(card, in.guestName, in.document, room);
+        openOrCountStay(in, card, room);
+    });
+}
+
+Result copyCard(const GuestCard& in, const CardWriter& writer) {
+    return issue(in, Serial::Copy, writer, [&in](const TCardData& card, const RoomRef& room) {
+        MakeCardLog(card, in.guestName, in.document, room);
+    });
+}
+
+Result continueStay(const GuestCard& in, const CardWriter& writer) {
+    return issue(
+        in, Serial::Zero, writer,
+        [&in](const TCardData& card, const RoomRef& room) {
+            MakeCardLog(card, in.guestName, in.document, room);
+            // The stay open now (another desk may have changed it since the
+            // check) ends at the new card's end.
+            conn().execute(QStringLiteral("update GuestInRecord set GuestLeaveTime = :end, "
+                                          "InputUser = :user where ID = :ID and enOverride = 0"),
+                           {{QStringLiteral(":end"), in.end},
+                            {QStringLiteral(":user"), LockSystemInfo.Staffer},
+                            {QStringLiteral(":ID"), openStay(room.roomStr)}});
+        },
+        [](const RoomRef& room) -> std::optional<Outcome> {
+            if (openStay(room.roomStr).isNull()) {
+                return Outcome::NoOpenStay;
+            }
+            return std::nullopt;
+        });
+}
+
+ReadGuestCard readGuestCard() {
+    ReadGuestCard r;
+    r.code = Encoder::instance().readCard(r.card);
+    if (r.code != 1) {
+        return r;
+    }
+    const TCardData& card = r.card;
+    r.guestCard = card.CardType[0] == CardTypes::Guest;
+    if (!r.guestCard) {
+        return r;
+    }
+    r.start = CardTimeToDate(card.StartTime);
+    r.end = CardTimeToDate(card.EndTime);
+    // A guest card carries its building and floor also in fields of their own.
+    TRoomAddr address{};
+    std::copy(std::begin(card.RoomAddr), std::end(card.RoomAddr), std::begin(address));
+    address[1] = card.Building;
+    address[2] = card.Floor[0];
+    r.room = ResolveRoom(address);
+    if (!r.room.found) {
+        return r;
+    }
+    // The log row of this very card: its Rom and its times. Cards of one
+    // Rom are many (copies, and every continue-stay card of the room has
+    // serial 0), so the Rom alone would name the first guest ever to hold one.
+    const QString rom = r.room.systemRoomStr + CardRom(card);
+    QSqlQuery q = conn().run(
+        QStringLiteral("select Holder, Explain from MakeCardRecord where CardType = :t and "
+                       "Rom = :r and StartTime = :s and EndTime = :e order by ID desc"),
+        {{QStringLiteral(":t"), int{CardTypes::Guest}},
+         {QStringLiteral(":r"), rom},
+         {QStringLiteral(":s"), r.start},
+         {QStringLiteral(":e"), r.end}});
+    if (q.next()) {
+        r.holder = q.value(0).toString();
+        r.explain = q.value(1).toString();
+    } else {
+        r.holder = GetCardHolder(CardTypes::Guest, rom);
+        r.explain = GetCardExplain(CardTypes::Guest, rom);
+    }
+    return r;
+}
+
+bool checkOutStay(const QVariant& stayId) {
+    return conn().execute(
+               QStringLiteral("update GuestInRecord set enOverride = 1, LeaveTime = :now "
+                              "where ID = :ID and enOverride = 0"),
+               {{QStringLiteral(":now"), Clock::now()}, {QStringLiteral(":ID"), stayId}}) > 0;
+}
+
+bool checkOutRoom(const QString& roomStr) {
+    const QVariant id = openStay(roomStr);
+    return !id.isNull() && checkOutStay(id);
+}
+
+}  // namespace qv::stays

@@ -1,0 +1,439 @@
+// The card reading window through the real encoder binding and the
+// simulator, on SQLite and, for the rows tagged "postgres", on the test server.
+#include "SimEncoder.h"
+#include "TestSupport.h"
+#include "WindowFixture.h"
+
+#include "card/CardFunctions.h"
+#include "card/CardRecords.h"
+#include "card/Encoder.h"
+#include "card/SpecialCard.h"
+#include "cards/CheckCard_Unit.h"
+#include "data/dm_unit.h"
+#include "platform/Clock.h"
+#include "platform/RadioGroup.h"
+#include "platform/TestDialogs.h"
+#include "settings/Settings.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+#include <memory>
+
+namespace {
+
+const char* const kPgDatabase = "qvtest_checkcard";
+const QDateTime kNow(QDate(2025, 3, 1), QTime(9, 0));
+
+// A floor card of building 3, floor 12, logged with its holder.
+void issueFloorCard(const QString& holder) {
+    SpecialCardOrder order;
+    order.cardType = CardTypes::Floor;
+    order.start = QDateTime(QDate(2025, 3, 1), QTime(9, 10));
+    order.end = QDateTime(QDate(2025, 3, 2), QTime(12, 10));
+    order.building = 3;
+    order.floor = 12;
+    order.holder = holder;
+    TCardData card{};
+    QCOMPARE(IssueSpecialCard(order, card), 1);
+}
+
+// A new guest card of room 1203 (building 1, floor 2, room 3), logged with
+// the guest's name and document.
+void issueGuestCard() {
+    TCardData card{};
+    GetRoomAddr("1203", card.RoomAddr);
+    card.Building = card.RoomAddr[1];
+    card.Floor[0] = card.RoomAddr[2];
+    card.CardType[0] = CardTypes::Guest;
+    card.Override = 1;
+    DateToCardTime(QDateTime(QDate(2025, 3, 1), QTime(15, 30)), card.StartTime);
+    DateToCardTime(QDateTime(QDate(2025, 3, 3), QTime(0, 0)), card.EndTime);
+    const int code = IssueCard(
+        CardSerialSource::room("1203"), card,
+        [](TCardData& c) { return int(qv::Encoder::instance().makeCard(CardTypes::Guest, c)); },
+        [&] { MakeCardLog(card, "张三", "110101199001011234"); });
+    QCOMPARE(code, 1);
+}
+
+// A card image written by another program: nothing of it is in the log.
+QByteArray cardImage(int type, int building, int floor, int district, const QString& start,
+                     int serial = 5) {
+    return QStringLiteral(
+               "card=written\n"
+               "CardSn=%1 %2 0 0 0\n"
+               "Reserved2=0 0 0 0 0\n"
+               "Building=%3\n"
+               "Floor=%4 0 0 0 0 0 0 0 0\n"
+               "District=%5 0 0 0 0\n"
+               "RoomAddr=0 0 0 0 0 0 0\n"
+               "Override=0\n"
+               "CardType=%6 0 0 0 0 0 0 0 0\n"
+               "Reserved3=0 0 0 0 0\n"
+               "StartTime=%7\n"
+               "EndTime=2025 3 2 12 10 0\n")
+        .arg(serial % 256)
+        .arg(serial / 256)
+        .arg(building)
+        .arg(floor)
+        .arg(district)
+        .arg(type)
+        .arg(start)
+        .toUtf8();
+}
+
+int logRows() {
+    return dm->conn.scalar("select count(*) from MakeCardRecord").toInt();
+}
+
+}  // namespace
+
+class CheckCardTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void windowAndDefaults();
+    void readsIssuedCards_data();
+    void readsIssuedCards();
+    void areaNumbersOneTo99_data();
+    void areaNumbersOneTo99();
+    void blankCardKeepsTheAreaBoxes();
+    void unloggedCardShowsNone();
+    void readFailures_data();
+    void readFailures();
+    void cancelWipesTheCardAndKeepsTheLog_data() { addDatabaseKinds(); }
+    void cancelWipesTheCardAndKeepsTheLog();
+    void cancelHiddenForMagneticLocks_data();
+    void cancelHiddenForMagneticLocks();
+    void busyLatchIgnoresPresses();
+    void databaseErrorLetsTheCardBeReadAgain();
+    void keyboardPath();
+
+private:
+    void read(TCheckCardForm& f);
+    WindowFixture fx;
+    std::unique_ptr<SimEncoder> sim_;
+};
+
+void CheckCardTest::init() {
+    QV_SET_UP_WINDOW_FIXTURE(fx, kPgDatabase);
+    qv::Clock::setTestTime(kNow);
+    sim_ = std::make_unique<SimEncoder>(*fx.app);
+    QVERIFY(sim_->loaded());
+    QVERIFY(sim_->command("place blank"));
+}
+
+void CheckCardTest::cleanup() {
+    sim_.reset();
+    fx.tearDown();
+}
+
+// Presses the read button as the operator does, the latch cleared first as
+// the main window's timer would.
+void CheckCardTest::read(TCheckCardForm& f) {
+    CardBusy = false;
+    QTRY_VERIFY(f.ReadCard_Bt->isEnabled());
+    QTest::mouseClick(f.ReadCard_Bt, Qt::LeftButton);
+}
+
+void CheckCardTest::windowAndDefaults() {
+    TCheckCardForm f;
+    QCOMPARE(f.objectName(), QString("CheckCardForm"));
+    QCOMPARE(f.windowTitle(), QString("读卡/注销卡"));
+    QCOMPARE(f.ReadCard_Bt->text(), QString("读  卡(&R)"));
+    QCOMPARE(f.Register_Bt->text(), QString("注  销(&G)"));
+    QCOMPARE(f.Close_Bt->text(), QString("关  闭(&C)"));
+    QVERIFY(f.ReadCard_Bt->isDefault());
+    QCOMPARE(f.CardType_Label->text(), QString("卡 类型："));
+    QCOMPARE(f.RoomNo_Label->text(), QString("客    房："));
+    QCOMPARE(f.District_Label->text(), QString("区  域:"));
+    QCOMPARE(f.GuestID_Label->text(), QString("证件号："));
+    QCOMPARE(f.Override_RG->items(), QStringList({"是", "否"}));
+    for (QLineEdit* box :
+         {f.CardType_Edit, f.CardHolder_Edit, f.RoomNo_Edit, f.Building_Edit, f.Floor_Edit,
+          f.District_Edit, f.StartTime_Edit, f.EndTime_Edit, f.GuestID_Edit}) {
+        QVERIFY(box->isReadOnly());
+    }
+    QVERIFY(f.GuestID_Edit->isHidden() && f.GuestID_Label->isHidden());
+    QVERIFY(f.Override_RG->isHidden() && f.Override_Label->isHidden());
+    QVERIFY(!f.Register_Bt->isHidden());  // an IC card encoder
+}
+
+void CheckCardTest::readsIssuedCards_data() {
+    QTest::addColumn<bool>("guest");
+    for (const char* suffix : {"", " on postgres"}) {
+        QTest::newRow(qPrintable(QString("floor card") + suffix)) << false;
+        QTest::newRow(qPrintable(QString("guest card") + suffix)) << true;
+    }
+}
+
+void CheckCardTest::readsIssuedCards() {
+    QFETCH(bool, guest);
+    if (guest) {
+        issueGuestCard();
+    } else {
+        issueFloorCard("王五");
+    }
+    TCheckCardForm f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    // What an earlier card left in the boxes goes.
+    f.District_Edit->setText("7");
+    f.RoomNo_Edit->setText("9999");
+    read(f);
+
+    QVERIFY2(fx.dialogs->boxes().isEmpty(), qPrintable(fx.dialogs->texts().join('\n')));
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    QVERIFY(!f.ReadCard_Bt->isEnabled());  // back after the pause
+    QTRY_VERIFY_WITH_TIMEOUT(f.ReadCard_Bt->isEnabled(), 2000);
+    QCOMPARE(f.Override_RG->itemIndex(), 1);  // "否": no loss report applied
+    if (guest) {
+        QCOMPARE(f.CardType_Edit->text(), QString("宾客卡"));
+        QCOMPARE(f.CardHolder_Edit->text(), QString("张三"));
+        QCOMPARE(f.RoomNo_Edit->text(), QString("1203"));
+        QCOMPARE(f.GuestID_Edit->text(), QString("110101199001011234"));
+        QVERIFY(f.GuestID_Edit->isVisible() && f.GuestID_Label->isVisible());
+        QCOMPARE(f.Building_Edit->text(), QString());
+        QCOMPARE(f.Floor_Edit->text(), QString());
+        QCOMPARE(f.District_Edit->text(), QString());
+        QCOMPARE(f.StartTime_Edit->text(), QString("2025-03-01 15:30:00"));
+        QCOMPARE(f.EndTime_Edit->text(), QString("2025-03-03"));  // midnight: the date alone
+        saveScreenshot(&f, "CheckCardForm_guest");
+
+        // The next card, not a guest card, hides the guest's document again.
+        QVERIFY(sim_->command("place blank"));
+        issueFloorCard("王五");
+        read(f);
+        QVERIFY(f.GuestID_Edit->isHidden() && f.GuestID_Label->isHidden());
+        QCOMPARE(f.RoomNo_Edit->text(), QString());
+    } else {
+        QCOMPARE(f.CardType_Edit->text(), QString("楼层卡"));
+        QCOMPARE(f.CardHolder_Edit->text(), QString("王五"));
+        QCOMPARE(f.Building_Edit->text(), QString("3"));
+        QCOMPARE(f.Floor_Edit->text(), QString("12"));
+        QCOMPARE(f.RoomNo_Edit->text(), QString());
+        QCOMPARE(f.District_Edit->text(), QString());
+        QVERIFY(f.GuestID_Edit->isHidden());
+        QCOMPARE(f.StartTime_Edit->text(), QString("2025-03-01 09:10:00"));
+        QCOMPARE(f.EndTime_Edit->text(), QString("2025-03-02 12:10:00"));
+        saveScreenshot(&f, "CheckCardForm_floor");
+    }
+}
+
+void CheckCardTest::areaNumbersOneTo99_data() {
+    QTest::addColumn<int>("number");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("0") << 0 << "";
+    QTest::newRow("1") << 1 << "1";
+    QTest::newRow("99") << 99 << "99";
+    QTest::newRow("100") << 100 << "";
+    QTest::newRow("65535") << 65535 << "";
+}
+
+void CheckCardTest::areaNumbersOneTo99() {
+    QFETCH(int, number);
+    QFETCH(QString, shown);
+    sim_->writeState("card.txt",
+                     cardImage(CardTypes::District, number, number, number, "2025 3 1 0 0 0"));
+    TCheckCardForm f;
+    read(f);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    QCOMPARE(f.Building_Edit->text(), shown);
+    QCOMPARE(f.Floor_Edit->text(), shown);
+    QCOMPARE(f.District_Edit->text(), shown);
+    QCOMPARE(f.StartTime_Edit->text(), QString("2025-03-01"));
+    QCOMPARE(f.Override_RG->itemIndex(), 0);  // "是"
+}
+
+void CheckCardTest::blankCardKeepsTheAreaBoxes() {
+    issueFloorCard("王五");
+    TCheckCardForm f;
+    read(f);
+    QCOMPARE(f.Floor_Edit->text(), QString("12"));
+
+    QVERIFY(sim_->command("place blank"));
+    read(f);
+    QCOMPARE(f.Prompt_Label->text(), QString("新卡！"));
+    QVERIFY(f.ReadCard_Bt->isEnabled());  // at once
+    for (QLineEdit* box :
+         {f.CardType_Edit, f.StartTime_Edit, f.EndTime_Edit, f.CardHolder_Edit, f.RoomNo_Edit}) {
+        QCOMPARE(box->text(), QString());
+    }
+    QCOMPARE(f.Override_RG->itemIndex(), -1);
+    QCOMPARE(f.Building_Edit->text(), QString("3"));
+    QCOMPARE(f.Floor_Edit->text(), QString("12"));
+    QVERIFY(fx.dialogs->boxes().isEmpty());
+}
+
+void CheckCardTest::unloggedCardShowsNone() {
+    // A card of another installation, and a card whose log row was deleted.
+    sim_->writeState("card.txt", cardImage(CardTypes::Master, 0, 0, 0, "2025 3 1 9 10 0", 77));
+    TCheckCardForm f;
+    read(f);
+    QCOMPARE(f.CardType_Edit->text(), QString("总卡"));
+    QCOMPARE(f.CardHolder_Edit->text(), QString("None"));
+
+    issueFloorCard("王五");
+    dm->conn.execute("delete from MakeCardRecord");
+    read(f);
+    QCOMPARE(f.CardType_Edit->text(), QString("楼层卡"));
+    QCOMPARE(f.CardHolder_Edit->text(), QString("None"));
+    QVERIFY(fx.dialogs->boxes().isEmpty());
+}
+
+void CheckCardTest::readFailures_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QByteArray>("image");
+    QTest::addColumn<QString>("prompt");
+    QTest::newRow("no card") << "remove" << QByteArray() << "无卡！";
+    QTest::newRow("no encoder") << "set online 0" << QByteArray() << "无发卡机！";
+    QTest::newRow("unreadable card")
+        << "" << QByteArray("card=written\nCardSn=1\n") << "操作失败！";
+}
+
+void CheckCardTest::readFailures() {
+    QFETCH(QString, command);
+    QFETCH(QByteArray, image);
+    QFETCH(QString, prompt);
+    issueFloorCard("王五");
+    TCheckCardForm f;
+    read(f);
+    QCOMPARE(f.CardHolder_Edit->text(), QString("王五"));
+
+    if (!command.isEmpty()) {
+        QVERIFY(sim_->command(command));
+    } else {
+        sim_->writeState("card.txt", image);
+    }
+    read(f);
+    QCOMPARE(f.Prompt_Label->text(), prompt);
+    QVERIFY(f.ReadCard_Bt->isEnabled());
+    QCOMPARE(f.CardHolder_Edit->text(), QString());
+    QVERIFY(fx.dialogs->boxes().isEmpty());
+}
+
+void CheckCardTest::cancelWipesTheCardAndKeepsTheLog() {
+    issueFloorCard("王五");
+    TCheckCardForm f;
+    read(f);
+    QCOMPARE(f.Floor_Edit->text(), QString("12"));
+
+    CardBusy = false;
+    QTRY_VERIFY(f.Register_Bt->isEnabled());
+    QTest::mouseClick(f.Register_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    for (QLineEdit* box : {f.CardHolder_Edit, f.RoomNo_Edit, f.StartTime_Edit, f.EndTime_Edit,
+                           f.CardType_Edit, f.Floor_Edit, f.Building_Edit, f.District_Edit}) {
+        QCOMPARE(box->text(), QString());
+    }
+    QVERIFY(!f.ReadCard_Bt->isEnabled() && !f.Register_Bt->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(f.ReadCard_Bt->isEnabled() && f.Register_Bt->isEnabled(), 2000);
+    int16_t code = 0;
+    QCOMPARE(int(sim_->card(&code).CardType[0]), 0);
+    QCOMPARE(code, int16_t(1));
+    QCOMPARE(logRows(), 1);
+
+    read(f);
+    QCOMPARE(f.Prompt_Label->text(), QString("新卡！"));
+
+    // Nothing to wipe: the encoder says so and the boxes stay.
+    QVERIFY(sim_->command("remove"));
+    f.CardHolder_Edit->setText("王五");
+    CardBusy = false;
+    QTRY_VERIFY(f.Register_Bt->isEnabled());
+    QTest::mouseClick(f.Register_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("无卡！"));
+    QCOMPARE(f.CardHolder_Edit->text(), QString("王五"));
+}
+
+void CheckCardTest::cancelHiddenForMagneticLocks_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("hidden");
+    QTest::newRow("automatic magnetic card") << "set kind 2" << true;
+    QTest::newRow("manual magnetic card") << "set kind 11" << true;
+    QTest::newRow("IC card") << "set kind 3" << false;
+    QTest::newRow("MIFARE") << "set kind 9" << false;
+    QTest::newRow("encoder off line") << "set online 0" << false;
+}
+
+void CheckCardTest::cancelHiddenForMagneticLocks() {
+    QFETCH(QString, command);
+    QFETCH(bool, hidden);
+    QVERIFY(sim_->command(command));
+    TCheckCardForm f;  // as "注销卡" opens it: the button left as the window made it
+    QCOMPARE(f.Register_Bt->isHidden(), hidden);
+}
+
+void CheckCardTest::busyLatchIgnoresPresses() {
+    issueFloorCard("王五");
+    TCheckCardForm f;
+    CardBusy = true;  // another card operation is under way
+    QTest::mouseClick(f.ReadCard_Bt, Qt::LeftButton);
+    QTest::mouseClick(f.Register_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString());
+    QCOMPARE(f.CardType_Edit->text(), QString());
+    QVERIFY(f.ReadCard_Bt->isEnabled() && f.Register_Bt->isEnabled());
+    QCOMPARE(int(sim_->card().CardType[0]), int(CardTypes::Floor));  // not wiped
+
+    // A second press right after a read does nothing either.
+    read(f);
+    QCOMPARE(f.Floor_Edit->text(), QString("12"));
+    QVERIFY(sim_->command("place blank"));
+    QTRY_VERIFY_WITH_TIMEOUT(f.ReadCard_Bt->isEnabled(), 2000);
+    QTest::mouseClick(f.ReadCard_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    QCOMPARE(f.CardType_Edit->text(), QString("楼层卡"));
+}
+
+void CheckCardTest::databaseErrorLetsTheCardBeReadAgain() {
+    issueFloorCard("王五");
+    dm->conn.execute("drop table MakeCardRecord");
+    TCheckCardForm f;
+    read(f);
+    QCOMPARE(fx.dialogs->boxes().size(), 1);
+    QCOMPARE(fx.dialogs->boxes().first().icon, qv::Icon::Error);
+    QVERIFY(f.ReadCard_Bt->isEnabled());
+    QVERIFY(f.Prompt_Label->text() != QString("操作成功！"));
+}
+
+void CheckCardTest::keyboardPath() {
+    issueFloorCard("王五");
+    TCheckCardForm f;
+    f.show();
+    QApplication::setActiveWindow(&f);
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    // The read button has the focus; Tab goes to the other buttons, then the boxes.
+    QCOMPARE(QApplication::focusWidget(), f.ReadCard_Bt);
+    QTest::keyClick(f.ReadCard_Bt, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.Register_Bt);
+    QTest::keyClick(f.Register_Bt, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.Close_Bt);
+    QTest::keyClick(f.Close_Bt, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.CardType_Edit);
+
+    // Enter reads the card (the read button is the default one).
+    QTest::keyClick(f.CardType_Edit, Qt::Key_Return);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    QCOMPARE(f.Floor_Edit->text(), QString("12"));
+
+    // Alt+R, Alt+G and Alt+C are the buttons' accelerators (the offscreen
+    // platform does not deliver mnemonics); Space presses the focused button.
+    QCOMPARE(QKeySequence::mnemonic(f.ReadCard_Bt->text()), QKeySequence("Alt+R"));
+    QCOMPARE(QKeySequence::mnemonic(f.Register_Bt->text()), QKeySequence("Alt+G"));
+    QCOMPARE(QKeySequence::mnemonic(f.Close_Bt->text()), QKeySequence("Alt+C"));
+    CardBusy = false;
+    QTRY_VERIFY_WITH_TIMEOUT(f.Register_Bt->isEnabled(), 2000);
+    f.Register_Bt->setFocus();
+    QTest::keyClick(f.Register_Bt, Qt::Key_Space);
+    QCOMPARE(int(sim_->card().CardType[0]), 0);
+    QCOMPARE(f.Floor_Edit->text(), QString());
+
+    QTest::keyClick(f.CardType_Edit, Qt::Key_Escape);
+    QVERIFY(!f.isVisible());
+}
+
+QTEST_MAIN(CheckCardTest)
+#include "tst_checkcard.moc"
