@@ -74,7 +74,8 @@ std::vector<TMainForm::Handler>& handlersToCome() {
     return handlers;
 }
 
-bool noteWindowToCome(TMainForm::Handler handler) {
+// (Unused once every window is there.)
+[[maybe_unused]] bool noteWindowToCome(TMainForm::Handler handler) {
     handlersToCome().push_back(handler);
     return true;
 }
