@@ -14,6 +14,8 @@
 #include "main/Help_Unit.h"
 #include "cards/CheckCard_Unit.h"
 #include "cards/MakeCard_Unit.h"
+#include "cards/OpenDoorRecord_Unit.h"
+#include "cards/ReadDataCard_Unit.h"
 #include "main/OpenDocument.h"
 #include "maintenance/BackupRestore.h"
 #include "maintenance/Cd_Unit.h"
@@ -503,8 +505,9 @@ void TMainForm::ClearCard_MenuClick() {
     ShowModalForm<TCheckCardForm>();
 }
 
-// TReadDataCard_Form.
-QV_WINDOW_TO_COME(ReadDataCard_MenuClick)
+void TMainForm::ReadDataCard_MenuClick() {
+    ShowModalForm<TReadDataCard_Form>();
+}
 
 void TMainForm::CheckIn_MenuClick() {
     ShowModalForm<TGuestQuickIn_Form>();
@@ -530,8 +533,9 @@ void TMainForm::N1Click() {
     close();
 }
 
-// TOpenDoorRecord_Form.
-QV_WINDOW_TO_COME(CheckOpenRecord_MenuClick)
+void TMainForm::CheckOpenRecord_MenuClick() {
+    ShowModalForm<TOpenDoorRecord_Form>();
+}
 
 void TMainForm::CheckMakeCardRecord_MenuClick() {
     ShowModalForm<TMC_R_From>();
