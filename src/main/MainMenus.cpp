@@ -406,7 +406,9 @@ void TMainForm::LanguageMenuClick(QAction* sender) {
     const int tag = sender->data().toInt();
     int id = 0;
     if (tag == 0) {
-        id = qv::defaultLanguageId();
+        // The program's own texts: Translate puts them back where another
+        // language had replaced them.
+        id = qv::kBuiltInLanguageId;
     } else {
         const QStringList ids = Language1->GetLanguageList();
         if (tag - 1 >= ids.size()) {
