@@ -149,7 +149,7 @@ TRoomList_Form::TRoomList_Form(QWidget* parent)
         StatusBar1->addWidget(panel, i == 3 ? 1 : 0);
         panels_ << panel;
     }
-    panels_[0]->setText(QStringLiteral(" 记录："));
+    panels_[0]->setText(QLatin1Char(' ') + message(2, QStringLiteral("记录：")));
 
     auto* filters = new QGridLayout;
     filters->addWidget(Label1, 0, 0, Qt::AlignRight);
@@ -257,7 +257,7 @@ void TRoomList_Form::RoomList_AdoAfterScroll() {
     if (!RoomList_Ado->active()) {
         return;
     }
-    panels_[0]->setText(QStringLiteral("记录：") + RoomInfo_DBGrid->positionText());
+    panels_[0]->setText(message(2, QStringLiteral("记录：")) + RoomInfo_DBGrid->positionText());
 }
 
 void TRoomList_Form::showCurrentRow() {

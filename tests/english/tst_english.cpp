@@ -37,7 +37,12 @@
 #include "stays/GuestQuickIn_Unit.h"
 #include "stays/ModifyGuestCard_Unit.h"
 
+#include <QAbstractButton>
+#include <QComboBox>
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QTabBar>
 #include <QHash>
 #include <QRegularExpression>
 #include <QtTest>
@@ -124,6 +129,37 @@ std::vector<qv::language::SourceRow> captureWindow(QWidget* w) {
     add(w, form, true);
     for (const QObject* c : qv::language::components(w, language)) {
         add(c, c->objectName(), false);
+    }
+    return out;
+}
+
+// What the clerk sees, named or not: labels, buttons, group titles, tabs,
+// column titles, list items and the window's title.
+QStringList visibleTexts(QWidget* w) {
+    QStringList out{w->windowTitle()};
+    for (QWidget* c : w->findChildren<QWidget*>()) {
+        if (auto* label = qobject_cast<QLabel*>(c)) {
+            out << label->text();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(c)) {
+            out << button->text();
+        } else if (auto* group = qobject_cast<QGroupBox*>(c)) {
+            out << group->title();
+        } else if (auto* tabs = qobject_cast<QTabBar*>(c)) {
+            for (int i = 0; i < tabs->count(); ++i) {
+                out << tabs->tabText(i);
+            }
+        } else if (auto* combo = qobject_cast<QComboBox*>(c)) {
+            for (int i = 0; i < combo->count(); ++i) {
+                out << combo->itemText(i);
+            }
+        } else if (auto* view = qobject_cast<QAbstractItemView*>(c); view && view->model()) {
+            for (int i = 0; i < view->model()->columnCount(); ++i) {
+                out << view->model()->headerData(i, Qt::Horizontal).toString();
+            }
+        }
+    }
+    for (QAction* a : w->findChildren<QAction*>()) {
+        out << a->text();
     }
     return out;
 }
@@ -287,6 +323,11 @@ void EnglishTest::windowsShowEnglish() {
             if (hasChinese(r.builtIn)) {
                 chinese << QStringLiteral("%1 %2 %3 \"%4\"")
                                .arg(r.form, r.component, r.property, r.builtIn);
+            }
+        }
+        for (const QString& text : visibleTexts(w.get())) {
+            if (hasChinese(text)) {
+                chinese << QStringLiteral("%1 shows \"%2\"").arg(m.form, text);
             }
         }
         w->close();
