@@ -3,6 +3,7 @@
 #include "platform/RadioGroup.h"
 
 #include <QAbstractItemModel>
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QComboBox>
 #include <QDialog>
@@ -11,9 +12,8 @@
 #include <QMetaProperty>
 #include <QPlainTextEdit>
 #include <QTableView>
-#include <QTextEdit>
-#include <QAbstractSpinBox>
 #include <QTableWidget>
+#include <QTextEdit>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <functional>

@@ -4,6 +4,7 @@
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/LanguageIds.h"
 
 #include <QDir>
 #include <QFile>
@@ -258,17 +259,19 @@ void TLanguage::Translate() {
         qv::showError(e.text());
         return;
     }
-    // The rows read above replaced Variable; an earlier language's lines are
-    // not kept when this language has none.
+    // A language without rows keeps what the window shows, except the
+    // program's own language: choosing it puts back the built-in texts that
+    // another language replaced, then applies its rows (if any).
     if (!translated_) {
         builtInVariable_ = variableBefore;
-    } else if (!messageRows) {
-        variable_ = builtInVariable_;
-    }
-    // Put back what an earlier language replaced, then apply this one.
-    for (const auto& [target, text] : builtIn_) {
-        if (target) {
-            qv::language::applyText(target, text);
+    } else if (languageId_ == qv::kBuiltInLanguageId) {
+        if (!messageRows) {
+            variable_ = builtInVariable_;
+        }
+        for (const auto& [target, text] : builtIn_) {
+            if (target) {
+                qv::language::applyText(target, text);
+            }
         }
     }
     translated_ = true;

@@ -54,11 +54,10 @@ public:
 
     // Applies the window's rows of the current language: Variable from
     // Dialog_Table (the last row wins), then the component texts. Texts
-    // without a row stay as they are. Running it again for another language
-    // first puts back the window's own texts that an earlier run replaced,
-    // so a language without rows shows the built-in texts, not the last
-    // language's. A failing store is reported in the error box; Translate
-    // never throws.
+    // without a row stay as they are, except in the program's own language
+    // (qv::kBuiltInLanguageId): running it for that language first puts back
+    // the built-in texts an earlier language replaced. A failing store is
+    // reported in the error box; Translate never throws.
     void Translate();
     // Writes the window's current texts into Component_Table, one row per
     // component and one for the window, asking before it replaces the rows

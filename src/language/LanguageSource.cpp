@@ -82,7 +82,7 @@ std::vector<SourceRow> parseSource(const QString& text, const QString& fileName)
                           .arg(f.size())
                           .arg(kFields));
         }
-        SourceRow r{f[0].trimmed(), f[1].trimmed(), f[2].trimmed(), f[3].trimmed(),
+        SourceRow r{f[0].trimmed(),    f[1].trimmed(),    f[2].trimmed(), f[3].trimmed(),
                     decodeValue(f[4]), decodeValue(f[5]), number};
         if (r.form.isEmpty() || r.component.isEmpty() || r.property.isEmpty()) {
             malformed(fileName, number, QStringLiteral("form, component and property are needed"));
@@ -104,7 +104,8 @@ std::vector<SourceRow> parseSource(const QString& text, const QString& fileName)
             malformed(fileName, number,
                       QStringLiteral("message lines are the entries Variable.n of Language1"));
         }
-        const QString key = r.form + QLatin1Char('\t') + r.component + QLatin1Char('\t') + r.property;
+        const QString key =
+            r.form + QLatin1Char('\t') + r.component + QLatin1Char('\t') + r.property;
         if (keys.contains(key)) {
             malformed(fileName, number,
                       QStringLiteral("%1 %2 %3 is translated twice")
@@ -119,8 +120,8 @@ std::vector<SourceRow> parseSource(const QString& text, const QString& fileName)
 std::vector<SourceRow> readSource(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        throw qv::Error(QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path),
-                                                     file.errorString()));
+        throw qv::Error(
+            QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(path), file.errorString()));
     }
     return parseSource(QString::fromUtf8(file.readAll()), QDir::toNativeSeparators(path));
 }
@@ -136,7 +137,11 @@ QString formatSource(const std::vector<SourceRow>& rows, const QString& header) 
             out += QLatin1Char('\n');  // one block a window
             form = r.form;
         }
-        out += QStringList{r.form, r.component, r.className, r.property, encodeValue(r.builtIn),
+        out += QStringList{r.form,
+                           r.component,
+                           r.className,
+                           r.property,
+                           encodeValue(r.builtIn),
                            encodeValue(r.text)}
                    .join(QLatin1Char('\t')) +
                QLatin1Char('\n');
@@ -224,19 +229,19 @@ StoreRows storeRows(const std::vector<SourceRow>& rows) {
                 continue;
             }
             const List& list = b.lists[static_cast<size_t>(part.list)];
+            // Entries are applied by position: every list is listed whole.
+            checkWhole(b.form, b.name, list);
             const bool columns = list.name == QLatin1String("Columns");
-            if (!columns) {
-                checkWhole(b.form, b.name, list);
-            }
             QStringList items;
             bool complete = true;
             for (const auto& [index, row] : list.items) {
-                if (row->text.isEmpty()) {
+                QString text = row->text;
+                if (text.isEmpty()) {
                     complete = false;
                     ++out.untranslated;
-                    continue;  // a column keeps its own title
+                    text = row->builtIn;  // a column keeps its own title
                 }
-                items << itemLine(list.name, index, encodeValue(row->text));
+                items << itemLine(list.name, index, encodeValue(text));
             }
             // Columns are set one by one; an item list only as a whole.
             if (columns || complete) {
@@ -271,18 +276,16 @@ void installLanguage(const QString& storePath, const QString& appName, int langu
                      const StoreRows& rows) {
     const QFileInfo file(storePath);
     if (!QDir().mkpath(file.absolutePath())) {
-        throw qv::DbError(storeErrorText(
-            storePath, QStringLiteral("cannot create the folder %1")
-                           .arg(QDir::toNativeSeparators(file.absolutePath()))));
+        throw qv::DbError(
+            storeErrorText(storePath, QStringLiteral("cannot create the folder %1")
+                                          .arg(QDir::toNativeSeparators(file.absolutePath()))));
     }
     const QString connection = QStringLiteral("qv_language_install");
     {
         QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
         db.setDatabaseName(storePath);
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
-        auto fail = [&](const QString& why) {
-            throw qv::DbError(storeErrorText(storePath, why));
-        };
+        auto fail = [&](const QString& why) { throw qv::DbError(storeErrorText(storePath, why)); };
         try {
             if (!db.open()) {
                 fail(db.lastError().text());

@@ -60,10 +60,10 @@ struct StoreRows {
     std::vector<Messages> messages;
     int untranslated = 0;  // rows left out because their translation is empty
 };
-// Groups the rows per window and component in source order. An item list
-// must list its items 0..n-1 in order, each once (throws qv::Error
-// otherwise); a list with an untranslated item is left out as a whole, so the
-// window keeps its own items.
+// Groups the rows per window and component in source order. A list must
+// list its entries 0..n-1, each once (throws qv::Error otherwise); an item
+// list with an untranslated item is left out as a whole, so the window keeps
+// its own items, and an untranslated column title keeps the built-in text.
 StoreRows storeRows(const std::vector<SourceRow>& rows);
 
 // Replaces the rows of `languageId` under `appName` in the store at

@@ -52,8 +52,8 @@ TCdForm::TCdForm(QWidget* parent)
         qv::make<QGroupBox>(QStringLiteral("GroupBox1"), QStringLiteral("数据库类型"), this);
     PageControl1 = qv::make<QTabWidget>(QStringLiteral("PageControl1"), GroupBox1);
 
-    TabSheet1 = new qv::TabSheet(PageControl1, QStringLiteral("TabSheet1"),
-                                 QStringLiteral("本机数据库"));
+    TabSheet1 =
+        new qv::TabSheet(PageControl1, QStringLiteral("TabSheet1"), QStringLiteral("本机数据库"));
     DbPath_Label =
         qv::make<QLabel>(QStringLiteral("DbPath_Label"), QStringLiteral("数据库路径:"), TabSheet1);
     Memo_DbPath = qv::make<QPlainTextEdit>(QStringLiteral("Memo_DbPath"), TabSheet1);
@@ -69,8 +69,8 @@ TCdForm::TCdForm(QWidget* parent)
     embedded->addWidget(Button1, 1, 1, Qt::AlignTop);
     embedded->setRowStretch(2, 1);
 
-    TabSheet2 = new qv::TabSheet(PageControl1, QStringLiteral("TabSheet2"),
-                                 QStringLiteral("数据库服务器"));
+    TabSheet2 =
+        new qv::TabSheet(PageControl1, QStringLiteral("TabSheet2"), QStringLiteral("数据库服务器"));
     Server_Label =
         qv::make<QLabel>(QStringLiteral("Server_Label"), QStringLiteral("服务器："), TabSheet2);
     Server_Edit = qv::make<QLineEdit>(QStringLiteral("Server_Edit"), TabSheet2);

@@ -41,10 +41,10 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
-#include <QLabel>
-#include <QTabBar>
 #include <QHash>
+#include <QLabel>
 #include <QRegularExpression>
+#include <QTabBar>
 #include <QtTest>
 #include <functional>
 #include <map>
@@ -122,8 +122,13 @@ std::vector<qv::language::SourceRow> captureWindow(QWidget* w) {
     const QString form = w->objectName();
     auto add = [&](const QObject* c, const QString& name, bool headersOnly) {
         for (const auto& e : qv::language::translatableTexts(c, headersOnly)) {
-            out.push_back({form, name, QString::fromLatin1(c->metaObject()->className()),
-                           e.property, e.text, {}, 0});
+            out.push_back({form,
+                           name,
+                           QString::fromLatin1(c->metaObject()->className()),
+                           e.property,
+                           e.text,
+                           {},
+                           0});
         }
     };
     add(w, form, true);
