@@ -6,6 +6,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "settings/Settings.h"
 
 #include <QFont>
@@ -151,12 +152,12 @@ void TLogonForm::logOn() {
 void TLogonForm::createFirstOperator() {
     // The administrator needs a name to log on with and a password.
     if (LoginCode_Edit->text().trimmed().isEmpty()) {
-        qv::showMessage(QStringLiteral("请输入用户名！"));
+        qv::showMessage(qv::programText(QStringLiteral("请输入用户名！")));
         LoginCode_Edit->setFocus();
         return;
     }
     if (SystemLogin_Pas->text().isEmpty()) {
-        qv::showMessage(QStringLiteral("请输入口令！"));
+        qv::showMessage(qv::programText(QStringLiteral("请输入口令！")));
         SystemLogin_Pas->setFocus();
         return;
     }
@@ -166,12 +167,12 @@ void TLogonForm::createFirstOperator() {
             return;
         }
         if (box.Input_MaskEdit->text() != SystemLogin_Pas->text()) {
-            qv::showMessage(QStringLiteral("两次密码不符！"));
+            qv::showMessage(qv::programText(QStringLiteral("两次密码不符！")));
             return;
         }
     }
     const QString login = LoginCode_Edit->text();
-    const QString administrator = QStringLiteral("系统管理员");
+    const QString administrator = qv::programText(QStringLiteral("系统管理员"));
     qv::DataSet& q = dm->other_adoq;
     q.clearSql();
     q.addSql(QStringLiteral("select * from Operator"));

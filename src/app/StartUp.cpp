@@ -1,5 +1,8 @@
 #include "app/StartUp.h"
 
+#include "language/Language.h"
+#include "platform/ProgramText.h"
+
 #include "app/Logon_Unit.h"
 #include "card/CardRecords.h"
 #include "data/dm_unit.h"
@@ -28,7 +31,8 @@ bool ConnectDatabase() {
                     path = qv::AppPaths::file(path);
                 }
                 if (!QFileInfo(path).isFile()) {
-                    qv::messageBox(QStringLiteral("提示"), QStringLiteral("文件不存在！"));
+                    qv::messageBox(qv::noticeTitle(),
+                                   qv::programText(QStringLiteral("文件不存在！")));
                     return false;
                 }
                 dm->closeTables();
@@ -45,9 +49,10 @@ bool ConnectDatabase() {
                 break;
             }
             default:
-                qv::messageBox(QStringLiteral("提示"),
-                               QStringLiteral("Mirefold.ini 中的数据库类型 ConnType=%1 无效（0 "
-                                              "为本机数据库文件，1 为数据库服务器）。")
+                qv::messageBox(qv::noticeTitle(),
+                               qv::programText(
+                                   QStringLiteral("Mirefold.ini 中的数据库类型 ConnType=%1 无效（0 "
+                                                  "为本机数据库文件，1 为数据库服务器）。"))
                                    .arg(LockSystemInfo.ConnType),
                                qv::Icon::Error);
                 return false;
@@ -58,7 +63,8 @@ bool ConnectDatabase() {
         return true;
     } catch (const qv::Error& e) {
         dm->conn.close();
-        qv::messageBox(QStringLiteral("提示"), QStringLiteral("无法打开数据库：%1").arg(e.text()),
+        qv::messageBox(qv::noticeTitle(),
+                       qv::programText(QStringLiteral("无法打开数据库：%1")).arg(e.text()),
                        qv::Icon::Error);
         return false;
     }
@@ -68,6 +74,8 @@ bool StartUp() {
     if (!LoadSettings()) {
         return false;
     }
+    // The program's own texts in the desk's language, before its first message.
+    qv::language::loadProgramTexts(LockSystemInfo.LanguageID);
     // Without a lock database nobody can log on: the one message above is the
     // whole story, and the program ends.
     if (!ConnectDatabase()) {
@@ -83,7 +91,7 @@ bool StartUp() {
         // is told which ones to cancel.
         qv::guarded([] {
             if (const QString notice = UnconfirmedCardsNotice(); !notice.isEmpty()) {
-                qv::messageBox(QStringLiteral("提示"), notice, qv::Icon::Warning);
+                qv::messageBox(qv::noticeTitle(), notice, qv::Icon::Warning);
             }
         });
     }

@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -39,8 +40,9 @@ QDateTime CardTimeToDate(const TCardTime& time) {
 
 void SetCardSerial(TCardData& card, int64_t serial) {
     if (serial < 0 || serial > MaxCardSerial) {
-        throw qv::Error(
-            QStringLiteral("卡号 %1 超出范围（0 至 %2）！").arg(serial).arg(MaxCardSerial));
+        throw qv::Error(qv::programText(QStringLiteral("卡号 %1 超出范围（0 至 %2）！"))
+                            .arg(serial)
+                            .arg(MaxCardSerial));
     }
     card.CardSn[0] = static_cast<uint16_t>(serial % 256);
     card.CardSn[1] = static_cast<uint16_t>(serial / 256);
@@ -70,13 +72,13 @@ QString CardRom(const TCardData& card) {
 QString ResultText(int code) {
     switch (code) {
         case QV_ENC_OK:
-            return QStringLiteral("操作成功！");
+            return qv::programText(QStringLiteral("操作成功！"));
         case QV_ENC_NO_CARD:
-            return QStringLiteral("无卡！");
+            return qv::programText(QStringLiteral("无卡！"));
         case QV_ENC_NO_ENCODER:
-            return QStringLiteral("无发卡机！");
+            return qv::programText(QStringLiteral("无发卡机！"));
         default:
-            return QStringLiteral("操作失败！");
+            return qv::programText(QStringLiteral("操作失败！"));
     }
 }
 
@@ -84,8 +86,9 @@ bool CheckDateRange(const QDateTime& start, const QDateTime& end) {
     if (start.isValid() && end.isValid() && start <= end) {
         return true;
     }
-    qv::messageBox(QStringLiteral("信息提示"), QStringLiteral("日期范围无效！"),
-                   qv::Icon::Information, qv::Buttons::Ok);
+    qv::messageBox(qv::programText(QStringLiteral("信息提示")),
+                   qv::programText(QStringLiteral("日期范围无效！")), qv::Icon::Information,
+                   qv::Buttons::Ok);
     return false;
 }
 

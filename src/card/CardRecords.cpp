@@ -4,6 +4,7 @@
 #include "data/Dialect.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 #include "settings/Settings.h"
 
 namespace {
@@ -412,11 +413,11 @@ QString GetKeyKind(int keyId) {
 QString CardStateText(int state) {
     switch (state) {
         case CardLogStates::Pending:
-            return QStringLiteral("写卡结果不明");
+            return qv::programText(QStringLiteral("写卡结果不明"));
         case CardLogStates::Unrecorded:
-            return QStringLiteral("卡已写好，记录未保存");
+            return qv::programText(QStringLiteral("卡已写好，记录未保存"));
         case CardLogStates::Cancelled:
-            return QStringLiteral("已注销");
+            return qv::programText(QStringLiteral("已注销"));
         default:
             return QString();
     }
@@ -473,27 +474,30 @@ QString UnconfirmedCardsNotice() {
     }
     constexpr int kShown = 20;
     QStringList lines;
-    lines << QStringLiteral(
-                 "以下 %1 张卡已交给发卡机，但发卡没有完成确认（程序中断、数据库出错"
-                 "或写卡时断开）。这些卡可能已经写好并能开门，请找到并注销它们：")
+    lines << qv::programText(
+                 QStringLiteral("以下 %1 张卡已交给发卡机，但发卡没有完成确认（程序中断、数据库出错"
+                                "或写卡时断开）。这些卡可能已经写好并能开门，请找到并注销它们："))
                  .arg(cards.size());
     for (const UnconfirmedCard& c : cards.mid(0, kShown)) {
         QString title = GetCardTypeTitle(c.cardType);
         if (title.isEmpty()) {
             title = QString::number(c.cardType);
         }
-        QStringList parts{
-            c.roomStr.isEmpty() ? title : QStringLiteral("%1 房 %2").arg(c.roomStr, title),
-            QStringLiteral("卡号 %1").arg(c.rom)};
+        QStringList parts{c.roomStr.isEmpty()
+                              ? title
+                              : qv::programText(QStringLiteral("%1 房 %2")).arg(c.roomStr, title),
+                          qv::programText(QStringLiteral("卡号 %1")).arg(c.rom)};
         if (!c.holder.isEmpty()) {
-            parts << QStringLiteral("持卡人 %1").arg(c.holder);
+            parts << qv::programText(QStringLiteral("持卡人 %1")).arg(c.holder);
         }
-        parts << c.inputTime.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
-              << QStringLiteral("%1（%2）").arg(CardStateText(c.state), c.makeName);
-        lines << QStringLiteral("  ") + parts.join(QStringLiteral("，"));
+        parts
+            << c.inputTime.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+            << qv::programText(QStringLiteral("%1（%2）")).arg(CardStateText(c.state), c.makeName);
+        lines << QStringLiteral("  ") + parts.join(qv::programText(QStringLiteral("，")));
     }
     if (cards.size() > kShown) {
-        lines << QStringLiteral("  ……另有 %1 张，见发卡记录。").arg(cards.size() - kShown);
+        lines << qv::programText(QStringLiteral("  ……另有 %1 张，见发卡记录。"))
+                     .arg(cards.size() - kShown);
     }
     return lines.join('\n');
 }
@@ -512,13 +516,14 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
               const CardLogText& log) {
     if (conn().inTransaction()) {
         // The reservation must be committed before the encoder writes.
-        throw qv::Error(QStringLiteral("发卡不能在未完成的数据库事务中进行。"));
+        throw qv::Error(qv::programText(QStringLiteral("发卡不能在未完成的数据库事务中进行。")));
     }
     Reservation reserved;
     try {
         reserved = reserve(source, card, log);
     } catch (const qv::DbError& e) {
-        throw qv::DbError(QStringLiteral("没有写卡：卡号无法在数据库中登记。\n%1").arg(e.text()));
+        throw qv::DbError(qv::programText(QStringLiteral("没有写卡：卡号无法在数据库中登记。\n%1"))
+                              .arg(e.text()));
     }
 
     // The card's name in messages: with its door plate for a guest card.
@@ -534,9 +539,10 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
     try {
         code = write(card);
     } catch (const qv::Error& e) {
-        throw qv::Error(QStringLiteral("写卡结果不明：%1\n这张卡（%2）可能已经写好，"
-                                       "请注销它后重新发卡。")
-                            .arg(e.text(), named()));
+        throw qv::Error(
+            qv::programText(QStringLiteral("写卡结果不明：%1\n这张卡（%2）可能已经写好，"
+                                           "请注销它后重新发卡。"))
+                .arg(e.text(), named()));
     }
     if (code != 1) {
         try {
@@ -582,8 +588,8 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
         } catch (const std::exception& e) {
             why = QString::fromLocal8Bit(e.what());
         }
-        throw qv::DbError(QStringLiteral("卡已写好，但它的记录没有保存：%1\n"
-                                         "请注销这张卡（%2）后重新发卡。")
+        throw qv::DbError(qv::programText(QStringLiteral("卡已写好，但它的记录没有保存：%1\n"
+                                                         "请注销这张卡（%2）后重新发卡。"))
                               .arg(why, named()));
     }
     return code;

@@ -2,6 +2,7 @@
 
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
+#include "platform/ProgramText.h"
 
 #include <algorithm>
 #include <iterator>
@@ -26,7 +27,8 @@ bool Encoder::load(const QString& path) {
     error_.clear();
 
     if (!library_.load(path)) {
-        fail(QStringLiteral("无法加载发卡机程序库 %1：\n%2").arg(path, library_.errorString()));
+        fail(qv::programText(QStringLiteral("无法加载发卡机程序库 %1：\n%2"))
+                 .arg(path, library_.errorString()));
         return false;
     }
 
@@ -52,7 +54,7 @@ bool Encoder::load(const QString& path) {
     if (!missing.isEmpty()) {
         library_.unload();
         api_ = Api{};
-        fail(QStringLiteral("发卡机程序库 %1 缺少函数：%2")
+        fail(qv::programText(QStringLiteral("发卡机程序库 %1 缺少函数：%2"))
                  .arg(path, missing.join(QStringLiteral(", "))));
         return false;
     }
@@ -66,8 +68,9 @@ void Encoder::fail(const QString& why) {
         return;
     }
     reported_ = true;
-    messageBox(QStringLiteral("提示"),
-               why + QStringLiteral("\n\n程序以演示方式运行：所有发卡操作都将返回“无发卡机！”。"),
+    messageBox(qv::noticeTitle(),
+               why + qv::programText(QStringLiteral(
+                         "\n\n程序以演示方式运行：所有发卡操作都将返回“无发卡机！”。")),
                Icon::Warning, Buttons::Ok);
 }
 

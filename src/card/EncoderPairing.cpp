@@ -5,6 +5,7 @@
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
 #include "platform/IniFile.h"
+#include "platform/ProgramText.h"
 #include "settings/Settings.h"
 
 #include <algorithm>
@@ -12,8 +13,12 @@
 namespace qv {
 
 namespace {
-const QString kNoEncoder = QStringLiteral("没有检测到发卡机，系统为演示版!");
-const QString kForeignEncoder = QStringLiteral("非本系统的发卡机！");
+QString noEncoderText() {
+    return qv::programText(QStringLiteral("没有检测到发卡机，系统为演示版!"));
+}
+QString foreignEncoderText() {
+    return qv::programText(QStringLiteral("非本系统的发卡机！"));
+}
 }  // namespace
 
 bool parseSystemCode(const QString& text, SystemCode& code) {
@@ -52,18 +57,19 @@ int pairEncoder(Encoder& encoder) {
         // A later start: the encoder must answer to the hotel's code.
         SystemCode code{};
         if (!parseSystemCode(LockSystemInfo.Pass.trimmed(), code)) {
-            messageBox(
-                QStringLiteral("提示"),
-                QStringLiteral("配置文件 Mirefold.ini 中 [SystemInfo] Pass 保存的系统编号“%1”无效"
+            messageBox(qv::noticeTitle(),
+                       qv::programText(
+                           QStringLiteral(
+                               "配置文件 Mirefold.ini 中 [SystemInfo] Pass 保存的系统编号“%1”无效"
                                "（应为 8 位十六进制数字），发卡机未能初始化。\n"
-                               "请改正或删除这个值后重新启动程序。")
-                    .arg(LockSystemInfo.Pass),
-                Icon::Error);
+                               "请改正或删除这个值后重新启动程序。"))
+                           .arg(LockSystemInfo.Pass),
+                       Icon::Error);
             return kind;
         }
         const int16_t result = encoder.systemInitialization(code);
         if (result == QV_ENC_FOREIGN_SYSTEM) {
-            showMessage(kForeignEncoder);
+            showMessage(foreignEncoderText());
             requestTerminate();
         }
         if (result != QV_ENC_OK) {
@@ -91,7 +97,7 @@ std::optional<int> startEncoder(Encoder& encoder) {
         IniFile(AppPaths::iniFile()).readInteger(settings::Config, QStringLiteral("CommProt"), 0);
     const int16_t opened = encoder.openPort(commProt + 1);
     if (opened != QV_ENC_OK) {
-        messageBox(QString::number(opened), kNoEncoder, Icon::Information);
+        messageBox(QString::number(opened), noEncoderText(), Icon::Information);
         return std::nullopt;
     }
     return pairEncoder(encoder);

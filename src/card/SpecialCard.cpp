@@ -4,11 +4,13 @@
 #include "card/CardRecords.h"
 #include "card/Encoder.h"
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 
 int IssueSpecialCard(const SpecialCardOrder& order, TCardData& card) {
     const TCardTypeInfo* info = FindIssuedCardType(order.cardType);
     if (!info || info->counterKind == 0) {
-        throw qv::Error(QStringLiteral("卡类型 %1 不是特殊卡。").arg(order.cardType));
+        throw qv::Error(
+            qv::programText(QStringLiteral("卡类型 %1 不是特殊卡。")).arg(order.cardType));
     }
     const uint16_t type = info->type;
     card = TCardData{};

@@ -6,6 +6,7 @@
 #include "platform/Errors.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -100,8 +101,8 @@ TReadDataCard_Form::TReadDataCard_Form(QWidget* parent)
 TReadDataCard_Form::~TReadDataCard_Form() = default;
 
 void TReadDataCard_Form::ShowPromptMessage(int code) {
-    Label1->setText(code == QV_ENC_OK ? QStringLiteral("操作成功！")
-                                      : QStringLiteral("操作失败或无开锁记录！"));
+    Label1->setText(code == QV_ENC_OK ? qv::programText(QStringLiteral("操作成功！"))
+                                      : qv::programText(QStringLiteral("操作失败或无开锁记录！")));
 }
 
 void TReadDataCard_Form::ReadDataCard_BtClick() {
@@ -111,7 +112,7 @@ void TReadDataCard_Form::ReadDataCard_BtClick() {
         ReadDataCard_Bt->setFocus();
     });
     InputHold hold(this);
-    Label1->setText(QStringLiteral("正在读卡……"));
+    Label1->setText(qv::programText(QStringLiteral("正在读卡……")));
     hold.keepPainted();
     QElapsedTimer shown;
     shown.start();
@@ -139,14 +140,15 @@ void TReadDataCard_Form::ReadDataCard_BtClick() {
 }
 
 void TReadDataCard_Form::showProgress(int recordsRead) {
-    Label1->setText(QStringLiteral("正在读卡：已读 %1 条开锁记录").arg(recordsRead));
+    Label1->setText(
+        qv::programText(QStringLiteral("正在读卡：已读 %1 条开锁记录")).arg(recordsRead));
 }
 
 void TReadDataCard_Form::reportInvalidTimes(const QList<qv::DoorOpening>& stored) {
     QStringList lines;
     for (const qv::DoorOpening& row : stored) {
         if (!row.OpenTime.isValid()) {
-            lines << QStringLiteral("第 %1 条：%2  %3  %4  %5  %6")
+            lines << qv::programText(QStringLiteral("第 %1 条：%2  %3  %4  %5  %6"))
                          .arg(row.Counter)
                          .arg(row.RawTime[0])
                          .arg(row.RawTime[1])
@@ -158,8 +160,9 @@ void TReadDataCard_Form::reportInvalidTimes(const QList<qv::DoorOpening>& stored
     if (lines.isEmpty()) {
         return;
     }
-    lines.prepend(QStringLiteral("以下 %1 条开锁记录的开门时间无效（年 月 日 时 分），"
-                                 "已保存为无开门时间的记录：")
-                      .arg(lines.size()));
-    qv::messageBox(QStringLiteral("提示"), lines.join('\n'), qv::Icon::Warning);
+    lines.prepend(
+        qv::programText(QStringLiteral("以下 %1 条开锁记录的开门时间无效（年 月 日 时 分），"
+                                       "已保存为无开门时间的记录："))
+            .arg(lines.size()));
+    qv::messageBox(qv::noticeTitle(), lines.join('\n'), qv::Icon::Warning);
 }

@@ -6,6 +6,7 @@
 #include "platform/Errors.h"
 
 #include "data/SchemaScript.h"
+#include "platform/ProgramText.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,11 +33,11 @@ constexpr int kPagesPerStep = 256;
 sqlite3* handleOf(const Connection& conn) {
     const QVariant v = conn.database().driver()->handle();
     if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) {
-        throw DbError(QStringLiteral("数据库连接未打开。"));
+        throw DbError(qv::programText(QStringLiteral("数据库连接未打开。")));
     }
     sqlite3* h = *static_cast<sqlite3* const*>(v.data());
     if (!h) {
-        throw DbError(QStringLiteral("数据库连接未打开。"));
+        throw DbError(qv::programText(QStringLiteral("数据库连接未打开。")));
     }
     return h;
 }
@@ -51,7 +52,7 @@ public:
                                     : QString::fromUtf8(sqlite3_errstr(rc));
             sqlite3_close(db_);
             db_ = nullptr;
-            throw DbError(QStringLiteral("无法打开 %1：%2").arg(path, why));
+            throw DbError(qv::programText(QStringLiteral("无法打开 %1：%2")).arg(path, why));
         }
         sqlite3_busy_timeout(db_, 10000);
     }
@@ -115,7 +116,7 @@ void syncFile(const QString& path) {
         if (fd >= 0) {
             ::close(fd);
         }
-        throw Error(QStringLiteral("无法写入 %1。").arg(path));
+        throw Error(qv::programText(QStringLiteral("无法写入 %1。")).arg(path));
     }
     ::close(fd);
 }
@@ -277,7 +278,7 @@ QStringList lockTables() {
 
 void backupDatabase(Connection& conn, const QString& target, const BackupProgress& progress) {
     if (QFileInfo::exists(target)) {
-        throw Error(QStringLiteral("%1 已存在。").arg(target));
+        throw Error(qv::programText(QStringLiteral("%1 已存在。")).arg(target));
     }
     TempFile temp{tempBeside(target)};
     if (conn.kind() == DbKind::SQLite) {
@@ -298,23 +299,24 @@ void backupDatabase(Connection& conn, const QString& target, const BackupProgres
     {
         OwnDb check(temp.path, SQLITE_OPEN_READONLY);
         if (check.scalar("PRAGMA integrity_check") != QLatin1String("ok")) {
-            throw Error(QStringLiteral("备份文件没有通过检查，备份未完成。"));
+            throw Error(qv::programText(QStringLiteral("备份文件没有通过检查，备份未完成。")));
         }
     }
     syncFile(temp.path);
     // rename() would replace a file made meanwhile; link() never does.
     if (::link(QFile::encodeName(temp.path).constData(), QFile::encodeName(target).constData()) !=
         0) {
-        throw Error(QStringLiteral("无法建立备份文件 %1。").arg(target));
+        throw Error(qv::programText(QStringLiteral("无法建立备份文件 %1。")).arg(target));
     }
     syncFolder(QFileInfo(target).absolutePath());
 }
 
 void restoreDatabase(Connection& conn, const QString& file, const BackupProgress& progress) {
     if (!QFileInfo(file).isFile()) {
-        throw Error(QStringLiteral("文件不存在！"));
+        throw Error(qv::programText(QStringLiteral("文件不存在！")));
     }
-    const QString notLock = QStringLiteral("%1 不是门锁数据库的备份，数据库未作改动。").arg(file);
+    const QString notLock =
+        qv::programText(QStringLiteral("%1 不是门锁数据库的备份，数据库未作改动。")).arg(file);
     // A copy of the chosen file, so that the file itself is never written to
     // (an older backup is brought up to the current schema in the copy).
     const QString folder = conn.kind() == DbKind::SQLite
@@ -328,15 +330,17 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
         }
         const int version = source.scalar("PRAGMA user_version").toInt();
         if (version > Connection::kSchemaVersion) {
-            throw Error(QStringLiteral("%1 由较新版本的程序建立（结构版本 %2），数据库未作改动。")
-                            .arg(file)
-                            .arg(version));
+            throw Error(
+                qv::programText(
+                    QStringLiteral("%1 由较新版本的程序建立（结构版本 %2），数据库未作改动。"))
+                    .arg(file)
+                    .arg(version));
         }
         if (version < 1) {
             throw Error(notLock);
         }
         if (source.scalar("PRAGMA integrity_check") != QLatin1String("ok")) {
-            throw Error(QStringLiteral("%1 已损坏，数据库未作改动。").arg(file));
+            throw Error(qv::programText(QStringLiteral("%1 已损坏，数据库未作改动。")).arg(file));
         }
         OwnDb copy(temp.path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
         onlineBackup(copy.get(), source.get(), {});

@@ -2,6 +2,7 @@
 
 #include "data/SchemaInfo.h"
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 
 #include <QAtomicInt>
 #include <QDateTime>
@@ -80,19 +81,21 @@ void Connection::openDatabase(QSqlDatabase& db) {
 }
 
 QString Connection::notLockText() const {
-    return QStringLiteral("%1 不是门锁数据库。").arg(description());
+    return qv::programText(QStringLiteral("%1 不是门锁数据库。")).arg(description());
 }
 
 QString Connection::awayText() const {
-    return QStringLiteral(
-               "与数据库服务器 %1 的连接已断开，暂时无法重新连接，刚才的操作没有完成。"
-               "服务器恢复后程序会自动重新连接，请稍后再试。")
+    return qv::programText(
+               QStringLiteral(
+                   "与数据库服务器 %1 的连接已断开，暂时无法重新连接，刚才的操作没有完成。"
+                   "服务器恢复后程序会自动重新连接，请稍后再试。"))
         .arg(description());
 }
 
 QString Connection::interruptedText() const {
-    return QStringLiteral(
-               "与数据库服务器 %1 的连接中断了，刚才的操作可能没有完成。请查看结果后再试。")
+    return qv::programText(
+               QStringLiteral(
+                   "与数据库服务器 %1 的连接中断了，刚才的操作可能没有完成。请查看结果后再试。"))
         .arg(description());
 }
 
@@ -100,7 +103,7 @@ void Connection::openSQLite(const QString& path, bool create) {
     close();
     const QFileInfo info(path);
     if (!create && !info.exists()) {
-        throw DbError(QStringLiteral("文件不存在！"));
+        throw DbError(qv::programText(QStringLiteral("文件不存在！")));
     }
     const bool fresh = create && (!info.exists() || (info.isFile() && info.size() == 0));
     if (create && !info.exists()) {
@@ -111,8 +114,8 @@ void Connection::openSQLite(const QString& path, bool create) {
         if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly,
                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                            QFileDevice::WriteGroup)) {
-            throw DbError(
-                QStringLiteral("不能建立数据库文件 %1：%2").arg(path, file.errorString()));
+            throw DbError(qv::programText(QStringLiteral("不能建立数据库文件 %1：%2"))
+                              .arg(path, file.errorString()));
         }
     }
     dialect_ = Dialect(DbKind::SQLite);
@@ -153,7 +156,8 @@ void Connection::openPostgreSQL(const ServerParams& params) {
         bool ok = false;
         const int p = host.mid(colon + 1).toInt(&ok);
         if (!ok || p <= 0 || p > 65535) {
-            throw DbError(QStringLiteral("服务器地址的端口无效：%1").arg(params.host));
+            throw DbError(
+                qv::programText(QStringLiteral("服务器地址的端口无效：%1")).arg(params.host));
         }
         port = p;
         host = host.left(colon);
@@ -244,9 +248,11 @@ void Connection::fail(const QSqlError& error) const {
                               ? code == QLatin1String("55P03")  // lock_not_available
                               : (code.toInt() & 0xFF) == 5;     // SQLITE_BUSY
     if (lockWait) {
-        throw DbError(QStringLiteral("数据库中要用的记录正被另一个工作站占用，等了 %1 秒仍未释放，"
-                                     "刚才的操作没有完成。请稍后再试。")
-                          .arg(lockWaitSeconds_));
+        throw DbError(
+            qv::programText(
+                QStringLiteral("数据库中要用的记录正被另一个工作站占用，等了 %1 秒仍未释放，"
+                               "刚才的操作没有完成。请稍后再试。"))
+                .arg(lockWaitSeconds_));
     }
     throw DbError(errorText(error));
 }
@@ -324,7 +330,7 @@ void Connection::requireOpen() const {
         return;
     }
     if (!isOpen()) {
-        throw DbError(QStringLiteral("数据库连接未打开。"));
+        throw DbError(qv::programText(QStringLiteral("数据库连接未打开。")));
     }
 }
 
@@ -336,13 +342,12 @@ bool Connection::checkLink(QString* why) {
         return false;
     };
     const auto waiting = [this] {
-        return QStringLiteral(
-                   "与数据库服务器 %1 的连接已断开。程序会自动重新连接，"
-                   "服务器恢复之前不能办理业务。")
+        return qv::programText(QStringLiteral("与数据库服务器 %1 的连接已断开。程序会自动重新连接，"
+                                              "服务器恢复之前不能办理业务。"))
             .arg(description());
     };
     if (!QSqlDatabase::contains(name_) || (kind() == DbKind::SQLite && !isOpen())) {
-        return down(QStringLiteral("数据库连接未打开。"));
+        return down(qv::programText(QStringLiteral("数据库连接未打开。")));
     }
     if (kind() == DbKind::SQLite) {
         return true;
@@ -418,7 +423,7 @@ void Connection::begin() {
 
 void Connection::commit() {
     if (depth_ <= 0) {
-        throw DbError(QStringLiteral("没有进行中的事务。"));
+        throw DbError(qv::programText(QStringLiteral("没有进行中的事务。")));
     }
     if (--depth_ > 0) {
         return;
@@ -431,7 +436,7 @@ void Connection::commit() {
     if (failed_) {
         failed_ = false;
         run(QStringLiteral("ROLLBACK"));
-        throw DbError(QStringLiteral("事务的一部分失败，全部写入已撤销。"));
+        throw DbError(qv::programText(QStringLiteral("事务的一部分失败，全部写入已撤销。")));
     }
     try {
         run(QStringLiteral("COMMIT"));
@@ -467,7 +472,7 @@ void Connection::rollback() {
 PreparedStatement::PreparedStatement(const Connection& conn, const QString& sql)
     : query_(conn.database()) {
     if (!conn.isOpen()) {
-        throw DbError(QStringLiteral("数据库连接未打开。"));
+        throw DbError(qv::programText(QStringLiteral("数据库连接未打开。")));
     }
     query_.setForwardOnly(true);
     if (!query_.prepare(sql)) {
@@ -513,7 +518,8 @@ bool Connection::isEmpty() const {
 void Connection::createSchema() {
     if (!isEmpty()) {
         throw DbError(
-            QStringLiteral("数据库 %1 中已经有表，不能再建立门锁数据库结构。").arg(description()));
+            qv::programText(QStringLiteral("数据库 %1 中已经有表，不能再建立门锁数据库结构。"))
+                .arg(description()));
     }
     Transaction t(*this);
     for (const QString& statement : schema::statements(dialect_.schemaScript())) {
@@ -560,8 +566,9 @@ void Connection::checkLockDatabase() {
     }
     if (version > kSchemaVersion) {
         throw DbError(
-            QStringLiteral(
-                "数据库 %1 由较新版本的程序建立（结构版本 %2），本程序只能使用到版本 %3。")
+            qv::programText(
+                QStringLiteral(
+                    "数据库 %1 由较新版本的程序建立（结构版本 %2），本程序只能使用到版本 %3。"))
                 .arg(description())
                 .arg(version)
                 .arg(kSchemaVersion));
@@ -633,9 +640,10 @@ void Connection::checkWritable() {
         run(QStringLiteral("UPDATE QuorvaneSchema SET Version = Version"));
         // Taken back by the transaction's end: nothing is changed.
     } catch (const Error& e) {
-        throw DbError(QStringLiteral("本工作站的用户只能读取数据库 %1，不能写入（%2）。"
-                                     "请让管理员给予写入权限后再启动程序。")
-                          .arg(description(), e.text()));
+        throw DbError(
+            qv::programText(QStringLiteral("本工作站的用户只能读取数据库 %1，不能写入（%2）。"
+                                           "请让管理员给予写入权限后再启动程序。"))
+                .arg(description(), e.text()));
     }
 }
 

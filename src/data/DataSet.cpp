@@ -2,6 +2,7 @@
 
 #include "data/SchemaInfo.h"
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 
 #include <QRegularExpression>
 #include <QSqlField>
@@ -17,7 +18,7 @@ bool isIdentifier(const QString& name) {
 
 void requireIdentifier(const QString& name) {
     if (!isIdentifier(name)) {
-        throw Error(QStringLiteral("无效的表名或列名：%1").arg(name));
+        throw Error(qv::programText(QStringLiteral("无效的表名或列名：%1")).arg(name));
     }
 }
 }  // namespace
@@ -241,7 +242,7 @@ const DataSet::Row* DataSet::currentRow() const {
 
 void DataSet::requireField(int index, const QString& column) const {
     if (index < 0) {
-        throw Error(QStringLiteral("没有找到字段 %1。").arg(column));
+        throw Error(qv::programText(QStringLiteral("没有找到字段 %1。")).arg(column));
     }
 }
 
@@ -254,7 +255,7 @@ QVariant DataSet::value(const QString& column) const {
 QVariant DataSet::value(int index) const {
     const Row* row = currentRow();
     if (index < 0 || index >= columns_.size()) {
-        throw Error(QStringLiteral("字段序号 %1 超出范围。").arg(index));
+        throw Error(qv::programText(QStringLiteral("字段序号 %1 超出范围。")).arg(index));
     }
     return row ? row->at(index) : QVariant();
 }
@@ -296,7 +297,7 @@ int DataSet::asInteger(const QString& column) const {
 QString DataSet::writeTable() const {
     const QString t = !updateTable_.isEmpty() ? updateTable_ : table_;
     if (t.isEmpty()) {
-        throw Error(QStringLiteral("这个查询不能修改：没有指定数据表。"));
+        throw Error(qv::programText(QStringLiteral("这个查询不能修改：没有指定数据表。")));
     }
     return t;
 }
@@ -308,24 +309,26 @@ QStringList DataSet::keyColumns() const {
 
 void DataSet::requireKeys(const QStringList& keys) const {
     if (keys.isEmpty()) {
-        throw Error(QStringLiteral("数据表 %1 没有主键，不能修改。").arg(writeTable()));
+        throw Error(
+            qv::programText(QStringLiteral("数据表 %1 没有主键，不能修改。")).arg(writeTable()));
     }
     for (const QString& k : keys) {
         if (fieldIndex(k) < 0) {
-            throw Error(QStringLiteral("查询中没有主键字段 %1，不能修改。").arg(k));
+            throw Error(
+                qv::programText(QStringLiteral("查询中没有主键字段 %1，不能修改。")).arg(k));
         }
     }
 }
 
 void DataSet::edit() {
     if (state_ == State::Inactive) {
-        throw Error(QStringLiteral("数据集没有打开。"));
+        throw Error(qv::programText(QStringLiteral("数据集没有打开。")));
     }
     if (state_ != State::Browse) {
         return;
     }
     if (rows_.isEmpty()) {
-        throw Error(QStringLiteral("没有可以修改的记录。"));
+        throw Error(qv::programText(QStringLiteral("没有可以修改的记录。")));
     }
     edit_ = original_ = rows_[current_];
     modified_ = QVector<bool>(columns_.size(), false);
@@ -335,7 +338,7 @@ void DataSet::edit() {
 
 void DataSet::append() {
     if (state_ == State::Inactive) {
-        throw Error(QStringLiteral("数据集没有打开。"));
+        throw Error(qv::programText(QStringLiteral("数据集没有打开。")));
     }
     if (state_ != State::Browse) {
         post();
@@ -358,10 +361,10 @@ void DataSet::setValue(int index, const QVariant& value) {
         edit();
     }
     if (state_ != State::Edit && state_ != State::Insert) {
-        throw Error(QStringLiteral("数据集不在编辑状态。"));
+        throw Error(qv::programText(QStringLiteral("数据集不在编辑状态。")));
     }
     if (index < 0 || index >= columns_.size()) {
-        throw Error(QStringLiteral("字段序号 %1 超出范围。").arg(index));
+        throw Error(qv::programText(QStringLiteral("字段序号 %1 超出范围。")).arg(index));
     }
     edit_[index] = value;
     modified_[index] = true;
@@ -446,7 +449,8 @@ void DataSet::post() {
             QStringLiteral("update %1 set %2 where %3")
                 .arg(table, sets.join(QStringLiteral(", ")), where.join(QStringLiteral(" and ")));
         if (conn_.execute(text, binds) == 0) {
-            throw DbError(QStringLiteral("要修改的记录已经不存在（可能已被其他工作站删除）。"));
+            throw DbError(qv::programText(
+                QStringLiteral("要修改的记录已经不存在（可能已被其他工作站删除）。")));
         }
     }
     rows_[current_] = edit_;
@@ -464,7 +468,7 @@ void DataSet::deleteRecord() {
         cancel();
     }
     if (rows_.isEmpty()) {
-        throw Error(QStringLiteral("没有可以删除的记录。"));
+        throw Error(qv::programText(QStringLiteral("没有可以删除的记录。")));
     }
     const QString table = writeTable();
     const QStringList keys = keyColumns();

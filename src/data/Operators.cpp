@@ -3,6 +3,7 @@
 #include "data/Passwords.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 
 #include <QStringList>
 #include <algorithm>
@@ -46,7 +47,7 @@ std::optional<bool> operatorHasRight(const QString& staffer, const QString& colu
         return column == QLatin1String(r.column);
     });
     if (!known) {
-        throw Error(QStringLiteral("操作员没有名为 %1 的权限。").arg(column));
+        throw Error(qv::programText(QStringLiteral("操作员没有名为 %1 的权限。")).arg(column));
     }
     QSqlQuery q = conn().run(
         QStringLiteral("select %1 from Operator where Staffer = :s order by ID").arg(column),

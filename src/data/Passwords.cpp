@@ -1,6 +1,7 @@
 #include "data/Passwords.h"
 
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 
 #include <sodium.h>
 
@@ -10,7 +11,7 @@ namespace {
 void initSodium() {
     static const bool ready = sodium_init() >= 0;
     if (!ready) {
-        throw Error(QStringLiteral("密码库无法初始化。"));
+        throw Error(qv::programText(QStringLiteral("密码库无法初始化。")));
     }
 }
 }  // namespace
@@ -22,7 +23,7 @@ QString hashPassword(const QString& password) {
     if (crypto_pwhash_str(out, bytes.constData(), static_cast<unsigned long long>(bytes.size()),
                           crypto_pwhash_OPSLIMIT_INTERACTIVE,
                           crypto_pwhash_MEMLIMIT_INTERACTIVE) != 0) {
-        throw Error(QStringLiteral("内存不足，无法保存密码。"));
+        throw Error(qv::programText(QStringLiteral("内存不足，无法保存密码。")));
     }
     return QString::fromLatin1(out);
 }

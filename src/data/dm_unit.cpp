@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 #include "settings/Settings.h"
 
 Tdm* dm = nullptr;
@@ -139,14 +140,15 @@ int Tdm::GetDataTypeItems(int kind, QStringList& items, const QString& find) {
 
 void Tdm::RoomType_adoBeforePost(qv::DataSet& dataSet) {
     if (dataSet.text(QStringLiteral("Title")).isEmpty()) {
-        qv::messageBox(QString(), QStringLiteral("请输入房号！"), qv::Icon::Error);
+        qv::messageBox(QString(), qv::programText(QStringLiteral("请输入房号！")), qv::Icon::Error);
         qv::abortSilently();
     }
 }
 
 void Tdm::RoomInfo_adoBeforePost(qv::DataSet& dataSet) {
     if (dataSet.isNull(QStringLiteral("Room")) || dataSet.asInteger(QStringLiteral("Room")) == 0) {
-        qv::messageBox(QString(), QStringLiteral("请注意输入房号！"), qv::Icon::Error);
+        qv::messageBox(QString(), qv::programText(QStringLiteral("请注意输入房号！")),
+                       qv::Icon::Error);
         qv::abortSilently();
     }
 }

@@ -5,10 +5,12 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/LanguageIds.h"
+#include "platform/ProgramText.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -53,7 +55,8 @@ const QString kOfWindow =
     QStringLiteral(" where AppName = :app and FormName = :form and LanguageID = :lang");
 
 QString storeError(const QString& path, const QString& driverText) {
-    return QStringLiteral("语言库“%1”无法使用：%2").arg(QDir::toNativeSeparators(path), driverText);
+    return qv::programText(QStringLiteral("语言库“%1”无法使用：%2"))
+        .arg(QDir::toNativeSeparators(path), driverText);
 }
 
 // The rows of one window: product, window name and language.
@@ -137,6 +140,36 @@ QString storeErrorText(const QString& path, const QString& driverText) {
     return storeError(path, driverText);
 }
 
+void loadProgramTexts(int languageId) {
+    QHash<QString, QString> texts;
+    const QString path = qv::AppPaths::languageDatabase();
+    if (QFileInfo(path).isFile()) {
+        const QString connection = QStringLiteral("qv_language_program");
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection);
+            db.setDatabaseName(path);
+            db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY;QSQLITE_BUSY_TIMEOUT=5000"));
+            if (db.open()) {
+                QSqlQuery q(db);
+                q.prepare(QStringLiteral("Select Title, MessageStr From Dialog_Table") + kOfWindow +
+                          QStringLiteral(" Order By ID"));
+                q.bindValue(QStringLiteral(":app"),
+                            TFileVersion().GetVersionString(QStringLiteral("ProductName")));
+                q.bindValue(QStringLiteral(":form"), QStringLiteral("Program"));
+                q.bindValue(QStringLiteral(":lang"), languageId);
+                if (q.exec()) {
+                    while (q.next()) {
+                        texts.insert(q.value(0).toString(), q.value(1).toString());
+                    }
+                }
+            }
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(connection);
+    }
+    qv::setProgramTexts(std::move(texts));
+}
+
 }  // namespace qv::language
 
 TLanguage::TLanguage(QWidget* owner) : QObject(owner), owner_(owner) {
@@ -165,7 +198,7 @@ TLanguage::~TLanguage() {
 void TLanguage::open() {
     const QFileInfo file(path_);
     if (!QDir().mkpath(file.absolutePath())) {
-        throw qv::Error(storeError(path_, QStringLiteral("无法创建文件夹“%1”。")
+        throw qv::Error(storeError(path_, qv::programText(QStringLiteral("无法创建文件夹“%1”。"))
                                               .arg(QDir::toNativeSeparators(file.absolutePath()))));
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
@@ -319,7 +352,8 @@ void TLanguage::CaptureForm() {
         existing = q.next() && q.value(0).toLongLong() > 0;
     }
     if (existing &&
-        qv::messageBox(QStringLiteral("提示"), QStringLiteral("窗体中的内容已经存在是否清除重建？"),
+        qv::messageBox(qv::noticeTitle(),
+                       qv::programText(QStringLiteral("窗体中的内容已经存在是否清除重建？")),
                        qv::Icon::Stop, qv::Buttons::OkCancel) != qv::Answer::Ok) {
         return;
     }

@@ -18,6 +18,11 @@ namespace qv::language {
 void createStoreTables(const QSqlDatabase& db, const QString& path);
 // The error text of a store that cannot be used.
 QString storeErrorText(const QString& path, const QString& driverText);
+// Loads the program's texts in `languageId` from the store into
+// qv::programText. Without a store, or without rows for the language, the
+// program shows its built-in texts; a store that cannot be read is left to
+// the windows to report.
+void loadProgramTexts(int languageId);
 }  // namespace qv::language
 
 // The language store of one window (component `Language1`): the window's

@@ -87,6 +87,23 @@ std::vector<SourceRow> parseSource(const QString& text, const QString& fileName)
         if (r.form.isEmpty() || r.component.isEmpty() || r.property.isEmpty()) {
             malformed(fileName, number, QStringLiteral("form, component and property are needed"));
         }
+        const bool program = r.form == QLatin1String(kProgramForm);
+        if (program) {
+            if (r.component != QLatin1String(kProgramComponent) ||
+                r.property != QLatin1String(kProgramProperty) || r.builtIn.isEmpty()) {
+                malformed(fileName, number,
+                          QStringLiteral("the program's texts are rows Program, Texts, Text "
+                                         "with their built-in text"));
+            }
+            const QString key = r.form + QLatin1Char('\t') + r.builtIn;
+            if (keys.contains(key)) {
+                malformed(fileName, number,
+                          QStringLiteral("\"%1\" is translated twice").arg(r.builtIn));
+            }
+            keys.insert(key);
+            rows.push_back(std::move(r));
+            continue;
+        }
         bool ok = false;
         const auto [name, index] = splitEntry(r.property, &ok);
         if (!ok || name.isEmpty() || (index >= 0 && !isListName(name))) {
@@ -172,6 +189,14 @@ StoreRows storeRows(const std::vector<SourceRow>& rows) {
     QHash<QString, size_t> messageIndex;
 
     for (const SourceRow& r : rows) {
+        if (r.form == QLatin1String(kProgramForm)) {
+            if (r.text.isEmpty()) {
+                ++out.untranslated;
+            } else {
+                out.programTexts.emplace_back(r.builtIn, r.text);
+            }
+            continue;
+        }
         bool ok = false;
         const auto [name, index] = splitEntry(r.property, &ok);
         if (name == QLatin1String(kMessagesProperty)) {
@@ -333,6 +358,20 @@ void installLanguage(const QString& storePath, const QString& appName, int langu
                     m.bindValue(QStringLiteral(":lang"), languageId);
                     m.bindValue(QStringLiteral(":text"), r.text);
                     run(m);
+                }
+                QSqlQuery t(db);
+                t.prepare(QStringLiteral(
+                    "Insert Into Dialog_Table (AppName, FormName, DialogID, LanguageID, Title, "
+                    "MessageStr) Values (:app, :form, :id, :lang, :title, :text)"));
+                int id = 0;
+                for (const auto& [builtIn, text] : rows.programTexts) {
+                    t.bindValue(QStringLiteral(":app"), appName);
+                    t.bindValue(QStringLiteral(":form"), QString::fromLatin1(kProgramForm));
+                    t.bindValue(QStringLiteral(":id"), id++);
+                    t.bindValue(QStringLiteral(":lang"), languageId);
+                    t.bindValue(QStringLiteral(":title"), builtIn);
+                    t.bindValue(QStringLiteral(":text"), text);
+                    run(t);
                 }
                 if (!db.commit()) {
                     fail(db.lastError().text());

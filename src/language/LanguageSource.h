@@ -35,6 +35,13 @@ struct SourceRow {
     int line = 0;  // line of the file, for messages
 };
 
+// The texts of the program outside its windows (qv::programText): rows of
+// the pseudo-window Program, component Texts, property Text, one per built-in
+// text:  Program<TAB>Texts<TAB><TAB>Text<TAB>数据库连接未打开。<TAB>The ...
+inline constexpr const char* kProgramForm = "Program";
+inline constexpr const char* kProgramComponent = "Texts";
+inline constexpr const char* kProgramProperty = "Text";
+
 // The name of the component that holds a window's message lines.
 inline constexpr const char* kMessagesComponent = "Language1";
 inline constexpr const char* kMessagesProperty = "Variable";
@@ -58,6 +65,8 @@ struct StoreRows {
     };
     std::vector<Component> components;
     std::vector<Messages> messages;
+    // The program's texts: built-in text → translation.
+    std::vector<std::pair<QString, QString>> programTexts;
     int untranslated = 0;  // rows left out because their translation is empty
 };
 // Groups the rows per window and component in source order. A list must

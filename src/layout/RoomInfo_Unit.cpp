@@ -10,6 +10,7 @@
 #include "platform/Errors.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "settings/Settings.h"
 #include "window/RecordGrid.h"
 
@@ -503,7 +504,7 @@ void TRoomInfo_Form::Delete_BtClick() {
         return;
     }
     if (qv::messageBox(
-            QStringLiteral("提示"),
+            qv::noticeTitle(),
             message(kDeleteQuestionLine, QStringLiteral("确定要删除房间%1吗？")).arg(plate),
             qv::Icon::Question, qv::Buttons::OkCancel) != qv::Answer::Ok) {
         return;

@@ -14,6 +14,7 @@
 #include "platform/Errors.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "settings/Settings.h"
 #include "window/Form.h"
 #include "window/LayoutLists.h"
@@ -267,7 +268,7 @@ bool TMainForm::SetRoom_LV(bool retry) {
     std::vector<TRoomBoardItem> items;
     try {
         if (!dm) {
-            throw qv::DbError(QStringLiteral("数据库连接未打开。"));
+            throw qv::DbError(qv::programText(QStringLiteral("数据库连接未打开。")));
         }
         items = RoomBoardQuery::read(dm->conn, filterValue(Building_CB), filterValue(Floor_CB));
     } catch (const qv::Error& e) {

@@ -29,6 +29,7 @@
 #include "platform/IniFile.h"
 #include "platform/LanguageIds.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "records/CheckGuestInRecord_Unit.h"
 #include "records/MC_R_Unit.h"
 #include "records/RoomList_Unit.h"
@@ -418,6 +419,7 @@ void TMainForm::LanguageMenuClick(QAction* sender) {
     }
     Language1->SetLanguageID(id);
     LockSystemInfo.LanguageID = id;
+    qv::language::loadProgramTexts(id);
     Language1->Translate();
     Refresh_Bt->setText(Language1->GetVariable(kRefreshText, kRefreshDefault));
     // The all-entries of the filter boxes follow the language too.
@@ -598,7 +600,7 @@ void TMainForm::N35Click() {
 void TMainForm::openHelp(const QString& fileName) {
     const QString path = qv::AppPaths::file(fileName);
     if (!QFileInfo(path).isFile()) {
-        qv::showError(QStringLiteral("找不到帮助文件 %1。").arg(path));
+        qv::showError(qv::programText(QStringLiteral("找不到帮助文件 %1。")).arg(path));
         return;
     }
     // The desktop's program for the document; when there is none (no

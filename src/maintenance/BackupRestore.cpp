@@ -6,6 +6,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 #include "settings/Settings.h"
 
 #include <QCoreApplication>
@@ -16,7 +17,9 @@
 
 namespace {
 
-const QString kFilter = QStringLiteral("门锁数据库 (*.db);;所有文件 (*)");
+QString fileFilter() {
+    return qv::programText(QStringLiteral("门锁数据库 (*.db);;所有文件 (*)"));
+}
 
 QString title(const MessageText& text) {
     return text(2, QStringLiteral("提示"));
@@ -56,7 +59,7 @@ QString DefaultBackupName(const QDateTime& moment) {
 void BackupDatabaseFromMenu(QWidget* owner, const MessageText& text) {
     const QDir folder(QFileInfo(qv::AppPaths::lockDatabase()).absolutePath());
     QString path = folder.filePath(DefaultBackupName(qv::Clock::now()));
-    if (!qv::dialogs().saveFile(text(22, QStringLiteral("数据备份")), kFilter, path)) {
+    if (!qv::dialogs().saveFile(text(22, QStringLiteral("数据备份")), fileFilter(), path)) {
         return;
     }
     if (QFileInfo::exists(path)) {
@@ -84,7 +87,7 @@ void RestoreDatabaseFromMenu(QWidget* owner, const MessageText& text) {
         return;
     }
     QString path = QFileInfo(qv::AppPaths::lockDatabase()).absolutePath();
-    if (!qv::dialogs().openFile(text(23, QStringLiteral("数据恢复")), kFilter, path)) {
+    if (!qv::dialogs().openFile(text(23, QStringLiteral("数据恢复")), fileFilter(), path)) {
         return;
     }
     if (!QFileInfo(path).isFile()) {

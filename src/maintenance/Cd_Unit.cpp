@@ -10,6 +10,7 @@
 #include "platform/Guard.h"
 #include "platform/IniFile.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "settings/Settings.h"
 
 #include <QFileInfo>
@@ -149,7 +150,7 @@ void TCdForm::Button1Click() {
         return;
     }
     if (!QFileInfo(path).isFile()) {
-        qv::messageBox(QStringLiteral("提示"), message(1, QStringLiteral("文件不存在!")));
+        qv::messageBox(qv::noticeTitle(), message(1, QStringLiteral("文件不存在!")));
         return;
     }
     Memo_DbPath->setPlainText(QFileInfo(path).absoluteFilePath());
@@ -165,7 +166,7 @@ bool TCdForm::Connect() {
                 path = qv::AppPaths::file(path);
             }
             if (!QFileInfo(path).isFile()) {
-                qv::messageBox(QStringLiteral("提示"), message(1, QStringLiteral("文件不存在!")));
+                qv::messageBox(qv::noticeTitle(), message(1, QStringLiteral("文件不存在!")));
                 return false;
             }
             candidate.openSQLite(path);
@@ -199,18 +200,18 @@ bool TCdForm::Connect() {
 void TCdForm::But_TestClick() {
     lastError_.clear();
     if (Connect()) {
-        qv::messageBox(QStringLiteral("提示"), message(2, QStringLiteral("数据库链接成功!")),
+        qv::messageBox(qv::noticeTitle(), message(2, QStringLiteral("数据库链接成功!")),
                        qv::Icon::Information);
     } else {
-        qv::messageBox(QStringLiteral("提示"),
-                       withReason(message(3, QStringLiteral("数据库链接失败!"))), qv::Icon::Error);
+        qv::messageBox(qv::noticeTitle(), withReason(message(3, QStringLiteral("数据库链接失败!"))),
+                       qv::Icon::Error);
     }
 }
 
 void TCdForm::But_SaveClick() {
     lastError_.clear();
     if (!Connect()) {
-        qv::messageBox(QStringLiteral("提示"),
+        qv::messageBox(qv::noticeTitle(),
                        withReason(message(4, QStringLiteral("数据库链接配置是错误的!"))),
                        qv::Icon::Error);
         return;
@@ -226,7 +227,7 @@ void TCdForm::But_SaveClick() {
         ini.writeString(settings::ClientConfig, QStringLiteral("UserName"), User_Edit->text());
         ini.writeString(settings::ClientConfig, QStringLiteral("Pass"), Pass_Edit->text());
     }
-    qv::messageBox(QStringLiteral("提示"), message(5, QStringLiteral("保存成功")),
+    qv::messageBox(qv::noticeTitle(), message(5, QStringLiteral("保存成功")),
                    qv::Icon::Information);
 }
 

@@ -7,6 +7,7 @@
 #include "platform/IniFile.h"
 #include "platform/LengthLimit.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "platform/RadioGroup.h"
 
 #include <QCheckBox>
@@ -116,7 +117,7 @@ bool TSystemInfo_Form::SaveLockSoftInfo() {
     // Every value is checked before the first key is written.
     const QTime leave = qv::IniFile::parseTime(LeaveTime_Edit->text().trimmed());
     if (!leave.isValid()) {
-        qv::messageBox(QStringLiteral("提示"),
+        qv::messageBox(qv::noticeTitle(),
                        message(2, QStringLiteral("默认退房时间无效，请按“时:分:秒”输入。")),
                        qv::Icon::Error);
         LeaveTime_Edit->setFocus();
@@ -132,7 +133,7 @@ bool TSystemInfo_Form::SaveLockSoftInfo() {
     ini.writeInteger(settings::SystemInfo, QStringLiteral("DayCount"), DayCount_SE->value());
     ini.writeTime(settings::SystemInfo, QStringLiteral("LeaveTime"), leave);
     ini.writeBool(settings::SystemInfo, QStringLiteral("UseRoomID"), UseRoomID_CB->isChecked());
-    qv::messageBox(QStringLiteral("提示"), message(0, QStringLiteral("保存成功")),
+    qv::messageBox(qv::noticeTitle(), message(0, QStringLiteral("保存成功")),
                    qv::Icon::Information);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "settings/Settings.h"
 
 #include <QGridLayout>
@@ -66,7 +67,7 @@ void TChangePassword_Form::Ok_BtClick() {
     if (!Label1->isHidden()) {
         if (!qv::verifyOperatorPassword(LockSystemInfo.Staffer, OldPassword_Edit->text().trimmed(),
                                         &verified_)) {
-            qv::messageBox(QStringLiteral("提示"), message(0, QStringLiteral("旧密码不符！")),
+            qv::messageBox(qv::noticeTitle(), message(0, QStringLiteral("旧密码不符！")),
                            qv::Icon::Error);
             return;
         }
@@ -83,25 +84,25 @@ void TChangePassword_Form::Ok_BtClick() {
     const QString fresh = NewPassword_Edit->text().trimmed();
     const QString repeated = RepeatNewPassword_Edit->text().trimmed();
     if (fresh != repeated) {
-        qv::messageBox(QStringLiteral("提示"), message(1, QStringLiteral("两次新密码不符！")),
+        qv::messageBox(qv::noticeTitle(), message(1, QStringLiteral("两次新密码不符！")),
                        qv::Icon::Error);
         return;
     }
     if (repeated.isEmpty()) {
         // An empty password would lock the operator out at the next logon.
-        qv::messageBox(QStringLiteral("提示"), message(4, QStringLiteral("密码不能为空！")),
+        qv::messageBox(qv::noticeTitle(), message(4, QStringLiteral("密码不能为空！")),
                        qv::Icon::Error);
         NewPassword_Edit->setFocus();
         return;
     }
     if (!qv::changeOperatorPassword(LockSystemInfo.Staffer, verified_, repeated)) {
-        qv::messageBox(QStringLiteral("提示"),
+        qv::messageBox(qv::noticeTitle(),
                        message(3, QStringLiteral("口令已在别处修改，请重新输入当前口令。")),
                        qv::Icon::Error);
         reject();
         return;
     }
-    qv::messageBox(QStringLiteral("提示"), message(2, QStringLiteral("密码修改成功!")),
+    qv::messageBox(qv::noticeTitle(), message(2, QStringLiteral("密码修改成功!")),
                    qv::Icon::Information);
     accept();
 }

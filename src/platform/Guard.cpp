@@ -2,6 +2,7 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 
 #include <QString>
 #include <exception>
@@ -20,7 +21,7 @@ bool guarded(const std::function<void()>& handler) noexcept {
         } catch (const std::exception& e) {
             showError(QString::fromLocal8Bit(e.what()));
         } catch (...) {
-            showError(QStringLiteral("未知错误。"));
+            showError(qv::programText(QStringLiteral("未知错误。")));
         }
     } catch (...) {
         // The error box itself failed; there is nothing left to show it with.

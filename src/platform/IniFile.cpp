@@ -1,6 +1,7 @@
 #include "platform/IniFile.h"
 
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 
 #include <QDir>
 #include <QFile>
@@ -237,7 +238,8 @@ void IniFile::save() {
     const bool created = !QFileInfo::exists(path_);
     QSaveFile f(path_);
     if (!f.open(QIODevice::WriteOnly)) {
-        throw Error(QStringLiteral("无法写入配置文件 %1：%2").arg(path_, f.errorString()));
+        throw Error(
+            qv::programText(QStringLiteral("无法写入配置文件 %1：%2")).arg(path_, f.errorString()));
     }
     if (created) {
         // A settings file may hold the database server's password: a new one
@@ -255,7 +257,8 @@ void IniFile::save() {
     }
     f.write(bytes);
     if (!f.commit()) {
-        throw Error(QStringLiteral("无法写入配置文件 %1：%2").arg(path_, f.errorString()));
+        throw Error(
+            qv::programText(QStringLiteral("无法写入配置文件 %1：%2")).arg(path_, f.errorString()));
     }
     exists_ = true;
 }

@@ -1,4 +1,5 @@
 #include "platform/QtDialogs.h"
+#include "platform/ProgramText.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -62,18 +63,20 @@ Answer QtDialogs::message(const QString& title, const QString& text, Icon icon, 
     QPushButton* no = nullptr;
     switch (buttons) {
         case Buttons::Ok:
-            ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
+            ok = box.addButton(qv::programText(QStringLiteral("确定")), QMessageBox::AcceptRole);
             break;
         case Buttons::OkCancel:
-            ok = box.addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
-            cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+            ok = box.addButton(qv::programText(QStringLiteral("确定")), QMessageBox::AcceptRole);
+            cancel =
+                box.addButton(qv::programText(QStringLiteral("取消")), QMessageBox::RejectRole);
             break;
         case Buttons::YesNoCancel:
-            cancel = box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+            cancel =
+                box.addButton(qv::programText(QStringLiteral("取消")), QMessageBox::RejectRole);
             [[fallthrough]];
         case Buttons::YesNo:
-            yes = box.addButton(QStringLiteral("是"), QMessageBox::YesRole);
-            no = box.addButton(QStringLiteral("否"), QMessageBox::NoRole);
+            yes = box.addButton(qv::programText(QStringLiteral("是")), QMessageBox::YesRole);
+            no = box.addButton(qv::programText(QStringLiteral("否")), QMessageBox::NoRole);
             break;
     }
     // A box as narrow as a short text would cut its title ("Q… 0"): its

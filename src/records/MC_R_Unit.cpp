@@ -8,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "records/PrintLibrary.h"
 #include "window/DatePicker.h"
 
@@ -217,7 +218,7 @@ void TMC_R_From::Button1Click() {
 void TMC_R_From::DeleteOldData_BtClick() {
     const QDate cutOff = qv::cardRecordCutOff(qv::Clock::now().date());
     const qv::Answer answer =
-        qv::messageBox(QStringLiteral("信息提示"),
+        qv::messageBox(qv::programText(QStringLiteral("信息提示")),
                        QStringLiteral("是否要删除") + cutOff.toString(kQuestionDateFormat) +
                            QStringLiteral("以前的制卡记录?"),
                        qv::Icon::Question, qv::Buttons::OkCancel);
@@ -226,7 +227,7 @@ void TMC_R_From::DeleteOldData_BtClick() {
     }
     const int removed = qv::deleteCardRecordsUpTo(dm->conn, cutOff);
     MakeCardRecordList();
-    qv::messageBox(QStringLiteral("提示"), QStringLiteral("已删除 %1 条制卡记录。").arg(removed),
+    qv::messageBox(qv::noticeTitle(), QStringLiteral("已删除 %1 条制卡记录。").arg(removed),
                    qv::Icon::Information);
 }
 

@@ -4,6 +4,7 @@
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/ProgramText.h"
 
 #include <QDir>
 
@@ -57,14 +58,15 @@ const QvRecordsetVtbl TableRecordset::vtbl_ = {
 RecordsetRef makeRecordset(const QStringList& columns, const QList<QStringList>& rows) {
     constexpr qsizetype limit = std::numeric_limits<int32_t>::max();
     if (columns.size() > limit || rows.size() > limit) {
-        throw Error(QStringLiteral("打印的记录太多。"));
+        throw Error(qv::programText(QStringLiteral("打印的记录太多。")));
     }
     for (qsizetype r = 0; r < rows.size(); ++r) {
         if (rows[r].size() != columns.size()) {
-            throw Error(QStringLiteral("打印数据有误：第 %1 行有 %2 个字段，应为 %3 个。")
-                            .arg(r + 1)
-                            .arg(rows[r].size())
-                            .arg(columns.size()));
+            throw Error(
+                qv::programText(QStringLiteral("打印数据有误：第 %1 行有 %2 个字段，应为 %3 个。"))
+                    .arg(r + 1)
+                    .arg(rows[r].size())
+                    .arg(columns.size()));
         }
     }
     return RecordsetRef::adopt(new TableRecordset(columns, rows));
@@ -164,13 +166,13 @@ bool PrintLibrary::bind() {
     }
     const QString file = path();
     if (!library_.load(file)) {
-        error_ = QStringLiteral("找不到打印库 %1，无法打印。\n%2")
+        error_ = qv::programText(QStringLiteral("找不到打印库 %1，无法打印。\n%2"))
                      .arg(QDir::toNativeSeparators(file), library_.errorString());
         return false;
     }
     show_ = library_.function<PrintForm_Show_Fn>(QV_PRINT_SHOW_EXPORT);
     if (!show_) {
-        error_ = QStringLiteral("打印库 %1 中没有函数 %2，无法打印。")
+        error_ = qv::programText(QStringLiteral("打印库 %1 中没有函数 %2，无法打印。"))
                      .arg(QDir::toNativeSeparators(file), QLatin1String(QV_PRINT_SHOW_EXPORT));
         library_.unload();
         return false;
@@ -189,7 +191,7 @@ bool PrintLibrary::ensureBound() {
 }
 
 void PrintLibrary::reportUnusable(const QString& why) const {
-    messageBox(QStringLiteral("提示"), why, Icon::Error);
+    messageBox(qv::noticeTitle(), why, Icon::Error);
 }
 
 namespace {
@@ -224,7 +226,7 @@ int PrintLibrary::render(const RecordsetRef& records, PrintKind kind, const QStr
     }
     if (!render_) {
         reportUnusable(
-            QStringLiteral("打印库 %1 中没有函数 %2，无法保存报表。")
+            qv::programText(QStringLiteral("打印库 %1 中没有函数 %2，无法保存报表。"))
                 .arg(QDir::toNativeSeparators(path()), QLatin1String(QV_PRINT_RENDER_EXPORT)));
         return QV_PRINT_BAD_ARGUMENT;
     }

@@ -7,6 +7,7 @@
 #include "data/dm_unit.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "platform/RadioGroup.h"
 #include "window/LayoutLists.h"
 #include "window/RecordGrid.h"
@@ -272,8 +273,9 @@ void TRoomList_Form::showCurrentRow() {
     DBText1->setText(q.text(QStringLiteral("RoomStr")));
     DBText2->setText(q.text(QStringLiteral("Buiding")));
     DBText3->setText(q.text(QStringLiteral("Floor")));
-    Label4->setText(q.text(QStringLiteral("GuestInTime")).isEmpty() ? QStringLiteral("空房")
-                                                                    : QStringLiteral("在住"));
+    Label4->setText(q.text(QStringLiteral("GuestInTime")).isEmpty()
+                        ? qv::programText(QStringLiteral("空房"))
+                        : qv::programText(QStringLiteral("在住")));
 }
 
 void TRoomList_Form::RoomInfo_DBGridDblClick() {

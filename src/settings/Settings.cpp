@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 #include "platform/IniFile.h"
 #include "platform/LanguageIds.h"
+#include "platform/ProgramText.h"
 
 #include <QRegularExpression>
 #include <functional>
@@ -74,7 +75,7 @@ struct Limit {
     const char* key;
     qint64 min;
     qint64 max;
-    const char* meaning;  // what the allowed values are, for the message
+    QString meaning;  // what the allowed values are, for the message
     // Puts the default in place for this run and gives it; none: the start stops.
     std::function<int(TLockSystemInfo&)> fallBack;
 };
@@ -87,16 +88,33 @@ QStringList CheckSettings(TLockSystemInfo& info, bool& refused) {
     // another one. Such a value stops the start; a language number out of
     // range falls back to the workstation's language.
     const Limit limits[] = {
-        {SystemInfo, "DayCount", 0, 9999, "天数，应在 0 到 9999 之间", {}},
-        {SystemInfo, "TimeTolerance", -1440, 1440, "分钟数，应在 -1440 到 1440 之间", {}},
-        {SystemInfo, "LanguageID", 1, 0xFFFF, "语言编号，应在 1 到 65535 之间",
+        {SystemInfo,
+         "DayCount",
+         0,
+         9999,
+         qv::programText(QStringLiteral("天数，应在 0 到 9999 之间")),
+         {}},
+        {SystemInfo,
+         "TimeTolerance",
+         -1440,
+         1440,
+         qv::programText(QStringLiteral("分钟数，应在 -1440 到 1440 之间")),
+         {}},
+        {SystemInfo, "LanguageID", 1, 0xFFFF,
+         qv::programText(QStringLiteral("语言编号，应在 1 到 65535 之间")),
          [](TLockSystemInfo& i) { return i.LanguageID = qv::defaultLanguageId(); }},
-        {Config, "CommProt", 0, 255, "发卡机端口，应在 0 到 255 之间", {}},
+        {Config,
+         "CommProt",
+         0,
+         255,
+         qv::programText(QStringLiteral("发卡机端口，应在 0 到 255 之间")),
+         {}},
         {ClientConfig,
          "ConnType",
          0,
          1,
-         "数据库类型，应为 0（本机数据库文件）或 1（数据库服务器）",
+         qv::programText(
+             QStringLiteral("数据库类型，应为 0（本机数据库文件）或 1（数据库服务器）")),
          {}},
     };
     refused = false;
@@ -108,14 +126,14 @@ QStringList CheckSettings(TLockSystemInfo& info, bool& refused) {
         if (!value || (*value >= limit.min && *value <= limit.max)) {
             continue;
         }
-        QString line = QStringLiteral("[%1] %2=%3：%4")
+        QString line = qv::programText(QStringLiteral("[%1] %2=%3：%4"))
                            .arg(limit.section, key, ini.readString(limit.section, key, QString()),
-                                QString::fromUtf8(limit.meaning));
+                                limit.meaning);
         if (limit.fallBack) {
-            line += QStringLiteral("，本次使用 %1。").arg(limit.fallBack(info));
+            line += qv::programText(QStringLiteral("，本次使用 %1。")).arg(limit.fallBack(info));
         } else {
             refused = true;
-            line += QStringLiteral("。");
+            line += qv::programText(QStringLiteral("。"));
         }
         problems << line;
     }
@@ -132,10 +150,10 @@ bool LoadSettings() {
     if (problems.isEmpty()) {
         return true;
     }
-    QString text =
-        QStringLiteral("配置文件 %1 中有超出范围的设置：\n").arg(qv::AppPaths::iniFile()) +
-        problems.join('\n');
-    text += refused ? QStringLiteral("\n请改正后重新启动程序。") : QString();
-    qv::messageBox(QStringLiteral("提示"), text, refused ? qv::Icon::Error : qv::Icon::Warning);
+    QString text = qv::programText(QStringLiteral("配置文件 %1 中有超出范围的设置：\n"))
+                       .arg(qv::AppPaths::iniFile()) +
+                   problems.join('\n');
+    text += refused ? qv::programText(QStringLiteral("\n请改正后重新启动程序。")) : QString();
+    qv::messageBox(qv::noticeTitle(), text, refused ? qv::Icon::Error : qv::Icon::Warning);
     return !refused;
 }

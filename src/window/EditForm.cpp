@@ -4,6 +4,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/Guard.h"
+#include "platform/ProgramText.h"
 #include "window/RecordGrid.h"
 
 #include <QCloseEvent>
@@ -84,8 +85,8 @@ bool EditForm::deleteRecord(const QString& question) {
     if (editing() || !Table->active() || Table->isEmpty()) {
         return false;
     }
-    if (!question.isEmpty() && messageBox(QStringLiteral("提示"), question, Icon::Question,
-                                          Buttons::OkCancel) != Answer::Ok) {
+    if (!question.isEmpty() &&
+        messageBox(qv::noticeTitle(), question, Icon::Question, Buttons::OkCancel) != Answer::Ok) {
         return false;
     }
     const int row = Table->recNo() - 1;

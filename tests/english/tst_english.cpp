@@ -28,6 +28,7 @@
 #include "operators/ChangePassword_Unit.h"
 #include "operators/Operator_Unit.h"
 #include "platform/FileVersion.h"
+#include "platform/ProgramText.h"
 #include "records/CheckGuestInRecord_Unit.h"
 #include "records/MC_R_Unit.h"
 #include "records/RoomList_Unit.h"
@@ -39,6 +40,7 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDirIterator>
 #include <QFile>
 #include <QGroupBox>
 #include <QHash>
@@ -180,6 +182,7 @@ private slots:
     void everyTextHasItsTranslation();
     void everyRowNamesATextThatExists();
     void windowsShowEnglish();
+    void everyProgramTextHasItsTranslation();
 
 private:
     // Every window's texts; `keys` gets every key, `order` the rows in order.
@@ -231,7 +234,8 @@ void EnglishTest::everyTextHasItsTranslation() {
     }
 
     if (const QString out = qEnvironmentVariable("QV_WRITE_LANGUAGE_SOURCE"); !out.isEmpty()) {
-        // The windows' texts first, in window order; then the message lines.
+        // The windows' texts first, in window order; then the message lines
+        // and the program's texts as they stand.
         std::vector<qv::language::SourceRow> merged;
         for (auto r : captured) {
             if (!hasChinese(r.builtIn)) {
@@ -243,7 +247,8 @@ void EnglishTest::everyTextHasItsTranslation() {
             merged.push_back(r);
         }
         for (const auto& r : source) {
-            if (r.component == QLatin1String(qv::language::kMessagesComponent)) {
+            if (r.component == QLatin1String(qv::language::kMessagesComponent) ||
+                r.form == QLatin1String(qv::language::kProgramForm)) {
                 merged.push_back(r);
             }
         }
@@ -296,6 +301,9 @@ void EnglishTest::everyRowNamesATextThatExists() {
     }
     QStringList stale;
     for (const auto& r : qv::language::readSource(kSource)) {
+        if (r.form == QLatin1String(qv::language::kProgramForm)) {
+            continue;  // everyProgramTextHasItsTranslation checks these
+        }
         if (r.component == QLatin1String(qv::language::kMessagesComponent)) {
             if (!forms.contains(r.form)) {
                 stale << QStringLiteral("line %1: no window %2").arg(r.line).arg(r.form);
@@ -339,6 +347,75 @@ void EnglishTest::windowsShowEnglish() {
         fx.dialogs->clear();
     }
     QVERIFY2(chinese.isEmpty(), qPrintable(chinese.join('\n')));
+}
+
+// The built-in texts that the program looks up with qv::programText, read
+// from the sources: the literal of every call (adjacent literals joined).
+QSet<QString> programTextsInSources() {
+    static const QRegularExpression call(QStringLiteral(
+        "programText\\(\\s*QStringLiteral\\(\\s*((?:\"(?:[^\"\\\\]|\\\\.)*\"\\s*)+)\\)"));
+    static const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
+    QSet<QString> out;
+    QDirIterator it(QStringLiteral(QV_SOURCE_DIR "/src"), {"*.cpp", "*.h"}, QDir::Files,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        if (!f.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        const QString code = QString::fromUtf8(f.readAll());
+        for (auto m = call.globalMatch(code); m.hasNext();) {
+            QString text;
+            for (auto l = literal.globalMatch(m.next().captured(1)); l.hasNext();) {
+                text += l.next().captured(1);
+            }
+            text.replace(QStringLiteral("\\n"), QStringLiteral("\n"));
+            text.replace(QStringLiteral("\\\""), QStringLiteral("\""));
+            text.replace(QStringLiteral("\\\\"), QStringLiteral("\\"));
+            out.insert(text);
+        }
+    }
+    return out;
+}
+
+void EnglishTest::everyProgramTextHasItsTranslation() {
+    const QSet<QString> used = programTextsInSources();
+    QVERIFY(used.size() > 10);
+    QHash<QString, const qv::language::SourceRow*> rows;
+    const auto source = qv::language::readSource(kSource);
+    for (const auto& r : source) {
+        if (r.form == QLatin1String(qv::language::kProgramForm)) {
+            rows.insert(r.builtIn, &r);
+        }
+    }
+    QStringList faults;
+    for (const QString& text : used) {
+        const auto* row = rows.value(text);
+        if (!row || row->text.isEmpty() || hasChinese(row->text)) {
+            faults << QStringLiteral("\"%1\" has no English").arg(text);
+        } else if (row->text.count(QLatin1Char('%')) != text.count(QLatin1Char('%'))) {
+            faults << QStringLiteral("line %1: the English of \"%2\" drops or adds a %n")
+                          .arg(row->line)
+                          .arg(text);
+        }
+    }
+    for (const auto& [text, row] : rows.asKeyValueRange()) {
+        if (!used.contains(text)) {
+            faults << QStringLiteral("line %1: \"%2\" is no longer a text of the program")
+                          .arg(row->line)
+                          .arg(text);
+        }
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+
+    // Loaded from the store, the program's texts follow the language.
+    qv::language::installLanguage(fx.app->file("db/Language.db"),
+                                  TFileVersion().GetVersionString("ProductName"), 1033,
+                                  qv::language::storeRows(source));
+    qv::language::loadProgramTexts(1033);
+    QCOMPARE(qv::programText(QStringLiteral("确定")), QString("OK"));
+    qv::language::loadProgramTexts(2052);
+    QCOMPARE(qv::programText(QStringLiteral("确定")), QString("确定"));
 }
 
 QTEST_MAIN(EnglishTest)

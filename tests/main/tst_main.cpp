@@ -16,6 +16,7 @@
 #include "platform/Clock.h"
 #include "platform/IniFile.h"
 #include "platform/LanguageIds.h"
+#include "platform/ProgramText.h"
 #include "platform/TestDialogs.h"
 #include "settings/Settings.h"
 #include "stays/CopyGuestCard_Unit.h"
@@ -1015,6 +1016,12 @@ void MainTest::languageSwitch() {
         q.addBindValue(appName);
         q.addBindValue("0\n1\n2\n3\n4\n5\n6\n7\nRefresh\nAll buildings\nAll floors");
         QVERIFY(q.exec());
+        // A text of the program's messages, outside any window.
+        QVERIFY(q.prepare(
+            "insert into Dialog_Table (AppName, FormName, DialogID, LanguageID, Title, MessageStr) "
+            "values (?, 'Program', 0, 1033, '确定', 'OK')"));
+        q.addBindValue(appName);
+        QVERIFY(q.exec());
     }
     QSqlDatabase::removeDatabase("lang-setup");
 
@@ -1034,6 +1041,7 @@ void MainTest::languageSwitch() {
     QCOMPARE(form->Refresh_Bt->text(), QString("Refresh"));
     QCOMPARE(form->Building_CB->itemText(form->Building_CB->count() - 1), QString("All buildings"));
     QCOMPARE(form->Building_CB->itemText(0), QString("1"));  // the values themselves stay
+    QCOMPARE(qv::programText(QStringLiteral("确定")), QString("OK"));
     QCOMPARE(qv::IniFile(app_->file("Mirefold.ini")).readInteger("SystemInfo", "LanguageID", 0),
              1033);
 
@@ -1044,6 +1052,7 @@ void MainTest::languageSwitch() {
     QCOMPARE(form->N10->title(), QString("语言选项"));
     QCOMPARE(form->Refresh_Bt->text(), QString("刷新"));
     QCOMPARE(form->Building_CB->itemText(form->Building_CB->count() - 1), QString("全部楼号"));
+    QCOMPARE(qv::programText(QStringLiteral("确定")), QString("确定"));
     QCOMPARE(qv::IniFile(app_->file("Mirefold.ini")).readInteger("SystemInfo", "LanguageID", 0),
              qv::kBuiltInLanguageId);
     // And English again, from the built-in texts.

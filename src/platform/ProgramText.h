@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+// The program's texts outside its windows' own message lines: the buttons
+// and titles of message boxes and the messages of the data, card and stay
+// layers, in the chosen language. A text is looked up by its built-in
+// (Chinese) text; a language that does not give one shows the built-in text.
+//
+// Call sites write the built-in text as one literal so that the translation
+// check can find every one of them:
+//
+//   throw qv::Error(qv::programText(QStringLiteral("数据库连接未打开。")));
+//
+// The language store keeps the translations as the rows of the pseudo-window
+// "Program" (Dialog_Table: Title the built-in text, MessageStr its
+// translation); the language layer loads them at start-up and when the
+// operator chooses another language.
+namespace qv {
+
+QString programText(const QString& builtIn);
+// The title of the program's plain notices ("提示") in the chosen language.
+QString noticeTitle();
+// Replaces the table (built-in text → translation); an empty table brings
+// back the built-in texts.
+void setProgramTexts(QHash<QString, QString> texts);
+
+}  // namespace qv
