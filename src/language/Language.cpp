@@ -265,7 +265,6 @@ void TLanguage::Translate() {
         return;  // the store's fault was shown when the window was created
     }
     std::vector<std::pair<QString, QString>> rows;
-    const QStringList variableBefore = variable_;
     bool messageRows = false;
     try {
         const QSqlDatabase db = QSqlDatabase::database(connection_, false);
@@ -294,12 +293,11 @@ void TLanguage::Translate() {
     }
     // A language without rows keeps what the window shows, except the
     // program's own language: choosing it puts back the built-in texts that
-    // another language replaced, then applies its rows (if any).
-    if (!translated_) {
-        builtInVariable_ = variableBefore;
-    } else if (languageId_ == qv::kBuiltInLanguageId) {
+    // another language replaced (the message lines are then the windows' own
+    // defaults again), then applies its rows (if any).
+    if (languageId_ == qv::kBuiltInLanguageId) {
         if (!messageRows) {
-            variable_ = builtInVariable_;
+            variable_.clear();
         }
         for (const auto& [target, text] : builtIn_) {
             if (target) {
@@ -307,7 +305,6 @@ void TLanguage::Translate() {
             }
         }
     }
-    translated_ = true;
     const QList<QObject*> components = qv::language::components(owner_, this);
     for (const auto& [name, text] : rows) {
         if (!owner_) {

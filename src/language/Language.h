@@ -105,8 +105,6 @@ private:
     // The texts an earlier Translate replaced, as they were before it: per
     // component the lines of the properties it changed.
     std::vector<std::pair<QPointer<QObject>, QString>> builtIn_;
-    QStringList builtInVariable_;
-    bool translated_ = false;
     int languageId_ = 0;
     bool active_ = false;
     bool open_ = false;

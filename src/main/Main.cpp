@@ -231,14 +231,30 @@ void TMainForm::InitializeForm() {
         setTabOrder(Refresh_Bt, Building_CB);
         setTabOrder(Building_CB, Floor_CB);
     }
-    Refresh_Bt->setText(Language1->GetVariable(kRefreshText, kRefreshDefault));
-
-    qv::fillLayoutFilter(Building_CB, Tdm::Buildings,
-                         Language1->GetVariable(kAllBuildingsText, kAllBuildingsDefault));
-    qv::fillLayoutFilter(Floor_CB, Tdm::Floors,
-                         Language1->GetVariable(kAllFloorsText, kAllFloorsDefault));
+    qv::fillLayoutFilter(Building_CB, Tdm::Buildings, allBuildingsText());
+    qv::fillLayoutFilter(Floor_CB, Tdm::Floors, allFloorsText());
+    showLanguageTexts();
     for (QComboBox* box : {Building_CB, Floor_CB}) {
         box->setMinimumWidth(std::max(50, box->sizeHint().width()));  // never clipped by the panels
+    }
+}
+
+QString TMainForm::allBuildingsText() const {
+    return Language1->GetVariable(kAllBuildingsText, kAllBuildingsDefault);
+}
+
+QString TMainForm::allFloorsText() const {
+    return Language1->GetVariable(kAllFloorsText, kAllFloorsDefault);
+}
+
+void TMainForm::showLanguageTexts() {
+    Refresh_Bt->setText(Language1->GetVariable(kRefreshText, kRefreshDefault));
+    // The all-entry is the last of each filter box.
+    if (Building_CB->count() > 0) {
+        Building_CB->setItemText(Building_CB->count() - 1, allBuildingsText());
+    }
+    if (Floor_CB->count() > 0) {
+        Floor_CB->setItemText(Floor_CB->count() - 1, allFloorsText());
     }
 }
 

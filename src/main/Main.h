@@ -196,6 +196,11 @@ private:
     void setBoardView(int tag);
     void showBoardMenu(QWidget* view, const QPoint& pos);
     void openHelp(const QString& fileName);
+    // The main window's own texts from its message lines, in the chosen
+    // language: the refresh button and the all-entries of the filter boxes.
+    QString allBuildingsText() const;
+    QString allFloorsText() const;
+    void showLanguageTexts();
     // Connects `entry` (a QAction or a tool button) to `handler` and notes
     // the pair, so that an entry whose window is to come can be told.
     void connectEntry(QObject* entry, Handler handler);

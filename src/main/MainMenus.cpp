@@ -55,14 +55,6 @@
 
 namespace {
 
-// Message lines of the main window in the language store.
-constexpr int kRefreshText = 8;
-constexpr int kAllBuildingsText = 9;
-constexpr int kAllFloorsText = 10;
-const QString kRefreshDefault = QStringLiteral("刷新");
-const QString kAllBuildingsDefault = QStringLiteral("全部楼号");
-const QString kAllFloorsDefault = QStringLiteral("全部楼层");
-
 QFont songTi(int pixels) {
     QFont font;
     font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
@@ -421,16 +413,7 @@ void TMainForm::LanguageMenuClick(QAction* sender) {
     LockSystemInfo.LanguageID = id;
     qv::language::loadProgramTexts(id);
     Language1->Translate();
-    Refresh_Bt->setText(Language1->GetVariable(kRefreshText, kRefreshDefault));
-    // The all-entries of the filter boxes follow the language too.
-    if (Building_CB->count() > 0) {
-        Building_CB->setItemText(Building_CB->count() - 1,
-                                 Language1->GetVariable(kAllBuildingsText, kAllBuildingsDefault));
-    }
-    if (Floor_CB->count() > 0) {
-        Floor_CB->setItemText(Floor_CB->count() - 1,
-                              Language1->GetVariable(kAllFloorsText, kAllFloorsDefault));
-    }
+    showLanguageTexts();
     if (id > 0) {
         qv::IniFile(qv::AppPaths::iniFile())
             .writeInteger(settings::SystemInfo, QStringLiteral("LanguageID"), id);

@@ -185,7 +185,7 @@ private slots:
     void everyProgramTextHasItsTranslation();
 
 private:
-    // Every window's texts; `keys` gets every key, `order` the rows in order.
+    // Every window's texts, each key once, in window order.
     void captureAll(std::vector<qv::language::SourceRow>& rows);
 
     WindowFixture fx;

@@ -6,7 +6,7 @@
 //       1033.tsv) in the store, creating the store when it is missing; rows
 //       of every other language, a translator's own included, stay.
 //   quorvane-langstore check <source.tsv>...
-//       reads the sources and reports the first fault of each.
+//       reads the sources and reports the first fault found.
 #include "language/LanguageSource.h"
 #include "platform/Errors.h"
 #include "platform/FileVersion.h"
@@ -30,6 +30,17 @@ void print(FILE* to, const QString& text) {
     std::fputs(qPrintable(text + QLatin1Char('\n')), to);
 }
 
+// The source's language, from its file name.
+int languageOf(const QString& source) {
+    const int language = qv::language::sourceLanguageId(source);
+    if (language == 0) {
+        throw qv::Error(QStringLiteral("%1: the file's name must be its language identifier, "
+                                       "e.g. 1033.tsv")
+                            .arg(source));
+    }
+    return language;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -42,34 +53,24 @@ int main(int argc, char** argv) {
     try {
         if (command == QLatin1String("check") && args.size() >= 2) {
             for (const QString& path : args.mid(1)) {
-                if (qv::language::sourceLanguageId(path) == 0) {
-                    throw qv::Error(
-                        QStringLiteral("%1: the file's name must be its language identifier, "
-                                       "e.g. 1033.tsv")
-                            .arg(path));
-                }
+                languageOf(path);
                 qv::language::storeRows(qv::language::readSource(path));
             }
             return 0;
         }
         if (command == QLatin1String("install") && args.size() == 3) {
             const QString source = args[1];
-            const int language = qv::language::sourceLanguageId(source);
-            if (language == 0) {
-                throw qv::Error(
-                    QStringLiteral("%1: the file's name must be its language identifier, "
-                                   "e.g. 1033.tsv")
-                        .arg(source));
-            }
+            const int language = languageOf(source);
             const qv::language::StoreRows rows =
                 qv::language::storeRows(qv::language::readSource(source));
             const QString product = TFileVersion().GetVersionString(QStringLiteral("ProductName"));
             qv::language::installLanguage(args[2], product, language, rows);
             print(stdout, QStringLiteral("language %1: %2 component rows, %3 windows' messages "
-                                         "written to %4")
+                                         "and %4 program texts written to %5")
                               .arg(language)
                               .arg(rows.components.size())
                               .arg(rows.messages.size())
+                              .arg(rows.programTexts.size())
                               .arg(QDir::toNativeSeparators(args[2])));
             if (rows.untranslated > 0) {
                 print(stderr, QStringLiteral("%1 texts have no translation yet and keep the "
