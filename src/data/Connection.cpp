@@ -3,6 +3,7 @@
 #include "data/SchemaInfo.h"
 #include "platform/Errors.h"
 
+#include <sqlite3.h>
 #include <QAtomicInt>
 #include <QDateTime>
 #include <QFile>
@@ -56,6 +57,7 @@ QString Connection::description() const {
 }
 
 void Connection::close() {
+    dropCachedStatements();
     lost_ = false;
     lostInTransaction_ = false;
     depth_ = 0;
@@ -251,6 +253,11 @@ void Connection::fail(const QSqlError& error) const {
     throw DbError(errorText(error));
 }
 
+void Connection::failSQLite(sqlite3* db) const {
+    fail(QSqlError(QStringLiteral("SQLite"), QString::fromUtf8(sqlite3_errmsg(db)),
+                   QSqlError::StatementError, QString::number(sqlite3_extended_errcode(db))));
+}
+
 namespace {
 // Errors that come from the link rather than from the statement: no answer
 // from the server at all, a connection exception (08…) or the server shutting
@@ -281,6 +288,7 @@ bool Connection::linkBroken(const QSqlError& error) const {
 }
 
 void Connection::markLost() const {
+    dropCachedStatements();  // prepared on the session that is gone
     const bool wasUp = !lost_;
     lost_ = true;
     if (depth_ > 0) {
@@ -396,6 +404,101 @@ int Connection::execute(const QString& sql, const Binds& binds) const {
 QVariant Connection::scalar(const QString& sql, const Binds& binds) const {
     QSqlQuery q = run(sql, binds);
     return q.next() ? q.value(0) : QVariant();
+}
+
+struct Connection::CachedStatement {
+    explicit CachedStatement(const QSqlDatabase& db) : query(db) {}
+    QSqlQuery query;
+    QStringList names;  // of its parameters, in their order
+    bool busy = false;  // a CachedQuery is reading its rows
+};
+
+void Connection::dropCachedStatements() const {
+    // A statement still being read lives on with its handle, outside the cache.
+    statements_.clear();
+}
+
+bool Connection::execCached(CachedStatement& statement,
+                            std::initializer_list<QVariant> values) const {
+    // By name: binding by position makes Qt build each position's name anew.
+    qsizetype i = 0;
+    for (const QVariant& v : values) {
+        statement.query.bindValue(statement.names.value(i++), Dialect::toDb(v));
+    }
+    return statement.query.exec();
+}
+
+CachedQuery Connection::cached(const QString& sql, std::initializer_list<QVariant> values) const {
+    for (int attempt = 0;; ++attempt) {
+        std::shared_ptr<CachedStatement> statement;
+        bool reused = false;
+        if (const auto it = statements_.find(sql); it != statements_.end() && !it->second->busy) {
+            // Kept statements exist only while the connection is open and up.
+            statement = it->second;
+            reused = true;
+        } else {
+            requireOpen();
+            statement = std::make_shared<CachedStatement>(database());
+            statement->query.setForwardOnly(true);
+            // The same look-up while its rows are still being read gets a
+            // statement of its own, not kept.
+            if (it == statements_.end()) {
+                statements_.emplace(sql, statement);
+            }
+        }
+        QSqlQuery& q = statement->query;
+        if (!reused) {
+            static const QRegularExpression parameter(QStringLiteral(":\\w+"));
+            for (const QRegularExpressionMatch& m : parameter.globalMatch(sql)) {
+                statement->names << m.captured();
+            }
+        }
+        if ((reused || q.prepare(sql)) && execCached(*statement, values)) {
+            return CachedQuery(std::move(statement));
+        }
+        const QSqlError error = q.lastError();
+        if (const auto it = statements_.find(sql);
+            it != statements_.end() && it->second == statement) {
+            statements_.erase(it);  // prepared afresh next time
+        }
+        statement.reset();
+        if (linkBroken(error)) {
+            markLost();
+            if (depth_ > 0) {
+                throw DbError(interruptedText());
+            }
+            if (!reopen()) {
+                throw DbError(awayText());
+            }
+            if (attempt == 0) {
+                continue;  // a read: once more on the new connection
+            }
+        } else if (reused && attempt == 0 && depth_ == 0) {
+            // A statement prepared before the table changed may refuse to
+            // run; prepared afresh, it runs, or fails with its own error.
+            continue;
+        }
+        fail(error);
+    }
+}
+
+CachedQuery::CachedQuery(std::shared_ptr<Connection::CachedStatement> statement)
+    : statement_(std::move(statement)), query_(&statement_->query) {
+    statement_->busy = true;
+}
+
+CachedQuery::CachedQuery(CachedQuery&& other) noexcept
+    : statement_(std::move(other.statement_)), query_(other.query_) {
+    other.query_ = nullptr;
+}
+
+CachedQuery::~CachedQuery() {
+    if (statement_) {
+        // Lets go of the rows (on SQLite the read snapshot too); the
+        // statement stays prepared.
+        statement_->query.finish();
+        statement_->busy = false;
+    }
 }
 
 void Connection::begin() {
@@ -653,6 +756,10 @@ QStringList Connection::createMissingIndexes() {
         QRegularExpression::CaseInsensitiveOption);
     QStringList created;
     for (const QString& statement : schema::statements(dialect_.schemaScript())) {
+        if (!statement.startsWith(QLatin1String("CREATE INDEX"), Qt::CaseInsensitive) &&
+            !statement.startsWith(QLatin1String("CREATE UNIQUE INDEX"), Qt::CaseInsensitive)) {
+            continue;  // a table (statements come trimmed)
+        }
         const QRegularExpressionMatch m = index.match(statement);
         if (m.hasMatch() && !existing.contains(m.captured(1).toLower())) {
             run(statement);
