@@ -1,6 +1,7 @@
 #include "data/Connection.h"
 
 #include "data/SchemaInfo.h"
+#include "data/SqliteCalls.h"
 #include "platform/Errors.h"
 
 #include <sqlite3.h>
@@ -406,20 +407,53 @@ QVariant Connection::scalar(const QString& sql, const Binds& binds) const {
     return q.next() ? q.value(0) : QVariant();
 }
 
+// On SQLite the statement is the library's own, prepared under the
+// connection's handle and read cell by cell; on a server a QSqlQuery.
 struct Connection::CachedStatement {
     explicit CachedStatement(const QSqlDatabase& db) : query(db) {}
+    ~CachedStatement() { finalize(); }
+    CachedStatement(const CachedStatement&) = delete;
+    CachedStatement& operator=(const CachedStatement&) = delete;
+    void finalize() {
+        sqlite3_finalize(stmt);
+        stmt = nullptr;
+    }
+
     QSqlQuery query;
-    QStringList names;  // of its parameters, in their order
-    bool busy = false;  // a CachedQuery is reading its rows
+    sqlite3_stmt* stmt = nullptr;
+    bool onSQLite = false;
+    bool firstRow = false;  // SQLite: the row the run stepped to is not read yet
+    bool done = false;      // SQLite: no more rows
+    QStringList names;      // server: of its parameters, in their order
+    bool busy = false;      // a CachedQuery is reading its rows
 };
 
 void Connection::dropCachedStatements() const {
-    // A statement still being read lives on with its handle, outside the cache.
+    // A statement still being read lives on with its handle, outside the
+    // cache, and reads no more rows: the library's statements go before the
+    // connection that holds them.
+    for (const auto& [sql, statement] : statements_) {
+        statement->finalize();
+    }
     statements_.clear();
 }
 
 bool Connection::execCached(CachedStatement& statement,
                             std::initializer_list<QVariant> values) const {
+    if (statement.onSQLite) {
+        sqlite3_stmt* st = statement.stmt;
+        sqlite3_reset(st);
+        int index = 1;
+        for (const QVariant& v : values) {
+            if (sqlite::bind(st, index++, Dialect::toDb(v)) != SQLITE_OK) {
+                return false;
+            }
+        }
+        const int rc = sqlite3_step(st);
+        statement.firstRow = rc == SQLITE_ROW;
+        statement.done = rc == SQLITE_DONE;
+        return rc == SQLITE_ROW || rc == SQLITE_DONE;
+    }
     // By name: binding by position makes Qt build each position's name anew.
     qsizetype i = 0;
     for (const QVariant& v : values) {
@@ -446,21 +480,37 @@ CachedQuery Connection::cached(const QString& sql, std::initializer_list<QVarian
                 statements_.emplace(sql, statement);
             }
         }
-        QSqlQuery& q = statement->query;
-        if (!reused) {
-            static const QRegularExpression parameter(QStringLiteral(":\\w+"));
-            for (const QRegularExpressionMatch& m : parameter.globalMatch(sql)) {
-                statement->names << m.captured();
+        bool prepared = reused;
+        if (!prepared) {
+            if (sqlite3* db = sqlite::handleOf(database())) {
+                statement->onSQLite = true;
+                const QByteArray text = sql.toUtf8();
+                prepared = sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()),
+                                              &statement->stmt, nullptr) == SQLITE_OK;
+            } else {
+                static const QRegularExpression parameter(QStringLiteral(":\\w+"));
+                for (const QRegularExpressionMatch& m : parameter.globalMatch(sql)) {
+                    statement->names << m.captured();
+                }
+                prepared = statement->query.prepare(sql);
             }
         }
-        if ((reused || q.prepare(sql)) && execCached(*statement, values)) {
+        if (prepared && execCached(*statement, values)) {
             return CachedQuery(std::move(statement));
         }
-        const QSqlError error = q.lastError();
         if (const auto it = statements_.find(sql);
             it != statements_.end() && it->second == statement) {
             statements_.erase(it);  // prepared afresh next time
         }
+        if (statement->onSQLite) {
+            sqlite3* db = sqlite::handleOf(database());
+            const QSqlError error(
+                QStringLiteral("SQLite"), QString::fromUtf8(db ? sqlite3_errmsg(db) : "closed"),
+                QSqlError::StatementError, QString::number(db ? sqlite3_extended_errcode(db) : 0));
+            statement->finalize();
+            fail(error);
+        }
+        const QSqlError error = statement->query.lastError();
         statement.reset();
         if (linkBroken(error)) {
             markLost();
@@ -487,6 +537,37 @@ CachedQuery::CachedQuery(std::shared_ptr<Connection::CachedStatement> statement)
     statement_->busy = true;
 }
 
+bool CachedQuery::next() {
+    Connection::CachedStatement& s = *statement_;
+    if (!s.onSQLite) {
+        return query_->next();
+    }
+    if (s.firstRow) {
+        s.firstRow = false;
+        return true;
+    }
+    if (s.done || !s.stmt) {
+        return false;
+    }
+    const int rc = sqlite3_step(s.stmt);
+    if (rc == SQLITE_ROW) {
+        return true;
+    }
+    s.done = true;
+    if (rc != SQLITE_DONE) {
+        throw DbError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(s.stmt))));
+    }
+    return false;
+}
+
+QVariant CachedQuery::value(int column) const {
+    const Connection::CachedStatement& s = *statement_;
+    if (!s.onSQLite) {
+        return query_->value(column);
+    }
+    return s.stmt ? sqlite::value(s.stmt, column) : QVariant();
+}
+
 CachedQuery::CachedQuery(CachedQuery&& other) noexcept
     : statement_(std::move(other.statement_)), query_(other.query_) {
     other.query_ = nullptr;
@@ -496,7 +577,13 @@ CachedQuery::~CachedQuery() {
     if (statement_) {
         // Lets go of the rows (on SQLite the read snapshot too); the
         // statement stays prepared.
-        statement_->query.finish();
+        if (statement_->onSQLite) {
+            if (statement_->stmt) {
+                sqlite3_reset(statement_->stmt);
+            }
+        } else {
+            statement_->query.finish();
+        }
         statement_->busy = false;
     }
 }

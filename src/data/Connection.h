@@ -186,9 +186,8 @@ public:
     CachedQuery& operator=(CachedQuery&&) = delete;
     ~CachedQuery();
 
-    bool next() { return query_->next(); }
-    QVariant value(int column) const { return query_->value(column); }
-    bool isNull(int column) const { return query_->isNull(column); }
+    bool next();
+    QVariant value(int column) const;
 
 private:
     friend class Connection;

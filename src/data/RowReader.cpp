@@ -1,29 +1,18 @@
 #include "data/RowReader.h"
 
 #include "data/DataSet.h"
+#include "data/SqliteCalls.h"
 #include "platform/Errors.h"
 
 #include <sqlite3.h>
-#include <QSqlDriver>
-#include <QSqlError>
 
 namespace qv {
-
-namespace {
-sqlite3* sqliteHandle(const Connection& conn) {
-    const QVariant v = conn.database().driver()->handle();
-    if (!v.isValid() || qstrcmp(v.typeName(), "sqlite3*") != 0) {
-        return nullptr;
-    }
-    return *static_cast<sqlite3* const*>(v.data());
-}
-}  // namespace
 
 RowReader::RowReader(const Connection& conn, const QString& sql, const Binds& binds) : conn_(conn) {
     sqlite3* db = nullptr;
     if (conn.kind() == DbKind::SQLite) {
         conn.requireOpen();
-        db = sqliteHandle(conn);
+        db = sqlite::handleOf(conn.database());
     }
     if (!db) {
         query_.emplace(conn.run(sql, binds));
@@ -40,31 +29,7 @@ RowReader::RowReader(const Connection& conn, const QString& sql, const Binds& bi
         if (index == 0) {
             continue;  // as QSqlQuery: a value the statement does not name is left out
         }
-        const QVariant v = Dialect::toDb(it.value());
-        int rc = SQLITE_OK;
-        if (v.isNull()) {
-            rc = sqlite3_bind_null(stmt_, index);
-        } else {
-            switch (v.typeId()) {
-                case QMetaType::Int:
-                case QMetaType::UInt:
-                case QMetaType::LongLong:
-                case QMetaType::ULongLong:
-                case QMetaType::Short:
-                case QMetaType::UShort:
-                    rc = sqlite3_bind_int64(stmt_, index, v.toLongLong());
-                    break;
-                case QMetaType::Double:
-                case QMetaType::Float:
-                    rc = sqlite3_bind_double(stmt_, index, v.toDouble());
-                    break;
-                default: {
-                    const QByteArray utf8 = v.toString().toUtf8();
-                    rc = sqlite3_bind_text(stmt_, index, utf8.constData(),
-                                           static_cast<int>(utf8.size()), SQLITE_TRANSIENT);
-                }
-            }
-        }
+        const int rc = sqlite::bind(stmt_, index, Dialect::toDb(it.value()));
         if (rc != SQLITE_OK) {
             sqlite3_finalize(stmt_);
             stmt_ = nullptr;
