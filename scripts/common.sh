@@ -7,7 +7,7 @@ QV_PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
   libsodium-dev libsqlite3-dev sqlite3 fonts-noto-cjk poppler-utils xvfb xauth
-  postgresql
+  postgresql librsvg2-bin desktop-file-utils appstream
 )
 
 as_root() {
@@ -32,4 +32,12 @@ qv_build() {
   local dir=$1; shift
   cmake -S "$QV_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
   cmake --build "$dir" -j "$(nproc)"
+}
+
+# qv_package DIR: a release build without tests in DIR, and its Debian package.
+qv_package() {
+  local dir=$1
+  rm -f "$dir"/quorvane_*.deb
+  qv_build "$dir" -DCMAKE_BUILD_TYPE=Release -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=OFF -DQV_PACKAGE=ON
+  (cd "$dir" && cpack -G DEB >/dev/null)
 }

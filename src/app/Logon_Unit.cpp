@@ -111,9 +111,9 @@ void TLogonForm::FormCreate() {
         firstRun_ = true;
         FirstRun_Label->show();
         Title_Label->hide();
-        Operator_Label->setText(QStringLiteral("请设定用户名："));
-        Pass_Label->setText(QStringLiteral("请设定口令："));
-        Ok_Bt->setText(QStringLiteral("确定"));
+        Operator_Label->setText(message(0, QStringLiteral("请设定用户名：")));
+        Pass_Label->setText(message(1, QStringLiteral("请设定口令：")));
+        Ok_Bt->setText(message(2, QStringLiteral("确定")));
     }
 }
 
@@ -137,8 +137,8 @@ void TLogonForm::logOn() {
     // An operator without a password (an empty or missing Pass) cannot log on.
     if (q.isEmpty() || password.isEmpty() || stored.isEmpty() ||
         !qv::verifyPassword(password, stored)) {
-        qv::messageBox(QStringLiteral("提示"), QStringLiteral("错误的用户名或密码！"),
-                       qv::Icon::Error);
+        qv::messageBox(message(3, QStringLiteral("提示")),
+                       message(4, QStringLiteral("错误的用户名或密码！")), qv::Icon::Error);
         SystemLogin_Pas->setFocus();
         SystemLogin_Pas->selectAll();
         return;

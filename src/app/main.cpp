@@ -13,6 +13,8 @@
 int main(int argc, char** argv) {
     qv::GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
+    // The menu entry whose name and icon the desktop shows for the windows.
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.quorvane.Quorvane"));
     qv::setApplicationTitle(QStringLiteral("Quorvane V18.0"));
     QFont font = QApplication::font();
     font.setFamilies(qv::installedFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),

@@ -1,11 +1,11 @@
 #include "card/LockMsg.h"
 
-#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/LockMsgApi.h"
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/SharedLibrary.h"
+#include "settings/Settings.h"
 
 #include <cstdint>
 

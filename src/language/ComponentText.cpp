@@ -3,6 +3,8 @@
 #include "platform/RadioGroup.h"
 
 #include <QAbstractItemModel>
+#include <QAbstractSpinBox>
+#include <QAction>
 #include <QComboBox>
 #include <QDialog>
 #include <QLineEdit>
@@ -11,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTextEdit>
 #include <QTreeView>
 #include <QTreeWidget>
 #include <functional>
@@ -238,6 +241,90 @@ QString captureText(const QObject* component, bool headersOnly) {
         }
     }
     return lines.join(QLatin1Char('\n'));
+}
+
+namespace {
+const char* const kRuntimeText = "qvRuntimeText";
+}
+
+void markRuntimeText(QObject* component) {
+    component->setProperty(kRuntimeText, true);
+}
+
+QList<TextEntry> translatableTexts(const QObject* component, bool headersOnly) {
+    const bool runtime = component->property(kRuntimeText).toBool();
+    const bool typed = qobject_cast<const QLineEdit*>(component) ||
+                       qobject_cast<const QAbstractSpinBox*>(component) ||
+                       qobject_cast<const QPlainTextEdit*>(component) ||
+                       qobject_cast<const QTextEdit*>(component);
+    QList<TextEntry> out;
+    QString list;
+    for (const QString& line : splitLines(captureText(component, headersOnly))) {
+        if (isItemLine(line)) {
+            if (!list.isEmpty()) {
+                const qsizetype colon = line.indexOf(QLatin1Char(':'));
+                out.append({list + QLatin1Char('.') + line.left(colon).trimmed(),
+                            decodeValue(line.mid(colon + 1))});
+            }
+            continue;
+        }
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        const QString name = line.left(colon);
+        const QString value = decodeValue(line.mid(colon + 1));
+        list.clear();
+        const auto lists = listProperty(const_cast<QObject*>(component));
+        if (lists && name == lists->name) {
+            if (!typed && !runtime) {
+                list = name;
+            }
+            continue;
+        }
+        if (value.isEmpty() || !appliedProperty(name) || secretText(component, name) ||
+            ((typed || runtime) && name == QLatin1String("text"))) {
+            continue;
+        }
+        // An action's icon text and tip follow its text unless set apart.
+        if (const auto* action = qobject_cast<const QAction*>(component);
+            action && (name == QLatin1String("iconText") || name == QLatin1String("toolTip"))) {
+            QString plain = action->text();
+            plain.remove(QLatin1Char('&'));
+            if (value == plain || value == action->text()) {
+                continue;
+            }
+        }
+        const QMetaProperty p = component->metaObject()->property(
+            component->metaObject()->indexOfProperty(name.toLatin1().constData()));
+        if (p.isWritable()) {
+            out.append({name, value});
+        }
+    }
+    return out;
+}
+
+QString captureTextFor(const QObject* component, const QString& text) {
+    QStringList names;
+    for (const QString& line : splitLines(text)) {
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        if (!isItemLine(line) && colon > 0) {
+            names << line.left(colon);
+        }
+    }
+    QStringList out;
+    bool keepItems = false;
+    for (const QString& line : splitLines(captureText(component))) {
+        if (isItemLine(line)) {
+            if (keepItems) {
+                out << line;
+            }
+            continue;
+        }
+        const QString name = line.left(line.indexOf(QLatin1Char(':')));
+        keepItems = names.contains(name);
+        if (keepItems) {
+            out << line;
+        }
+    }
+    return out.join(QLatin1Char('\n'));
 }
 
 void applyText(QObject* component, const QString& text) {

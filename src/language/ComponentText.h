@@ -35,6 +35,21 @@ QObject* findComponent(const QList<QObject*>& components, const QString& name);
 // The component's property text. With `headersOnly` the item lines of lists
 // and columns are left out (the row of the window itself).
 QString captureText(const QObject* component, bool headersOnly = false);
+// The component's current lines of the properties that `text` names (list
+// headers with their items): what applying `text` would replace.
+QString captureTextFor(const QObject* component, const QString& text);
+// One text of a component that a translation can replace: a text property
+// ("text", "windowTitle", ...) or an entry of its list ("Items.2",
+// "Columns.0", "Lines.1"). What the operator types (the text of line edits,
+// spin boxes and memos) and what is never applied are left out.
+struct TextEntry {
+    QString property;
+    QString text;
+};
+// A component whose text or items the window writes while it runs (values,
+// or message lines with values in them): they are not a translation's to set.
+void markRuntimeText(QObject* component);
+QList<TextEntry> translatableTexts(const QObject* component, bool headersOnly = false);
 // Applies a property text line by line; lines that do not fit the component
 // are skipped without touching the rest.
 void applyText(QObject* component, const QString& text);

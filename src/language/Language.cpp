@@ -4,6 +4,7 @@
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/LanguageIds.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,6 +100,45 @@ private:
 
 }  // namespace
 
+namespace qv::language {
+
+void createStoreTables(const QSqlDatabase& db, const QString& path) {
+    auto create = [&](const QString& table, const QString& statement) {
+        QSqlQuery q(db);
+        q.prepare(
+            QStringLiteral("Select 1 From sqlite_master Where type = 'table' And name = :name"));
+        q.bindValue(QStringLiteral(":name"), table);
+        if (!q.exec()) {
+            throw qv::DbError(storeError(path, q.lastError().text()));
+        }
+        if (!q.next()) {
+            Statement(db, statement, path).exec();
+        }
+    };
+    QSqlDatabase writable = db;
+    if (!writable.transaction()) {
+        throw qv::DbError(storeError(path, writable.lastError().text()));
+    }
+    try {
+        create(QStringLiteral("Component_Table"), kCreateComponentTable);
+        create(QStringLiteral("Dialog_Table"), kCreateDialogTable);
+        Statement(db, kComponentIndex, path).exec();
+        Statement(db, kDialogIndex, path).exec();
+        if (!writable.commit()) {
+            throw qv::DbError(storeError(path, writable.lastError().text()));
+        }
+    } catch (...) {
+        writable.rollback();
+        throw;
+    }
+}
+
+QString storeErrorText(const QString& path, const QString& driverText) {
+    return storeError(path, driverText);
+}
+
+}  // namespace qv::language
+
 TLanguage::TLanguage(QWidget* owner) : QObject(owner), owner_(owner) {
     setObjectName(QStringLiteral("Language1"));
     appName_ = appVersion_.GetVersionString(QStringLiteral("ProductName"));
@@ -165,34 +205,8 @@ void TLanguage::CreateStore() {
     if (!db.isOpen() && !db.open()) {
         throw qv::DbError(storeError(path_, db.lastError().text()));
     }
-    auto create = [&](const QString& table, const QString& statement) {
-        QSqlQuery q(db);
-        q.prepare(
-            QStringLiteral("Select 1 From sqlite_master Where type = 'table' And name = :name"));
-        q.bindValue(QStringLiteral(":name"), table);
-        if (!q.exec()) {
-            throw qv::DbError(storeError(path_, q.lastError().text()));
-        }
-        if (!q.next()) {
-            Statement(db, statement, path_).exec();
-        }
-    };
     try {
-        if (!db.transaction()) {
-            throw qv::DbError(storeError(path_, db.lastError().text()));
-        }
-        try {
-            create(QStringLiteral("Component_Table"), kCreateComponentTable);
-            create(QStringLiteral("Dialog_Table"), kCreateDialogTable);
-            Statement(db, kComponentIndex, path_).exec();
-            Statement(db, kDialogIndex, path_).exec();
-            if (!db.commit()) {
-                throw qv::DbError(storeError(path_, db.lastError().text()));
-            }
-        } catch (...) {
-            db.rollback();
-            throw;
-        }
+        qv::language::createStoreTables(db, path_);
     } catch (...) {
         if (!existed) {
             db.close();
@@ -218,6 +232,8 @@ void TLanguage::Translate() {
         return;  // the store's fault was shown when the window was created
     }
     std::vector<std::pair<QString, QString>> rows;
+    const QStringList variableBefore = variable_;
+    bool messageRows = false;
     try {
         const QSqlDatabase db = QSqlDatabase::database(connection_, false);
         {
@@ -228,6 +244,7 @@ void TLanguage::Translate() {
             QSqlQuery& q = s.exec();
             while (q.next()) {
                 variable_ = qv::language::splitLines(q.value(0).toString());
+                messageRows = true;
             }
         }
         Statement s(db,
@@ -242,18 +259,45 @@ void TLanguage::Translate() {
         qv::showError(e.text());
         return;
     }
+    // A language without rows keeps what the window shows, except the
+    // program's own language: choosing it puts back the built-in texts that
+    // another language replaced, then applies its rows (if any).
+    if (!translated_) {
+        builtInVariable_ = variableBefore;
+    } else if (languageId_ == qv::kBuiltInLanguageId) {
+        if (!messageRows) {
+            variable_ = builtInVariable_;
+        }
+        for (const auto& [target, text] : builtIn_) {
+            if (target) {
+                qv::language::applyText(target, text);
+            }
+        }
+    }
+    translated_ = true;
+    const QList<QObject*> components = qv::language::components(owner_, this);
     for (const auto& [name, text] : rows) {
         if (!owner_) {
             return;
         }
-        QObject* target = qv::language::findComponent(qv::language::components(owner_, this), name);
+        QObject* target = qv::language::findComponent(components, name);
         if (!target && name == formName()) {
             target = owner_;
         }
         if (target) {
+            rememberBuiltIn(target, text);
             qv::language::applyText(target, text);
         }
     }
+}
+
+void TLanguage::rememberBuiltIn(QObject* target, const QString& text) {
+    for (const auto& [known, lines] : builtIn_) {
+        if (known == target) {
+            return;  // its built-in texts were kept when it was first changed
+        }
+    }
+    builtIn_.emplace_back(target, qv::language::captureTextFor(target, text));
 }
 
 void TLanguage::CaptureForm() {

@@ -7,6 +7,18 @@
 #include <QStringList>
 
 #include <QWidget>
+#include <utility>
+#include <vector>
+
+class QSqlDatabase;
+
+namespace qv::language {
+// Creates the store's tables and indexes that are missing, in one
+// transaction. Throws qv::DbError naming the store at `path`.
+void createStoreTables(const QSqlDatabase& db, const QString& path);
+// The error text of a store that cannot be used.
+QString storeErrorText(const QString& path, const QString& driverText);
+}  // namespace qv::language
 
 // The language store of one window (component `Language1`): the window's
 // captions, hints, item lists and column titles per language, and its
@@ -42,8 +54,10 @@ public:
 
     // Applies the window's rows of the current language: Variable from
     // Dialog_Table (the last row wins), then the component texts. Texts
-    // without a row stay as they are. A failing store is reported in the
-    // error box; Translate never throws.
+    // without a row stay as they are, except in the program's own language
+    // (qv::kBuiltInLanguageId): running it for that language first puts back
+    // the built-in texts an earlier language replaced. A failing store is
+    // reported in the error box; Translate never throws.
     void Translate();
     // Writes the window's current texts into Component_Table, one row per
     // component and one for the window, asking before it replaces the rows
@@ -74,6 +88,7 @@ private:
     void open();
     void checkTables() const;
     QString formName() const;
+    void rememberBuiltIn(QObject* target, const QString& text);
     QWidget* window() const { return owner_.data(); }
 
     QPointer<QWidget> owner_;
@@ -82,6 +97,11 @@ private:
     QString connection_;
     QString path_;
     QStringList variable_;
+    // The texts an earlier Translate replaced, as they were before it: per
+    // component the lines of the properties it changed.
+    std::vector<std::pair<QPointer<QObject>, QString>> builtIn_;
+    QStringList builtInVariable_;
+    bool translated_ = false;
     int languageId_ = 0;
     bool active_ = false;
     bool open_ = false;

@@ -1,5 +1,7 @@
 #include "main/About_Unit.h"
 
+#include "language/ComponentText.h"
+
 #include "card/Encoder.h"
 #include "platform/AppPaths.h"
 #include "platform/IniFile.h"
@@ -93,6 +95,8 @@ TAboutForm::TAboutForm(QWidget* parent)
     }
     Label2 = qv::make<QLabel>(QStringLiteral("Label2"), QStringLiteral("销售商："), Panel2);
     Label2->hide();
+    qv::language::markRuntimeText(EncoderSn_Label);
+    qv::language::markRuntimeText(CardType_Label);
     Company_Label = qv::make<QLabel>(QStringLiteral("Company_Label"), QString(), Panel2);
     Web_Label = qv::make<QLabel>(QStringLiteral("Web_Label"), QString(), Panel2);
     Web_Label->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -145,16 +149,19 @@ TAboutForm::TAboutForm(QWidget* parent)
 void TAboutForm::FormCreate() {
     Form::FormCreate();
     Version_L->setText(QStringLiteral("Quorvane V18.0"));
-    CardType_Label->setText(kNotConnected);
+    // Message lines: 0 the encoder number's label, 1 "not connected", 2 + n
+    // the lock type of encoder kind n.
+    CardType_Label->setText(message(1, kNotConnected));
 
     // The encoder is asked again: it may have been connected since the start.
     qv::ParameterBlock block;
     qv::Encoder::instance().getParameter(block);
     const int type = static_cast<int16_t>(block[0]);
-    EncoderSn_Label->setText(type < 0 ? kEncoderSnPrefix : kEncoderSnPrefix + LockSystemInfo.Pass);
+    const QString prefix = message(0, kEncoderSnPrefix);
+    EncoderSn_Label->setText(type < 0 ? prefix : prefix + LockSystemInfo.Pass);
     const QString lockType = lockTypeText(type);
     if (!lockType.isEmpty()) {
-        CardType_Label->setText(lockType);
+        CardType_Label->setText(message(2 + type, lockType));
     }
 
     const qv::IniFile information(qv::AppPaths::informationFile());

@@ -4,6 +4,10 @@
 #include "main/Main.h"
 
 #include "card/EncoderPairing.h"
+#include "cards/CheckCard_Unit.h"
+#include "cards/MakeCard_Unit.h"
+#include "cards/OpenDoorRecord_Unit.h"
+#include "cards/ReadDataCard_Unit.h"
 #include "data/DataSet.h"
 #include "data/dm_unit.h"
 #include "language/Language.h"
@@ -12,10 +16,6 @@
 #include "layout/RoomType_Unit.h"
 #include "main/About_Unit.h"
 #include "main/Help_Unit.h"
-#include "cards/CheckCard_Unit.h"
-#include "cards/MakeCard_Unit.h"
-#include "cards/OpenDoorRecord_Unit.h"
-#include "cards/ReadDataCard_Unit.h"
 #include "main/OpenDocument.h"
 #include "maintenance/BackupRestore.h"
 #include "maintenance/Cd_Unit.h"
@@ -47,8 +47,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStyle>
-#include <QToolBar>
 #include <QTabWidget>
+#include <QToolBar>
 #include <QToolButton>
 #include <algorithm>
 
@@ -406,7 +406,9 @@ void TMainForm::LanguageMenuClick(QAction* sender) {
     const int tag = sender->data().toInt();
     int id = 0;
     if (tag == 0) {
-        id = qv::defaultLanguageId();
+        // The program's own texts: Translate puts them back where another
+        // language had replaced them.
+        id = qv::kBuiltInLanguageId;
     } else {
         const QStringList ids = Language1->GetLanguageList();
         if (tag - 1 >= ids.size()) {

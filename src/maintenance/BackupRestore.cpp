@@ -56,7 +56,7 @@ QString DefaultBackupName(const QDateTime& moment) {
 void BackupDatabaseFromMenu(QWidget* owner, const MessageText& text) {
     const QDir folder(QFileInfo(qv::AppPaths::lockDatabase()).absolutePath());
     QString path = folder.filePath(DefaultBackupName(qv::Clock::now()));
-    if (!qv::dialogs().saveFile(text(10, QStringLiteral("数据备份")), kFilter, path)) {
+    if (!qv::dialogs().saveFile(text(22, QStringLiteral("数据备份")), kFilter, path)) {
         return;
     }
     if (QFileInfo::exists(path)) {
@@ -65,11 +65,11 @@ void BackupDatabaseFromMenu(QWidget* owner, const MessageText& text) {
         return;
     }
     try {
-        Progress progress(owner, text(10, QStringLiteral("数据备份")));
+        Progress progress(owner, text(22, QStringLiteral("数据备份")));
         qv::backupDatabase(dm->conn, path, progress.callback());
     } catch (const qv::Error& e) {
         qv::messageBox(title(text),
-                       text(8, QStringLiteral("数据备份失败！")) + QStringLiteral("\n") + e.text(),
+                       text(20, QStringLiteral("数据备份失败！")) + QStringLiteral("\n") + e.text(),
                        qv::Icon::Error);
         return;
     }
@@ -84,7 +84,7 @@ void RestoreDatabaseFromMenu(QWidget* owner, const MessageText& text) {
         return;
     }
     QString path = QFileInfo(qv::AppPaths::lockDatabase()).absolutePath();
-    if (!qv::dialogs().openFile(text(11, QStringLiteral("数据恢复")), kFilter, path)) {
+    if (!qv::dialogs().openFile(text(23, QStringLiteral("数据恢复")), kFilter, path)) {
         return;
     }
     if (!QFileInfo(path).isFile()) {
@@ -92,12 +92,12 @@ void RestoreDatabaseFromMenu(QWidget* owner, const MessageText& text) {
         return;
     }
     try {
-        Progress progress(owner, text(11, QStringLiteral("数据恢复")));
+        Progress progress(owner, text(23, QStringLiteral("数据恢复")));
         dm->closeTables();
         qv::restoreDatabase(dm->conn, path, progress.callback());
     } catch (const qv::Error& e) {
         qv::messageBox(title(text),
-                       text(9, QStringLiteral("数据恢复失败，数据库未作改动。")) +
+                       text(21, QStringLiteral("数据恢复失败，数据库未作改动。")) +
                            QStringLiteral("\n") + e.text(),
                        qv::Icon::Error);
         return;

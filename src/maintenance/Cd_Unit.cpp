@@ -1,5 +1,7 @@
 #include "maintenance/Cd_Unit.h"
 
+#include "window/TabSheet.h"
+
 #include "data/Connection.h"
 #include "data/dm_unit.h"
 #include "platform/AppPaths.h"
@@ -50,7 +52,8 @@ TCdForm::TCdForm(QWidget* parent)
         qv::make<QGroupBox>(QStringLiteral("GroupBox1"), QStringLiteral("数据库类型"), this);
     PageControl1 = qv::make<QTabWidget>(QStringLiteral("PageControl1"), GroupBox1);
 
-    TabSheet1 = qv::make<QWidget>(QStringLiteral("TabSheet1"));
+    TabSheet1 =
+        new qv::TabSheet(PageControl1, QStringLiteral("TabSheet1"), QStringLiteral("本机数据库"));
     DbPath_Label =
         qv::make<QLabel>(QStringLiteral("DbPath_Label"), QStringLiteral("数据库路径:"), TabSheet1);
     Memo_DbPath = qv::make<QPlainTextEdit>(QStringLiteral("Memo_DbPath"), TabSheet1);
@@ -65,9 +68,9 @@ TCdForm::TCdForm(QWidget* parent)
     embedded->addWidget(Memo_DbPath, 1, 0);
     embedded->addWidget(Button1, 1, 1, Qt::AlignTop);
     embedded->setRowStretch(2, 1);
-    PageControl1->addTab(TabSheet1, QStringLiteral("本机数据库"));
 
-    TabSheet2 = qv::make<QWidget>(QStringLiteral("TabSheet2"));
+    TabSheet2 =
+        new qv::TabSheet(PageControl1, QStringLiteral("TabSheet2"), QStringLiteral("数据库服务器"));
     Server_Label =
         qv::make<QLabel>(QStringLiteral("Server_Label"), QStringLiteral("服务器："), TabSheet2);
     Server_Edit = qv::make<QLineEdit>(QStringLiteral("Server_Edit"), TabSheet2);
@@ -88,7 +91,6 @@ TCdForm::TCdForm(QWidget* parent)
     server->addRow(Port_Label, Port_SE);
     server->addRow(User_Label, User_Edit);
     server->addRow(Pass_Label, Pass_Edit);
-    PageControl1->addTab(TabSheet2, QStringLiteral("数据库服务器"));
 
     auto* group = new QVBoxLayout(GroupBox1);
     group->addWidget(PageControl1);

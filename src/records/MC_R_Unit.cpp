@@ -1,5 +1,7 @@
 #include "records/MC_R_Unit.h"
 
+#include "language/ComponentText.h"
+
 #include "data/PagedQueryModel.h"
 #include "data/dm_unit.h"
 #include "platform/Clock.h"
@@ -79,6 +81,7 @@ TMC_R_From::TMC_R_From(QWidget* parent)
     Label2->setBuddy(DateEnd_Dtp);
     Label3 = make<QLabel>(QStringLiteral("Label3"), QStringLiteral("卡类型："), area);
     CardType_CB = make<QComboBox>(QStringLiteral("CardType_CB"), area);
+    qv::language::markRuntimeText(CardType_CB);
     CardType_CB->setMaxVisibleItems(15);
     CardType_CB->setMinimumContentsLength(8);
     Label3->setBuddy(CardType_CB);
@@ -166,6 +169,11 @@ void TMC_R_From::FormCreate() {
         const QSignalBlocker quiet(CardType_CB);
         QStringList items;
         qv::guarded([&] { GetDataTypeItems(items); });
+        // The kinds' names are the database's; lines 20 onwards name them in
+        // the window's language, in the list's order.
+        for (int i = 0; i < items.size(); ++i) {
+            items[i] = message(20 + i, items[i]);
+        }
         // The last item stands for every kind.
         items << message(1, QStringLiteral("全部卡类"));
         CardType_CB->clear();

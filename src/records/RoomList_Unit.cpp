@@ -1,5 +1,7 @@
 #include "records/RoomList_Unit.h"
 
+#include "language/ComponentText.h"
+
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
 #include "data/dm_unit.h"
@@ -84,9 +86,11 @@ TRoomList_Form::TRoomList_Form(QWidget* parent)
 
     Label1 = qv::make<QLabel>(QStringLiteral("Label1"), QStringLiteral("楼   号："), this);
     Buiding_CB = qv::make<QComboBox>(QStringLiteral("Buiding_CB"), this);
+    qv::language::markRuntimeText(Buiding_CB);
     Label1->setBuddy(Buiding_CB);
     Label2 = qv::make<QLabel>(QStringLiteral("Label2"), QStringLiteral("楼   层："), this);
     Floor_CB = qv::make<QComboBox>(QStringLiteral("Floor_CB"), this);
+    qv::language::markRuntimeText(Floor_CB);
     Label2->setBuddy(Floor_CB);
     Query_Bt = qv::make<QPushButton>(QStringLiteral("Query_Bt"), QStringLiteral("查询(&Q)"), this);
     Query_Bt->setAutoDefault(false);
@@ -145,7 +149,7 @@ TRoomList_Form::TRoomList_Form(QWidget* parent)
         StatusBar1->addWidget(panel, i == 3 ? 1 : 0);
         panels_ << panel;
     }
-    panels_[0]->setText(QStringLiteral(" 记录："));
+    panels_[0]->setText(QLatin1Char(' ') + message(2, QStringLiteral("记录：")));
 
     auto* filters = new QGridLayout;
     filters->addWidget(Label1, 0, 0, Qt::AlignRight);
@@ -198,8 +202,8 @@ TRoomList_Form::~TRoomList_Form() = default;
 
 void TRoomList_Form::FormCreate() {
     Form::FormCreate();
-    qv::fillLayoutFilter(Buiding_CB, Tdm::Buildings, QStringLiteral("所有楼号"));
-    qv::fillLayoutFilter(Floor_CB, Tdm::Floors, QStringLiteral("所有楼层"));
+    qv::fillLayoutFilter(Buiding_CB, Tdm::Buildings, message(0, QStringLiteral("所有楼号")));
+    qv::fillLayoutFilter(Floor_CB, Tdm::Floors, message(1, QStringLiteral("所有楼层")));
     qv::guarded([this] { FindRoomList(); });
     RoomInfo_DBGrid->setFocus();
 }
@@ -253,7 +257,7 @@ void TRoomList_Form::RoomList_AdoAfterScroll() {
     if (!RoomList_Ado->active()) {
         return;
     }
-    panels_[0]->setText(QStringLiteral("记录：") + RoomInfo_DBGrid->positionText());
+    panels_[0]->setText(message(2, QStringLiteral("记录：")) + RoomInfo_DBGrid->positionText());
 }
 
 void TRoomList_Form::showCurrentRow() {

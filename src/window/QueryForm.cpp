@@ -93,7 +93,9 @@ QString QueryForm::totalText() const {
 }
 
 QString QueryForm::statusText() const {
-    return QStringLiteral("记录：%1 / %2").arg(currentRecordNumber()).arg(totalText());
+    // Message line 0 of a query window is its records label.
+    return message(0, QStringLiteral("记录：")) +
+           QStringLiteral("%1 / %2").arg(currentRecordNumber()).arg(totalText());
 }
 
 QString QueryForm::StatusText() const {

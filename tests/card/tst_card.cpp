@@ -2,11 +2,11 @@
 #include "TestSupport.h"
 
 #include "ShortString.h"
-#include "settings/Settings.h"
 #include "card/CardFunctions.h"
 #include "card/LockMsg.h"
 #include "platform/Errors.h"
 #include "platform/TestDialogs.h"
+#include "settings/Settings.h"
 
 #include <QDir>
 #include <QFile>

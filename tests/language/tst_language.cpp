@@ -5,6 +5,7 @@
 #include "language/ComponentText.h"
 #include "language/FormKeys.h"
 #include "language/Language.h"
+#include "language/LanguageSource.h"
 #include "platform/AppPaths.h"
 #include "platform/Errors.h"
 #include "platform/KeyPreview.h"
@@ -266,6 +267,9 @@ private slots:
     void unusableStoreIsReportedAndWindowKeepsItsTexts();
     void valuesWithLineBreaksRoundTrip();
     void radioGroupChoiceAndKeys();
+    void sourceFaultsNameTheirLine_data();
+    void sourceFaultsNameTheirLine();
+    void sourceInstallsItsLanguageOnly();
 
 private:
     std::unique_ptr<TempAppDir> app_;
@@ -771,6 +775,19 @@ void LanguageTest::languagesSwitchBackAndForth() {
     form.Language1->Translate();
     QCOMPARE(form.Ok_Bt->text(), QString("OK"));
     QCOMPARE(form.Language1->GetLanguageList(), QStringList({"1033", "2052"}));
+
+    // The program's own language needs no rows: its texts come back, the
+    // message lines too.
+    store.exec("delete from Component_Table");
+    store.addDialog("Sample_Form", 0, 1033, "", "Line zero\nLine one");
+    form.Language1->SetLanguageID(1033);
+    form.Language1->Translate();
+    QCOMPARE(form.Language1->GetVariable(1), QString("Line one"));
+    QCOMPARE(form.Ok_Bt->text(), QString("OK"));  // rows gone, English stays
+    form.Language1->SetLanguageID(2052);
+    form.Language1->Translate();
+    QCOMPARE(snapshot(form), chinese);
+    QCOMPARE(form.Language1->GetVariable(1), QString());
 }
 
 void LanguageTest::messageLinesAndDialogTitles() {
@@ -916,6 +933,71 @@ void LanguageTest::radioGroupChoiceAndKeys() {
     QCOMPARE(group.itemIndex(), -1);
     QVERIFY(!group.button(0)->isChecked());
     QCOMPARE(group.findChildren<QRadioButton*>().size(), 2);
+}
+
+void LanguageTest::sourceFaultsNameTheirLine_data() {
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("fault");
+    const QString ok = "F\tOk_Bt\tQPushButton\ttext\t确定\tOK\n";
+    QTest::newRow("five fields") << ok + "F\tX\tQLabel\ttext\t文\n"
+                                 << "t.tsv:2: 5 fields";
+    QTest::newRow("no property") << "# c\n" + ok + "F\tX\tQLabel\t\t文\tText\n"
+                                 << "t.tsv:3: form, component and property";
+    QTest::newRow("entry of a text") << ok + "F\tX\tQLabel\ttext.1\t文\tText\n"
+                                     << "t.tsv:2: \"text.1\" is neither";
+    QTest::newRow("list without entry") << ok + "F\tX\tQComboBox\tItems\t文\tText\n"
+                                        << "t.tsv:2: the list \"Items\" needs";
+    QTest::newRow("twice") << ok + ok << "t.tsv:2: F Ok_Bt text is translated twice";
+    QTest::newRow("message elsewhere") << ok + "F\tOk_Bt\tX\tVariable.0\t文\tText\n"
+                                       << "t.tsv:2: message lines are";
+    QTest::newRow("gap in a list")
+        << ok + "F\tX\tQComboBox\tItems.0\t甲\tA\nF\tX\tQComboBox\tItems.2\t丙\tC\n"
+        << "F X: entry Items.1 is missing (line 3 has Items.2)";
+}
+
+void LanguageTest::sourceFaultsNameTheirLine() {
+    QFETCH(QString, source);
+    QFETCH(QString, fault);
+    try {
+        qv::language::storeRows(qv::language::parseSource(source, "t.tsv"));
+        QFAIL("the source was taken");
+    } catch (const qv::Error& e) {
+        QVERIFY2(e.text().startsWith(fault), qPrintable(e.text()));
+    }
+}
+
+void LanguageTest::sourceInstallsItsLanguageOnly() {
+    Store store;
+    store.addComponent("Sample_Form", "Ok_Bt", 2052, "text:好");  // a translator's own
+    store.addComponent("Sample_Form", "Ok_Bt", 1033, "text:Old");
+    store.addComponent("Sample_Form", "Ok_Bt", 1033, "text:Other product", "Another");
+    const QString source =
+        "# English\n"
+        "Sample_Form\tOk_Bt\tQPushButton\ttext\t确定\tOK\n"
+        "Sample_Form\tGuest_RG\tqv::RadioGroup\tItems.0\t在住客人\tIn house\n"
+        "Sample_Form\tGuest_RG\tqv::RadioGroup\tItems.1\t所有客人\tAll guests\n"
+        "Sample_Form\tGuest_RG\tqv::RadioGroup\tItems.2\t退房客人\tChecked out\n"
+        "Sample_Form\tRoom_LV\tQTreeWidget\tColumns.0\t楼号\t\n"
+        "Sample_Form\tRoom_LV\tQTreeWidget\tColumns.1\t房间\tRoom\n"
+        "Sample_Form\tLanguage1\tTLanguage\tVariable.2\t第三行\tThird line\n";
+    const auto rows = qv::language::storeRows(qv::language::parseSource(source, "1033.tsv"));
+    QCOMPARE(rows.untranslated, 1);
+    qv::language::installLanguage(qv::AppPaths::languageDatabase(), "Quorvane", 1033, rows);
+    qv::language::installLanguage(qv::AppPaths::languageDatabase(), "Quorvane", 1033, rows);
+
+    QCOMPARE(store.rows("Sample_Form", 2052).size(), 1);  // kept
+    QCOMPARE(store.exec("select count(*) from Component_Table where AppName = 'Another'").next(),
+             true);
+    QCOMPARE(store.rows("Sample_Form", 1033).size(), 3);  // replaced, not added twice
+
+    TSample_Form form;
+    form.Language1->SetLanguageID(1033);
+    form.Language1->Translate();
+    QCOMPARE(form.Ok_Bt->text(), QString("OK"));
+    QCOMPARE(form.Guest_RG->items(), QStringList({"In house", "All guests", "Checked out"}));
+    QCOMPARE(texts(form.Room_LV), QStringList({"楼号", "Room"}));
+    QCOMPARE(form.Language1->GetVariable(1), QString());
+    QCOMPARE(form.Language1->GetVariable(2), QString("Third line"));
 }
 
 QTEST_MAIN(LanguageTest)

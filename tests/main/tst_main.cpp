@@ -8,7 +8,6 @@
 #include "data/dm_unit.h"
 #include "language/Language.h"
 #include "layout/RoomInfo_Unit.h"
-#include "window/RecordGrid.h"
 #include "main/About_Unit.h"
 #include "main/Help_Unit.h"
 #include "main/Main.h"
@@ -20,6 +19,7 @@
 #include "platform/TestDialogs.h"
 #include "settings/Settings.h"
 #include "stays/CopyGuestCard_Unit.h"
+#include "window/RecordGrid.h"
 
 #include <QAction>
 #include <QApplication>
@@ -1037,8 +1037,18 @@ void MainTest::languageSwitch() {
     QCOMPARE(qv::IniFile(app_->file("Mirefold.ini")).readInteger("SystemInfo", "LanguageID", 0),
              1033);
 
+    // The default entry brings back the program's own texts at once.
     form->LanguageMenu->trigger();
-    QCOMPARE(LockSystemInfo.LanguageID, qv::defaultLanguageId());
+    QCOMPARE(LockSystemInfo.LanguageID, qv::kBuiltInLanguageId);
+    QCOMPARE(form->CheckIn_Menu->text(), QString("开房"));
+    QCOMPARE(form->N10->title(), QString("语言选项"));
+    QCOMPARE(form->Refresh_Bt->text(), QString("刷新"));
+    QCOMPARE(form->Building_CB->itemText(form->Building_CB->count() - 1), QString("全部楼号"));
+    QCOMPARE(qv::IniFile(app_->file("Mirefold.ini")).readInteger("SystemInfo", "LanguageID", 0),
+             qv::kBuiltInLanguageId);
+    // And English again, from the built-in texts.
+    entries[1]->trigger();
+    QCOMPARE(form->CheckIn_Menu->text(), QString("Check in"));
     QVERIFY(boxes_->boxes().isEmpty());
 }
 

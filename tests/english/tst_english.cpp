@@ -1,0 +1,345 @@
+// The English language store (assets/language/1033.tsv) against every window
+// of the program: every built-in text has its translation, every row names a
+// text that exists, and with English chosen no window shows a Chinese text.
+//
+// QV_WRITE_LANGUAGE_SOURCE=<path> writes the source with every current text
+// of every window (translations kept, new texts with an empty translation),
+// for the translator; the checks run as usual.
+#include "SimEncoder.h"
+#include "WindowFixture.h"
+
+#include "app/InputPasswordBox_Unit.h"
+#include "app/Logon_Unit.h"
+#include "cards/CheckCard_Unit.h"
+#include "cards/MakeCard_Unit.h"
+#include "cards/OpenDoorRecord_Unit.h"
+#include "cards/ReadDataCard_Unit.h"
+#include "language/ComponentText.h"
+#include "language/Language.h"
+#include "language/LanguageSource.h"
+#include "layout/DistrictSetting_Unit.h"
+#include "layout/RoomInfo_Unit.h"
+#include "layout/RoomType_Unit.h"
+#include "main/About_Unit.h"
+#include "main/Help_Unit.h"
+#include "main/Main.h"
+#include "maintenance/Cd_Unit.h"
+#include "maintenance/SystemInfo_Unit.h"
+#include "operators/ChangePassword_Unit.h"
+#include "operators/Operator_Unit.h"
+#include "platform/FileVersion.h"
+#include "records/CheckGuestInRecord_Unit.h"
+#include "records/MC_R_Unit.h"
+#include "records/RoomList_Unit.h"
+#include "stays/ClockRoom_Unit.h"
+#include "stays/CopyGuestCard_Unit.h"
+#include "stays/GuestLeave_Unit.h"
+#include "stays/GuestQuickIn_Unit.h"
+#include "stays/ModifyGuestCard_Unit.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QHash>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QtTest>
+#include <functional>
+#include <map>
+
+namespace {
+
+const QString kSource = QStringLiteral(QV_SOURCE_DIR "/assets/language/1033.tsv");
+
+struct Maker {
+    QString form;
+    std::function<std::unique_ptr<QWidget>()> make;
+};
+
+template <class W>
+Maker window(const char* form) {
+    return {QString::fromLatin1(form), [] { return std::make_unique<W>(); }};
+}
+
+// Every window of the program, as a clerk opens it. The logon window twice:
+// its first-run mode has texts of its own (from its message lines).
+std::vector<Maker> everyWindow(const TempAppDir& app) {
+    const QString help = app.file("Operating.htm");
+    return {
+        {"LogonForm",
+         [] {
+             dm->conn.execute(
+                 "insert into Operator (Staffer, StafferName, Pass, GroupID) values ('op', 'op', "
+                 "'x', 1)");
+             return std::make_unique<TLogonForm>();
+         }},
+        {"LogonForm",
+         [] {
+             dm->conn.execute("delete from Operator");
+             return std::make_unique<TLogonForm>();
+         }},
+        window<TInputPasswordBox>("InputPasswordBox"),
+        window<TMainForm>("MainForm"),
+        window<TAboutForm>("AboutForm"),
+        {"Help_Form", [help] { return std::make_unique<THelp_Form>(help, nullptr); }},
+        window<TGuestQuickIn_Form>("GuestQuickIn_Form"),
+        window<TModifyGuestCard_Form>("ModifyGuestCard_Form"),
+        window<TCopyGuestCard_Form>("CopyGuestCard_Form"),
+        window<TClockRoom_Form>("ClockRoom_Form"),
+        window<TGuestLeave_Form>("GuestLeave_Form"),
+        window<TMakeCard_Form>("MakeCard_Form"),
+        window<TCheckCardForm>("CheckCardForm"),
+        window<TReadDataCard_Form>("ReadDataCard_Form"),
+        window<TOpenDoorRecord_Form>("OpenDoorRecord_Form"),
+        window<TCheckGuestInRecord_Form>("CheckGuestInRecord_Form"),
+        window<TMC_R_From>("MC_R_From"),
+        window<TRoomList_Form>("RoomList_Form"),
+        window<TRoomInfo_Form>("RoomInfo_Form"),
+        window<TRoomType_Form>("RoomType_Form"),
+        window<TDistrictSetting_Form>("DistrictSetting_Form"),
+        window<TOperator_Form>("Operator_Form"),
+        window<TChangePassword_Form>("ChangePassword_Form"),
+        window<TSystemInfo_Form>("SystemInfo_Form"),
+        window<TCdForm>("CdForm"),
+    };
+}
+
+bool hasChinese(const QString& text) {
+    static const QRegularExpression cjk(QStringLiteral("[\\x{3000}-\\x{9fff}\\x{ff00}-\\x{ffef}]"));
+    return cjk.match(text).hasMatch();
+}
+
+QString keyOf(const QString& form, const QString& component, const QString& property) {
+    return form + QLatin1Char('\t') + component + QLatin1Char('\t') + property;
+}
+
+// The translatable texts of one open window, in component order.
+std::vector<qv::language::SourceRow> captureWindow(QWidget* w) {
+    std::vector<qv::language::SourceRow> out;
+    auto* language = w->findChild<TLanguage*>(QStringLiteral("Language1"));
+    const QString form = w->objectName();
+    auto add = [&](const QObject* c, const QString& name, bool headersOnly) {
+        for (const auto& e : qv::language::translatableTexts(c, headersOnly)) {
+            out.push_back({form,
+                           name,
+                           QString::fromLatin1(c->metaObject()->className()),
+                           e.property,
+                           e.text,
+                           {},
+                           0});
+        }
+    };
+    add(w, form, true);
+    for (const QObject* c : qv::language::components(w, language)) {
+        add(c, c->objectName(), false);
+    }
+    return out;
+}
+
+// What the clerk sees, named or not: labels, buttons, group titles, tabs,
+// column titles, list items and the window's title.
+QStringList visibleTexts(QWidget* w) {
+    QStringList out{w->windowTitle()};
+    for (QWidget* c : w->findChildren<QWidget*>()) {
+        if (auto* label = qobject_cast<QLabel*>(c)) {
+            out << label->text();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(c)) {
+            out << button->text();
+        } else if (auto* group = qobject_cast<QGroupBox*>(c)) {
+            out << group->title();
+        } else if (auto* tabs = qobject_cast<QTabBar*>(c)) {
+            for (int i = 0; i < tabs->count(); ++i) {
+                out << tabs->tabText(i);
+            }
+        } else if (auto* combo = qobject_cast<QComboBox*>(c)) {
+            for (int i = 0; i < combo->count(); ++i) {
+                out << combo->itemText(i);
+            }
+        } else if (auto* view = qobject_cast<QAbstractItemView*>(c); view && view->model()) {
+            for (int i = 0; i < view->model()->columnCount(); ++i) {
+                out << view->model()->headerData(i, Qt::Horizontal).toString();
+            }
+        }
+    }
+    for (QAction* a : w->findChildren<QAction*>()) {
+        out << a->text();
+    }
+    return out;
+}
+
+}  // namespace
+
+class EnglishTest : public QObject {
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void everyTextHasItsTranslation();
+    void everyRowNamesATextThatExists();
+    void windowsShowEnglish();
+
+private:
+    // Every window's texts; `keys` gets every key, `order` the rows in order.
+    void captureAll(std::vector<qv::language::SourceRow>& rows);
+
+    WindowFixture fx;
+    std::unique_ptr<SimEncoder> sim;
+};
+
+void EnglishTest::init() {
+    QString why;
+    QVERIFY2(fx.setUp(QString(), /*demo=*/false, &why), qPrintable(why));
+    LockSystemInfo.StafferName = QStringLiteral("desk");
+    LockSystemInfo.LanguageID = 2052;
+    sim = std::make_unique<SimEncoder>(*fx.app);
+    QVERIFY(sim->loaded());
+    fx.app->write("Operating.htm", "<html><body><p>Help</p></body></html>");
+}
+
+void EnglishTest::cleanup() {
+    sim.reset();
+    fx.tearDown();
+}
+
+void EnglishTest::captureAll(std::vector<qv::language::SourceRow>& rows) {
+    QSet<QString> seen;
+    for (const Maker& m : everyWindow(*fx.app)) {
+        std::unique_ptr<QWidget> w = m.make();
+        QCOMPARE(w->objectName(), m.form);
+        for (auto& r : captureWindow(w.get())) {
+            const QString key = keyOf(r.form, r.component, r.property);
+            if (!seen.contains(key)) {
+                seen.insert(key);
+                rows.push_back(std::move(r));
+            }
+        }
+        fx.dialogs->clear();
+    }
+}
+
+void EnglishTest::everyTextHasItsTranslation() {
+    std::vector<qv::language::SourceRow> captured;
+    captureAll(captured);
+    QVERIFY(!captured.empty());
+    const std::vector<qv::language::SourceRow> source = qv::language::readSource(kSource);
+    QHash<QString, const qv::language::SourceRow*> byKey;
+    for (const auto& r : source) {
+        byKey.insert(keyOf(r.form, r.component, r.property), &r);
+    }
+
+    if (const QString out = qEnvironmentVariable("QV_WRITE_LANGUAGE_SOURCE"); !out.isEmpty()) {
+        // The windows' texts first, in window order; then the message lines.
+        std::vector<qv::language::SourceRow> merged;
+        for (auto r : captured) {
+            if (!hasChinese(r.builtIn)) {
+                continue;
+            }
+            if (const auto* known = byKey.value(keyOf(r.form, r.component, r.property))) {
+                r.text = known->text;
+            }
+            merged.push_back(r);
+        }
+        for (const auto& r : source) {
+            if (r.component == QLatin1String(qv::language::kMessagesComponent)) {
+                merged.push_back(r);
+            }
+        }
+        QFile f(out);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QFile header(kSource);
+        QString comment;
+        if (header.open(QIODevice::ReadOnly)) {
+            for (const QString& line : QString::fromUtf8(header.readAll()).split('\n')) {
+                if (!line.startsWith('#')) {
+                    break;
+                }
+                comment += line + '\n';
+            }
+        }
+        f.write(qv::language::formatSource(merged, comment).toUtf8());
+    }
+
+    QStringList missing;
+    for (const auto& r : captured) {
+        if (!hasChinese(r.builtIn)) {
+            continue;
+        }
+        const auto* row = byKey.value(keyOf(r.form, r.component, r.property));
+        if (!row || row->text.isEmpty()) {
+            missing << QStringLiteral("%1 %2 %3 \"%4\" has no English")
+                           .arg(r.form, r.component, r.property, r.builtIn);
+        } else if (row->builtIn != r.builtIn) {
+            missing << QStringLiteral("%1 %2 %3 is now \"%4\"; line %5 translates \"%6\"")
+                           .arg(r.form, r.component, r.property, r.builtIn)
+                           .arg(row->line)
+                           .arg(row->builtIn);
+        } else if (hasChinese(row->text)) {
+            missing << QStringLiteral("line %1: the English of \"%2\" is still Chinese")
+                           .arg(row->line)
+                           .arg(r.builtIn);
+        }
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join('\n')));
+}
+
+void EnglishTest::everyRowNamesATextThatExists() {
+    std::vector<qv::language::SourceRow> captured;
+    captureAll(captured);
+    QSet<QString> texts;
+    QSet<QString> forms;
+    for (const auto& r : captured) {
+        texts.insert(keyOf(r.form, r.component, r.property));
+        forms.insert(r.form);
+    }
+    QStringList stale;
+    for (const auto& r : qv::language::readSource(kSource)) {
+        if (r.component == QLatin1String(qv::language::kMessagesComponent)) {
+            if (!forms.contains(r.form)) {
+                stale << QStringLiteral("line %1: no window %2").arg(r.line).arg(r.form);
+            }
+            continue;
+        }
+        if (!texts.contains(keyOf(r.form, r.component, r.property))) {
+            stale << QStringLiteral("line %1: %2 %3 %4 does not exist")
+                         .arg(r.line)
+                         .arg(r.form, r.component, r.property);
+        }
+    }
+    QVERIFY2(stale.isEmpty(), qPrintable(stale.join('\n')));
+}
+
+void EnglishTest::windowsShowEnglish() {
+    const auto rows = qv::language::storeRows(qv::language::readSource(kSource));
+    QCOMPARE(rows.untranslated, 0);
+    qv::language::installLanguage(fx.app->file("db/Language.db"),
+                                  TFileVersion().GetVersionString("ProductName"), 1033, rows);
+    LockSystemInfo.LanguageID = 1033;
+    QStringList chinese;
+    for (const Maker& m : everyWindow(*fx.app)) {
+        std::unique_ptr<QWidget> w = m.make();
+        w->resize(w->sizeHint().expandedTo(w->size()));
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+        saveScreenshot(w.get(), QStringLiteral("english_") + m.form);
+        for (const auto& r : captureWindow(w.get())) {
+            if (hasChinese(r.builtIn)) {
+                chinese << QStringLiteral("%1 %2 %3 \"%4\"")
+                               .arg(r.form, r.component, r.property, r.builtIn);
+            }
+        }
+        for (const QString& text : visibleTexts(w.get())) {
+            if (hasChinese(text)) {
+                chinese << QStringLiteral("%1 shows \"%2\"").arg(m.form, text);
+            }
+        }
+        w->close();
+        fx.dialogs->clear();
+    }
+    QVERIFY2(chinese.isEmpty(), qPrintable(chinese.join('\n')));
+}
+
+QTEST_MAIN(EnglishTest)
+#include "tst_english.moc"
