@@ -1,7 +1,7 @@
 // What the clerk waits for at start-up: from starting the program to its
 // painted logon window, against a bare Qt dialog with two line edits built
 // with the same flags:
-//   bench_startup [ROUNDS]   (default 10)
+//   bench_startup [ROUNDS [PROGRAM]]   (default 10, the program of this build)
 // The program runs from a folder of its own (a copy of the executable and a
 // lock database with one operator). Each round starts both, one after the
 // other (in turn first), as new processes; each reports its first paint
@@ -91,8 +91,9 @@ int main(int argc, char** argv) {
     // operator (the logon window, not the first-run one).
     QTemporaryDir dir;
     const QString program = dir.filePath(QStringLiteral("quorvane"));
-    if (!QFile::copy(QStringLiteral(QV_PROGRAM), program)) {
-        std::fprintf(stderr, "cannot copy %s\n", QV_PROGRAM);
+    const QString built = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QStringLiteral(QV_PROGRAM);
+    if (!QFile::copy(built, program)) {
+        std::fprintf(stderr, "cannot copy %s\n", qPrintable(built));
         return 1;
     }
     QDir(dir.path()).mkpath(QStringLiteral("db"));
