@@ -4,6 +4,7 @@
 #include "data/Passwords.h"
 #include "data/dm_unit.h"
 #include "platform/Dialogs.h"
+#include "platform/Fonts.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
@@ -14,6 +15,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPalette>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -30,14 +32,20 @@ TLogonForm::TLogonForm(QWidget* parent)
     : qv::Form(QStringLiteral("LogonForm"), QStringLiteral("登陆"), parent,
                Options{true, true, CaptureTexts::Fixed}) {
     Title_Label = qv::make<QLabel>(QStringLiteral("Title_Label"), QStringLiteral("Quorvane"), this);
+    // The title is Latin: without the calligraphic 隶书 it is drawn in a
+    // Latin serif face rather than in a CJK family (a large face of its own
+    // to load for eight letters).
     QFont titleFont;
-    titleFont.setFamilies({QStringLiteral("隶书"), QStringLiteral("LiSu"), QStringLiteral("STLiti"),
-                           QStringLiteral("Noto Serif CJK SC"),
-                           QStringLiteral("Noto Sans CJK SC")});
+    titleFont.setFamilies(qv::installedFamilies(
+        {QStringLiteral("隶书"), QStringLiteral("LiSu"), QStringLiteral("STLiti"),
+         QStringLiteral("DejaVu Serif"), QStringLiteral("Liberation Serif"),
+         QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")}));
     titleFont.setPixelSize(24);
     titleFont.setBold(true);
     Title_Label->setFont(titleFont);
-    Title_Label->setStyleSheet(QStringLiteral("color: blue;"));
+    QPalette titlePalette = Title_Label->palette();
+    titlePalette.setColor(QPalette::WindowText, Qt::blue);
+    Title_Label->setPalette(titlePalette);
     Title_Label->setAlignment(Qt::AlignCenter);
 
     FirstRun_Label =

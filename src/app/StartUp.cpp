@@ -9,6 +9,7 @@
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/FirstPaint.h"
 #include "platform/Guard.h"
 #include "platform/IniFile.h"
 #include "settings/Settings.h"
@@ -84,6 +85,7 @@ bool StartUp() {
     bool loggedOn = false;
     qv::guarded([&] {
         std::unique_ptr<TLogonForm> logon(new TLogonForm());
+        qv::exitAfterFirstPaint(logon.get());  // start-up measurements only
         loggedOn = logon->exec() == QDialog::Accepted;
     });
     if (loggedOn) {

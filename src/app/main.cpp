@@ -3,6 +3,7 @@
 #include "app/StartUp.h"
 #include "data/dm_unit.h"
 #include "platform/Application.h"
+#include "platform/Fonts.h"
 #include "platform/GuardedApplication.h"
 #include "platform/QtDialogs.h"
 
@@ -16,8 +17,8 @@ int main(int argc, char** argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quorvane.Quorvane"));
     qv::setApplicationTitle(QStringLiteral("Quorvane V18.0"));
     QFont font = QApplication::font();
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
-                      QStringLiteral("Noto Sans CJK SC"), font.family()});
+    font.setFamilies(qv::installedFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
+                                            QStringLiteral("Noto Sans CJK SC"), font.family()}));
     QApplication::setFont(font);
 
     qv::QtDialogs dialogs;

@@ -15,25 +15,34 @@ qv::Connection& conn() {
     return dm->conn;
 }
 
-qv::Binds address(const TRoomAddr& roomAddr) {
-    return {{QStringLiteral(":b"), roomAddr[1]},
-            {QStringLiteral(":f"), roomAddr[2]},
-            {QStringLiteral(":n"), roomAddr[0]}};
+// The look-ups below run often (a data card looks up every record's room
+// and card): their statements are prepared once per connection
+// (Connection::cached) and read by column number.
+
+// Door plate and system room code of a lock address, in that order.
+qv::CachedQuery namesByAddr(const TRoomAddr& roomAddr) {
+    static const QString sql = QStringLiteral(
+        "Select RoomStr, SystemRoomStr From RoomInfo "
+        "Where Buiding = :b And Floor = :f And RoomNumber = :n");
+    return conn().cached(sql, {roomAddr[1], roomAddr[2], roomAddr[0]});
 }
 
-QString roomByAddr(const TRoomAddr& roomAddr, const char* column) {
-    QSqlQuery q =
-        conn().run(QStringLiteral("Select * From RoomInfo Where Buiding = :b And Floor = :f "
-                                  "And RoomNumber = :n"),
-                   address(roomAddr));
-    return q.next() ? q.value(QLatin1String(column)).toString() : QString();
+QString roomByAddr(const TRoomAddr& roomAddr, int column) {
+    qv::CachedQuery q = namesByAddr(roomAddr);
+    return q.next() ? q.value(column).toString() : QString();
 }
 
-QString logColumn(int cardType, const QString& rom, const char* column) {
-    QSqlQuery q = conn().run(
-        QStringLiteral("Select %1 From MakeCardRecord Where CardType = :t And Rom = :r order by ID")
-            .arg(QLatin1String(column)),
-        {{QStringLiteral(":t"), cardType}, {QStringLiteral(":r"), rom}});
+enum class LogColumn { Holder, Explain, MakeName };
+
+QString logColumn(int cardType, const QString& rom, LogColumn column) {
+    static const QString sql[] = {
+        QStringLiteral(
+            "Select Holder From MakeCardRecord Where CardType = :t And Rom = :r order by ID"),
+        QStringLiteral(
+            "Select Explain From MakeCardRecord Where CardType = :t And Rom = :r order by ID"),
+        QStringLiteral(
+            "Select MakeName From MakeCardRecord Where CardType = :t And Rom = :r order by ID")};
+    qv::CachedQuery q = conn().cached(sql[static_cast<int>(column)], {cardType, rom});
     return q.next() ? q.value(0).toString() : kNone;
 }
 
@@ -261,10 +270,9 @@ void IncCardSnByKind(int kind) {
 }
 
 void GetRoomCardSn(const QString& roomStr, TCardData& card) {
-    const QVariant v =
-        conn().scalar(QStringLiteral("Select CardSn From RoomInfo Where RoomStr = :r"),
-                      {{QStringLiteral(":r"), roomStr}});
-    SetCardSerial(card, v.toLongLong() + card.CardSn[0]);
+    static const QString sql = QStringLiteral("Select CardSn From RoomInfo Where RoomStr = :r");
+    qv::CachedQuery q = conn().cached(sql, {roomStr});
+    SetCardSerial(card, (q.next() ? q.value(0).toLongLong() : 0) + card.CardSn[0]);
 }
 
 void IncRoomCardSn(const QString& roomStr) {
@@ -273,18 +281,21 @@ void IncRoomCardSn(const QString& roomStr) {
         {{QStringLiteral(":r"), roomStr}});
 }
 
+namespace {
+qv::CachedQuery addressByPlate(const QString& roomStr) {
+    static const QString sql =
+        QStringLiteral("Select Buiding, Floor, RoomNumber From RoomInfo Where RoomStr = :r");
+    return conn().cached(sql, {roomStr});
+}
+}  // namespace
+
 bool RoomExists(const QString& roomStr) {
-    QSqlQuery q = conn().run(
-        QStringLiteral("Select Buiding, Floor, RoomNumber From RoomInfo Where RoomStr = :r"),
-        {{QStringLiteral(":r"), roomStr}});
-    return q.next();
+    return addressByPlate(roomStr).next();
 }
 
 void GetRoomAddr(const QString& roomStr, TRoomAddr& roomAddr) {
     std::fill(std::begin(roomAddr), std::end(roomAddr), uint16_t{0});
-    QSqlQuery q = conn().run(
-        QStringLiteral("Select Buiding, Floor, RoomNumber From RoomInfo Where RoomStr = :r"),
-        {{QStringLiteral(":r"), roomStr}});
+    qv::CachedQuery q = addressByPlate(roomStr);
     if (q.next()) {
         roomAddr[0] = static_cast<uint16_t>(q.value(2).toUInt());
         roomAddr[1] = static_cast<uint16_t>(q.value(0).toUInt());
@@ -293,17 +304,16 @@ void GetRoomAddr(const QString& roomStr, TRoomAddr& roomAddr) {
 }
 
 int GetRoomId(const QString& roomStr) {
-    return conn()
-        .scalar(QStringLiteral("Select Room From RoomInfo Where RoomStr = :r"),
-                {{QStringLiteral(":r"), roomStr}})
-        .toInt();
+    static const QString sql = QStringLiteral("Select Room From RoomInfo Where RoomStr = :r");
+    qv::CachedQuery q = conn().cached(sql, {roomStr});
+    return q.next() ? q.value(0).toInt() : 0;
 }
 
 QString GetRoomStrByAddr(const TRoomAddr& roomAddr) {
-    return roomByAddr(roomAddr, "RoomStr");
+    return roomByAddr(roomAddr, 0);
 }
 QString GetSystemRoomStrByAddr(const TRoomAddr& roomAddr) {
-    return roomByAddr(roomAddr, "SystemRoomStr");
+    return roomByAddr(roomAddr, 1);
 }
 
 void RoomRef::putOn(TCardData& card) const {
@@ -316,10 +326,7 @@ void RoomRef::putOn(TCardData& card) const {
 }
 
 namespace {
-const QString kRoomRefColumns = QStringLiteral(
-    "Select Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber From RoomInfo ");
-
-RoomRef roomRef(QSqlQuery& q) {
+RoomRef roomRef(qv::CachedQuery q) {
     RoomRef room;
     if (q.next()) {
         room.found = true;
@@ -335,16 +342,17 @@ RoomRef roomRef(QSqlQuery& q) {
 }  // namespace
 
 RoomRef ResolveRoom(const QString& roomStr) {
-    QSqlQuery q = conn().run(kRoomRefColumns + QStringLiteral("Where RoomStr = :r"),
-                             {{QStringLiteral(":r"), roomStr}});
-    return roomRef(q);
+    static const QString sql = QStringLiteral(
+        "Select Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber From RoomInfo "
+        "Where RoomStr = :r");
+    return roomRef(conn().cached(sql, {roomStr}));
 }
 
 RoomRef ResolveRoom(const TRoomAddr& roomAddr) {
-    QSqlQuery q = conn().run(
-        kRoomRefColumns + QStringLiteral("Where Buiding = :b And Floor = :f And RoomNumber = :n"),
-        address(roomAddr));
-    return roomRef(q);
+    static const QString sql = QStringLiteral(
+        "Select Room, RoomStr, SystemRoomStr, Buiding, Floor, RoomNumber From RoomInfo "
+        "Where Buiding = :b And Floor = :f And RoomNumber = :n");
+    return roomRef(conn().cached(sql, {roomAddr[1], roomAddr[2], roomAddr[0]}));
 }
 
 int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain,
@@ -353,10 +361,7 @@ int MakeCardLog(const TCardData& card, const QString& holder, const QString& exp
 }
 
 TRoomNames GetRoomNamesByAddr(const TRoomAddr& roomAddr) {
-    QSqlQuery q =
-        conn().run(QStringLiteral("Select RoomStr, SystemRoomStr From RoomInfo "
-                                  "Where Buiding = :b And Floor = :f And RoomNumber = :n"),
-                   address(roomAddr));
+    qv::CachedQuery q = namesByAddr(roomAddr);
     if (!q.next()) {
         return {};
     }
@@ -385,19 +390,20 @@ int MakeCardLog(const TCardData& card, const QString& holder, const QString& exp
 }
 
 QString GetCardHolder(int cardType, const QString& rom) {
-    return logColumn(cardType, rom, "Holder");
+    return logColumn(cardType, rom, LogColumn::Holder);
 }
 QString GetCardExplain(int cardType, const QString& rom) {
-    return logColumn(cardType, rom, "Explain");
+    return logColumn(cardType, rom, LogColumn::Explain);
 }
 QString GetCardMaker(int cardType, const QString& rom) {
-    return logColumn(cardType, rom, "MakeName");
+    return logColumn(cardType, rom, LogColumn::MakeName);
 }
 
 TCardLogNames GetCardLogNames(int cardType, const QString& rom) {
-    QSqlQuery q = conn().run(QStringLiteral("Select Holder, MakeName From MakeCardRecord "
-                                            "Where CardType = :t And Rom = :r order by ID"),
-                             {{QStringLiteral(":t"), cardType}, {QStringLiteral(":r"), rom}});
+    static const QString sql = QStringLiteral(
+        "Select Holder, MakeName From MakeCardRecord Where CardType = :t And Rom = :r "
+        "order by ID");
+    qv::CachedQuery q = conn().cached(sql, {cardType, rom});
     if (!q.next()) {
         return {kNone, kNone};
     }
@@ -405,8 +411,8 @@ TCardLogNames GetCardLogNames(int cardType, const QString& rom) {
 }
 
 QString GetKeyKind(int keyId) {
-    QSqlQuery q = conn().run(QStringLiteral("Select KeyKind From KeyKindTable Where KeyID = :k"),
-                             {{QStringLiteral(":k"), keyId}});
+    static const QString sql = QStringLiteral("Select KeyKind From KeyKindTable Where KeyID = :k");
+    qv::CachedQuery q = conn().cached(sql, {keyId});
     return q.next() ? q.value(0).toString() : kNone;
 }
 
@@ -425,9 +431,9 @@ QString CardStateText(int state) {
 
 int GetCardState(int cardType, const QString& rom) {
     // Pending and Unrecorded first: they are what a clerk must know of.
-    QSqlQuery q = conn().run(
-        QStringLiteral("Select CardState From MakeCardRecord Where CardType = :t And Rom = :r"),
-        {{QStringLiteral(":t"), cardType}, {QStringLiteral(":r"), rom}});
+    static const QString sql =
+        QStringLiteral("Select CardState From MakeCardRecord Where CardType = :t And Rom = :r");
+    qv::CachedQuery q = conn().cached(sql, {cardType, rom});
     int state = -1;
     auto rank = [](int s) {
         return s == CardLogStates::Pending || s == CardLogStates::Unrecorded ? 3

@@ -1,9 +1,11 @@
 #include "data/Connection.h"
 
 #include "data/SchemaInfo.h"
+#include "data/SqliteCalls.h"
 #include "platform/Errors.h"
 #include "platform/ProgramText.h"
 
+#include <sqlite3.h>
 #include <QAtomicInt>
 #include <QDateTime>
 #include <QFile>
@@ -57,6 +59,7 @@ QString Connection::description() const {
 }
 
 void Connection::close() {
+    dropCachedStatements();
     lost_ = false;
     lostInTransaction_ = false;
     depth_ = 0;
@@ -257,6 +260,11 @@ void Connection::fail(const QSqlError& error) const {
     throw DbError(errorText(error));
 }
 
+void Connection::failSQLite(sqlite3* db) const {
+    fail(QSqlError(QStringLiteral("SQLite"), QString::fromUtf8(sqlite3_errmsg(db)),
+                   QSqlError::StatementError, QString::number(sqlite3_extended_errcode(db))));
+}
+
 namespace {
 // Errors that come from the link rather than from the statement: no answer
 // from the server at all, a connection exception (08…) or the server shutting
@@ -287,6 +295,7 @@ bool Connection::linkBroken(const QSqlError& error) const {
 }
 
 void Connection::markLost() const {
+    dropCachedStatements();  // prepared on the session that is gone
     const bool wasUp = !lost_;
     lost_ = true;
     if (depth_ > 0) {
@@ -401,6 +410,187 @@ int Connection::execute(const QString& sql, const Binds& binds) const {
 QVariant Connection::scalar(const QString& sql, const Binds& binds) const {
     QSqlQuery q = run(sql, binds);
     return q.next() ? q.value(0) : QVariant();
+}
+
+// On SQLite the statement is the library's own, prepared under the
+// connection's handle and read cell by cell; on a server a QSqlQuery.
+struct Connection::CachedStatement {
+    explicit CachedStatement(const QSqlDatabase& db) : query(db) {}
+    ~CachedStatement() { finalize(); }
+    CachedStatement(const CachedStatement&) = delete;
+    CachedStatement& operator=(const CachedStatement&) = delete;
+    void finalize() {
+        sqlite3_finalize(stmt);
+        stmt = nullptr;
+    }
+
+    QSqlQuery query;
+    sqlite3_stmt* stmt = nullptr;
+    bool onSQLite = false;
+    bool firstRow = false;  // SQLite: the row the run stepped to is not read yet
+    bool done = false;      // SQLite: no more rows
+    QStringList names;      // server: of its parameters, in their order
+    bool busy = false;      // a CachedQuery is reading its rows
+};
+
+void Connection::dropCachedStatements() const {
+    // A statement still being read lives on with its handle, outside the
+    // cache, and reads no more rows: the library's statements go before the
+    // connection that holds them.
+    for (const auto& [sql, statement] : statements_) {
+        statement->finalize();
+    }
+    statements_.clear();
+}
+
+bool Connection::execCached(CachedStatement& statement,
+                            std::initializer_list<QVariant> values) const {
+    if (statement.onSQLite) {
+        sqlite3_stmt* st = statement.stmt;
+        sqlite3_reset(st);
+        int index = 1;
+        for (const QVariant& v : values) {
+            if (sqlite::bind(st, index++, Dialect::toDb(v)) != SQLITE_OK) {
+                return false;
+            }
+        }
+        const int rc = sqlite3_step(st);
+        statement.firstRow = rc == SQLITE_ROW;
+        statement.done = rc == SQLITE_DONE;
+        return rc == SQLITE_ROW || rc == SQLITE_DONE;
+    }
+    // By name: binding by position makes Qt build each position's name anew.
+    qsizetype i = 0;
+    for (const QVariant& v : values) {
+        statement.query.bindValue(statement.names.value(i++), Dialect::toDb(v));
+    }
+    return statement.query.exec();
+}
+
+CachedQuery Connection::cached(const QString& sql, std::initializer_list<QVariant> values) const {
+    for (int attempt = 0;; ++attempt) {
+        std::shared_ptr<CachedStatement> statement;
+        bool reused = false;
+        if (const auto it = statements_.find(sql); it != statements_.end() && !it->second->busy) {
+            // Kept statements exist only while the connection is open and up.
+            statement = it->second;
+            reused = true;
+        } else {
+            requireOpen();
+            statement = std::make_shared<CachedStatement>(database());
+            statement->query.setForwardOnly(true);
+            // The same look-up while its rows are still being read gets a
+            // statement of its own, not kept.
+            if (it == statements_.end()) {
+                statements_.emplace(sql, statement);
+            }
+        }
+        bool prepared = reused;
+        if (!prepared) {
+            if (sqlite3* db = sqlite::handleOf(database())) {
+                statement->onSQLite = true;
+                const QByteArray text = sql.toUtf8();
+                prepared = sqlite3_prepare_v2(db, text.constData(), static_cast<int>(text.size()),
+                                              &statement->stmt, nullptr) == SQLITE_OK;
+            } else {
+                static const QRegularExpression parameter(QStringLiteral(":\\w+"));
+                for (const QRegularExpressionMatch& m : parameter.globalMatch(sql)) {
+                    statement->names << m.captured();
+                }
+                prepared = statement->query.prepare(sql);
+            }
+        }
+        if (prepared && execCached(*statement, values)) {
+            return CachedQuery(std::move(statement));
+        }
+        if (const auto it = statements_.find(sql);
+            it != statements_.end() && it->second == statement) {
+            statements_.erase(it);  // prepared afresh next time
+        }
+        if (statement->onSQLite) {
+            sqlite3* db = sqlite::handleOf(database());
+            const QSqlError error(
+                QStringLiteral("SQLite"), QString::fromUtf8(db ? sqlite3_errmsg(db) : "closed"),
+                QSqlError::StatementError, QString::number(db ? sqlite3_extended_errcode(db) : 0));
+            statement->finalize();
+            fail(error);
+        }
+        const QSqlError error = statement->query.lastError();
+        statement.reset();
+        if (linkBroken(error)) {
+            markLost();
+            if (depth_ > 0) {
+                throw DbError(interruptedText());
+            }
+            if (!reopen()) {
+                throw DbError(awayText());
+            }
+            if (attempt == 0) {
+                continue;  // a read: once more on the new connection
+            }
+        } else if (reused && attempt == 0 && depth_ == 0) {
+            // A statement prepared before the table changed may refuse to
+            // run; prepared afresh, it runs, or fails with its own error.
+            continue;
+        }
+        fail(error);
+    }
+}
+
+CachedQuery::CachedQuery(std::shared_ptr<Connection::CachedStatement> statement)
+    : statement_(std::move(statement)), query_(&statement_->query) {
+    statement_->busy = true;
+}
+
+bool CachedQuery::next() {
+    Connection::CachedStatement& s = *statement_;
+    if (!s.onSQLite) {
+        return query_->next();
+    }
+    if (s.firstRow) {
+        s.firstRow = false;
+        return true;
+    }
+    if (s.done || !s.stmt) {
+        return false;
+    }
+    const int rc = sqlite3_step(s.stmt);
+    if (rc == SQLITE_ROW) {
+        return true;
+    }
+    s.done = true;
+    if (rc != SQLITE_DONE) {
+        throw DbError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(s.stmt))));
+    }
+    return false;
+}
+
+QVariant CachedQuery::value(int column) const {
+    const Connection::CachedStatement& s = *statement_;
+    if (!s.onSQLite) {
+        return query_->value(column);
+    }
+    return s.stmt ? sqlite::value(s.stmt, column) : QVariant();
+}
+
+CachedQuery::CachedQuery(CachedQuery&& other) noexcept
+    : statement_(std::move(other.statement_)), query_(other.query_) {
+    other.query_ = nullptr;
+}
+
+CachedQuery::~CachedQuery() {
+    if (statement_) {
+        // Lets go of the rows (on SQLite the read snapshot too); the
+        // statement stays prepared.
+        if (statement_->onSQLite) {
+            if (statement_->stmt) {
+                sqlite3_reset(statement_->stmt);
+            }
+        } else {
+            statement_->query.finish();
+        }
+        statement_->busy = false;
+    }
 }
 
 void Connection::begin() {
@@ -661,6 +851,10 @@ QStringList Connection::createMissingIndexes() {
         QRegularExpression::CaseInsensitiveOption);
     QStringList created;
     for (const QString& statement : schema::statements(dialect_.schemaScript())) {
+        if (!statement.startsWith(QLatin1String("CREATE INDEX"), Qt::CaseInsensitive) &&
+            !statement.startsWith(QLatin1String("CREATE UNIQUE INDEX"), Qt::CaseInsensitive)) {
+            continue;  // a table (statements come trimmed)
+        }
         const QRegularExpressionMatch m = index.match(statement);
         if (m.hasMatch() && !existing.contains(m.captured(1).toLower())) {
             run(statement);

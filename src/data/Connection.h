@@ -8,8 +8,15 @@
 #include <QString>
 #include <QVariantMap>
 #include <functional>
+#include <memory>
+#include <unordered_map>
+
+struct sqlite3;
 
 namespace qv {
+
+class CachedQuery;
+class RowReader;
 
 // Named values for a statement's ":name" parameters. Values never enter SQL text.
 using Binds = QVariantMap;
@@ -78,6 +85,13 @@ public:
     int execute(const QString& sql, const Binds& binds = {}) const;
     // The first column of the first row, or a null value.
     QVariant scalar(const QString& sql, const Binds& binds = {}) const;
+    // Runs a read statement that is prepared once on this connection and
+    // kept for the next calls with the same text, its values bound by
+    // position in the order of its parameters (each parameter named once).
+    // The statement belongs to the connection it was prepared on: closing,
+    // opening again or losing the connection drops it. For look-ups that run
+    // often; throws like run().
+    CachedQuery cached(const QString& sql, std::initializer_list<QVariant> values) const;
 
     // Write transactions (BEGIN IMMEDIATE on SQLite). Nested calls join the
     // outer transaction. Prefer qv::Transaction.
@@ -121,6 +135,17 @@ private:
     void markLost() const;
     bool reopen() const;
     void requireOpen() const;
+    void dropCachedStatements() const;
+    struct CachedStatement;
+    bool execCached(CachedStatement& statement, std::initializer_list<QVariant> values) const;
+
+    friend class CachedQuery;
+    friend class RowReader;
+    // Throws the last error of the SQLite handle under this connection as fail() does.
+    [[noreturn]] void failSQLite(sqlite3* db) const;
+    // The statements of cached(), by their text; only for the connection as
+    // it is open now.
+    mutable std::unordered_map<QString, std::shared_ptr<CachedStatement>> statements_;
 
     QString name_;
     Dialect dialect_{DbKind::SQLite};
@@ -148,6 +173,28 @@ public:
 
 private:
     QSqlQuery query_;
+};
+
+// The rows of Connection::cached(), read like a forward-only QSqlQuery. The
+// statement is reset (its rows let go) when the handle goes away, and is then
+// ready for the next call. Keep it no longer than the look-up.
+class CachedQuery {
+public:
+    CachedQuery(CachedQuery&& other) noexcept;
+    CachedQuery(const CachedQuery&) = delete;
+    CachedQuery& operator=(const CachedQuery&) = delete;
+    CachedQuery& operator=(CachedQuery&&) = delete;
+    ~CachedQuery();
+
+    bool next();
+    QVariant value(int column) const;
+
+private:
+    friend class Connection;
+    explicit CachedQuery(std::shared_ptr<Connection::CachedStatement> statement);
+
+    std::shared_ptr<Connection::CachedStatement> statement_;
+    QSqlQuery* query_ = nullptr;
 };
 
 // A write transaction that rolls back unless committed.

@@ -3,7 +3,7 @@
 #include "data/SchemaScript.h"
 
 #include <QHash>
-#include <QRegularExpression>
+#include <algorithm>
 
 namespace qv::schema {
 namespace {
@@ -15,44 +15,86 @@ struct Catalogue {
     QHash<QString, bool> dateTime;  // lower-case column names
 };
 
+bool isWordChar(QChar c) {
+    return c.isLetterOrNumber() || c == u'_';
+}
+
+// The leading run of word characters of `text` from `from`.
+qsizetype wordEnd(QStringView text, qsizetype from) {
+    while (from < text.size() && isWordChar(text[from])) {
+        ++from;
+    }
+    return from;
+}
+
+qsizetype spaceEnd(QStringView text, qsizetype from) {
+    while (from < text.size() && text[from].isSpace()) {
+        ++from;
+    }
+    return from;
+}
+
+// Read once from the schema script, line by line: "CREATE TABLE Name (",
+// then indented "Column TYPE ..." lines and "PRIMARY KEY (A, B)", then ")".
 const Catalogue& catalogue() {
     static const Catalogue c = [] {
         Catalogue cat;
-        static const QRegularExpression table(QStringLiteral(R"(^CREATE TABLE (\w+) \($)"));
-        static const QRegularExpression column(QStringLiteral(R"(^\s+(\w+)\s+(\S+)(.*)$)"));
-        static const QRegularExpression primary(QStringLiteral(R"(^\s+PRIMARY KEY \(([\w, ]+)\))"));
+        const QString script = QString::fromUtf8(kSchemaScript);
         QString current;
-        for (const QString& line : QString::fromUtf8(kSchemaScript).split('\n')) {
-            if (const auto m = table.match(line); m.hasMatch()) {
-                current = m.captured(1);
-                cat.canonical.insert(current.toLower(), current);
-                continue;
+        for (const QStringView line : QStringView(script).split(u'\n')) {
+            const QLatin1String createTable("CREATE TABLE ");
+            if (line.startsWith(createTable) && line.endsWith(QLatin1String(" ("))) {
+                const QStringView name = line.mid(createTable.size()).chopped(2);
+                if (!name.isEmpty() && wordEnd(name, 0) == name.size()) {
+                    current = name.toString();
+                    cat.canonical.insert(current.toLower(), current);
+                    continue;
+                }
             }
             if (current.isEmpty()) {
                 continue;
             }
-            if (line.startsWith(')')) {
+            if (line.startsWith(u')')) {
                 current.clear();
                 continue;
             }
-            if (const auto m = primary.match(line); m.hasMatch()) {
-                for (const QString& k : m.captured(1).split(',')) {
-                    cat.keys[current.toLower()].append(k.trimmed());
-                }
-                continue;
+            const qsizetype start = spaceEnd(line, 0);
+            if (start == 0) {
+                continue;  // not indented: no column
             }
-            if (const auto m = column.match(line); m.hasMatch()) {
-                const QString name = m.captured(1);
-                const QString rest = m.captured(2) + m.captured(3);
-                cat.canonical.insert(name.toLower(), name);
-                cat.columns[current.toLower()].append(name);
-                if (rest.contains(QLatin1String("{DATETIME}"))) {
-                    cat.dateTime.insert(name.toLower(), true);
+            const QStringView body = line.mid(start);
+            const QLatin1String primaryKey("PRIMARY KEY (");
+            if (body.startsWith(primaryKey)) {
+                const qsizetype close = body.indexOf(u')');
+                const QStringView keys =
+                    close > 0 ? body.mid(primaryKey.size(), close - primaryKey.size())
+                              : QStringView();
+                const bool listed =
+                    !keys.isEmpty() && std::all_of(keys.begin(), keys.end(), [](QChar ch) {
+                        return isWordChar(ch) || ch == u',' || ch == u' ';
+                    });
+                if (listed) {
+                    for (const QStringView k : keys.split(u',')) {
+                        cat.keys[current.toLower()].append(k.trimmed().toString());
+                    }
+                    continue;
                 }
-                if (rest.contains(QLatin1String("{KEY}")) ||
-                    rest.contains(QLatin1String("PRIMARY KEY"))) {
-                    cat.keys[current.toLower()].append(name);
-                }
+            }
+            const qsizetype nameEnd = wordEnd(body, 0);
+            const qsizetype typeStart = spaceEnd(body, nameEnd);
+            if (nameEnd == 0 || typeStart == nameEnd || typeStart >= body.size()) {
+                continue;  // a column is a name, blanks and a type
+            }
+            const QString name = body.left(nameEnd).toString();
+            const QStringView rest = body.mid(typeStart);
+            cat.canonical.insert(name.toLower(), name);
+            cat.columns[current.toLower()].append(name);
+            if (rest.contains(QLatin1String("{DATETIME}"))) {
+                cat.dateTime.insert(name.toLower(), true);
+            }
+            if (rest.contains(QLatin1String("{KEY}")) ||
+                rest.contains(QLatin1String("PRIMARY KEY"))) {
+                cat.keys[current.toLower()].append(name);
             }
         }
         return cat;

@@ -1,9 +1,8 @@
 #include "main/RoomBoardModel.h"
 
 #include "data/Connection.h"
-#include "data/DataSet.h"
+#include "data/RowReader.h"
 
-#include <QSqlQuery>
 #include <utility>
 
 namespace {
@@ -25,6 +24,17 @@ int TRoomBoardItem::pictureFor(int roomState, bool currentStay) {
         default:
             return Normal;
     }
+}
+
+QString TRoomBoardItem::text(int column) const {
+    const auto c = static_cast<std::size_t>(column);
+    if (!isNumber(column) || (textNumbers & (1u << column))) {
+        return texts[c];
+    }
+    if (nullNumbers & (1u << column)) {
+        return {};
+    }
+    return QString::number(numbers[c], 'g', 15);
 }
 
 namespace RoomBoardQuery {
@@ -68,16 +78,26 @@ std::vector<TRoomBoardItem> read(qv::Connection& conn, std::optional<int> buildi
     if (floor) {
         binds.insert(QStringLiteral(":floor"), *floor);
     }
-    QSqlQuery q = conn.run(text(building.has_value(), floor.has_value()), binds);
+    qv::RowReader q(conn, text(building.has_value(), floor.has_value()), binds);
     std::vector<TRoomBoardItem> items;
     while (q.next()) {
         TRoomBoardItem& item = items.emplace_back();
         for (int c = 0; c < TRoomBoardItem::ColumnCount; ++c) {
-            item.text[static_cast<std::size_t>(c)] = qv::DataSet::displayText(q.value(c));
+            const auto i = static_cast<std::size_t>(c);
+            if (!TRoomBoardItem::isNumber(c)) {
+                item.texts[i] = q.text(c);
+            } else if (q.isNull(c)) {
+                item.nullNumbers |= 1u << c;
+            } else if (q.isNumber(c)) {
+                item.numbers[i] = q.number(c);
+            } else {
+                item.texts[i] = q.text(c);
+                item.textNumbers |= 1u << c;
+            }
         }
         // A current stay with a start marks the room occupied.
-        item.picture = TRoomBoardItem::pictureFor(q.value(StateField).toInt(),
-                                                  !q.value(TRoomBoardItem::GuestInTime).isNull());
+        item.picture = TRoomBoardItem::pictureFor(q.integer(StateField),
+                                                  !q.isNull(TRoomBoardItem::GuestInTime));
     }
     return items;
 }
@@ -125,7 +145,7 @@ QVariant TRoomBoardModel::data(const QModelIndex& index, int role) const {
     const TRoomBoardItem& it = items_[static_cast<std::size_t>(index.row())];
     switch (role) {
         case Qt::DisplayRole:
-            return it.text[static_cast<std::size_t>(index.column())];
+            return it.text(index.column());
         case Qt::DecorationRole:
             return index.column() == TRoomBoardItem::Room ? QVariant(picture(it.picture))
                                                           : QVariant();

@@ -44,9 +44,19 @@ struct TRoomBoardItem {
     };
     static int pictureFor(int roomState, bool currentStay);
 
-    std::array<QString, ColumnCount> text;
+    // The number columns (building, floor, district, capacity) keep the
+    // number, the others their text; text() gives what the board shows.
+    static constexpr bool isNumber(int column) {
+        return column == Building || column == Floor || column == District || column == Capacity;
+    }
+    QString text(int column) const;
+
+    std::array<QString, ColumnCount> texts;     // the text columns
+    std::array<double, ColumnCount> numbers{};  // the number columns
+    unsigned nullNumbers = 0;                   // bit c: number column c is empty
+    unsigned textNumbers = 0;  // bit c: number column c holds a text that is no number (in texts)
     int picture = Normal;
-    const QString& caption() const { return text[Room]; }
+    const QString& caption() const { return texts[Room]; }
 };
 
 // The board query: every room with its state, joined with its current stays

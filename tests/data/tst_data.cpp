@@ -72,6 +72,8 @@ private slots:
     void newDatabaseFileIsPrivate();
     void refusesAnUnreachableOrRefusingServer();
     void serverConnectionComesBack();
+    void cachedLookupsFollowTheirConnection_data() { addDatabaseKinds(); }
+    void cachedLookupsFollowTheirConnection();
     void lockWaitEndsWithAMessage_data() { addDatabaseKinds(); }
     void lockWaitEndsWithAMessage();
     void serverTimesAreTheDesksTimes_data();
@@ -639,6 +641,19 @@ void DataTest::serverConnectionComesBack() {
         return conn.scalar("select count(*) from District where DistrictNumber > 50").toInt();
     };
 
+    // A look-up kept prepared on the ended session is prepared again on the new one.
+    const auto roomCount = [&] {
+        qv::CachedQuery q =
+            conn.cached("select count(*) from RoomInfo where RoomStr <> :r", {QString("none")});
+        return q.next() ? q.value(0).toInt() : -1;
+    };
+    QCOMPARE(roomCount(), 36);
+    endSession();
+    QCOMPARE(roomCount(), 36);
+    QCOMPARE(lost.count(), 0);
+    QVERIFY(dm->CheckConnection());
+    back.clear();
+
     // A read goes on, on a new session; the board learns that it should be rebuilt.
     endSession();
     qv::DataSet rooms(conn);
@@ -702,6 +717,64 @@ void DataTest::serverConnectionComesBack() {
     QVERIFY(RoomBoardChanged);
     rooms.open();
     QCOMPARE(rooms.recordCount(), 36);
+}
+
+void DataTest::cachedLookupsFollowTheirConnection() {
+    qv::Connection& conn = open();
+    qv::Connection other;  // a second desk
+    if (onServerRow()) {
+        other.openPostgreSQL(serverParams(PgServer::fromEnvironment()));
+    } else {
+        other.openSQLite(app_->file("db/lock.db"));
+    }
+    const QString counter = "select CardSn from AllCardSn where CardType = :k";
+    const auto lookUp = [&](int kind) {
+        qv::CachedQuery q = conn.cached(counter, {kind});
+        return q.next() ? q.value(0).toInt() : -1;
+    };
+    QCOMPARE(lookUp(1), 0);
+    QCOMPARE(lookUp(99), -1);
+
+    // Another desk's write is seen by the next look-up and by every other
+    // statement of this desk, which can then write on top of it.
+    other.execute("update AllCardSn set CardSn = 5 where CardType = 1");
+    QCOMPARE(lookUp(1), 5);
+    QCOMPARE(conn.scalar("select CardSn from AllCardSn where CardType = 1").toInt(), 5);
+    other.execute("update AllCardSn set CardSn = 6 where CardType = 1");
+    qv::inTransaction(conn, [&] {
+        QCOMPARE(lookUp(1), 6);
+        conn.execute("update AllCardSn set CardSn = CardSn + 1 where CardType = 1");
+        QCOMPARE(lookUp(1), 7);
+    });
+    QCOMPARE(other.scalar("select CardSn from AllCardSn where CardType = 1").toInt(), 7);
+
+    // The same look-up while the rows of the first are still being read.
+    {
+        qv::CachedQuery outer = conn.cached(counter, {1});
+        QCOMPARE(lookUp(2), 0);
+        QVERIFY(outer.next());
+        QCOMPARE(outer.value(0).toInt(), 7);
+        QVERIFY(!outer.next());
+    }
+
+    // A statement prepared on a connection never runs on the next one: on
+    // SQLite another file, on the server a new session.
+    if (onServerRow()) {
+        conn.close();
+        conn.openPostgreSQL(serverParams(PgServer::fromEnvironment()));
+        QCOMPARE(lookUp(1), 7);
+    } else {
+        qv::Connection fresh;
+        fresh.openSQLite(app_->file("db/other.db"), true);
+        fresh.createSchema();
+        fresh.execute("update AllCardSn set CardSn = 40 where CardType = 1");
+        fresh.close();
+        conn.openSQLite(app_->file("db/other.db"));
+        QCOMPARE(lookUp(1), 40);
+    }
+    // A bad statement is refused as any other, and not kept.
+    QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.cached("select Nothing from AllCardSn", {}));
+    QVERIFY_THROWS_EXCEPTION(qv::DbError, conn.cached("select Nothing from AllCardSn", {}));
 }
 
 void DataTest::lockWaitEndsWithAMessage() {

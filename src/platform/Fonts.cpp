@@ -1,0 +1,22 @@
+#include "platform/Fonts.h"
+
+#include <QFontDatabase>
+#include <QSet>
+
+namespace qv {
+
+QStringList installedFamilies(const QStringList& wanted) {
+    QSet<QString> installed;
+    for (const QString& family : QFontDatabase::families()) {
+        installed.insert(family.toCaseFolded());
+    }
+    QStringList found;
+    for (const QString& family : wanted) {
+        if (installed.contains(family.toCaseFolded())) {
+            found << family;
+        }
+    }
+    return found.isEmpty() ? wanted : found;
+}
+
+}  // namespace qv

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QStringList>
+
+namespace qv {
+
+// The families of `wanted` that the font database holds, in their order
+// (compared without regard to case), or `wanted` itself when it holds none of
+// them. A family a font asks for that is not installed costs the font
+// matching a search of every font each time a face is looked up; a list
+// without them gives the same face at once. Needs the application object.
+QStringList installedFamilies(const QStringList& wanted);
+
+}  // namespace qv
