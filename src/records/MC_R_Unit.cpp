@@ -170,15 +170,15 @@ void TMC_R_From::FormCreate() {
         const QSignalBlocker quiet(CardType_CB);
         QStringList items;
         qv::guarded([&] { GetDataTypeItems(items); });
-        // The kinds' names are the database's; lines 20 onwards name them in
-        // the window's language, in the list's order.
+        // The kinds' names are the database's and the search goes by them
+        // (the item's data); lines 20 onwards show them in the window's
+        // language, in the list's order.
+        CardType_CB->clear();
         for (int i = 0; i < items.size(); ++i) {
-            items[i] = message(20 + i, items[i]);
+            CardType_CB->addItem(message(20 + i, items[i]), items[i]);
         }
         // The last item stands for every kind.
-        items << message(1, QStringLiteral("全部卡类"));
-        CardType_CB->clear();
-        CardType_CB->addItems(items);
+        CardType_CB->addItem(message(1, QStringLiteral("全部卡类")));
         CardType_CB->setCurrentIndex(CardType_CB->count() - 1);
     }
     qv::guarded([this] {
@@ -197,7 +197,7 @@ qv::CardIssueSearch TMC_R_From::Search() const {
     s.issued = {DateStart_Dtp->date(), DateEnd_Dtp->date()};
     const int kind = CardType_CB->currentIndex();
     if (kind >= 0 && kind < CardType_CB->count() - 1) {
-        s.cardTitle = CardType_CB->itemText(kind);
+        s.cardTitle = CardType_CB->itemData(kind).toString();
     }
     return s;
 }
@@ -219,15 +219,16 @@ void TMC_R_From::DeleteOldData_BtClick() {
     const QDate cutOff = qv::cardRecordCutOff(qv::Clock::now().date());
     const qv::Answer answer =
         qv::messageBox(qv::programText(QStringLiteral("信息提示")),
-                       QStringLiteral("是否要删除") + cutOff.toString(kQuestionDateFormat) +
-                           QStringLiteral("以前的制卡记录?"),
+                       qv::programText(QStringLiteral("是否要删除%1以前的制卡记录?"))
+                           .arg(cutOff.toString(kQuestionDateFormat)),
                        qv::Icon::Question, qv::Buttons::OkCancel);
     if (answer != qv::Answer::Ok) {
         return;
     }
     const int removed = qv::deleteCardRecordsUpTo(dm->conn, cutOff);
     MakeCardRecordList();
-    qv::messageBox(qv::noticeTitle(), QStringLiteral("已删除 %1 条制卡记录。").arg(removed),
+    qv::messageBox(qv::noticeTitle(),
+                   qv::programText(QStringLiteral("已删除 %1 条制卡记录。")).arg(removed),
                    qv::Icon::Information);
 }
 

@@ -347,6 +347,14 @@ void EnglishTest::windowsShowEnglish() {
         fx.dialogs->clear();
     }
     QVERIFY2(chinese.isEmpty(), qPrintable(chinese.join('\n')));
+
+    // The card kinds are listed in English; the search still goes by the
+    // names the database keeps.
+    TMC_R_From cards;
+    const int master = cards.CardType_CB->findText(QStringLiteral("Master card"));
+    QVERIFY(master >= 0);
+    cards.CardType_CB->setCurrentIndex(master);
+    QCOMPARE(cards.Search().cardTitle, QStringLiteral("总卡"));
 }
 
 // The built-in texts that the program looks up with qv::programText, read
