@@ -252,6 +252,33 @@ QString GetCardTypeTitle(int cardType) {
     return q.isEmpty() ? QString() : q.text(QStringLiteral("C_Title"));
 }
 
+QString CardTypeText(const QString& title) {
+    // The titles of the lock database's CardType rows as it is created.
+    const std::pair<QString, QString> kinds[] = {
+        {QStringLiteral("清除卡"), qv::programText(QStringLiteral("清除卡"))},
+        {QStringLiteral("校时卡"), qv::programText(QStringLiteral("校时卡"))},
+        {QStringLiteral("应急卡"), qv::programText(QStringLiteral("应急卡"))},
+        {QStringLiteral("宾客卡"), qv::programText(QStringLiteral("宾客卡"))},
+        {QStringLiteral("楼层卡"), qv::programText(QStringLiteral("楼层卡"))},
+        {QStringLiteral("区域卡"), qv::programText(QStringLiteral("区域卡"))},
+        {QStringLiteral("组卡"), qv::programText(QStringLiteral("组卡"))},
+        {QStringLiteral("楼号卡"), qv::programText(QStringLiteral("楼号卡"))},
+        {QStringLiteral("通道设置卡"), qv::programText(QStringLiteral("通道设置卡"))},
+        {QStringLiteral("总卡"), qv::programText(QStringLiteral("总卡"))},
+        {QStringLiteral("备用卡"), qv::programText(QStringLiteral("备用卡"))},
+        {QStringLiteral("挂失卡"), qv::programText(QStringLiteral("挂失卡"))},
+        {QStringLiteral("设置卡"), qv::programText(QStringLiteral("设置卡"))},
+        {QStringLiteral("采集启动卡"), qv::programText(QStringLiteral("采集启动卡"))},
+        {QStringLiteral("数据卡"), qv::programText(QStringLiteral("数据卡"))},
+    };
+    for (const auto& [stored, shown] : kinds) {
+        if (stored == title) {
+            return shown;
+        }
+    }
+    return title;
+}
+
 void GetCardSnByKind(int kind, TCardData& card) {
     const QVariant v =
         conn().scalar(QStringLiteral("Select CardSn From AllCardSn Where CardType = :k"),
@@ -485,7 +512,7 @@ QString UnconfirmedCardsNotice() {
                                 "或写卡时断开）。这些卡可能已经写好并能开门，请找到并注销它们："))
                  .arg(cards.size());
     for (const UnconfirmedCard& c : cards.mid(0, kShown)) {
-        QString title = GetCardTypeTitle(c.cardType);
+        QString title = CardTypeText(GetCardTypeTitle(c.cardType));
         if (title.isEmpty()) {
             title = QString::number(c.cardType);
         }

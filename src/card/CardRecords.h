@@ -15,6 +15,9 @@ using TRoomAddr = uint16_t[QV_ROOMADDR_WORDS];
 
 // The title of a card type from CardType (on the shared query), or empty.
 QString GetCardTypeTitle(int cardType);
+// A card type's stored title as the clerk reads it: the kinds the lock
+// database is created with in the chosen language, any other title as stored.
+QString CardTypeText(const QString& title);
 
 // Sets CardSn words 0 and 1 from the AllCardSn counter of `kind` (0 when the
 // row is missing or empty), words 2 to 4 to 0.

@@ -215,7 +215,7 @@ void TCheckCardForm::ReadCard_BtClick() {
 
     StartTime_Edit->setText(CardTimeText(card.StartTime));
     EndTime_Edit->setText(CardTimeText(card.EndTime));
-    CardType_Edit->setText(GetCardTypeTitle(type));
+    CardType_Edit->setText(CardTypeText(GetCardTypeTitle(type)));
     Override_RG->setItemIndex(static_cast<int16_t>(card.Override));
 
     QString rom = CardRom(card);

@@ -2,6 +2,7 @@
 
 #include "language/ComponentText.h"
 
+#include "card/CardRecords.h"
 #include "data/PagedQueryModel.h"
 #include "data/dm_unit.h"
 #include "platform/Clock.h"
@@ -38,6 +39,9 @@ const QList<int> kHiddenColumns = {1, 6, 8};  // Rom, StartTime, Explain
 const QColor kOutcomeUnknown(255, 214, 140);  // amber
 
 // Cards whose writing was never confirmed stand out on amber, with a hint.
+// The column of the card kind (C_Title, the first of kFields).
+constexpr int kKindColumn = 0;
+
 class CardRowDelegate final : public QStyledItemDelegate {
 public:
     CardRowDelegate(const TMC_R_From* form, QObject* parent)
@@ -45,6 +49,9 @@ public:
 
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
         QStyledItemDelegate::initStyleOption(option, index);
+        if (index.column() == kKindColumn) {
+            option->text = CardTypeText(option->text);  // the kind in the chosen language
+        }
         if (form_->IsOutcomeUnknownRow(index.row())) {
             option->backgroundBrush = kOutcomeUnknown;
         }
@@ -53,9 +60,10 @@ public:
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override {
         if (event->type() == QEvent::ToolTip && form_->IsOutcomeUnknownRow(index.row())) {
-            QToolTip::showText(
-                event->globalPos(),
-                QStringLiteral("写卡结果未确认：此卡可能已经写成，请读卡核对或注销。"), view);
+            QToolTip::showText(event->globalPos(),
+                               qv::programText(QStringLiteral(
+                                   "写卡结果未确认：此卡可能已经写成，请读卡核对或注销。")),
+                               view);
             return true;
         }
         return QStyledItemDelegate::helpEvent(event, view, option, index);
@@ -171,11 +179,10 @@ void TMC_R_From::FormCreate() {
         QStringList items;
         qv::guarded([&] { GetDataTypeItems(items); });
         // The kinds' names are the database's and the search goes by them
-        // (the item's data); lines 20 onwards show them in the window's
-        // language, in the list's order.
+        // (the item's data); the list shows them in the chosen language.
         CardType_CB->clear();
-        for (int i = 0; i < items.size(); ++i) {
-            CardType_CB->addItem(message(20 + i, items[i]), items[i]);
+        for (const QString& title : items) {
+            CardType_CB->addItem(CardTypeText(title), title);
         }
         // The last item stands for every kind.
         CardType_CB->addItem(message(1, QStringLiteral("全部卡类")));

@@ -10,6 +10,7 @@
 
 #include "app/InputPasswordBox_Unit.h"
 #include "app/Logon_Unit.h"
+#include "card/CardRecords.h"
 #include "cards/CheckCard_Unit.h"
 #include "cards/MakeCard_Unit.h"
 #include "cards/OpenDoorRecord_Unit.h"
@@ -27,6 +28,7 @@
 #include "maintenance/SystemInfo_Unit.h"
 #include "operators/ChangePassword_Unit.h"
 #include "operators/Operator_Unit.h"
+#include "platform/Clock.h"
 #include "platform/FileVersion.h"
 #include "platform/ProgramText.h"
 #include "records/CheckGuestInRecord_Unit.h"
@@ -203,6 +205,7 @@ void EnglishTest::init() {
 }
 
 void EnglishTest::cleanup() {
+    qv::setProgramTexts({});
     sim.reset();
     fx.tearDown();
 }
@@ -325,6 +328,7 @@ void EnglishTest::windowsShowEnglish() {
     qv::language::installLanguage(fx.app->file("db/Language.db"),
                                   TFileVersion().GetVersionString("ProductName"), 1033, rows);
     LockSystemInfo.LanguageID = 1033;
+    qv::language::loadProgramTexts(1033);  // as the program does at start-up
     QStringList chinese;
     for (const Maker& m : everyWindow(*fx.app)) {
         std::unique_ptr<QWidget> w = m.make();
@@ -350,11 +354,24 @@ void EnglishTest::windowsShowEnglish() {
 
     // The card kinds are listed in English; the search still goes by the
     // names the database keeps.
+    const QDateTime now = qv::Clock::now();
+    dm->conn.execute(
+        "insert into MakeCardRecord (CardType, Rom, RoomStr, Holder, MakeUser, MakeName, "
+        "StartTime, EndTime, enOverride, InputTime) "
+        "values (10, 'A1B2C3D4', '', 'Manager', 'desk', 'desk', :at, :until, 0, :at2)",
+        {{":at", now}, {":until", now.addDays(30)}, {":at2", now}});
     TMC_R_From cards;
+    cards.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&cards));
+    saveScreenshot(&cards, QStringLiteral("english_MC_R_From_records"));
     const int master = cards.CardType_CB->findText(QStringLiteral("Master card"));
     QVERIFY(master >= 0);
     cards.CardType_CB->setCurrentIndex(master);
     QCOMPARE(cards.Search().cardTitle, QStringLiteral("总卡"));
+    // Wherever a card's kind is shown; a title the database holds otherwise
+    // shows as it is.
+    QCOMPARE(CardTypeText(QStringLiteral("宾客卡")), QStringLiteral("Guest card"));
+    QCOMPARE(CardTypeText(QStringLiteral("员工卡")), QStringLiteral("员工卡"));
 }
 
 // The built-in texts that the program looks up with qv::programText, read
