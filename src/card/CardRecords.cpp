@@ -7,6 +7,8 @@
 #include "platform/ProgramText.h"
 #include "settings/Settings.h"
 
+#include <QSet>
+
 namespace {
 
 const QString kNone = QStringLiteral("None");
@@ -254,29 +256,24 @@ QString GetCardTypeTitle(int cardType) {
 
 QString CardTypeText(const QString& title) {
     // The titles of the lock database's CardType rows as it is created.
-    const std::pair<QString, QString> kinds[] = {
-        {QStringLiteral("清除卡"), qv::programText(QStringLiteral("清除卡"))},
-        {QStringLiteral("校时卡"), qv::programText(QStringLiteral("校时卡"))},
-        {QStringLiteral("应急卡"), qv::programText(QStringLiteral("应急卡"))},
-        {QStringLiteral("宾客卡"), qv::programText(QStringLiteral("宾客卡"))},
-        {QStringLiteral("楼层卡"), qv::programText(QStringLiteral("楼层卡"))},
-        {QStringLiteral("区域卡"), qv::programText(QStringLiteral("区域卡"))},
-        {QStringLiteral("组卡"), qv::programText(QStringLiteral("组卡"))},
-        {QStringLiteral("楼号卡"), qv::programText(QStringLiteral("楼号卡"))},
-        {QStringLiteral("通道设置卡"), qv::programText(QStringLiteral("通道设置卡"))},
-        {QStringLiteral("总卡"), qv::programText(QStringLiteral("总卡"))},
-        {QStringLiteral("备用卡"), qv::programText(QStringLiteral("备用卡"))},
-        {QStringLiteral("挂失卡"), qv::programText(QStringLiteral("挂失卡"))},
-        {QStringLiteral("设置卡"), qv::programText(QStringLiteral("设置卡"))},
-        {QStringLiteral("采集启动卡"), qv::programText(QStringLiteral("采集启动卡"))},
-        {QStringLiteral("数据卡"), qv::programText(QStringLiteral("数据卡"))},
+    static const QSet<QString> created = {
+        qv::programTextKey(QStringLiteral("清除卡")),
+        qv::programTextKey(QStringLiteral("校时卡")),
+        qv::programTextKey(QStringLiteral("应急卡")),
+        qv::programTextKey(QStringLiteral("宾客卡")),
+        qv::programTextKey(QStringLiteral("楼层卡")),
+        qv::programTextKey(QStringLiteral("区域卡")),
+        qv::programTextKey(QStringLiteral("组卡")),
+        qv::programTextKey(QStringLiteral("楼号卡")),
+        qv::programTextKey(QStringLiteral("通道设置卡")),
+        qv::programTextKey(QStringLiteral("总卡")),
+        qv::programTextKey(QStringLiteral("备用卡")),
+        qv::programTextKey(QStringLiteral("挂失卡")),
+        qv::programTextKey(QStringLiteral("设置卡")),
+        qv::programTextKey(QStringLiteral("采集启动卡")),
+        qv::programTextKey(QStringLiteral("数据卡")),
     };
-    for (const auto& [stored, shown] : kinds) {
-        if (stored == title) {
-            return shown;
-        }
-    }
-    return title;
+    return created.contains(title) ? qv::programText(title) : title;
 }
 
 void GetCardSnByKind(int kind, TCardData& card) {

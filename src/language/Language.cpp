@@ -1,6 +1,7 @@
 #include "language/Language.h"
 
 #include "language/ComponentText.h"
+#include "language/LanguageSource.h"
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -155,7 +156,7 @@ void loadProgramTexts(int languageId) {
                           QStringLiteral(" Order By ID"));
                 q.bindValue(QStringLiteral(":app"),
                             TFileVersion().GetVersionString(QStringLiteral("ProductName")));
-                q.bindValue(QStringLiteral(":form"), QStringLiteral("Program"));
+                q.bindValue(QStringLiteral(":form"), QString::fromLatin1(kProgramForm));
                 q.bindValue(QStringLiteral(":lang"), languageId);
                 if (q.exec()) {
                     while (q.next()) {

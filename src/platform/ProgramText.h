@@ -4,8 +4,8 @@
 #include <QString>
 
 // The program's texts outside its windows' own message lines: the buttons
-// and titles of message boxes and the messages of the data, card and stay
-// layers, in the chosen language. A text is looked up by its built-in
+// and titles of message boxes and the messages of the data, card, settings
+// and print layers, in the chosen language. A text is looked up by its built-in
 // (Chinese) text; a language that does not give one shows the built-in text.
 //
 // Call sites write the built-in text as one literal so that the translation
@@ -22,6 +22,12 @@ namespace qv {
 QString programText(const QString& builtIn);
 // The title of the program's plain notices ("提示") in the chosen language.
 QString noticeTitle();
+// Marks a built-in text kept in a table and looked up later with
+// programText(text), so that the translation check finds it too; gives it
+// back as it is.
+inline QString programTextKey(QString builtIn) {
+    return builtIn;
+}
 // Replaces the table (built-in text → translation); an empty table brings
 // back the built-in texts.
 void setProgramTexts(QHash<QString, QString> texts);

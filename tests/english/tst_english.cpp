@@ -374,11 +374,12 @@ void EnglishTest::windowsShowEnglish() {
     QCOMPARE(CardTypeText(QStringLiteral("员工卡")), QStringLiteral("员工卡"));
 }
 
-// The built-in texts that the program looks up with qv::programText, read
-// from the sources: the literal of every call (adjacent literals joined).
+// The built-in texts that the program looks up with qv::programText (or marks
+// with qv::programTextKey), read from the sources: the literal of every call
+// (adjacent literals joined).
 QSet<QString> programTextsInSources() {
     static const QRegularExpression call(QStringLiteral(
-        "programText\\(\\s*QStringLiteral\\(\\s*((?:\"(?:[^\"\\\\]|\\\\.)*\"\\s*)+)\\)"));
+        "programText(?:Key)?\\(\\s*QStringLiteral\\(\\s*((?:\"(?:[^\"\\\\]|\\\\.)*\"\\s*)+)\\)"));
     static const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
     QSet<QString> out;
     QDirIterator it(QStringLiteral(QV_SOURCE_DIR "/src"), {"*.cpp", "*.h"}, QDir::Files,
