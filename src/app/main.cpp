@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("Quorvane"));
     // The menu entry whose name and icon the desktop shows for the windows.
     QGuiApplication::setDesktopFileName(QStringLiteral("com.quorvane.Quorvane"));
-    qv::setApplicationTitle(QStringLiteral("Quorvane V18.0"));
+    qv::setApplicationTitle(qv::productTitle());
     QFont font = QApplication::font();
     font.setFamilies(qv::installedFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"),
                                             QStringLiteral("Noto Sans CJK SC"), font.family()}));

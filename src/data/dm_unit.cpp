@@ -12,26 +12,7 @@ Tdm::Tdm(QObject* parent)
       other_adoq(conn),
       Operator_ado(conn),
       RoomType_ado(conn),
-      RoomState_ado(conn),
-      Groups_ado(conn),
-      MakeCardRecord_ado(conn),
-      RoomInfo_ado(conn),
-      GuestInRecord_ado(conn),
-      OpenDoorRecord_ado(conn),
-      SystemInfo_ado(conn),
-      Mifare_ado(conn),
-      TeamInRecord_ado(conn),
-      Operator_Ds(&Operator_ado),
-      RoomType_Ds(&RoomType_ado),
-      RoomState_Ds(&RoomState_ado),
-      Groups_Ds(&Groups_ado),
-      MakeCardRecord_Ds(&MakeCardRecord_ado),
-      RoomInfo_Ds(&RoomInfo_ado),
-      GuestInRecord_Ds(&GuestInRecord_ado),
-      OpenDoorRecord_Ds(&OpenDoorRecord_ado),
-      SystemInfo_Ds(&SystemInfo_ado),
-      Mifare_Ds(&Mifare_ado),
-      TeamInRecord_Ds(&TeamInRecord_ado) {
+      RoomInfo_ado(conn) {
     setObjectName(QStringLiteral("dm"));
     other_adoq.setObjectName(QStringLiteral("other_adoq"));
     const struct {
@@ -41,22 +22,12 @@ Tdm::Tdm(QObject* parent)
     } tables[] = {
         {&Operator_ado, "Operator_ado", "Operator"},
         {&RoomType_ado, "RoomType_ado", "RoomType"},
-        {&RoomState_ado, "RoomState_ado", "RoomStateType"},
-        {&Groups_ado, "Groups_ado", "Groups"},
-        {&MakeCardRecord_ado, "MakeCardRecord_ado", "MakeCardRecord"},
         {&RoomInfo_ado, "RoomInfo_ado", "RoomInfo"},
-        {&GuestInRecord_ado, "GuestInRecord_ado", "GuestInRecord"},
-        {&OpenDoorRecord_ado, "OpenDoorRecord_ado", "OpenDoorRecord"},
-        {&SystemInfo_ado, "SystemInfo_ado", "SystemInfo"},
-        {&Mifare_ado, "Mifare_ado", "Mifare"},
-        {&TeamInRecord_ado, "TeamInRecord_ado", "TeamInRecord"},
     };
     for (const auto& t : tables) {
         t.set->setObjectName(QLatin1String(t.name));
         t.set->setTableName(QLatin1String(t.table));
     }
-    RoomState_ado.setOrderBy(QStringLiteral("ID"));
-    Groups_ado.setOrderBy(QStringLiteral("ID"));
     RoomType_ado.beforePost = [this](qv::DataSet& d) { RoomType_adoBeforePost(d); };
     RoomInfo_ado.beforePost = [this](qv::DataSet& d) { RoomInfo_adoBeforePost(d); };
     conn.linkChanged = [this](bool up) {
@@ -95,9 +66,7 @@ Tdm::~Tdm() {
 }
 
 void Tdm::closeTables() {
-    for (qv::DataSet* d : {&other_adoq, &Operator_ado, &RoomType_ado, &RoomState_ado, &Groups_ado,
-                           &MakeCardRecord_ado, &RoomInfo_ado, &GuestInRecord_ado,
-                           &OpenDoorRecord_ado, &SystemInfo_ado, &Mifare_ado, &TeamInRecord_ado}) {
+    for (qv::DataSet* d : {&other_adoq, &Operator_ado, &RoomType_ado, &RoomInfo_ado}) {
         d->close();
     }
 }

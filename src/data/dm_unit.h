@@ -2,7 +2,6 @@
 
 #include "data/Connection.h"
 #include "data/DataSet.h"
-#include "data/DataSetModel.h"
 
 #include <QObject>
 #include <QStringList>
@@ -18,29 +17,11 @@ public:
     qv::Connection conn;
     qv::DataSet other_adoq;  // shared scratch query
 
+    // The table components that windows share: the operators (rights), the
+    // room types and the rooms (each with its before-post check).
     qv::DataSet Operator_ado;
     qv::DataSet RoomType_ado;
-    qv::DataSet RoomState_ado;
-    qv::DataSet Groups_ado;
-    qv::DataSet MakeCardRecord_ado;
     qv::DataSet RoomInfo_ado;
-    qv::DataSet GuestInRecord_ado;
-    qv::DataSet OpenDoorRecord_ado;
-    qv::DataSet SystemInfo_ado;
-    qv::DataSet Mifare_ado;
-    qv::DataSet TeamInRecord_ado;
-
-    qv::DataSetModel Operator_Ds;
-    qv::DataSetModel RoomType_Ds;
-    qv::DataSetModel RoomState_Ds;
-    qv::DataSetModel Groups_Ds;
-    qv::DataSetModel MakeCardRecord_Ds;
-    qv::DataSetModel RoomInfo_Ds;
-    qv::DataSetModel GuestInRecord_Ds;
-    qv::DataSetModel OpenDoorRecord_Ds;
-    qv::DataSetModel SystemInfo_Ds;
-    qv::DataSetModel Mifare_Ds;
-    qv::DataSetModel TeamInRecord_Ds;
 
     // Creates a new, empty lock database file at `path` with the schema.
     void CreateMDB(const QString& path);

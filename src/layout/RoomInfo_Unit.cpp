@@ -212,9 +212,6 @@ bool TRoomInfo_Form::closeCellEditor() {
 
 void TRoomInfo_Form::FormCreate() {
     qv::EditForm::FormCreate();
-    if (!dm->RoomState_ado.active()) {
-        dm->RoomState_ado.open();
-    }
     // The titles are read afresh: the room types window may have changed them.
     typeTitles_.clear();
     typeIds_.clear();

@@ -4,6 +4,7 @@
 
 #include "card/Encoder.h"
 #include "platform/AppPaths.h"
+#include "platform/Application.h"
 #include "platform/IniFile.h"
 #include "platform/Named.h"
 #include "settings/Settings.h"
@@ -148,7 +149,7 @@ TAboutForm::TAboutForm(QWidget* parent)
 
 void TAboutForm::FormCreate() {
     Form::FormCreate();
-    Version_L->setText(QStringLiteral("Quorvane V18.0"));
+    Version_L->setText(qv::productTitle());
     // Message lines: 0 the encoder number's label, 1 "not connected", 2 + n
     // the lock type of encoder kind n.
     CardType_Label->setText(message(1, kNotConnected));

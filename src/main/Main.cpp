@@ -9,6 +9,7 @@
 #include "data/dm_unit.h"
 #include "language/Language.h"
 #include "platform/AppPaths.h"
+#include "platform/Fonts.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -36,7 +37,7 @@
 
 namespace {
 
-const QString kVersionTitle = QStringLiteral("Quorvane V18.0");
+const QString kVersionTitle = qv::productTitle();
 
 // Message lines of the main window in the language store.
 constexpr int kRefreshText = 8;
@@ -48,14 +49,6 @@ const QString kAllFloorsDefault = QStringLiteral("全部楼层");
 
 const char* const kPictureFiles[TRoomBoardItem::PictureCount] = {
     "Normal.bmp", "Normal_ModiRoom.bmp", "GuestIn.BMP", "GuestIn_ModiRoom.BMP"};
-
-QFont songTi(int pixels) {
-    QFont font;
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPixelSize(pixels);
-    return font;
-}
 
 // A filter box's value for the board query: nothing for the all-values entry.
 std::optional<int> filterValue(const QComboBox* box) {
@@ -76,7 +69,6 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     createToolBar();
     createBoard();
     createStatusBar();
-    markWindowsToCome();
 
     Timer1 = qv::make<QTimer>(QStringLiteral("Timer1"), this);
     Timer1->setInterval(3000);
@@ -106,7 +98,7 @@ void TMainForm::createBoard() {
 
     Room_ListView = qv::make<QListView>(QStringLiteral("Room_ListView"));
     Room_ListView->setModel(RoomBoard);
-    Room_ListView->setFont(songTi(12));
+    Room_ListView->setFont(qv::songTi(12));
     Room_ListView->setSelectionMode(QAbstractItemView::ExtendedSelection);
     Room_ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
     Room_ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -119,7 +111,7 @@ void TMainForm::createBoard() {
     RoomDetails_ListView = qv::make<QTreeView>(QStringLiteral("RoomDetails_ListView"));
     RoomDetails_ListView->setModel(RoomBoard);
     RoomDetails_ListView->setSelectionModel(Room_ListView->selectionModel());
-    RoomDetails_ListView->setFont(songTi(12));
+    RoomDetails_ListView->setFont(qv::songTi(12));
     RoomDetails_ListView->setRootIsDecorated(false);
     RoomDetails_ListView->setItemsExpandable(false);
     RoomDetails_ListView->setUniformRowHeights(true);

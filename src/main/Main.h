@@ -178,14 +178,6 @@ public:
 
     // A handler of an entry (menu entry, pop-up entry or tool button).
     using Handler = void (TMainForm::*)();
-    // Whether `handler` is the handler of an entry whose window is not part
-    // of the program yet. Such entries (their tool buttons and keys too) are
-    // disabled whatever the rights, with a tooltip that says so.
-    static bool windowToCome(Handler handler);
-    // The entries (actions and tool buttons) whose window is not there yet.
-    QList<QObject*> entriesToCome() const;
-    // The tooltip of those entries.
-    static QString windowToComeText();
 
 private:
     void createMenus();
@@ -201,18 +193,11 @@ private:
     QString allBuildingsText() const;
     QString allFloorsText() const;
     void showLanguageTexts();
-    // Connects `entry` (a QAction or a tool button) to `handler` and notes
-    // the pair, so that an entry whose window is to come can be told.
+    // Connects `entry` (a QAction or a tool button) to `handler` through the
+    // handler guard.
     void connectEntry(QObject* entry, Handler handler);
-    // Disables the entries whose window is to come and gives them the tooltip.
-    void markWindowsToCome();
-    // Switches `entry` by the operator's right; an entry whose window is to
-    // come stays disabled.
+    // Switches `entry` by the operator's right.
     void allow(QObject* entry, bool right);
-    bool toCome(const QObject* entry) const;
-    // The body of a handler whose window is to come (its entry is disabled,
-    // so only a direct call gets here).
-    void windowNotAvailable();
 
     // Opens one of the program's windows: creates it with this window as its
     // parent, lets `prepare` fill it, shows it modally and frees it.
@@ -229,7 +214,6 @@ private:
         form->exec();
     }
 
-    std::vector<std::pair<QObject*, Handler>> entries_;
     std::array<QLabel*, 8> panels_{};
     int boardView_ = 0;
     bool rebuilding_ = false;

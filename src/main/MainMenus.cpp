@@ -24,6 +24,7 @@
 #include "operators/Operator_Unit.h"
 #include "platform/AppPaths.h"
 #include "platform/Application.h"
+#include "platform/Fonts.h"
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
 #include "platform/IniFile.h"
@@ -53,47 +54,9 @@
 #include <QToolButton>
 #include <algorithm>
 
-namespace {
-
-QFont songTi(int pixels) {
-    QFont font;
-    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
-                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPixelSize(pixels);
-    return font;
-}
-
-// The handlers of the entries whose window is not part of the program yet.
-std::vector<TMainForm::Handler>& handlersToCome() {
-    static std::vector<TMainForm::Handler> handlers;
-    return handlers;
-}
-
-// (Unused once every window is there.)
-[[maybe_unused]] bool noteWindowToCome(TMainForm::Handler handler) {
-    handlersToCome().push_back(handler);
-    return true;
-}
-
-}  // namespace
-
-// The handler of an entry whose window is not part of the program yet: the
-// entry is disabled with a tooltip. When the window arrives, this line gives
-// way to the handler that opens it:
-//
-//     void TMainForm::ClockRoom_MenuClick() {
-//         ShowModalForm<TClockRoom_Form>();
-//     }
-#define QV_WINDOW_TO_COME(handler) \
-    void TMainForm::handler() {    \
-        windowNotAvailable();      \
-    }                              \
-    [[maybe_unused]] static const bool handler##ToCome = noteWindowToCome(&TMainForm::handler);
-
 // --- Construction of the menus, tool bar and pop-up menu --------------------
 
 void TMainForm::connectEntry(QObject* entry, Handler handler) {
-    entries_.emplace_back(entry, handler);
     if (auto* action = qobject_cast<QAction*>(entry)) {
         connect(action, &QAction::triggered, this, qv::slot(this, handler));
     } else if (auto* button = qobject_cast<QToolButton*>(entry)) {
@@ -106,7 +69,6 @@ void TMainForm::createMenus() {
     setMenuBar(bar);
     auto menu = [bar](const QString& name, const QString& title) {
         auto* m = qv::make<QMenu>(name, title, bar);
-        m->setToolTipsVisible(true);  // an entry whose window is to come says so
         bar->addMenu(m);
         return m;
     };
@@ -224,7 +186,7 @@ void TMainForm::createToolBar() {
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
         b->setAutoRaise(true);
         b->setFixedSize(73, 60);
-        b->setFont(songTi(13));
+        b->setFont(qv::songTi(13));
         b->setFocusPolicy(Qt::NoFocus);  // the keys are F1 to F5; Tab stays on the board
         connectEntry(b, handler);
         ToolBar1->addWidget(b);
@@ -291,46 +253,8 @@ void TMainForm::createBoardMenu() {
     connect(PopupMenu1, &QMenu::aboutToShow, this, qv::slot(this, &TMainForm::PopupMenu1Popup));
 }
 
-// --- Entries whose window is to come ----------------------------------------
-
-bool TMainForm::windowToCome(Handler handler) {
-    const std::vector<Handler>& toCome = handlersToCome();
-    return std::find(toCome.begin(), toCome.end(), handler) != toCome.end();
-}
-
-QString TMainForm::windowToComeText() {
-    return QStringLiteral("此窗口尚未提供，暂不可用");
-}
-
-bool TMainForm::toCome(const QObject* entry) const {
-    return std::any_of(entries_.begin(), entries_.end(), [entry](const auto& e) {
-        return e.first == entry && windowToCome(e.second);
-    });
-}
-
-QList<QObject*> TMainForm::entriesToCome() const {
-    QList<QObject*> out;
-    for (const auto& [entry, handler] : entries_) {
-        if (windowToCome(handler)) {
-            out << entry;
-        }
-    }
-    return out;
-}
-
-void TMainForm::markWindowsToCome() {
-    for (QObject* entry : entriesToCome()) {
-        entry->setProperty("enabled", false);
-        entry->setProperty("toolTip", windowToComeText());
-    }
-}
-
 void TMainForm::allow(QObject* entry, bool right) {
-    entry->setProperty("enabled", right && !toCome(entry));
-}
-
-void TMainForm::windowNotAvailable() {
-    qv::showMessage(windowToComeText());
+    entry->setProperty("enabled", right);
 }
 
 // --- Rights and languages ---------------------------------------------------
@@ -475,8 +399,7 @@ void TMainForm::mi_GuestLeaveClick() {
 
 // --- The windows of the entries ---------------------------------------------
 //
-// One handler per entry: it opens the entry's window modally. An entry whose
-// window is not part of the program yet has QV_WINDOW_TO_COME in its place.
+// One handler per entry: it opens the entry's window modally.
 
 void TMainForm::EncodeCard_MenuClick() {
     ShowModalForm<TMakeCard_Form>([](TMakeCard_Form& form) {

@@ -4,8 +4,13 @@
 #include <QMetaObject>
 
 namespace qv {
+
+QString productTitle() {
+    return QStringLiteral("Quorvane V18.0");
+}
+
 namespace {
-QString g_title = QStringLiteral("Quorvane V18.0");
+QString g_title = productTitle();
 bool g_terminate = false;
 }  // namespace
 

@@ -4,8 +4,11 @@
 
 namespace qv {
 
-// The application's title ("Quorvane V18.0"): caption of the default error box
-// and of plain messages.
+// The program's name and version as the windows show it: "Quorvane V18.0".
+QString productTitle();
+
+// The application's title (productTitle() unless set): caption of the default
+// error box and of plain messages.
 void setApplicationTitle(const QString& title);
 QString applicationTitle();
 

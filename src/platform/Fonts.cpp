@@ -19,4 +19,12 @@ QStringList installedFamilies(const QStringList& wanted) {
     return found.isEmpty() ? wanted : found;
 }
 
+QFont songTi(int pixels) {
+    QFont font;
+    font.setFamilies({QStringLiteral("宋体"), QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
+                      QStringLiteral("Noto Serif CJK SC"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPixelSize(pixels);
+    return font;
+}
+
 }  // namespace qv

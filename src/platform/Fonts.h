@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QStringList>
 
 namespace qv {
@@ -10,5 +11,9 @@ namespace qv {
 // matching a search of every font each time a face is looked up; a list
 // without them gives the same face at once. Needs the application object.
 QStringList installedFamilies(const QStringList& wanted);
+
+// The program's 宋体 face at `pixels` pixels, with the CJK faces that stand
+// in for it on Linux; used by the board and the tool bar.
+QFont songTi(int pixels);
 
 }  // namespace qv

@@ -1,6 +1,7 @@
 #include "stays/GuestLeave_Unit.h"
 
 #include "data/DataSet.h"
+#include "data/DataSetModel.h"
 #include "data/dm_unit.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"

@@ -67,22 +67,6 @@ const QStringList kGoverned = {"CheckIn_Menu",
                                "DistrictSetting_Menu",
                                "ReadDataCard_Menu"};
 
-// Whether the entry's window is not part of the program yet (the entry is off).
-bool toCome(const TMainForm& form, const QString& name) {
-    return form.entriesToCome().contains(form.findChild<QObject*>(name));
-}
-
-// The entries of `names` whose window is there.
-QStringList withWindow(const TMainForm& form, const QStringList& names) {
-    QStringList out;
-    for (const QString& name : names) {
-        if (!toCome(form, name)) {
-            out << name;
-        }
-    }
-    return out;
-}
-
 bool enabled(const QObject* window, const QString& name) {
     const QObject* o = window->findChild<QObject*>(name);
     if (!o) {
@@ -111,7 +95,7 @@ private slots:
     void detailViewShowsEveryValue();
     void rights_data();
     void rights();
-    void windowsToCome();
+    void everyEntryIsOn();
     void layoutEntriesOpenTheirWindows();
     void recordWindowsOpenFromTheirEntries();
     void popupMenu_data();
@@ -602,15 +586,14 @@ void MainTest::rights() {
         if (enabled(form.get(), name))
             got << name;
     }
-    // An entry whose window is not there yet stays off whatever the rights.
-    QCOMPARE(got, withWindow(*form, on));
+    QCOMPARE(got, on);
     QCOMPARE(CheckInRight, rights.contains("CheckIn"));
-    // Entries no right governs are usable by everyone once their window is there.
+    // Entries no right governs are usable by everyone.
     for (const char* name :
          {"EncodeCard_Menu", "ReadCard_Menu", "ClearCard_Menu", "ChangePass_Menu",
           "CheckMakeCardRecord_Menu", "N35", "ReadCard2_SpeedButton", "ClearCard2_SpeedButton",
           "QuitSystem_SpeedBt"}) {
-        QVERIFY2(enabled(form.get(), name) == !toCome(*form, name), name);
+        QVERIFY2(enabled(form.get(), name), name);
     }
     QVERIFY(!qv::terminateRequested());
 }
@@ -653,75 +636,29 @@ void MainTest::layoutEntriesOpenTheirWindows() {
     QVERIFY(!captions(*form).contains("2206"));
 }
 
-void MainTest::windowsToCome() {
+// With every right, every entry that opens a window of its own is on, and
+// each tool button follows the entry whose handler it shares.
+void MainTest::everyEntryIsOn() {
     auto form = makeForm();  // every right
-    const QList<QObject*> toComeEntries = form->entriesToCome();
-    // Each entry that opens a window of its own, with its handler.
-    const std::vector<std::pair<QString, TMainForm::Handler>> windows = {
-        {"EncodeCard_Menu", &TMainForm::EncodeCard_MenuClick},
-        {"ReadCard_Menu", &TMainForm::ReadCard_MenuClick},
-        {"ClearCard_Menu", &TMainForm::ClearCard_MenuClick},
-        {"ReadDataCard_Menu", &TMainForm::ReadDataCard_MenuClick},
-        {"CheckIn_Menu", &TMainForm::CheckIn_MenuClick},
-        {"CopyGuestCard_Menu", &TMainForm::CopyGuestCard_MenuClick},
-        {"ClockRoom_Menu", &TMainForm::ClockRoom_MenuClick},
-        {"ModifyGuestCard_Menu", &TMainForm::ModifyGuestCard_MenuClick},
-        {"CheckOut_Menu", &TMainForm::CheckOut_MenuClick},
-        {"CheckOpenRecord_Menu", &TMainForm::CheckOpenRecord_MenuClick},
-        {"CheckMakeCardRecord_Menu", &TMainForm::CheckMakeCardRecord_MenuClick},
-        {"CheckRoomStatus_Menu", &TMainForm::CheckRoomStatus_MenuClick},
-        {"A_SearchGuest", &TMainForm::A_SearchGuestExecute},
-        {"OperatorManage_Menu", &TMainForm::OperatorManage_MenuClick},
-        {"ChangePass_Menu", &TMainForm::ChangePass_MenuClick},
-        {"SystemSetting_Menu", &TMainForm::SystemSetting_MenuClick},
-        {"RoomType_Menu", &TMainForm::RoomType_MenuClick},
-        {"RoomSetting_Menu", &TMainForm::RoomSetting_MenuClick},
-        {"DistrictSetting_Menu", &TMainForm::DistrictSetting_MenuClick},
-        {"N39", &TMainForm::N39Click},
-        {"N40", &TMainForm::N40Click},
-        {"DataConn_Menu", &TMainForm::DataConn_MenuClick},
-        {"N35", &TMainForm::N35Click},
-        {"CheckIn_MfPopMenu", &TMainForm::CheckIn_MfPopMenuClick},
-        {"mi_CopyCard", &TMainForm::mi_CopyCardClick},
-    };
-    for (const auto& [name, handler] : windows) {
+    for (const char* name :
+         {"EncodeCard_Menu", "ReadCard_Menu", "ClearCard_Menu", "ReadDataCard_Menu",
+          "CheckIn_Menu", "CopyGuestCard_Menu", "ClockRoom_Menu", "ModifyGuestCard_Menu",
+          "CheckOut_Menu", "CheckOpenRecord_Menu", "CheckMakeCardRecord_Menu",
+          "CheckRoomStatus_Menu", "A_SearchGuest", "OperatorManage_Menu", "ChangePass_Menu",
+          "SystemSetting_Menu", "RoomType_Menu", "RoomSetting_Menu", "DistrictSetting_Menu",
+          "N39", "N40", "DataConn_Menu", "N35", "CheckIn_MfPopMenu", "mi_CopyCard"}) {
         auto* action = form->findChild<QAction*>(name);
-        QVERIFY2(action, qPrintable(name));
-        const bool missing = TMainForm::windowToCome(handler);
-        QCOMPARE(toComeEntries.contains(action), missing);
-        if (!missing) {
-            QVERIFY2(action->toolTip() != TMainForm::windowToComeText(), qPrintable(name));
-            continue;
-        }
-        // Off with a tooltip that says why, shown by its menu; even every
-        // right does not switch it on, and its key and trigger do nothing.
-        QVERIFY2(!action->isEnabled(), qPrintable(name));
-        QCOMPARE(action->toolTip(), TMainForm::windowToComeText());
-        for (QObject* o : action->associatedObjects()) {
-            if (auto* menu = qobject_cast<QMenu*>(o)) {
-                QVERIFY(menu->toolTipsVisible());
-            }
-        }
-        action->trigger();
-        QVERIFY(boxes_->boxes().isEmpty());
-        // A direct call says so rather than doing nothing.
-        (form.get()->*handler)();
-        QCOMPARE(boxes_->boxes().size(), 1);
-        QCOMPARE(boxes_->last().text, TMainForm::windowToComeText());
-        boxes_->clear();
+        QVERIFY2(action, name);
+        QVERIFY2(action->isEnabled(), name);
     }
-    // A tool button follows the entry whose handler it shares.
     for (const auto& [entry, button] : {std::pair{"ReadCard_Menu", "ReadCard2_SpeedButton"},
                                         {"ClearCard_Menu", "ClearCard2_SpeedButton"},
                                         {"ModifyGuestCard_Menu", "GuestContinueIn2_SpeedButton"},
                                         {"CheckIn_Menu", "CheckIn_SB"},
                                         {"CheckOut_Menu", "CheckOut2_SB"}}) {
         auto* b = form->findChild<QToolButton*>(button);
-        QCOMPARE(toCome(*form, button), toCome(*form, entry));
-        QCOMPARE(b->isEnabled(), !toCome(*form, entry));
-        if (toCome(*form, entry)) {
-            QCOMPARE(b->toolTip(), TMainForm::windowToComeText());
-        }
+        QVERIFY2(b, button);
+        QCOMPARE(b->isEnabled(), enabled(form.get(), entry));
     }
 
     // A look at a menu with entries to come.
@@ -980,10 +917,10 @@ void MainTest::functionKeys() {
     QCOMPARE(action->shortcut(), QKeySequence(key));
     QSignalSpy triggered(action, &QAction::triggered);
     QTest::keyClick(form->Room_ListView, Qt::Key(key));
-    QCOMPARE(triggered.count(), toCome(*form, entry) ? 0 : 1);
+    QCOMPARE(triggered.count(), 1);
     action->setEnabled(false);
     QTest::keyClick(form->Room_ListView, Qt::Key(key));
-    QCOMPARE(triggered.count(), toCome(*form, entry) ? 0 : 1);
+    QCOMPARE(triggered.count(), 1);
 }
 
 void MainTest::languageSwitch() {
