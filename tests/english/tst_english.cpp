@@ -382,10 +382,17 @@ QSet<QString> programTextsInSources() {
         "programText(?:Key)?\\(\\s*QStringLiteral\\(\\s*((?:\"(?:[^\"\\\\]|\\\\.)*\"\\s*)+)\\)"));
     static const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
     QSet<QString> out;
-    QDirIterator it(QStringLiteral(QV_SOURCE_DIR "/src"), {"*.cpp", "*.h"}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile f(it.next());
+    // The print library looks its texts up through the program's as well.
+    QStringList files;
+    for (const char* folder : {QV_SOURCE_DIR "/src", QV_SOURCE_DIR "/plugins"}) {
+        QDirIterator it(QString::fromUtf8(folder), {"*.cpp", "*.h"}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            files << it.next();
+        }
+    }
+    for (const QString& file : files) {
+        QFile f(file);
         if (!f.open(QIODevice::ReadOnly)) {
             continue;
         }
