@@ -7,9 +7,9 @@
 #include "data/DataSet.h"
 #include "language/Language.h"
 #include "language/LanguageSource.h"
+#include "platform/Errors.h"
 #include "platform/FileVersion.h"
 #include "platform/ProgramText.h"
-#include "platform/Errors.h"
 #include "platform/SharedLibrary.h"
 #include "platform/TestDialogs.h"
 #include "records/PrintLibrary.h"
@@ -17,9 +17,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
-#include <QFile>
 #include <QMessageBox>
 #include <QPrintPreviewWidget>
 #include <QProcess>
