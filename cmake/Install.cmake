@@ -106,9 +106,11 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Libraries the programs link come from dpkg-shlibdeps; these are loaded at
-# run time (the SQL drivers) or used by name (the Chinese font, groupadd).
+# run time (the SQL drivers) or used by name (the Chinese font, Qt's own
+# translations, groupadd).
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql, fonts-noto-cjk, passwd")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6sql6-sqlite, libqt6sql6-psql, fonts-noto-cjk, qt6-translations-l10n, passwd")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     ${QV_PACKAGING_OUT}/postinst ${QV_PACKAGING_OUT}/postrm ${QV_PACKAGING_OUT}/conffiles)

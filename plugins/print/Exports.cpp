@@ -12,6 +12,8 @@
 #include "platform/IniFile.h"
 #include "platform/QtDialogs.h"
 
+#include "platform/ProgramText.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -106,13 +108,14 @@ extern "C" QV_PRINT_API void PrintForm_Show(TPrintFromDll rec) {
         const BoxesScope boxes;
         qv::guarded([&] {
             if (!rec.Recordset) {
-                qv::messageBox(QStringLiteral("提示"),
-                               QStringLiteral("没有可打印的记录，请先查询。"),
+                qv::messageBox(qv::programText(QStringLiteral("提示")),
+                               qv::programText(QStringLiteral("没有可打印的记录，请先查询。")),
                                qv::Icon::Information);
                 return;
             }
             if (!qvprint::isUsable(rec.Recordset)) {
-                qv::messageBox(QStringLiteral("提示"), QStringLiteral("打印数据不完整，无法打印。"),
+                qv::messageBox(qv::programText(QStringLiteral("提示")),
+                               qv::programText(QStringLiteral("打印数据不完整，无法打印。")),
                                qv::Icon::Error);
                 return;
             }

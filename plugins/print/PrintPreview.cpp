@@ -6,6 +6,8 @@
 #include "platform/Errors.h"
 #include "platform/Guard.h"
 
+#include "platform/ProgramText.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -31,21 +33,21 @@ QPushButton* button(const QString& text, const char* name, QWidget* parent) {
 PrintPreviewWindow::PrintPreviewWindow(const Report& report, QWidget* parent)
     : QDialog(parent), report_(report), printer_(QPrinter::HighResolution) {
     setObjectName(QStringLiteral("PrintPreview_Form"));
-    setWindowTitle(QStringLiteral("打印预览 - %1").arg(report.title));
+    setWindowTitle(qv::programText(QStringLiteral("打印预览 - %1")).arg(report.title));
     setModal(true);
     resize(960, 720);
 
     printer_.setPageLayout(ReportPainter::pageLayout(report));
     printer_.setDocName(report.title);
 
-    auto* print = button(QStringLiteral("打印(&P)"), "Print_Bt", this);
-    auto* pdf = button(QStringLiteral("保存为PDF"), "SavePdf_Bt", this);
-    auto* csv = button(QStringLiteral("保存为CSV"), "SaveCsv_Bt", this);
-    auto* zoomOut = button(QStringLiteral("缩小"), "ZoomOut_Bt", this);
-    auto* zoomIn = button(QStringLiteral("放大"), "ZoomIn_Bt", this);
-    auto* fitWidth = button(QStringLiteral("适合宽度"), "FitWidth_Bt", this);
-    auto* wholePage = button(QStringLiteral("整页"), "WholePage_Bt", this);
-    auto* close = button(QStringLiteral("关闭(&C)"), "Close_Bt", this);
+    auto* print = button(qv::programText(QStringLiteral("打印(&P)")), "Print_Bt", this);
+    auto* pdf = button(qv::programText(QStringLiteral("保存为PDF")), "SavePdf_Bt", this);
+    auto* csv = button(qv::programText(QStringLiteral("保存为CSV")), "SaveCsv_Bt", this);
+    auto* zoomOut = button(qv::programText(QStringLiteral("缩小")), "ZoomOut_Bt", this);
+    auto* zoomIn = button(qv::programText(QStringLiteral("放大")), "ZoomIn_Bt", this);
+    auto* fitWidth = button(qv::programText(QStringLiteral("适合宽度")), "FitWidth_Bt", this);
+    auto* wholePage = button(qv::programText(QStringLiteral("整页")), "WholePage_Bt", this);
+    auto* close = button(qv::programText(QStringLiteral("关闭(&C)")), "Close_Bt", this);
 
     preview_ = new QPrintPreviewWidget(&printer_, this);
     preview_->setObjectName(QStringLiteral("Preview"));
@@ -74,7 +76,7 @@ PrintPreviewWindow::PrintPreviewWindow(const Report& report, QWidget* parent)
     connect(preview_, &QPrintPreviewWidget::paintRequested, this, [this](QPrinter* printer) {
         qv::guarded([&] {
             if (!ReportPainter(report_).paint(*printer)) {
-                throw qv::Error(QStringLiteral("无法生成预览页面。"));
+                throw qv::Error(qv::programText(QStringLiteral("无法生成预览页面。")));
             }
         });
     });
@@ -92,20 +94,22 @@ PrintPreviewWindow::PrintPreviewWindow(const Report& report, QWidget* parent)
 }
 
 void PrintPreviewWindow::showPageCount() {
-    pages_->setText(
-        QStringLiteral("共 %1 页，%2 条记录").arg(preview_->pageCount()).arg(report_.rows.size()));
+    pages_->setText(qv::programText(QStringLiteral("共 %1 页，%2 条记录"))
+                        .arg(preview_->pageCount())
+                        .arg(report_.rows.size()));
 }
 
 void PrintPreviewWindow::Print_BtClick() {
     QPrintDialog dialog(&printer_, this);
-    dialog.setWindowTitle(QStringLiteral("打印 %1").arg(report_.title));
+    dialog.setWindowTitle(qv::programText(QStringLiteral("打印 %1")).arg(report_.title));
     if (dialog.exec() != QDialog::Accepted) {
         return;
     }
     const bool printed = ReportPainter(report_).paint(printer_);
     preview_->updatePreview();  // the operator may have changed paper or orientation
     if (!printed) {
-        throw qv::Error(QStringLiteral("无法打印到 %1。").arg(printer_.printerName()));
+        throw qv::Error(
+            qv::programText(QStringLiteral("无法打印到 %1。")).arg(printer_.printerName()));
     }
 }
 
@@ -127,34 +131,38 @@ bool PrintPreviewWindow::chooseFile(const QString& title, const QString& filter,
 
 void PrintPreviewWindow::SavePdf_BtClick() {
     QString path;
-    if (!chooseFile(QStringLiteral("保存为PDF"), QStringLiteral("PDF 文件 (*.pdf)"),
-                    QStringLiteral("pdf"), path)) {
+    if (!chooseFile(qv::programText(QStringLiteral("保存为PDF")),
+                    qv::programText(QStringLiteral("PDF 文件 (*.pdf)")), QStringLiteral("pdf"),
+                    path)) {
         return;
     }
     QString error;
     if (!writePdf(report_, path, error)) {
-        throw qv::Error(
-            QStringLiteral("无法保存 %1：%2").arg(QDir::toNativeSeparators(path), error));
+        throw qv::Error(qv::programText(QStringLiteral("无法保存 %1：%2"))
+                            .arg(QDir::toNativeSeparators(path), error));
     }
-    qv::messageBox(QStringLiteral("提示"),
-                   QStringLiteral("报表已保存为 %1。").arg(QDir::toNativeSeparators(path)),
-                   qv::Icon::Information);
+    qv::messageBox(
+        qv::programText(QStringLiteral("提示")),
+        qv::programText(QStringLiteral("报表已保存为 %1。")).arg(QDir::toNativeSeparators(path)),
+        qv::Icon::Information);
 }
 
 void PrintPreviewWindow::SaveCsv_BtClick() {
     QString path;
-    if (!chooseFile(QStringLiteral("保存为CSV"), QStringLiteral("CSV 文件 (*.csv)"),
-                    QStringLiteral("csv"), path)) {
+    if (!chooseFile(qv::programText(QStringLiteral("保存为CSV")),
+                    qv::programText(QStringLiteral("CSV 文件 (*.csv)")), QStringLiteral("csv"),
+                    path)) {
         return;
     }
     QString error;
     if (!writeCsv(report_, path, error)) {
-        throw qv::Error(
-            QStringLiteral("无法保存 %1：%2").arg(QDir::toNativeSeparators(path), error));
+        throw qv::Error(qv::programText(QStringLiteral("无法保存 %1：%2"))
+                            .arg(QDir::toNativeSeparators(path), error));
     }
-    qv::messageBox(QStringLiteral("提示"),
-                   QStringLiteral("报表已保存为 %1。").arg(QDir::toNativeSeparators(path)),
-                   qv::Icon::Information);
+    qv::messageBox(
+        qv::programText(QStringLiteral("提示")),
+        qv::programText(QStringLiteral("报表已保存为 %1。")).arg(QDir::toNativeSeparators(path)),
+        qv::Icon::Information);
 }
 
 }  // namespace qvprint

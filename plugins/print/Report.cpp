@@ -3,6 +3,8 @@
 #include "PdfText.h"
 #include "ReportPainter.h"
 
+#include "platform/ProgramText.h"
+
 #include <QBuffer>
 #include <QPdfWriter>
 #include <QSaveFile>
@@ -88,13 +90,13 @@ QString csvLine(const QStringList& fields) {
 QString reportTitle(int kind) {
     switch (kind) {
         case QV_PRINT_KIND_DOOR_OPENINGS:
-            return QStringLiteral("开门记录");
+            return qv::programText(QStringLiteral("开门记录"));
         case QV_PRINT_KIND_CARD_ISSUES:
-            return QStringLiteral("发卡记录");
+            return qv::programText(QStringLiteral("发卡记录"));
         case QV_PRINT_KIND_GUEST_STAYS:
-            return QStringLiteral("宾客入住记录");
+            return qv::programText(QStringLiteral("宾客入住记录"));
         default:
-            return QStringLiteral("记录报表");
+            return qv::programText(QStringLiteral("记录报表"));
     }
 }
 
@@ -192,7 +194,7 @@ bool writePdf(const Report& report, const QString& path, QString& error) {
         pdf.setResolution(300);
         pdf.setPageLayout(ReportPainter::pageLayout(report));
         if (!ReportPainter(report).paint(pdf)) {
-            error = QStringLiteral("无法生成 PDF 页面。");
+            error = qv::programText(QStringLiteral("无法生成 PDF 页面。"));
             return false;
         }
     }  // the writer finishes the document here

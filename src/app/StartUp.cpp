@@ -72,10 +72,17 @@ bool ConnectDatabase() {
 }
 
 bool StartUp() {
+    // The program's own texts in the desk's language before its first
+    // message, the one about the settings included.
+    {
+        TLockSystemInfo chosen;
+        ReadSystemInfo(chosen);
+        qv::language::loadProgramTexts(chosen.LanguageID);
+    }
     if (!LoadSettings()) {
         return false;
     }
-    // The program's own texts in the desk's language, before its first message.
+    // A language number out of range has fallen back to the workstation's.
     qv::language::loadProgramTexts(LockSystemInfo.LanguageID);
     // Without a lock database nobody can log on: the one message above is the
     // whole story, and the program ends.

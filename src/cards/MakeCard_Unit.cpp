@@ -17,6 +17,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include "window/DatePicker.h"
+
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -246,10 +248,10 @@ TMakeCard_Form::CardPage TMakeCard_Form::buildPage(const PageNames& names) {
                        const char* dateName, const char* timeName, QDateEdit*& date,
                        QTimeEdit*& time) {
         auto* label = qv::make<QLabel>(labelName, caption, sheet);
-        date = qv::make<QDateEdit>(name(dateName), sheet);
+        date = qv::make<qv::DateEdit>(name(dateName), sheet);
         date->setDisplayFormat(kDateFormat);
         date->setMinimumWidth(150);
-        time = qv::make<QTimeEdit>(name(timeName), sheet);
+        time = qv::make<qv::TimeEdit>(name(timeName), sheet);
         time->setDisplayFormat(kTimeFormat);
         time->setMinimumWidth(100);
         label->setBuddy(date);

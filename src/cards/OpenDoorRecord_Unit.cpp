@@ -7,6 +7,7 @@
 #include "platform/Named.h"
 #include "records/PrintLibrary.h"
 #include "records/RoomList_Unit.h"
+#include "window/RecordGrid.h"
 
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -61,7 +62,7 @@ TOpenDoorRecord_Form::TOpenDoorRecord_Form(QWidget* parent)
         Buttons_Layout->addWidget(b);
     }
     // The status bar's second panel, empty.
-    StatusBar1->addWidget(qv::make<QLabel>(QStringLiteral("StatusBar1_Panel1"), StatusBar1), 1);
+    addStatusPanels(1);
 
     connect(Query_Bt, &QPushButton::clicked, this,
             qv::slot(this, &TOpenDoorRecord_Form::Query_BtClick));
@@ -145,7 +146,7 @@ void TOpenDoorRecord_Form::selectRecord(int row) {
     }
     ReadOpenDoorRecord_Ado->fetchUntil(row);
     OpenDoorRecord_DBGrid->selectionModel()->setCurrentIndex(
-        ReadOpenDoorRecord_Ado->index(row, 0),
+        ReadOpenDoorRecord_Ado->index(row, qv::firstVisibleColumn(OpenDoorRecord_DBGrid)),
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     OpenDoorRecord_DBGrid->scrollTo(OpenDoorRecord_DBGrid->currentIndex());
 }

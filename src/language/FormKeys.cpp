@@ -10,12 +10,30 @@ namespace {
 
 const QString kAccessCode = QStringLiteral("plumb");
 
+// The key sym that the standard X keyboard map gives Ctrl+Alt+F12
+// (XF86XK_Switch_VT_12): Qt has no key for it.
+constexpr quint32 kSwitchVt12 = 0x1008FE0C;
+
 }  // namespace
 
+bool isCaptureModeKey(const QKeyEvent* event) {
+    if (!event) {
+        return false;
+    }
+    const Qt::KeyboardModifiers held =
+        event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+    if (event->key() == Qt::Key_F12) {
+        return held == (Qt::ControlModifier | Qt::AltModifier) ||
+               held == (Qt::ControlModifier | Qt::ShiftModifier);
+    }
+    // Ctrl+Alt+F12 where the X server hands it on as the console switch.
+    return event->nativeVirtualKey() == kSwitchVt12 &&
+           (held & (Qt::ControlModifier | Qt::AltModifier)) ==
+               (Qt::ControlModifier | Qt::AltModifier);
+}
+
 bool CaptureModeKeyDown(QWidget* form, TLanguage* language, QKeyEvent* event, CaptureTexts texts) {
-    if (!event || event->key() != Qt::Key_F12 ||
-        (event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) !=
-            (Qt::ControlModifier | Qt::AltModifier)) {
+    if (!isCaptureModeKey(event)) {
         return false;
     }
     if (!form || !language) {

@@ -9,8 +9,14 @@ class TLanguage;
 // caption and the text.
 enum class CaptureTexts { Fixed, FromVariable };
 
-// The shared part of every window's FormKeyDown: Ctrl+Alt+F12 enters the
-// capture mode. After a warning question (OK/Cancel) an input box asks for the
+// The capture mode's key: Ctrl+Shift+F12, which every desktop passes to the
+// program, or Ctrl+Alt+F12 where the keyboard delivers it (the standard X
+// keyboard map turns it into the switch to console 12, which the X server
+// keeps or hands on as that key sym).
+bool isCaptureModeKey(const QKeyEvent* event);
+
+// The shared part of every window's FormKeyDown: the capture-mode key enters
+// the capture mode. After a warning question (OK/Cancel) an input box asks for the
 // access code; the right code captures the window's texts into the language
 // store. Returns true when the key was handled. Store errors are thrown
 // (qv::DbError) for the window's handler guard to show.

@@ -8,16 +8,20 @@
 #include "platform/LanguageIds.h"
 #include "platform/ProgramText.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLibraryInfo>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QTranslator>
 #include <QVariant>
 #include <QWidget>
 #include <atomic>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -141,7 +145,27 @@ QString storeErrorText(const QString& path, const QString& driverText) {
     return storeError(path, driverText);
 }
 
+void loadQtTexts(int languageId) {
+    static QTranslator* current = nullptr;
+    if (!QCoreApplication::instance()) {
+        return;
+    }
+    if (current) {
+        QCoreApplication::removeTranslator(current);
+        delete current;
+        current = nullptr;
+    }
+    auto translator = std::make_unique<QTranslator>();
+    // qtbase_zh_CN.qm, qtbase_en.qm, ...: Qt's own dialogs, buttons and boxes.
+    if (translator->load(qv::localeForLanguageId(languageId), QStringLiteral("qtbase"),
+                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        current = translator.release();
+        QCoreApplication::installTranslator(current);
+    }
+}
+
 void loadProgramTexts(int languageId) {
+    loadQtTexts(languageId);
     QHash<QString, QString> texts;
     const QString path = qv::AppPaths::languageDatabase();
     if (QFileInfo(path).isFile()) {

@@ -21,8 +21,13 @@ QString storeErrorText(const QString& path, const QString& driverText);
 // Loads the program's texts in `languageId` from the store into
 // qv::programText. Without a store, or without rows for the language, the
 // program shows its built-in texts; a store that cannot be read is left to
-// the windows to report.
+// the windows to report. Qt's own texts (file dialogs, standard buttons,
+// print dialogs) follow through loadQtTexts.
 void loadProgramTexts(int languageId);
+// Installs Qt's own translations for `languageId` from the system's Qt
+// translations (QLibraryInfo::TranslationsPath), replacing the earlier ones;
+// a language without them leaves Qt's English.
+void loadQtTexts(int languageId);
 }  // namespace qv::language
 
 // The language store of one window (component `Language1`): the window's

@@ -9,6 +9,7 @@
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
 #include "platform/RadioGroup.h"
+#include "window/NumberBox.h"
 
 #include <QCheckBox>
 #include <QGridLayout>
@@ -45,8 +46,8 @@ TSystemInfo_Form::TSystemInfo_Form(QWidget* parent)
     HotelName_Label->setBuddy(HotelName_Edit);
     DayCount_Label =
         qv::make<QLabel>(QStringLiteral("DayCount_Label"), QStringLiteral("默认入住天数："), this);
-    DayCount_SE = qv::make<QSpinBox>(QStringLiteral("DayCount_SE"), this);
-    DayCount_SE->setRange(0, 100);
+    DayCount_SE = qv::named(new qv::NumberBox(kMinDayCount, kMaxDayCount, this),
+                            QStringLiteral("DayCount_SE"));
     DayCount_Label->setBuddy(DayCount_SE);
     LeaveTime_Label =
         qv::make<QLabel>(QStringLiteral("LeaveTime_Label"), QStringLiteral("默认退房时间："), this);
@@ -124,6 +125,8 @@ bool TSystemInfo_Form::SaveLockSoftInfo() {
         LeaveTime_Edit->selectAll();
         return false;
     }
+    // A number typed and saved with the button's key is brought into range too.
+    DayCount_SE->interpretText();
     const int port = CommPort_RG->itemIndex() < 0 ? 0 : CommPort_RG->itemIndex();
     const int lockType = LockType->itemIndex() < 0 ? 0 : LockType->itemIndex();
     qv::IniFile ini(qv::AppPaths::iniFile());

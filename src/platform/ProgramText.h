@@ -19,6 +19,10 @@
 // operator chooses another language.
 namespace qv {
 
+// The translation context in which the program answers the application's
+// translation requests with these texts (QCoreApplication::translate).
+inline constexpr char kProgramTextContext[] = "Quorvane";
+
 QString programText(const QString& builtIn);
 // The title of the program's plain notices ("提示") in the chosen language.
 QString noticeTitle();
@@ -29,7 +33,9 @@ inline QString programTextKey(QString builtIn) {
     return builtIn;
 }
 // Replaces the table (built-in text → translation); an empty table brings
-// back the built-in texts.
+// back the built-in texts. A copy of this layer whose table was never filled
+// (one linked into a library) asks the application's translators, which the
+// program's copy joins once it has an application.
 void setProgramTexts(QHash<QString, QString> texts);
 
 }  // namespace qv

@@ -131,6 +131,7 @@ TMC_R_From::TMC_R_From(QWidget* parent)
     Buttons_Layout->insertWidget(0, DeleteOldData_Bt);
     Buttons_Layout->addWidget(Button1);
     Buttons_Layout->addWidget(BitBtn2);
+    addStatusPanels(2);  // the status bar's second and third panels, empty
 
     DBGrid1 = Records_Grid;
     MC_S_ADO = Records;

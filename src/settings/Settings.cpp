@@ -7,6 +7,7 @@
 #include "platform/ProgramText.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -76,8 +77,9 @@ struct Limit {
     qint64 min;
     qint64 max;
     QString meaning;  // what the allowed values are, for the message
-    // Puts the default in place for this run and gives it; none: the start stops.
-    std::function<int(TLockSystemInfo&)> fallBack;
+    // Puts the value used instead of `value` in place for this run and gives
+    // it; none: the start stops.
+    std::function<int(TLockSystemInfo&, qint64 value)> fallBack;
 };
 
 }  // namespace
@@ -86,14 +88,15 @@ QStringList CheckSettings(TLockSystemInfo& info, bool& refused) {
     // Values the program would misuse: a tolerance that overflows the card
     // times, a database kind or port that an 8-bit field would turn into
     // another one. Such a value stops the start; a language number out of
-    // range falls back to the workstation's language.
+    // range falls back to the workstation's language, a number of nights to
+    // the nearest one the settings window offers.
     const Limit limits[] = {
-        {SystemInfo,
-         "DayCount",
-         0,
-         9999,
-         qv::programText(QStringLiteral("天数，应在 0 到 9999 之间")),
-         {}},
+        {SystemInfo, "DayCount", kMinDayCount, kMaxDayCount,
+         qv::programText(QStringLiteral("天数，应在 0 到 100 之间")),
+         [](TLockSystemInfo& i, qint64 value) {
+             return i.DayCount =
+                        static_cast<int32_t>(std::clamp<qint64>(value, kMinDayCount, kMaxDayCount));
+         }},
         {SystemInfo,
          "TimeTolerance",
          -1440,
@@ -102,7 +105,7 @@ QStringList CheckSettings(TLockSystemInfo& info, bool& refused) {
          {}},
         {SystemInfo, "LanguageID", 1, 0xFFFF,
          qv::programText(QStringLiteral("语言编号，应在 1 到 65535 之间")),
-         [](TLockSystemInfo& i) { return i.LanguageID = qv::defaultLanguageId(); }},
+         [](TLockSystemInfo& i, qint64) { return i.LanguageID = qv::defaultLanguageId(); }},
         {Config,
          "CommProt",
          0,
@@ -130,7 +133,8 @@ QStringList CheckSettings(TLockSystemInfo& info, bool& refused) {
                            .arg(limit.section, key, ini.readString(limit.section, key, QString()),
                                 limit.meaning);
         if (limit.fallBack) {
-            line += qv::programText(QStringLiteral("，本次使用 %1。")).arg(limit.fallBack(info));
+            line += qv::programText(QStringLiteral("，本次使用 %1。"))
+                        .arg(limit.fallBack(info, *value));
         } else {
             refused = true;
             line += qv::programText(QStringLiteral("。"));

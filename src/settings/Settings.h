@@ -5,6 +5,11 @@
 #include <QTime>
 #include <cstdint>
 
+// The default number of nights of a stay: the range of the settings window,
+// which start-up holds every value of the file to.
+inline constexpr int32_t kMinDayCount = 0;
+inline constexpr int32_t kMaxDayCount = 100;
+
 // The workstation's settings, read once at start-up from Mirefold.ini in the
 // program's folder, and the operator fields that the logon fills.
 struct TLockSystemInfo {

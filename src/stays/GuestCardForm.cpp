@@ -10,6 +10,8 @@
 
 #include <QCheckBox>
 #include <QCoreApplication>
+#include "window/DatePicker.h"
+
 #include <QDateEdit>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -59,20 +61,20 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
 
     StartTime_Label =
         qv::make<QLabel>(QStringLiteral("StartTime_Label"), QStringLiteral("入住时间："), box);
-    SD_GQI_Dtp = qv::named(new QDateEdit(box), QStringLiteral("SD_GQI_Dtp"));
+    SD_GQI_Dtp = qv::named(new qv::DateEdit(box), QStringLiteral("SD_GQI_Dtp"));
     SD_GQI_Dtp->setDisplayFormat(kDateFormat);
     SD_GQI_Dtp->setEnabled(false);
-    ST_GQI_Dtp = qv::named(new QTimeEdit(box), QStringLiteral("ST_GQI_Dtp"));
+    ST_GQI_Dtp = qv::named(new qv::TimeEdit(box), QStringLiteral("ST_GQI_Dtp"));
     ST_GQI_Dtp->setDisplayFormat(kTimeFormat);
     ST_GQI_Dtp->setEnabled(false);
 
     EndTime_Label =
         qv::make<QLabel>(QStringLiteral("EndTime_Label"), QStringLiteral("退房时间："), box);
-    ED_GQI_Dtp = qv::named(new QDateEdit(box), QStringLiteral("ED_GQI_Dtp"));
+    ED_GQI_Dtp = qv::named(new qv::DateEdit(box), QStringLiteral("ED_GQI_Dtp"));
     ED_GQI_Dtp->setDisplayFormat(kDateFormat);
     ED_GQI_Dtp->setCalendarPopup(true);
     EndTime_Label->setBuddy(ED_GQI_Dtp);
-    ET_GQI_Dtp = qv::named(new QTimeEdit(box), QStringLiteral("ET_GQI_Dtp"));
+    ET_GQI_Dtp = qv::named(new qv::TimeEdit(box), QStringLiteral("ET_GQI_Dtp"));
     ET_GQI_Dtp->setDisplayFormat(kTimeFormat);
 
     GuestName_Label =

@@ -4,7 +4,10 @@
 #include "platform/KeyPreview.h"
 #include "settings/Settings.h"
 
+#include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
 
 namespace qv {
 
@@ -15,6 +18,26 @@ void applyLanguage(TLanguage* language) {
     }
 }
 
+namespace {
+
+// Enter on a button with the focus presses that button, whatever the
+// window's default button is (a dialog would press its default button when
+// the focused one is not one of its own defaults).
+bool pressFocusedButton(QWidget* window, QKeyEvent* e) {
+    if ((e->key() != Qt::Key_Return && e->key() != Qt::Key_Enter) ||
+        (e->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier || e->isAutoRepeat()) {
+        return false;
+    }
+    auto* button = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    if (!button || button->window() != window || !button->isVisible() || !button->isEnabled()) {
+        return false;
+    }
+    button->click();
+    return true;
+}
+
+}  // namespace
+
 void installFormKeys(QWidget* window, TLanguage* language, FormKeys keys) {
     KeyPreview::install(window, [window, language, keys = std::move(keys)](QKeyEvent* e) {
         if (keys.ownKeys && keys.ownKeys(e)) {
@@ -24,8 +47,20 @@ void installFormKeys(QWidget* window, TLanguage* language, FormKeys keys) {
             keys.onEscape();
             return true;
         }
+        if (pressFocusedButton(window, e)) {
+            return true;
+        }
         return CaptureModeKeyDown(window, language, e, keys.captureTexts);
     });
+}
+
+void echoPasswordsAsStars(QWidget* window) {
+    for (QLineEdit* edit : window->findChildren<QLineEdit*>()) {
+        if (edit->echoMode() == QLineEdit::Password ||
+            edit->echoMode() == QLineEdit::PasswordEchoOnEdit) {
+            edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+        }
+    }
 }
 
 Form::Form(const QString& name, const QString& caption, QWidget* parent)
@@ -57,6 +92,7 @@ Form::~Form() = default;
 
 void Form::FormCreate() {
     applyLanguage(Language1);
+    echoPasswordsAsStars(this);
 }
 
 bool Form::FormKeyDown(QKeyEvent*) {

@@ -14,7 +14,8 @@ namespace qv {
 // What every window of the program has in common, the main window included:
 // its `Language1`, applied from the settings, and the key preview that gives
 // the window's own keys the first look, then closes it on Esc and finally
-// offers the capture mode of the language store (Ctrl+Alt+F12).
+// offers the capture mode of the language store (Ctrl+Shift+F12, or
+// Ctrl+Alt+F12 where the keyboard delivers it).
 
 // Gives `language` the operator's language and, once the settings are loaded,
 // applies the store's texts to its window.
@@ -28,7 +29,12 @@ struct FormKeys {
     std::function<void()> onEscape;
     CaptureTexts captureTexts = CaptureTexts::Fixed;
 };
+// Between Esc and the capture-mode key, Enter on a push button that has the
+// focus presses it.
 void installFormKeys(QWidget* window, TLanguage* language, FormKeys keys);
+
+// Password boxes of `window` show a '*' for each character typed.
+void echoPasswordsAsStars(QWidget* window);
 
 // The window base: a modal dialog with the window's name and caption, its
 // `Language1`, the key preview and the window's numbered message lines.
@@ -56,7 +62,8 @@ protected:
     Form(const QString& name, const QString& caption, QWidget* parent);
     Form(const QString& name, const QString& caption, QWidget* parent, Options options);
 
-    // Applies the language store to the window (its components must exist).
+    // Applies the language store to the window (its components must exist)
+    // and lets its password boxes echo '*'.
     virtual void FormCreate();
     // The window's own keys, seen before its controls. True consumes the key;
     // the base then handles Esc and the capture-mode key.

@@ -55,6 +55,14 @@ QueryForm::QueryForm(const QString& name, const QString& caption, const QString&
 
 QueryForm::~QueryForm() = default;
 
+void QueryForm::addStatusPanels(int count) {
+    for (int i = 1; i <= count; ++i) {
+        auto* panel = make<QLabel>(QStringLiteral("StatusBar1_Panel%1").arg(i), StatusBar1);
+        panel->setMinimumWidth(80);
+        StatusBar1->addWidget(panel, 1);
+    }
+}
+
 void QueryForm::setColumns(const QStringList& fields, const QStringList& titles) {
     Records->setColumns(fields, titles);
 }
@@ -64,7 +72,8 @@ void QueryForm::runQuery(const QString& selectText, const Binds& binds, const QS
     Records->refresh();
     if (Records->rowCount() > 0) {
         Records_Grid->selectionModel()->setCurrentIndex(
-            Records->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            Records->index(0, firstVisibleColumn(Records_Grid)),
+            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     } else {
         currentRowChanged(-1);
     }

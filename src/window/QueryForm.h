@@ -67,6 +67,9 @@ protected:
     void showStatus();
     // Called when the current row changed (after the status is shown).
     virtual void currentRowChanged(int row);
+    // Gives the status bar `count` more panels, empty, after the position
+    // (named StatusBar1_Panel1, StatusBar1_Panel2, ...).
+    void addStatusPanels(int count);
 
     QVBoxLayout* Body_Layout;
     QHBoxLayout* Buttons_Layout;

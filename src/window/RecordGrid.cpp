@@ -4,11 +4,57 @@
 #include "data/DataSetModel.h"
 #include "platform/Named.h"
 
+#include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <algorithm>
 
 namespace qv {
+namespace {
+
+// Keeps the grid's current cell in a column that shows: when the grid gets
+// the focus or a key, a current cell in a hidden column moves to the first
+// visible column of its row, so that the arrow keys move from there.
+class VisibleCurrentCell final : public QObject {
+public:
+    explicit VisibleCurrentCell(QTableView* view) : QObject(view), view_(view) {
+        view->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::KeyPress) {
+            showCurrentCell(view_);
+        }
+        return false;
+    }
+
+private:
+    QTableView* view_;
+};
+
+}  // namespace
+
+int firstVisibleColumn(const QTableView* view) {
+    const QHeaderView* header = view->horizontalHeader();
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int logical = header->logicalIndex(visual);
+        if (!header->isSectionHidden(logical)) {
+            return logical;
+        }
+    }
+    return 0;
+}
+
+void showCurrentCell(QTableView* view) {
+    QItemSelectionModel* selection = view->selectionModel();
+    const QModelIndex current = view->currentIndex();
+    if (!selection || !current.isValid() || !view->isColumnHidden(current.column())) {
+        return;
+    }
+    // The row and its selection stay; only the cell moves.
+    selection->setCurrentIndex(current.siblingAtColumn(firstVisibleColumn(view)),
+                               QItemSelectionModel::NoUpdate);
+}
 
 void setRecordGridLook(QTableView* view) {
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -20,6 +66,7 @@ void setRecordGridLook(QTableView* view) {
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
     view->horizontalHeader()->setStretchLastSection(true);
     view->horizontalHeader()->setHighlightSections(false);
+    new VisibleCurrentCell(view);
 }
 
 RecordGrid::RecordGrid(const QString& name, DataSet* dataSet, QWidget* parent)
@@ -58,7 +105,9 @@ void RecordGrid::followDataSet() {
     const int row = pending >= 0 ? pending : dataSet_->recNo() - 1;
     if (currentIndex().row() != row) {
         selectionModel()->setCurrentIndex(
-            model_->index(row, std::max(0, currentIndex().column())),
+            model_->index(row, currentIndex().isValid() && !isColumnHidden(currentIndex().column())
+                                   ? currentIndex().column()
+                                   : firstVisibleColumn(this)),
             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     } else {
         emit currentRecordChanged(row);
@@ -71,7 +120,8 @@ void RecordGrid::selectRow(int row) {
     }
     row = std::clamp(row, 0, dataSet_->recordCount() - 1);
     selectionModel()->setCurrentIndex(
-        model_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        model_->index(row, firstVisibleColumn(this)),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     dataSet_->moveTo(row + 1);
 }
 

@@ -46,7 +46,14 @@ private:
 };
 
 // Sets the usual look of a read-only grid on `view`: whole-row single
-// selection, no editing, no row header, compact rows, Tab leaving the grid.
+// selection, no editing, no row header, compact rows, Tab leaving the grid,
+// and a current cell that is always in a column that shows (showCurrentCell
+// whenever the grid gets the focus or a key).
 void setRecordGridLook(QTableView* view);
+// The first column that shows, in the order shown (0 when none does).
+int firstVisibleColumn(const QTableView* view);
+// Moves a current cell that sits in a hidden column to the first column that
+// shows, in the same row.
+void showCurrentCell(QTableView* view);
 
 }  // namespace qv

@@ -8,8 +8,12 @@
 #include "data/DemoHotel.h"
 #include "data/Passwords.h"
 #include "data/dm_unit.h"
+#include "language/Language.h"
+#include "language/LanguageSource.h"
+#include "platform/FileVersion.h"
 #include "platform/IniFile.h"
 #include "platform/LanguageIds.h"
+#include "platform/ProgramText.h"
 #include "platform/TestDialogs.h"
 #include "settings/Settings.h"
 
@@ -41,6 +45,7 @@ private slots:
     void settingsValues();
     void settingsOutOfRange_data();
     void settingsOutOfRange();
+    void settingsMessageInTheChosenLanguage();
     void connectReportsEachFailureOnce_data();
     void connectReportsEachFailureOnce();
     void connectToServer();
@@ -176,10 +181,18 @@ void AppTest::settingsOutOfRange_data() {
         << connType + "-1" << false << QStringList{"ConnType=-1"};
     QTest::newRow("ConnType 0x101") << connType + "0x101" << false << QStringList{"ConnType=0x101"};
     QTest::newRow("ConnType 2") << connType + "2" << false << QStringList{"ConnType=2"};
-    QTest::newRow("nights below 0")
-        << QByteArray("[SystemInfo]\nDayCount=-1\n") << false << QStringList{"DayCount=-1"};
-    QTest::newRow("nights past 9999")
-        << QByteArray("[SystemInfo]\nDayCount=10000\n") << false << QStringList{"DayCount=10000"};
+    // Nights outside the settings window's 0 to 100 are said and brought to
+    // the nearest end for the run.
+    QTest::newRow("nights below 0") << QByteArray("[SystemInfo]\nDayCount=-1\n") << true
+                                    << QStringList{"DayCount=-1", "0 到 100", "本次使用 0。"};
+    QTest::newRow("nights 500") << QByteArray("[SystemInfo]\nDayCount=500\n") << true
+                                << QStringList{"DayCount=500", "0 到 100", "本次使用 100。"};
+    QTest::newRow("nights past 32 bits")
+        << QByteArray("[SystemInfo]\nDayCount=99999999999\n") << true
+        << QStringList{"DayCount=99999999999", "本次使用 100。"};
+    QTest::newRow("nights 100") << QByteArray("[SystemInfo]\nDayCount=100\n") << true
+                                << QStringList{};
+    QTest::newRow("nights 0") << QByteArray("[SystemInfo]\nDayCount=0\n") << true << QStringList{};
     QTest::newRow("nights not a number")
         << QByteArray("[SystemInfo]\nDayCount=abc\n") << true << QStringList{};
     QTest::newRow("port 256 (read as 0)")
@@ -210,6 +223,7 @@ void AppTest::settingsOutOfRange() {
     }
     if (starts) {
         QCOMPARE(LockSystemInfo.LanguageID, qv::defaultLanguageId());
+        QVERIFY(LockSystemInfo.DayCount >= kMinDayCount && LockSystemInfo.DayCount <= kMaxDayCount);
         return;
     }
     // The start ends with that one message: no connection, no logon window.
@@ -217,6 +231,27 @@ void AppTest::settingsOutOfRange() {
     QVERIFY(!StartUp());
     QCOMPARE(boxes.boxes().size(), 1);
     QVERIFY(!dm->conn.isOpen());
+}
+
+// The desk chose English: start-up's first message, the one about the
+// settings, is in English already.
+void AppTest::settingsMessageInTheChosenLanguage() {
+    qv::language::installLanguage(
+        app_->file("db/Language.db"), TFileVersion().GetVersionString("ProductName"), 1033,
+        qv::language::storeRows(
+            qv::language::readSource(QStringLiteral(QV_SOURCE_DIR "/assets/language/1033.tsv"))));
+    app_->write("Mirefold.ini",
+                "[SystemInfo]\nLanguageID=1033\nDayCount=500\n[Client Config]\nConnType=7\n");
+    qv::TestDialogs boxes;
+    QVERIFY(!StartUp());
+    qv::setProgramTexts({});
+    QCOMPARE(boxes.boxes().size(), 1);
+    const QString text = boxes.last().text;
+    QVERIFY2(text.contains("has values out of range") &&
+                 text.contains("DayCount=500: a number of nights from 0 to 100; 100 is used") &&
+                 text.contains("Please correct them"),
+             qPrintable(text));
+    QCOMPARE(boxes.last().title, QString("Quorvane"));
 }
 
 void AppTest::connectReportsEachFailureOnce_data() {

@@ -666,6 +666,26 @@ void DataCardsTest::queryTakesTheRoomAsTyped() {
     f.show();
     QVERIFY(QTest::qWaitForWindowExposed(&f));
     saveScreenshot(&f, "OpenDoorRecord_Form");
+
+    // From the keyboard: a new query's first row is current in a column that
+    // shows, and the arrow keys move through the rows once Tab reaches the grid.
+    QTest::mouseClick(f.Query_Bt, Qt::LeftButton);
+    QCOMPARE(f.OpenDoorRecord_DBGrid->currentIndex().row(), 0);
+    QVERIFY(
+        !f.OpenDoorRecord_DBGrid->isColumnHidden(f.OpenDoorRecord_DBGrid->currentIndex().column()));
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    f.Room_Edit->setFocus();
+    for (int i = 0; i < 10 && QApplication::focusWidget() != f.OpenDoorRecord_DBGrid; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    QCOMPARE(QApplication::focusWidget(), f.OpenDoorRecord_DBGrid);
+    QTest::keyClick(f.OpenDoorRecord_DBGrid, Qt::Key_Down);
+    QTest::keyClick(f.OpenDoorRecord_DBGrid, Qt::Key_Down);
+    QCOMPARE(f.OpenDoorRecord_DBGrid->currentIndex().row(), 2);
+    QCOMPARE(f.StatusText(), QString("   3 / 3"));
+    QTest::keyClick(f.OpenDoorRecord_DBGrid, Qt::Key_Up);
+    QCOMPARE(f.StatusText(), QString("   2 / 3"));
 }
 
 void DataCardsTest::deleteRemovesTheCurrentRecord() {

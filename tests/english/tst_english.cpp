@@ -42,13 +42,17 @@
 
 #include <QAbstractButton>
 #include <QComboBox>
+#include <QDateTimeEdit>
 #include <QDirIterator>
 #include <QFile>
 #include <QGroupBox>
 #include <QHash>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTabBar>
+#include <QTableView>
 #include <QtTest>
 #include <functional>
 #include <map>
@@ -185,8 +189,14 @@ private slots:
     void everyRowNamesATextThatExists();
     void windowsShowEnglish();
     void everyProgramTextHasItsTranslation();
+    void everyWindowFitsTheDeskScreen_data();
+    void everyWindowFitsTheDeskScreen();
+    void everyWindowsKeyboardPath_data();
+    void everyWindowsKeyboardPath();
 
 private:
+    // Chooses the language: 1033 installs the English store first.
+    void chooseLanguage(int language);
     // Every window's texts, each key once, in window order.
     void captureAll(std::vector<qv::language::SourceRow>& rows);
 
@@ -382,10 +392,17 @@ QSet<QString> programTextsInSources() {
         "programText(?:Key)?\\(\\s*QStringLiteral\\(\\s*((?:\"(?:[^\"\\\\]|\\\\.)*\"\\s*)+)\\)"));
     static const QRegularExpression literal(QStringLiteral("\"((?:[^\"\\\\]|\\\\.)*)\""));
     QSet<QString> out;
-    QDirIterator it(QStringLiteral(QV_SOURCE_DIR "/src"), {"*.cpp", "*.h"}, QDir::Files,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        QFile f(it.next());
+    // The print library looks its texts up through the program's as well.
+    QStringList files;
+    for (const char* folder : {QV_SOURCE_DIR "/src", QV_SOURCE_DIR "/plugins"}) {
+        QDirIterator it(QString::fromUtf8(folder), {"*.cpp", "*.h"}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            files << it.next();
+        }
+    }
+    for (const QString& file : files) {
+        QFile f(file);
         if (!f.open(QIODevice::ReadOnly)) {
             continue;
         }
@@ -442,6 +459,155 @@ void EnglishTest::everyProgramTextHasItsTranslation() {
     QCOMPARE(qv::programText(QStringLiteral("确定")), QString("OK"));
     qv::language::loadProgramTexts(2052);
     QCOMPARE(qv::programText(QStringLiteral("确定")), QString("确定"));
+}
+
+void EnglishTest::chooseLanguage(int language) {
+    if (language == 1033) {
+        qv::language::installLanguage(fx.app->file("db/Language.db"),
+                                      TFileVersion().GetVersionString("ProductName"), 1033,
+                                      qv::language::storeRows(qv::language::readSource(kSource)));
+    }
+    LockSystemInfo.LanguageID = language;
+    qv::language::loadProgramTexts(language);
+}
+
+void EnglishTest::everyWindowFitsTheDeskScreen_data() {
+    QTest::addColumn<int>("language");
+    QTest::newRow("Chinese") << 2052;
+    QTest::newRow("English") << 1033;
+}
+
+// A front desk's screen is 1,024 by 768 pixels: every window, as it opens,
+// fits on it with room for its title bar; the main window, which opens
+// maximised, can be made that small.
+void EnglishTest::everyWindowFitsTheDeskScreen() {
+    QFETCH(int, language);
+    chooseLanguage(language);
+    constexpr int kScreenWidth = 1024;
+    constexpr int kScreenHeight = 768 - 32;  // the title bar
+    QStringList tooLarge;
+    for (const Maker& m : everyWindow(*fx.app)) {
+        std::unique_ptr<QWidget> w = m.make();
+        QSize size;
+        if (m.form == QLatin1String("MainForm")) {
+            size = w->minimumSizeHint();
+        } else {
+            w->show();
+            QVERIFY(QTest::qWaitForWindowExposed(w.get()));
+            size = w->size().expandedTo(w->minimumSizeHint());
+            saveScreenshot(w.get(), QStringLiteral("size_%1_%2").arg(language).arg(m.form));
+        }
+        if (size.width() > kScreenWidth || size.height() > kScreenHeight) {
+            tooLarge
+                << QStringLiteral("%1 is %2 x %3").arg(m.form).arg(size.width()).arg(size.height());
+        }
+        w->close();
+        fx.dialogs->clear();
+    }
+    QVERIFY2(tooLarge.isEmpty(), qPrintable(tooLarge.join('\n')));
+}
+
+void EnglishTest::everyWindowsKeyboardPath_data() {
+    everyWindowFitsTheDeskScreen_data();
+}
+
+// The keyboard path of every window: each Tab moves the focus to another
+// control (a date or time box is one stop), Enter on a focused button
+// presses that button, a record grid's current cell is in a column that
+// shows, and a password box echoes '*'.
+void EnglishTest::everyWindowsKeyboardPath() {
+    QFETCH(int, language);
+    chooseLanguage(language);
+    QStringList faults;
+    int tabs = 0;
+    int buttons = 0;
+    int pickers = 0;
+    for (const Maker& m : everyWindow(*fx.app)) {
+        std::unique_ptr<QWidget> w = m.make();
+        w->show();
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.get()));
+        fx.dialogs->clear();
+
+        QList<QWidget*> stops;
+        for (QWidget* c : w->findChildren<QWidget*>()) {
+            if (c->isVisibleTo(w.get()) && c->isEnabled() && (c->focusPolicy() & Qt::TabFocus) &&
+                !c->focusProxy()) {
+                stops << c;
+            }
+        }
+        if (stops.size() > 1) {
+            QWidget* start = QApplication::focusWidget();
+            for (int i = 0; start && i < std::min<int>(stops.size() + 2, 40); ++i) {
+                QWidget* before = QApplication::focusWidget();
+                pickers += qobject_cast<QDateTimeEdit*>(before) ? 1 : 0;
+                QTest::keyClick(before, Qt::Key_Tab);
+                ++tabs;
+                QWidget* after = QApplication::focusWidget();
+                if (after == before) {
+                    faults
+                        << QStringLiteral("%1: Tab stays on %2").arg(m.form, before->objectName());
+                    break;
+                }
+                if (!after || after->window() != w.get()) {
+                    break;
+                }
+            }
+        }
+
+        for (QTableView* grid : w->findChildren<QTableView*>()) {
+            if (!grid->isVisibleTo(w.get()) || !grid->model() || grid->model()->rowCount() == 0) {
+                continue;
+            }
+            grid->setFocus();
+            if (grid->currentIndex().isValid() &&
+                grid->isColumnHidden(grid->currentIndex().column())) {
+                faults << QStringLiteral("%1: %2's current cell is hidden")
+                              .arg(m.form, grid->objectName());
+            }
+        }
+
+        for (QLineEdit* edit : w->findChildren<QLineEdit*>()) {
+            if (edit->echoMode() == QLineEdit::Password) {
+                edit->setText(QStringLiteral("abc"));
+                if (edit->displayText() != QLatin1String("***")) {
+                    faults << QStringLiteral("%1: %2 shows \"%3\"")
+                                  .arg(m.form, edit->objectName(), edit->displayText());
+                }
+                edit->clear();
+            }
+        }
+
+        // The buttons' own handlers are taken off first: only the press counts.
+        for (QPushButton* button : w->findChildren<QPushButton*>()) {
+            if (!button->isVisibleTo(w.get()) || !button->isEnabled() ||
+                button->window() != w.get()) {
+                continue;
+            }
+            QObject::disconnect(button, &QAbstractButton::clicked, nullptr, nullptr);
+            QObject::disconnect(button, &QAbstractButton::pressed, nullptr, nullptr);
+            QObject::disconnect(button, &QAbstractButton::released, nullptr, nullptr);
+            int presses = 0;
+            QObject::connect(button, &QAbstractButton::clicked, [&presses] { ++presses; });
+            button->setFocus();
+            QTest::keyClick(button, Qt::Key_Return);
+            ++buttons;
+            if (presses != 1) {
+                faults << QStringLiteral("%1: Enter on %2 presses it %3 times")
+                              .arg(m.form, button->objectName())
+                              .arg(presses);
+            }
+        }
+        w->close();
+        fx.dialogs->clear();
+    }
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
+    // The walk met the windows' controls, date boxes and buttons.
+    QVERIFY2(tabs > 100 && pickers > 5 && buttons > 40,
+             qPrintable(QStringLiteral("%1 tabs, %2 on date boxes, %3 buttons")
+                            .arg(tabs)
+                            .arg(pickers)
+                            .arg(buttons)));
 }
 
 QTEST_MAIN(EnglishTest)

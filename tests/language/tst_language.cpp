@@ -260,6 +260,8 @@ private slots:
     void failedCaptureKeepsEarlierRows();
     void captureModeKey_data();
     void captureModeKey();
+    void captureModeKeyAsTheXServerDeliversIt_data();
+    void captureModeKeyAsTheXServerDeliversIt();
     void captureModeTextsFromVariable();
     void languagesSwitchBackAndForth();
     void messageLinesAndDialogTitles();
@@ -697,6 +699,58 @@ void LanguageTest::captureModeKey() {
     }
     QCOMPARE(boxes.size(), script.startsWith("cancel") ? 1 : 2);
     QCOMPARE(Store().count(), captured ? static_cast<int>(kComponentOrder.size()) + 1 : 0);
+}
+
+// The key presses as the X server hands them to the program under the
+// standard keyboard map: key sym (Qt's native virtual key), X modifier state
+// and the Qt key it maps to. Ctrl+Alt+F12 comes as the console switch, a key
+// sym Qt has no key for.
+void LanguageTest::captureModeKeyAsTheXServerDeliversIt_data() {
+    QTest::addColumn<int>("qtKey");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<quint32>("keySym");
+    QTest::addColumn<quint32>("xState");
+    QTest::addColumn<bool>("asks");
+    constexpr quint32 kShift = 1, kControl = 4, kAlt = 8;
+    const int ctrlShift = int(Qt::ControlModifier | Qt::ShiftModifier);
+    const int ctrlAlt = int(Qt::ControlModifier | Qt::AltModifier);
+    QTest::newRow("Ctrl+Shift+F12")
+        << int(Qt::Key_F12) << ctrlShift << 0xFFC9u << (kShift | kControl) << true;
+    QTest::newRow("Ctrl+Alt+F12 as XF86Switch_VT_12")
+        << 0 << ctrlAlt << 0x1008FE0Cu << (kControl | kAlt) << true;
+    QTest::newRow("Ctrl+Alt+F12 as F12 (server keys off)")
+        << int(Qt::Key_F12) << ctrlAlt << 0xFFC9u << (kControl | kAlt) << true;
+    QTest::newRow("Ctrl+Alt+F11 as XF86Switch_VT_11")
+        << 0 << ctrlAlt << 0x1008FE0Bu << (kControl | kAlt) << false;
+    QTest::newRow("Shift+F12") << int(Qt::Key_F12) << int(Qt::ShiftModifier) << 0xFFC9u << kShift
+                               << false;
+    QTest::newRow("Ctrl+Shift+Alt+F12")
+        << int(Qt::Key_F12) << int(Qt::ControlModifier | Qt::ShiftModifier | Qt::AltModifier)
+        << 0xFFC9u << (kShift | kControl | kAlt) << false;
+}
+
+void LanguageTest::captureModeKeyAsTheXServerDeliversIt() {
+    QFETCH(int, qtKey);
+    QFETCH(int, modifiers);
+    QFETCH(quint32, keySym);
+    QFETCH(quint32, xState);
+    QFETCH(bool, asks);
+    if (asks) {
+        dialogs_->answer(qv::Answer::Cancel);
+    }
+    TSample_Form form;
+    form.show();
+    form.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&form));
+    form.Room_Edit->setFocus();
+    constexpr quint32 kF12KeyCode = 96;  // the evdev key code of F12
+    QKeyEvent press(QEvent::KeyPress, qtKey, Qt::KeyboardModifiers(modifiers), kF12KeyCode, keySym,
+                    xState);
+    QApplication::sendEvent(form.Room_Edit, &press);
+    QCOMPARE(dialogs_->boxes().size(), asks ? 1 : 0);
+    if (asks) {
+        QCOMPARE(dialogs_->boxes()[0].text, QString("文件不存在，请重新选择！"));
+    }
 }
 
 void LanguageTest::captureModeTextsFromVariable() {

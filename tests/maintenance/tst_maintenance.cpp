@@ -42,6 +42,7 @@ private slots:
 
     void settingsSaveEndsProgram();
     void settingsBadTimeWritesNothing();
+    void settingsNightsTypedOutOfRange();
     void connectionTestSwitchesOnlyOnSuccess();
     void connectionSaveStoresServer();
     void backupAndRestoreFromMenu();
@@ -93,6 +94,39 @@ void MaintenanceTest::settingsBadTimeWritesNothing() {
     QCOMPARE(fx.dialogs->last().icon, qv::Icon::Error);
     QCOMPARE(fx.app->read(QStringLiteral("Mirefold.ini")), before);
     QVERIFY(!qv::terminateRequested());
+}
+
+// The nights box takes every digit typed and brings the number into 0 to
+// 100 when it is left, or when Save is pressed without leaving it.
+void MaintenanceTest::settingsNightsTypedOutOfRange() {
+    fx.app->write(QStringLiteral("Mirefold.ini"), "[SystemInfo]\nDayCount=2\n");
+    LockSystemInfo.DayCount = 2;
+    TSystemInfo_Form f;
+    f.show();
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    const struct {
+        const char* typed;
+        int value;
+    } cases[] = {{"250", 100}, {"7", 7}, {"100", 100}, {"0", 0}, {"1000", 100}, {"", 0}};
+    for (const auto& c : cases) {
+        f.DayCount_SE->setFocus();
+        f.DayCount_SE->selectAll();
+        QTest::keyClick(f.DayCount_SE, Qt::Key_Delete);
+        QTest::keyClicks(f.DayCount_SE, QString::fromLatin1(c.typed));
+        // Every digit stays while typing (at most three).
+        QCOMPARE(f.DayCount_SE->text(), QString::fromLatin1(c.typed).left(3));
+        QTest::keyClick(f.DayCount_SE, Qt::Key_Tab);
+        QVERIFY(!f.DayCount_SE->hasFocus());
+        QCOMPARE(f.DayCount_SE->value(), c.value);
+        QCOMPARE(f.DayCount_SE->text(), QString::number(c.value));
+    }
+    f.DayCount_SE->setFocus();
+    f.DayCount_SE->selectAll();
+    QTest::keyClicks(f.DayCount_SE, QStringLiteral("250"));
+    f.Button1->click();  // as its key Alt+S does: the box keeps the focus
+    const qv::IniFile ini(qv::AppPaths::iniFile());
+    QCOMPARE(ini.readInteger(QStringLiteral("SystemInfo"), QStringLiteral("DayCount"), -1), 100);
 }
 
 void MaintenanceTest::connectionTestSwitchesOnlyOnSuccess() {

@@ -5,14 +5,21 @@
 
 #include "data/Connection.h"
 #include "data/DataSet.h"
+#include "language/Language.h"
+#include "language/LanguageSource.h"
 #include "platform/Errors.h"
+#include "platform/FileVersion.h"
+#include "platform/ProgramText.h"
 #include "platform/SharedLibrary.h"
 #include "platform/TestDialogs.h"
 #include "records/PrintLibrary.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPrintPreviewWidget>
 #include <QProcess>
@@ -317,6 +324,8 @@ private slots:
     void tableRecordset();
     void recordsetOfAQuery();
     void printWindow();
+    void printWindowAndFileDialogInTheDesksLanguage_data();
+    void printWindowAndFileDialogInTheDesksLanguage();
     void noRecordset();
     void unusableLibrary_data();
     void unusableLibrary();
@@ -633,6 +642,75 @@ void tst_Print::printWindow() {
     QCOMPARE(qv::TableRecordset::from(rows.get())->refCount(), 1);
     rows.reset();
     QCOMPARE(qv::TableRecordset::liveCount(), before);
+}
+
+void tst_Print::printWindowAndFileDialogInTheDesksLanguage_data() {
+    QTest::addColumn<int>("language");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("printButtons");
+    QTest::addColumn<QStringList>("fileTexts");  // the file dialog's Qt texts
+    QTest::newRow("Chinese") << 2052 << "打印预览 - 宾客入住记录"
+                             << QStringList{"打印(&P)", "保存为PDF", "保存为CSV", "关闭(&C)"}
+                             << QStringList{"查找范围：", "文件名称(&N)：", "保存(&S)", "取消"};
+    QTest::newRow("English") << 1033 << "Print Preview - Guest Stay Records"
+                             << QStringList{"&Print", "Save as PDF", "Save as CSV", "&Close"}
+                             << QStringList{"Look in:", "File &name:", "&Save", "Cancel"};
+}
+
+// The print window and the file dialog it opens speak the language chosen at
+// the desk: the print library's texts come from the program's language store,
+// the file dialog's from Qt's own translations.
+void tst_Print::printWindowAndFileDialogInTheDesksLanguage() {
+    QFETCH(int, language);
+    QFETCH(QString, title);
+    QFETCH(QStringList, printButtons);
+    QFETCH(QStringList, fileTexts);
+    PrintFolder folder;
+    qv::language::installLanguage(
+        folder.file("db/Language.db"), TFileVersion().GetVersionString("ProductName"), 1033,
+        qv::language::storeRows(
+            qv::language::readSource(QStringLiteral(QV_SOURCE_DIR "/assets/language/1033.tsv"))));
+    qv::language::loadProgramTexts(language);
+    qv::PrintLibrary library(folder.libraryPath());
+    qv::RecordsetRef rows = qv::makeRecordset(kGuestColumns, guestRows(3));
+
+    QString shownTitle;
+    QStringList buttons;
+    QStringList fileDialog;
+    QWidget* printWindow = nullptr;
+    ModalWatcher watcher([&](QWidget* w) {
+        if (auto* files = qobject_cast<QFileDialog*>(w)) {
+            for (const char* label : {"lookInLabel", "fileNameLabel"}) {
+                if (auto* l = files->findChild<QLabel*>(QLatin1String(label))) {
+                    fileDialog << l->text();
+                }
+            }
+            if (auto* box = files->findChild<QDialogButtonBox*>()) {
+                for (QAbstractButton* b : box->buttons()) {
+                    fileDialog << b->text();
+                }
+            }
+            files->reject();
+        } else if (!printWindow) {
+            printWindow = w;
+            shownTitle = w->windowTitle();
+            for (const char* name : {"Print_Bt", "SavePdf_Bt", "SaveCsv_Bt", "Close_Bt"}) {
+                if (QPushButton* b = buttonOf(w, name)) {
+                    buttons << b->text();
+                }
+            }
+            QTimer::singleShot(0, buttonOf(w, "SavePdf_Bt"), &QPushButton::click);
+        } else {
+            buttonOf(w, "Close_Bt")->click();
+        }
+    });
+    QVERIFY(library.show(rows, PrintKind::GuestStays));
+    qv::language::loadProgramTexts(2052);
+    qv::setProgramTexts({});
+    QCOMPARE(watcher.forced(), 0);
+    QCOMPARE(shownTitle, title);
+    QCOMPARE(buttons, printButtons);
+    QCOMPARE(fileDialog.join(QLatin1Char('|')), fileTexts.join(QLatin1Char('|')));
 }
 
 void tst_Print::noRecordset() {

@@ -698,6 +698,9 @@ void RecordsTest::cardKeys() {
     TMC_R_From f;
     f.show();
     QVERIFY(QTest::qWaitForWindowActive(&f));
+    // The status bar's three panels: the position, then two empty ones.
+    QCOMPARE(f.StatusBar1->findChildren<QLabel*>().size(), 3);
+    QVERIFY(f.StatusBar1->findChild<QLabel*>("StatusBar1_Panel2"));
     QCOMPARE(QApplication::focusWidget(), f.DateStart_Dtp);
     QCOMPARE(tabChain(&f, f.DateStart_Dtp, 7),
              (QStringList{"DateStart_Dtp", "DateEnd_Dtp", "CardType_CB", "Check_Bt", "DBGrid1",
