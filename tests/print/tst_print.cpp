@@ -13,6 +13,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPrintPreviewWidget>
 #include <QProcess>
@@ -472,6 +473,10 @@ void tst_Print::csvKeepsEveryCell() {
                             qv::PrintFormat::Csv),
              int(QV_PRINT_OK));
 
+    // A list of guests is for the desk's user and group only.
+    QCOMPARE(QFileInfo(csv).permissions() &
+                 (QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::WriteGroup),
+             QFileDevice::Permissions());
     keepSnapshot(csv, QStringLiteral("guests.csv"));
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
