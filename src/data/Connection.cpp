@@ -149,7 +149,17 @@ void Connection::openSQLite(const QString& path, bool create) {
                 checkSchemaComplete(version);
             }
         }
-        setPragmas();
+        try {
+            setPragmas();
+        } catch (const DbError& e) {
+            // The switch to WAL is the first write: a file this desk may
+            // only read is refused here as checkWritable() refuses it.
+            sqlite3* db = sqlite::handleOf(database());
+            if (db && sqlite3_db_readonly(db, "main") == 1) {
+                throw DbError(readOnlyText(e.text()));
+            }
+            throw;
+        }
     } catch (...) {
         close();
         throw;
@@ -928,11 +938,14 @@ void Connection::checkWritable() {
         run(QStringLiteral("UPDATE QuorvaneSchema SET Version = Version"));
         // Taken back by the transaction's end: nothing is changed.
     } catch (const Error& e) {
-        throw DbError(
-            qv::programText(QStringLiteral("本工作站的用户只能读取数据库 %1，不能写入（%2）。"
-                                           "请让管理员给予写入权限后再启动程序。"))
-                .arg(description(), e.text()));
+        throw DbError(readOnlyText(e.text()));
     }
+}
+
+QString Connection::readOnlyText(const QString& why) const {
+    return qv::programText(QStringLiteral("本工作站的用户只能读取数据库 %1，不能写入（%2）。"
+                                          "请让管理员给予写入权限后再启动程序。"))
+        .arg(description(), why);
 }
 
 QStringList Connection::createMissingIndexes() {

@@ -132,6 +132,7 @@ private:
     void setSession() const;
     void setPragmas();
     QString notLockText() const;
+    QString readOnlyText(const QString& why) const;
     QString awayText() const;
     QString interruptedText() const;
     bool exec(QSqlQuery& q, const QString& sql, const Binds& binds) const;
