@@ -167,9 +167,9 @@ void resetKeySequence(Connection& conn, const QString& table) {
     if (keys.size() != 1) {
         return;
     }
-    const QVariant seq = conn.scalar(QStringLiteral("select pg_get_serial_sequence(:t, :c)"),
-                                     {{QStringLiteral(":t"), table.toLower()},
-                                      {QStringLiteral(":c"), keys[0].toLower()}});
+    const QVariant seq = conn.scalar(
+        QStringLiteral("select pg_get_serial_sequence(:t, :c)"),
+        {{QStringLiteral(":t"), table.toLower()}, {QStringLiteral(":c"), keys[0].toLower()}});
     if (!seq.isNull() && !seq.toString().isEmpty()) {
         conn.run(QStringLiteral("select setval(:s, coalesce((select max(%1) from %2), 0) + 1, "
                                 "false)")
@@ -276,9 +276,9 @@ void keepCountersAhead(Connection& conn, const Counters& before) {
 // and a row the backup holds as unconfirmed takes the state the live
 // database has learnt since.
 struct CardRows {
-    QStringList columns;                   // of MakeCardRecord, ID first
-    QList<QVariantList> unconfirmed;       // live rows with CardState 1 or 2
-    QList<QVariantList> settled;           // ID, CardType, Rom, CardState
+    QStringList columns;              // of MakeCardRecord, ID first
+    QList<QVariantList> unconfirmed;  // live rows with CardState 1 or 2
+    QList<QVariantList> settled;      // ID, CardType, Rom, CardState
 };
 
 const QString& cardStateFilter() {

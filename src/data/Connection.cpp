@@ -863,9 +863,9 @@ void Connection::checkSchemaComplete(int version) const {
             }
         }
     } else {
-        QSqlQuery q = run(QStringLiteral(
-            "SELECT table_name, column_name FROM information_schema.columns "
-            "WHERE table_schema = current_schema()"));
+        QSqlQuery q =
+            run(QStringLiteral("SELECT table_name, column_name FROM information_schema.columns "
+                               "WHERE table_schema = current_schema()"));
         while (q.next()) {
             const QString table = q.value(0).toString().toLower();
             has.insert(table);
@@ -900,9 +900,8 @@ void Connection::checkSchemaComplete(int version) const {
     need(QStringLiteral("QuorvaneSchema"),
          {QStringLiteral("ApplicationId"), QStringLiteral("Version")});
     if (!missing.isEmpty()) {
-        throw DbError(qv::programText(QStringLiteral(
-                                          "数据库 %1 缺少本程序使用的表或列：%2。"
-                                          "请用本程序建立的门锁数据库或它的备份。"))
+        throw DbError(qv::programText(QStringLiteral("数据库 %1 缺少本程序使用的表或列：%2。"
+                                                     "请用本程序建立的门锁数据库或它的备份。"))
                           .arg(description(), missing.join(QStringLiteral(", "))));
     }
 }

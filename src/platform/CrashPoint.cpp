@@ -2,8 +2,8 @@
 
 #include <QByteArray>
 
-#include <csignal>
 #include <unistd.h>
+#include <csignal>
 
 namespace qv {
 

@@ -7,12 +7,12 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 namespace qv {
 

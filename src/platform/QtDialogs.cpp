@@ -78,9 +78,7 @@ public:
         }
         return file_;
     }
-    QIcon icon(const QFileInfo& info) const override {
-        return info.isDir() ? folder_ : file_;
-    }
+    QIcon icon(const QFileInfo& info) const override { return info.isDir() ? folder_ : file_; }
     // Qt's own words for the types, in Qt's translations.
     QString type(const QFileInfo& info) const override {
         if (info.isDir()) {

@@ -44,13 +44,13 @@ int main(int argc, char** argv) {
         } else if (op == QLatin1String("restore")) {
             qv::restoreDatabase(conn, file);
         } else if (op == QLatin1String("bump")) {
-            conn.execute(QStringLiteral("update AllCardSn set CardSn = CardSn + 1 "
-                                        "where CardType = 10"));
+            conn.execute(
+                QStringLiteral("update AllCardSn set CardSn = CardSn + 1 "
+                               "where CardType = 10"));
         } else if (op == QLatin1String("read")) {
-            std::printf("%lld\n",
-                        conn.scalar(QStringLiteral("select CardSn from AllCardSn "
-                                                   "where CardType = 10"))
-                            .toLongLong());
+            std::printf("%lld\n", conn.scalar(QStringLiteral("select CardSn from AllCardSn "
+                                                             "where CardType = 10"))
+                                      .toLongLong());
         } else {
             return 2;
         }

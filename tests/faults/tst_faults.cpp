@@ -77,9 +77,10 @@ void FaultTest::initTestCase() {
     qv::createDemoHotel(conn);
     qv::inTransaction(conn, [&] {
         for (int i = 0; i < kBackupRows; ++i) {
-            conn.execute(QStringLiteral("insert into OpenDoorRecord (RoomStr, Rom) values (:r, :m)"),
-                         {{QStringLiteral(":r"), QStringLiteral("1101")},
-                          {QStringLiteral(":m"), QString(300, QChar('a' + i % 26))}});
+            conn.execute(
+                QStringLiteral("insert into OpenDoorRecord (RoomStr, Rom) values (:r, :m)"),
+                {{QStringLiteral(":r"), QStringLiteral("1101")},
+                 {QStringLiteral(":m"), QString(300, QChar('a' + i % 26))}});
         }
     });
     conn.execute(QStringLiteral("update RoomInfo set CardSn = 100"));
@@ -90,12 +91,14 @@ void FaultTest::initTestCase() {
     conn.execute(QStringLiteral("update AllCardSn set CardSn = 900"));
     qv::inTransaction(conn, [&] {
         for (int i = 0; i < kLaterRows; ++i) {
-            conn.execute(QStringLiteral("insert into OpenDoorRecord (RoomStr, Rom) values "
-                                        "('1101', 'later')"));
+            conn.execute(
+                QStringLiteral("insert into OpenDoorRecord (RoomStr, Rom) values "
+                               "('1101', 'later')"));
         }
     });
-    conn.execute(QStringLiteral("insert into MakeCardRecord (CardType, Rom, RoomStr, CardState) "
-                                "values (4, 'AFTER-BACKUP', '1101', 1)"));
+    conn.execute(
+        QStringLiteral("insert into MakeCardRecord (CardType, Rom, RoomStr, CardState) "
+                       "values (4, 'AFTER-BACKUP', '1101', 1)"));
     conn.run(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
     conn.close();
     if (pg_.available()) {
@@ -215,8 +218,8 @@ Outcome FaultTest::checkLive() {
 }
 
 void FaultTest::restoreKilled_data() {
-    QTest::addColumn<QString>("point");     // QV_CRASH_AT, or empty for a random moment
-    QTest::addColumn<int>("expect");        // 0 old, 1 restored, -1 either
+    QTest::addColumn<QString>("point");      // QV_CRASH_AT, or empty for a random moment
+    QTest::addColumn<int>("expect");         // 0 old, 1 restored, -1 either
     QTest::addColumn<int>("randomPercent");  // of a whole run's time
     for (const char* kind : {"sqlite", "postgres"}) {
         const auto row = [&](const char* name) {

@@ -89,7 +89,8 @@ void FileLocksTest::fileDialogsKeepTheLocks_data() {
 
 void FileLocksTest::fileDialogsKeepTheLocks() {
     QFETCH(bool, save);
-    const QString bump = QStringLiteral("update AllCardSn set CardSn = CardSn + 1 where CardType = 10");
+    const QString bump =
+        QStringLiteral("update AllCardSn set CardSn = CardSn + 1 where CardType = 10");
     conn_->execute(bump);  // 1, in the WAL file
     const int before = locksHeld();
     QVERIFY2(before > 0, "the live database holds no lock");
@@ -112,8 +113,8 @@ void FileLocksTest::fileDialogsKeepTheLocks() {
                 detail->click();
             }
             QTest::qWait(300);
-            saveScreenshot(d, save ? QStringLiteral("filedialog-save")
-                                   : QStringLiteral("filedialog-open"));
+            saveScreenshot(
+                d, save ? QStringLiteral("filedialog-save") : QStringLiteral("filedialog-open"));
             d->reject();
         },
         10000, &missed);
@@ -128,11 +129,11 @@ void FileLocksTest::fileDialogsKeepTheLocks() {
 
     // A second program comes and goes; it must see this one's WAL as in use.
     QCOMPARE(otherProgram(*app_, QStringLiteral("bump"), live()), QString());  // 2
-    conn_->execute(bump);                                                    // 3
+    conn_->execute(bump);                                                      // 3
     QCOMPARE(otherProgram(*app_, QStringLiteral("read"), live()), QStringLiteral("3"));
-    QCOMPARE(conn_->scalar(QStringLiteral("select CardSn from AllCardSn where CardType = 10"))
-                 .toInt(),
-             3);
+    QCOMPARE(
+        conn_->scalar(QStringLiteral("select CardSn from AllCardSn where CardType = 10")).toInt(),
+        3);
     QCOMPARE(conn_->scalar(QStringLiteral("PRAGMA integrity_check")).toString(),
              QStringLiteral("ok"));
 }

@@ -306,11 +306,11 @@ void BackupTest::filesArePrivateAndBesideTheirTarget() {
     } keep{previous};
     const QString db = app_->file(QStringLiteral("db"));
     const QStringList tmpBefore =
-        QDir(QDir::tempPath()).entryList(QStringList{QStringLiteral("*.qvpart*")},
-                                         QDir::Files | QDir::Hidden);
-    const QFileDevice::Permissions stray =
-        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther |
-        QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ExeOwner;
+        QDir(QDir::tempPath())
+            .entryList(QStringList{QStringLiteral("*.qvpart*")}, QDir::Files | QDir::Hidden);
+    const QFileDevice::Permissions stray = QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                           QFileDevice::ExeOther | QFileDevice::WriteGroup |
+                                           QFileDevice::ExeGroup | QFileDevice::ExeOwner;
     // Each work file seen while the copy runs: where it is and its mode.
     QStringList seen;
     const auto look = [&](qint64, qint64) {
@@ -331,9 +331,9 @@ void BackupTest::filesArePrivateAndBesideTheirTarget() {
     QCOMPARE(QDir(QDir::tempPath())
                  .entryList(QStringList{QStringLiteral("*.qvpart*")}, QDir::Files | QDir::Hidden),
              tmpBefore);
-    QCOMPARE(QDir(db).entryList(QStringList{QStringLiteral("*.qvpart*")},
-                                QDir::Files | QDir::Hidden),
-             QStringList());
+    QCOMPARE(
+        QDir(db).entryList(QStringList{QStringLiteral("*.qvpart*")}, QDir::Files | QDir::Hidden),
+        QStringList());
 }
 
 void BackupTest::restoreKeepsUnconfirmedCards() {
@@ -346,9 +346,9 @@ void BackupTest::restoreKeepsUnconfirmedCards() {
                       {QStringLiteral(":s"), state}});
     };
     const auto stateOf = [&](const QString& rom) {
-        const QVariant v = conn.scalar(
-            QStringLiteral("select CardState from MakeCardRecord where Rom = :r"),
-            {{QStringLiteral(":r"), rom}});
+        const QVariant v =
+            conn.scalar(QStringLiteral("select CardState from MakeCardRecord where Rom = :r"),
+                        {{QStringLiteral(":r"), rom}});
         return v.isNull() ? -1 : v.toInt();
     };
     card(1, QStringLiteral("PENDING-THEN-CANCELLED"), 1);

@@ -146,8 +146,10 @@ void MaintenanceTest::connectionTestSwitchesOnlyOnSuccess() {
 void MaintenanceTest::connectionRefusesWhatStartUpRefuses_data() {
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason");  // empty: accepted
-    QTest::newRow("read-only file") << "readonly" << "不能写入";
-    QTest::newRow("lacks a table") << "lacking" << "RoomInfo";
+    QTest::newRow("read-only file") << "readonly"
+                                    << "不能写入";
+    QTest::newRow("lacks a table") << "lacking"
+                                   << "RoomInfo";
     QTest::newRow("path with backslashes") << "backslash" << QString();
 }
 
