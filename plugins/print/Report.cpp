@@ -2,6 +2,7 @@
 
 #include "PdfText.h"
 #include "ReportPainter.h"
+#include "platform/PrivateFiles.h"
 
 #include "platform/ProgramText.h"
 
@@ -172,7 +173,8 @@ QByteArray toCsv(const Report& report) {
 
 bool writeCsv(const Report& report, const QString& path, QString& error) {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    // Record lists hold guests' names and documents.
+    if (!file.open(QIODevice::WriteOnly) || !qv::makePrivate(file)) {
         error = file.errorString();
         return false;
     }
@@ -203,7 +205,8 @@ bool writePdf(const Report& report, const QString& path, QString& error) {
     restoreIdeographs(bytes, equivalents);
 
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || !qv::makePrivate(file) ||
+        file.write(bytes) != bytes.size() || !file.commit()) {
         error = file.errorString();
         return false;
     }

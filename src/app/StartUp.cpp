@@ -5,70 +5,33 @@
 
 #include "app/Logon_Unit.h"
 #include "card/CardRecords.h"
+#include "data/OpenLockDatabase.h"
 #include "data/dm_unit.h"
-#include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/FirstPaint.h"
 #include "platform/Guard.h"
-#include "platform/IniFile.h"
 #include "settings/Settings.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <memory>
 
 using namespace settings;
 
 bool ConnectDatabase() {
-    const qv::IniFile ini(qv::AppPaths::iniFile());
+    LockDatabaseChoice choice = ReadLockDatabaseChoice();
+    choice.ConnType = LockSystemInfo.ConnType;
+    dm->closeTables();
     try {
-        switch (LockSystemInfo.ConnType) {
-            case 0: {
-                QString path =
-                    ini.readString(ClientConfig, QStringLiteral("DbPath"), DefaultDbPath());
-                path.replace('\\', '/');
-                if (QFileInfo(path).isRelative()) {
-                    path = qv::AppPaths::file(path);
-                }
-                if (!QFileInfo(path).isFile()) {
-                    qv::messageBox(qv::noticeTitle(),
-                                   qv::programText(QStringLiteral("文件不存在！")));
-                    return false;
-                }
-                dm->closeTables();
-                dm->conn.openSQLite(path);
-                break;
-            }
-            case 1: {
-                qv::ServerParams server;
-                server.host = ini.readString(ClientConfig, QStringLiteral("ServerName"), QString());
-                server.user = ini.readString(ClientConfig, QStringLiteral("UserName"), QString());
-                server.password = ini.readString(ClientConfig, QStringLiteral("Pass"), QString());
-                dm->closeTables();
-                dm->conn.openPostgreSQL(server);
-                break;
-            }
-            default:
-                qv::messageBox(qv::noticeTitle(),
-                               qv::programText(
-                                   QStringLiteral("Mirefold.ini 中的数据库类型 ConnType=%1 无效（0 "
-                                                  "为本机数据库文件，1 为数据库服务器）。"))
-                                   .arg(LockSystemInfo.ConnType),
-                               qv::Icon::Error);
-                return false;
-        }
-        dm->conn.checkLockDatabase();
-        // A desk that could only read would write cards it cannot record.
-        dm->conn.checkWritable();
+        qv::openLockDatabase(dm->conn, choice);
         return true;
+    } catch (const qv::MissingDatabaseFile& e) {
+        qv::messageBox(qv::noticeTitle(), e.text());
     } catch (const qv::Error& e) {
-        dm->conn.close();
         qv::messageBox(qv::noticeTitle(),
                        qv::programText(QStringLiteral("无法打开数据库：%1")).arg(e.text()),
                        qv::Icon::Error);
-        return false;
     }
+    return false;
 }
 
 bool StartUp() {

@@ -3,7 +3,10 @@
 #include "data/Connection.h"
 #include "data/Dialect.h"
 #include "data/SchemaInfo.h"
+#include "platform/AppPaths.h"
+#include "platform/CrashPoint.h"
 #include "platform/Errors.h"
+#include "platform/PrivateFiles.h"
 
 #include "data/SchemaScript.h"
 #include "platform/ProgramText.h"
@@ -16,7 +19,6 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlRecord>
-#include <QUuid>
 
 #include <sqlite3.h>
 
@@ -130,11 +132,16 @@ void syncFolder(const QString& folder) {
     }
 }
 
-QString tempBeside(const QString& path) {
-    const QFileInfo info(path);
-    return info.absoluteDir().filePath(
-        QStringLiteral(".%1.%2.part")
-            .arg(info.fileName(), QUuid::createUuid().toString(QUuid::Id128).left(12)));
+// A private, empty work file beside `target` (see PrivateFiles.h), after
+// the leftovers of an earlier operation in that folder are removed.
+QString makeWorkFile(const QString& target) {
+    removeLeftoverWorkFiles(QFileInfo(target).absolutePath());
+    const QString path = workFileBeside(target);
+    QString why;
+    if (!createPrivateFile(path, &why)) {
+        throw Error(qv::programText(QStringLiteral("无法建立临时文件 %1：%2")).arg(path, why));
+    }
+    return path;
 }
 
 // Removes a temporary file (and its journals) on scope exit unless kept.
@@ -149,6 +156,27 @@ struct TempFile {
         }
     }
 };
+
+// On the server: keys that the server makes for `table` continue after the
+// rows it holds.
+void resetKeySequence(Connection& conn, const QString& table) {
+    if (conn.kind() != DbKind::PostgreSQL) {
+        return;
+    }
+    const QStringList keys = schema::keyColumns(table);
+    if (keys.size() != 1) {
+        return;
+    }
+    const QVariant seq = conn.scalar(
+        QStringLiteral("select pg_get_serial_sequence(:t, :c)"),
+        {{QStringLiteral(":t"), table.toLower()}, {QStringLiteral(":c"), keys[0].toLower()}});
+    if (!seq.isNull() && !seq.toString().isEmpty()) {
+        conn.run(QStringLiteral("select setval(:s, coalesce((select max(%1) from %2), 0) + 1, "
+                                "false)")
+                     .arg(keys[0], table),
+                 {{QStringLiteral(":s"), seq}});
+    }
+}
 
 // Every row of every lock table from `from` into `to`, whose lock tables are
 // emptied first; on `to`'s current transaction. Date-times keep their meaning
@@ -194,23 +222,7 @@ void copyTables(Connection& from, Connection& to, const BackupProgress& progress
                 progress(done, total);
             }
         }
-        if (to.kind() == DbKind::PostgreSQL) {
-            // Keys made by the server continue after the restored ones.
-            const QStringList keys = schema::keyColumns(table);
-            if (keys.size() == 1) {
-                const QVariant seq =
-                    to.scalar(QStringLiteral("select pg_get_serial_sequence(:t, :c)"),
-                              {{QStringLiteral(":t"), table.toLower()},
-                               {QStringLiteral(":c"), keys[0].toLower()}});
-                if (!seq.isNull() && !seq.toString().isEmpty()) {
-                    to.run(QStringLiteral(
-                               "select setval(:s, coalesce((select max(%1) from %2), 0) + 1, "
-                               "false)")
-                               .arg(keys[0], table),
-                           {{QStringLiteral(":s"), seq}});
-                }
-            }
-        }
+        resetKeySequence(to, table);
     }
     if (progress) {
         progress(total, total);
@@ -258,6 +270,113 @@ void keepCountersAhead(Connection& conn, const Counters& before) {
     t.commit();
 }
 
+// The card issue log rows whose card may open a door although its issue
+// never completed (CardState 1 and 2: the clerk is to cancel those cards).
+// A restore must not forget one: those made after the backup are put back,
+// and a row the backup holds as unconfirmed takes the state the live
+// database has learnt since.
+struct CardRows {
+    QStringList columns;              // of MakeCardRecord, ID first
+    QList<QVariantList> unconfirmed;  // live rows with CardState 1 or 2
+    QList<QVariantList> settled;      // ID, CardType, Rom, CardState
+};
+
+const QString& cardStateFilter() {
+    static const QString where = QStringLiteral("CardState IN (1, 2)");
+    return where;
+}
+
+// Reads on `live` before its rows are replaced; `restoredUnconfirmed` are the
+// IDs the restored rows hold as unconfirmed.
+CardRows readCardRows(Connection& live, const QList<QVariant>& restoredUnconfirmed) {
+    CardRows out;
+    out.columns = schema::columns(QStringLiteral("MakeCardRecord"));
+    QSqlQuery q = live.run(QStringLiteral("select %1 from MakeCardRecord where %2")
+                               .arg(out.columns.join(QStringLiteral(", ")), cardStateFilter()));
+    while (q.next()) {
+        QVariantList row;
+        for (int i = 0; i < out.columns.size(); ++i) {
+            row << q.value(i);
+        }
+        out.unconfirmed << row;
+    }
+    for (const QVariant& id : restoredUnconfirmed) {
+        QSqlQuery r = live.run(QStringLiteral("select ID, CardType, Rom, CardState from "
+                                              "MakeCardRecord where ID = :id and not (%1)")
+                                   .arg(cardStateFilter()),
+                               {{QStringLiteral(":id"), id}});
+        if (r.next()) {
+            out.settled << QVariantList{r.value(0), r.value(1), r.value(2), r.value(3)};
+        }
+    }
+    return out;
+}
+
+bool sameCard(const QVariant& a, const QVariant& b) {
+    return a.isNull() ? b.isNull() : (!b.isNull() && a.toString() == b.toString());
+}
+
+// After the restored rows are in, on the same transaction.
+void keepCardRows(Connection& conn, const CardRows& rows) {
+    const int cardType = static_cast<int>(rows.columns.indexOf(QStringLiteral("CardType")));
+    const int rom = static_cast<int>(rows.columns.indexOf(QStringLiteral("Rom")));
+    const int state = static_cast<int>(rows.columns.indexOf(QStringLiteral("CardState")));
+    const auto sameRow = [&](const QVariant& id, const QVariant& type, const QVariant& number,
+                             QVariant* restoredState) {
+        QSqlQuery q = conn.run(
+            QStringLiteral("select CardType, Rom, CardState from MakeCardRecord where ID = :id"),
+            {{QStringLiteral(":id"), id}});
+        if (!q.next()) {
+            return -1;  // no row with this key
+        }
+        if (restoredState) {
+            *restoredState = q.value(2);
+        }
+        return sameCard(q.value(0), type) && sameCard(q.value(1), number) ? 1 : 0;
+    };
+    for (const QVariantList& s : rows.settled) {
+        if (sameRow(s[0], s[1], s[2], nullptr) == 1) {
+            conn.execute(QStringLiteral("update MakeCardRecord set CardState = :s where ID = :id"),
+                         {{QStringLiteral(":s"), s[3]}, {QStringLiteral(":id"), s[0]}});
+        }
+    }
+    const QString all = rows.columns.join(QStringLiteral(", "));
+    const QStringList noKey = rows.columns.mid(1);
+    for (const QVariantList& row : rows.unconfirmed) {
+        const int found = sameRow(row[0], row[cardType], row[rom], nullptr);
+        if (found == 1) {
+            conn.execute(QStringLiteral("update MakeCardRecord set CardState = :s where ID = :id"),
+                         {{QStringLiteral(":s"), row[state]}, {QStringLiteral(":id"), row[0]}});
+            continue;
+        }
+        // Made after the backup: back with its key, or with a new one when
+        // the restored log uses that key for another card.
+        const QStringList& columns = found == -1 ? rows.columns : noKey;
+        const QVariantList values = found == -1 ? row : row.mid(1);
+        QStringList params;
+        Binds binds;
+        for (int i = 0; i < columns.size(); ++i) {
+            params << QStringLiteral(":c%1").arg(i);
+            binds.insert(params.last(), values[i]);
+        }
+        conn.execute(QStringLiteral("insert into MakeCardRecord (%1) values (%2)")
+                         .arg(found == -1 ? all : noKey.join(QStringLiteral(", ")),
+                              params.join(QStringLiteral(", "))),
+                     binds);
+    }
+    resetKeySequence(conn, QStringLiteral("MakeCardRecord"));
+}
+
+// The progress of an operation that the fault tests may end at each step.
+BackupProgress withCrashPoint(const char* point, const BackupProgress& progress) {
+    return [point, progress](qint64 done, qint64 total) {
+        crashPoint(point);
+        if (progress) {
+            progress(done, total);
+        }
+    };
+}
+
 }  // namespace
 
 QStringList lockTables() {
@@ -280,18 +399,19 @@ void backupDatabase(Connection& conn, const QString& target, const BackupProgres
     if (QFileInfo::exists(target)) {
         throw Error(qv::programText(QStringLiteral("%1 已存在。")).arg(target));
     }
-    TempFile temp{tempBeside(target)};
+    TempFile temp{makeWorkFile(target)};
+    const BackupProgress step = withCrashPoint("backup-step", progress);
     if (conn.kind() == DbKind::SQLite) {
-        OwnDb out(temp.path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-        onlineBackup(out.get(), handleOf(conn), progress);
+        OwnDb out(temp.path, SQLITE_OPEN_READWRITE);
+        onlineBackup(out.get(), handleOf(conn), step);
         // A backup stands alone: no journal file beside it.
         out.scalar("PRAGMA journal_mode=DELETE");
     } else {
         Connection out;
-        out.openSQLite(temp.path, true);
+        out.openSQLite(temp.path, true);  // the empty private file becomes the database
         out.createSchema();
         Transaction t(out);
-        copyTables(conn, out, progress);
+        copyTables(conn, out, step);
         t.commit();
         out.run(QStringLiteral("PRAGMA journal_mode=DELETE"));
         out.close();
@@ -303,11 +423,13 @@ void backupDatabase(Connection& conn, const QString& target, const BackupProgres
         }
     }
     syncFile(temp.path);
+    crashPoint("backup-before-link");
     // rename() would replace a file made meanwhile; link() never does.
     if (::link(QFile::encodeName(temp.path).constData(), QFile::encodeName(target).constData()) !=
         0) {
         throw Error(qv::programText(QStringLiteral("无法建立备份文件 %1。")).arg(target));
     }
+    crashPoint("backup-after-link");
     syncFolder(QFileInfo(target).absolutePath());
 }
 
@@ -319,10 +441,12 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
         qv::programText(QStringLiteral("%1 不是门锁数据库的备份，数据库未作改动。")).arg(file);
     // A copy of the chosen file, so that the file itself is never written to
     // (an older backup is brought up to the current schema in the copy).
+    // Beside the live file; for the server in the program's db folder.
     const QString folder = conn.kind() == DbKind::SQLite
                                ? QFileInfo(conn.database().databaseName()).absolutePath()
-                               : QDir::tempPath();
-    TempFile temp{tempBeside(QDir(folder).filePath(QFileInfo(file).fileName()))};
+                               : QFileInfo(AppPaths::lockDatabase()).absolutePath();
+    QDir().mkpath(folder);
+    TempFile temp{makeWorkFile(QDir(folder).filePath(QFileInfo(file).fileName()))};
     try {
         OwnDb source(file, SQLITE_OPEN_READONLY);
         if (source.scalar("PRAGMA application_id").toInt() != Connection::kApplicationId) {
@@ -342,9 +466,17 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
         if (source.scalar("PRAGMA integrity_check") != QLatin1String("ok")) {
             throw Error(qv::programText(QStringLiteral("%1 已损坏，数据库未作改动。")).arg(file));
         }
-        OwnDb copy(temp.path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-        onlineBackup(copy.get(), source.get(), {});
-        copy.scalar("PRAGMA journal_mode=DELETE");
+        {
+            OwnDb copy(temp.path, SQLITE_OPEN_READWRITE);
+            onlineBackup(copy.get(), source.get(), withCrashPoint("restore-copy", {}));
+            copy.scalar("PRAGMA journal_mode=DELETE");
+        }
+        // An older backup is brought up to date in the copy; one that lacks
+        // a table or column is refused here.
+        Connection restored;
+        restored.openSQLite(temp.path);
+        restored.checkLockDatabase();
+        restored.close();
     } catch (const Abort&) {
         throw;
     } catch (const Error& e) {
@@ -353,24 +485,72 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
         }
         throw Error(notLock + QStringLiteral("\n") + e.text());
     }
-    {
-        Connection restored;
-        restored.openSQLite(temp.path);
-        restored.checkLockDatabase();  // brings an older schema up to date
-        restored.close();
-    }
-    const Counters before = readCounters(conn);
+    crashPoint("restore-before-replace");
+    // The restored rows, the counters kept ahead of the live ones and the
+    // unconfirmed cards commit together, under the write lock: killed at any
+    // moment, the database is the old one whole or the restored one whole.
+    const BackupProgress step = withCrashPoint("restore-step", progress);
     if (conn.kind() == DbKind::SQLite) {
-        OwnDb source(temp.path, SQLITE_OPEN_READONLY);
-        onlineBackup(handleOf(conn), source.get(), progress);
+        conn.run(QStringLiteral("ATTACH DATABASE :f AS restored"),
+                 {{QStringLiteral(":f"), temp.path}});
+        struct Detach {
+            Connection& conn;
+            ~Detach() {
+                try {
+                    conn.run(QStringLiteral("DETACH DATABASE restored"));
+                } catch (const Error&) {
+                }
+            }
+        } detach{conn};
+        Transaction t(conn);
+        const Counters before = readCounters(conn);
+        QList<QVariant> restoredUnconfirmed;
+        QSqlQuery ids = conn.run(QStringLiteral("select ID from restored.MakeCardRecord where %1")
+                                     .arg(cardStateFilter()));
+        while (ids.next()) {
+            restoredUnconfirmed << ids.value(0);
+        }
+        const CardRows cards = readCardRows(conn, restoredUnconfirmed);
+        qint64 total = 0;
+        for (const QString& table : lockTables()) {
+            total += conn.scalar(QStringLiteral("select count(*) from restored.%1").arg(table))
+                         .toLongLong();
+        }
+        qint64 done = 0;
+        for (const QString& table : lockTables()) {
+            const QString columns = schema::columns(table).join(QStringLiteral(", "));
+            conn.execute(QStringLiteral("delete from main.%1").arg(table));
+            done += conn.execute(QStringLiteral("insert into main.%1 (%2) select %2 from "
+                                                "restored.%1")
+                                     .arg(table, columns));
+            step(done, total);
+        }
+        keepCountersAhead(conn, before);
+        keepCardRows(conn, cards);
+        crashPoint("restore-before-commit");
+        t.commit();
     } else {
         Connection source;
         source.openSQLite(temp.path);
+        QList<QVariant> restoredUnconfirmed;
+        QSqlQuery ids = source.run(
+            QStringLiteral("select ID from MakeCardRecord where %1").arg(cardStateFilter()));
+        while (ids.next()) {
+            restoredUnconfirmed << ids.value(0);
+        }
         Transaction t(conn);
-        copyTables(source, conn, progress);
+        // Other desks may read on meanwhile but issue no card until it is done.
+        conn.execute(QStringLiteral("LOCK TABLE %1 IN EXCLUSIVE MODE")
+                         .arg(lockTables().join(QStringLiteral(", "))));
+        const Counters before = readCounters(conn);
+        const CardRows cards = readCardRows(conn, restoredUnconfirmed);
+        copyTables(source, conn, step);
+        keepCountersAhead(conn, before);
+        keepCardRows(conn, cards);
+        crashPoint("restore-before-commit");
         t.commit();
     }
-    keepCountersAhead(conn, before);
+    crashPoint("restore-after-commit");
 }
 
 }  // namespace qv

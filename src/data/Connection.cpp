@@ -134,10 +134,32 @@ void Connection::openSQLite(const QString& path, bool create) {
         // program's file, or an empty one, is left exactly as it was. The
         // first statement is where a file that is not a database shows.
         run(QStringLiteral("PRAGMA schema_version"));
-        if (!fresh && scalar(QStringLiteral("PRAGMA application_id")).toInt() != kApplicationId) {
-            throw DbError(notLockText());
+        if (!fresh) {
+            if (scalar(QStringLiteral("PRAGMA application_id")).toInt() != kApplicationId) {
+                throw DbError(notLockText());
+            }
+            // A lock database that lacks a table or column is refused as it
+            // is, before the switch to WAL writes to it. A newer one is
+            // refused by checkLockDatabase().
+            const int version = schemaVersion();
+            if (version < 1) {
+                throw DbError(notLockText());
+            }
+            if (version <= kSchemaVersion) {
+                checkSchemaComplete(version);
+            }
         }
-        setPragmas();
+        try {
+            setPragmas();
+        } catch (const DbError& e) {
+            // The switch to WAL is the first write: a file this desk may
+            // only read is refused here as checkWritable() refuses it.
+            sqlite3* db = sqlite::handleOf(database());
+            if (db && sqlite3_db_readonly(db, "main") == 1) {
+                throw DbError(readOnlyText(e.text()));
+            }
+            throw;
+        }
     } catch (...) {
         close();
         throw;
@@ -766,6 +788,7 @@ void Connection::checkLockDatabase() {
     if (version < 1) {
         throw DbError(notLock);
     }
+    checkSchemaComplete(version);
     upgradeSchema(version);
 
     // Indexes only make queries fast: one that cannot be made now (a
@@ -797,7 +820,91 @@ const QStringList& upgradeStep(int toVersion) {
     return steps.at(toVersion);
 }
 
+// The tables and columns that the upgrade steps after `version` add, as
+// "table" and "table.column" in lower case: a database of that version
+// does not have them yet.
+QSet<QString> addedAfter(int version) {
+    static const QRegularExpression addColumn(
+        QStringLiteral("^\\s*ALTER\\s+TABLE\\s+(\\w+)\\s+ADD\\s+(?:COLUMN\\s+)?(\\w+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression createTable(
+        QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(?:IF\\s+NOT\\s+EXISTS\\s+)?(\\w+)"),
+        QRegularExpression::CaseInsensitiveOption);
+    QSet<QString> out;
+    for (int next = version + 1; next <= Connection::kSchemaVersion; ++next) {
+        for (const QString& statement : upgradeStep(next)) {
+            if (const auto m = addColumn.match(statement); m.hasMatch()) {
+                out.insert(m.captured(1).toLower() + '.' + m.captured(2).toLower());
+            } else if (const auto t = createTable.match(statement); t.hasMatch()) {
+                out.insert(t.captured(1).toLower());
+            }
+        }
+    }
+    return out;
+}
+
 }  // namespace
+
+void Connection::checkSchemaComplete(int version) const {
+    // What the database has, in lower case: "table" and "table.column".
+    QSet<QString> has;
+    if (kind() == DbKind::SQLite) {
+        QStringList tables;
+        QSqlQuery q = run(QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table'"));
+        while (q.next()) {
+            tables << q.value(0).toString();
+        }
+        for (const QString& table : tables) {
+            has.insert(table.toLower());
+            QSqlQuery c = run(QStringLiteral("SELECT name FROM pragma_table_info(:t)"),
+                              {{QStringLiteral(":t"), table}});
+            while (c.next()) {
+                has.insert(table.toLower() + '.' + c.value(0).toString().toLower());
+            }
+        }
+    } else {
+        QSqlQuery q =
+            run(QStringLiteral("SELECT table_name, column_name FROM information_schema.columns "
+                               "WHERE table_schema = current_schema()"));
+        while (q.next()) {
+            const QString table = q.value(0).toString().toLower();
+            has.insert(table);
+            has.insert(table + '.' + q.value(1).toString().toLower());
+        }
+    }
+    const QSet<QString> later = addedAfter(version);
+    QStringList missing;
+    const auto need = [&](const QString& table, const QStringList& columns) {
+        const QString t = table.toLower();
+        if (later.contains(t)) {
+            return;
+        }
+        if (!has.contains(t)) {
+            missing << table;
+            return;
+        }
+        for (const QString& column : columns) {
+            const QString key = t + '.' + column.toLower();
+            if (!has.contains(key) && !later.contains(key)) {
+                missing << table + '.' + column;
+            }
+        }
+    };
+    static const QRegularExpression create(QStringLiteral("^\\s*CREATE\\s+TABLE\\s+(\\w+)"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    for (const QString& statement : schema::statements(dialect_.schemaScript())) {
+        if (const auto m = create.match(statement); m.hasMatch()) {
+            need(schema::canonicalName(m.captured(1)), schema::columns(m.captured(1)));
+        }
+    }
+    need(QStringLiteral("QuorvaneSchema"),
+         {QStringLiteral("ApplicationId"), QStringLiteral("Version")});
+    if (!missing.isEmpty()) {
+        throw DbError(qv::programText(QStringLiteral("数据库 %1 缺少本程序使用的表或列：%2。"
+                                                     "请用本程序建立的门锁数据库或它的备份。"))
+                          .arg(description(), missing.join(QStringLiteral(", "))));
+    }
+}
 
 void Connection::upgradeSchema(int version) {
     for (int next = version + 1; next <= kSchemaVersion; ++next) {
@@ -830,11 +937,14 @@ void Connection::checkWritable() {
         run(QStringLiteral("UPDATE QuorvaneSchema SET Version = Version"));
         // Taken back by the transaction's end: nothing is changed.
     } catch (const Error& e) {
-        throw DbError(
-            qv::programText(QStringLiteral("本工作站的用户只能读取数据库 %1，不能写入（%2）。"
-                                           "请让管理员给予写入权限后再启动程序。"))
-                .arg(description(), e.text()));
+        throw DbError(readOnlyText(e.text()));
     }
+}
+
+QString Connection::readOnlyText(const QString& why) const {
+    return qv::programText(QStringLiteral("本工作站的用户只能读取数据库 %1，不能写入（%2）。"
+                                          "请让管理员给予写入权限后再启动程序。"))
+        .arg(description(), why);
 }
 
 QStringList Connection::createMissingIndexes() {

@@ -123,10 +123,16 @@ private:
     // Brings a lock database of an older schema `version` up to this one,
     // one version per transaction.
     void upgradeSchema(int version);
+    // Throws a clear error naming what is missing when the database lacks a
+    // table or column that the program uses and that a lock database of
+    // `version` has (what later versions add is brought by the upgrade).
+    // Only reads.
+    void checkSchemaComplete(int version) const;
     void openDatabase(QSqlDatabase& db);
     void setSession() const;
     void setPragmas();
     QString notLockText() const;
+    QString readOnlyText(const QString& why) const;
     QString awayText() const;
     QString interruptedText() const;
     bool exec(QSqlQuery& q, const QString& sql, const Binds& binds) const;

@@ -3,12 +3,11 @@
 #include "window/TabSheet.h"
 
 #include "data/Connection.h"
+#include "data/OpenLockDatabase.h"
 #include "data/dm_unit.h"
-#include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/Guard.h"
-#include "platform/IniFile.h"
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
 #include "settings/Settings.h"
@@ -127,24 +126,20 @@ void TCdForm::FormCreate() {
 }
 
 void TCdForm::FormShow() {
-    const qv::IniFile ini(qv::AppPaths::iniFile());
+    const LockDatabaseChoice choice = ReadLockDatabaseChoice();
     PageControl1->setCurrentIndex(LockSystemInfo.ConnType == 1 ? ServerPage : EmbeddedPage);
-    QString path =
-        ini.readString(settings::ClientConfig, QStringLiteral("DbPath"), DefaultDbPath());
-    Memo_DbPath->setPlainText(path);
+    Memo_DbPath->setPlainText(choice.DbPath);
     QString host;
     int port = kDefaultPort;
-    splitServer(ini.readString(settings::ClientConfig, QStringLiteral("ServerName"), QString()),
-                host, port);
+    splitServer(choice.ServerName, host, port);
     Server_Edit->setText(host);
     Port_SE->setValue(port);
-    User_Edit->setText(
-        ini.readString(settings::ClientConfig, QStringLiteral("UserName"), QString()));
-    Pass_Edit->setText(ini.readString(settings::ClientConfig, QStringLiteral("Pass"), QString()));
+    User_Edit->setText(choice.UserName);
+    Pass_Edit->setText(choice.Pass);
 }
 
 void TCdForm::Button1Click() {
-    QString path = Memo_DbPath->toPlainText();
+    QString path = LockDatabaseFile(Memo_DbPath->toPlainText());
     if (!qv::dialogs().openFile(message(0, QStringLiteral("选择门锁数据库")),
                                 QStringLiteral("门锁数据库 (*.db);;所有文件 (*)"), path)) {
         return;
@@ -156,43 +151,38 @@ void TCdForm::Button1Click() {
     Memo_DbPath->setPlainText(QFileInfo(path).absoluteFilePath());
 }
 
+LockDatabaseChoice TCdForm::Choice() const {
+    LockDatabaseChoice choice;
+    choice.ConnType = PageControl1->currentIndex();
+    choice.DbPath = Memo_DbPath->toPlainText();
+    choice.ServerName = Server_Edit->text().trimmed() + ':' + QString::number(Port_SE->value());
+    choice.UserName = User_Edit->text();
+    choice.Pass = Pass_Edit->text();
+    return choice;
+}
+
 bool TCdForm::Connect() {
-    const int page = PageControl1->currentIndex();
-    qv::Connection candidate;
+    const LockDatabaseChoice choice = Choice();
+    if (choice.ConnType != EmbeddedPage && choice.ConnType != ServerPage) {
+        return false;
+    }
     try {
-        if (page == EmbeddedPage) {
-            QString path = Memo_DbPath->toPlainText();
-            if (QFileInfo(path).isRelative()) {
-                path = qv::AppPaths::file(path);
-            }
-            if (!QFileInfo(path).isFile()) {
-                qv::messageBox(qv::noticeTitle(), message(1, QStringLiteral("文件不存在!")));
-                return false;
-            }
-            candidate.openSQLite(path);
-            candidate.checkLockDatabase();
-            candidate.close();
-            // The same file on the program's connection.
-            dm->closeTables();
-            dm->conn.openSQLite(path);
-        } else if (page == ServerPage) {
-            const qv::ServerParams server{
-                Server_Edit->text().trimmed() + ':' + QString::number(Port_SE->value()),
-                User_Edit->text(), Pass_Edit->text()};
-            candidate.openPostgreSQL(server);
-            candidate.checkLockDatabase();
-            candidate.close();
-            dm->closeTables();
-            dm->conn.openPostgreSQL(server);
-        } else {
-            return false;
+        {
+            // Tried on a connection of its own first, exactly as start-up
+            // opens it: a choice that fails leaves the program where it was.
+            qv::Connection candidate;
+            qv::openLockDatabase(candidate, choice);
         }
-        dm->conn.checkLockDatabase();
+        dm->closeTables();
+        qv::openLockDatabase(dm->conn, choice);
+    } catch (const qv::MissingDatabaseFile&) {
+        qv::messageBox(qv::noticeTitle(), message(1, QStringLiteral("文件不存在!")));
+        return false;
     } catch (const qv::Error& e) {
         lastError_ = e.text();
         return false;
     }
-    LockSystemInfo.ConnType = static_cast<uint8_t>(page);
+    LockSystemInfo.ConnType = static_cast<uint8_t>(choice.ConnType);
     RoomBoardChanged = true;
     return true;
 }
@@ -216,17 +206,9 @@ void TCdForm::But_SaveClick() {
                        qv::Icon::Error);
         return;
     }
-    qv::IniFile ini(qv::AppPaths::iniFile());
-    ini.writeInteger(settings::ClientConfig, QStringLiteral("ConnType"), LockSystemInfo.ConnType);
-    if (LockSystemInfo.ConnType == EmbeddedPage) {
-        ini.writeString(settings::ClientConfig, QStringLiteral("DbPath"),
-                        Memo_DbPath->toPlainText());
-    } else {
-        ini.writeString(settings::ClientConfig, QStringLiteral("ServerName"),
-                        Server_Edit->text().trimmed() + ':' + QString::number(Port_SE->value()));
-        ini.writeString(settings::ClientConfig, QStringLiteral("UserName"), User_Edit->text());
-        ini.writeString(settings::ClientConfig, QStringLiteral("Pass"), Pass_Edit->text());
-    }
+    LockDatabaseChoice choice = Choice();
+    choice.ConnType = LockSystemInfo.ConnType;
+    WriteLockDatabaseChoice(choice);
     qv::messageBox(qv::noticeTitle(), message(5, QStringLiteral("保存成功")),
                    qv::Icon::Information);
 }

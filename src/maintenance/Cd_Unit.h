@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settings/Settings.h"
 #include "window/Form.h"
 
 class QGroupBox;
@@ -57,6 +58,8 @@ protected:
     void FormCreate() override;
 
 private:
+    // The database the window's controls name.
+    LockDatabaseChoice Choice() const;
     // The message with the reason of the last failed try on a second line.
     QString withReason(const QString& text) const;
     QString lastError_;

@@ -1,6 +1,7 @@
 #include "platform/QtDialogs.h"
 #include "platform/ProgramText.h"
 
+#include <QAbstractFileIconProvider>
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -9,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSpacerItem>
+#include <QStyle>
 
 namespace qv {
 namespace {
@@ -35,6 +37,89 @@ QMessageBox::Icon toQt(Icon icon) {
             break;
     }
     return QMessageBox::NoIcon;
+}
+
+// Icons and type names from a file's name alone. Qt's own providers learn a
+// file's type from its contents when its name does not tell it: they open
+// and close the file, and closing any descriptor of a file drops every
+// POSIX lock the process holds on it. A file dialog on the database folder
+// would so take away the locks of the live lock database and its -wal and
+// -shm files, and another desk could then delete the live WAL file.
+class NameOnlyIcons final : public QAbstractFileIconProvider {
+public:
+    // The icons are made once, in the window's thread: the dialog asks for
+    // them from its file information thread.
+    NameOnlyIcons()
+        : folder_(style(QStyle::SP_DirIcon)),
+          file_(style(QStyle::SP_FileIcon)),
+          drive_(style(QStyle::SP_DriveHDIcon)),
+          computer_(style(QStyle::SP_ComputerIcon)),
+          network_(style(QStyle::SP_DriveNetIcon)),
+          trash_(style(QStyle::SP_TrashIcon)),
+          folderType_(QCoreApplication::translate("QAbstractFileIconProvider", "Folder")),
+          fileType_(QCoreApplication::translate("QAbstractFileIconProvider", "File")),
+          suffixType_(QCoreApplication::translate("QAbstractFileIconProvider", "%1 File")) {}
+
+    QIcon icon(IconType type) const override {
+        switch (type) {
+            case Folder:
+                return folder_;
+            case Drive:
+                return drive_;
+            case Computer:
+            case Desktop:
+                return computer_;
+            case Network:
+                return network_;
+            case Trashcan:
+                return trash_;
+            case File:
+                break;
+        }
+        return file_;
+    }
+    QIcon icon(const QFileInfo& info) const override { return info.isDir() ? folder_ : file_; }
+    // Qt's own words for the types, in Qt's translations.
+    QString type(const QFileInfo& info) const override {
+        if (info.isDir()) {
+            return folderType_;
+        }
+        const QString suffix = info.suffix();
+        return suffix.isEmpty() ? fileType_ : suffixType_.arg(suffix);
+    }
+
+private:
+    static QIcon style(QStyle::StandardPixmap which) {
+        return QApplication::style()->standardIcon(which);
+    }
+    const QIcon folder_, file_, drive_, computer_, network_, trash_;
+    const QString folderType_, fileType_, suffixType_;
+};
+
+// Qt's file dialog widget with the name-only icons. Never the desktop's
+// native dialog: that one (GTK, the desktop portal) reads files' contents
+// for their types and previews in ways the program cannot turn off.
+bool runFileDialog(const QString& title, const QString& filter, QString& path,
+                   QFileDialog::AcceptMode mode) {
+    NameOnlyIcons icons;  // outlives the dialog and its threads
+    QFileDialog dialog(activeParent(), title, QString(), filter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setIconProvider(&icons);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    const QFileInfo start(path);
+    if (!path.isEmpty() && start.isDir()) {
+        dialog.setDirectory(start.absoluteFilePath());
+    } else if (!path.isEmpty()) {
+        dialog.setDirectory(start.absolutePath());
+        dialog.selectFile(start.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return false;
+    }
+    path = dialog.selectedFiles().constFirst();
+    return !path.isEmpty();
 }
 
 }  // namespace
@@ -119,21 +204,11 @@ bool QtDialogs::input(const QString& title, const QString& prompt, QString& valu
 }
 
 bool QtDialogs::openFile(const QString& title, const QString& filter, QString& path) {
-    const QString chosen = QFileDialog::getOpenFileName(activeParent(), title, path, filter);
-    if (chosen.isEmpty()) {
-        return false;
-    }
-    path = chosen;
-    return true;
+    return runFileDialog(title, filter, path, QFileDialog::AcceptOpen);
 }
 
 bool QtDialogs::saveFile(const QString& title, const QString& filter, QString& path) {
-    const QString chosen = QFileDialog::getSaveFileName(activeParent(), title, path, filter);
-    if (chosen.isEmpty()) {
-        return false;
-    }
-    path = chosen;
-    return true;
+    return runFileDialog(title, filter, path, QFileDialog::AcceptSave);
 }
 
 }  // namespace qv

@@ -6,6 +6,7 @@
 #include "platform/LanguageIds.h"
 #include "platform/ProgramText.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
 #include <functional>
@@ -22,6 +23,38 @@ using namespace settings;
 
 QString DefaultDbPath() {
     return qv::AppPaths::lockDatabase();
+}
+
+LockDatabaseChoice ReadLockDatabaseChoice() {
+    const qv::IniFile ini(qv::AppPaths::iniFile());
+    LockDatabaseChoice c;
+    c.ConnType = ini.readInteger(ClientConfig, QStringLiteral("ConnType"), 0);
+    c.DbPath = ini.readString(ClientConfig, QStringLiteral("DbPath"), DefaultDbPath());
+    c.ServerName = ini.readString(ClientConfig, QStringLiteral("ServerName"), QString());
+    c.UserName = ini.readString(ClientConfig, QStringLiteral("UserName"), QString());
+    c.Pass = ini.readString(ClientConfig, QStringLiteral("Pass"), QString());
+    return c;
+}
+
+void WriteLockDatabaseChoice(const LockDatabaseChoice& choice) {
+    qv::IniFile ini(qv::AppPaths::iniFile());
+    ini.writeInteger(ClientConfig, QStringLiteral("ConnType"), choice.ConnType);
+    if (choice.ConnType == 0) {
+        ini.writeString(ClientConfig, QStringLiteral("DbPath"), choice.DbPath);
+    } else {
+        ini.writeString(ClientConfig, QStringLiteral("ServerName"), choice.ServerName);
+        ini.writeString(ClientConfig, QStringLiteral("UserName"), choice.UserName);
+        ini.writeString(ClientConfig, QStringLiteral("Pass"), choice.Pass);
+    }
+}
+
+QString LockDatabaseFile(const QString& dbPath) {
+    QString path = dbPath;
+    path.replace('\\', '/');
+    if (QFileInfo(path).isRelative()) {
+        path = qv::AppPaths::file(path);
+    }
+    return path;
 }
 
 void ReadSystemInfo(TLockSystemInfo& info) {

@@ -66,3 +66,20 @@ bool LoadSettings();
 QStringList CheckSettings(TLockSystemInfo& info, bool& refused);
 // [Client Config] DbPath's default: db/lock.db in the program's folder.
 QString DefaultDbPath();
+
+// The lock database that [Client Config] names: ConnType 0 the file DbPath,
+// ConnType 1 the server ServerName ("host" or "host:port") with UserName
+// and Pass.
+struct LockDatabaseChoice {
+    int ConnType = 0;
+    QString DbPath;  // as it is written in the file
+    QString ServerName;
+    QString UserName;
+    QString Pass;
+};
+LockDatabaseChoice ReadLockDatabaseChoice();
+// Writes ConnType and the keys of that kind, in this order.
+void WriteLockDatabaseChoice(const LockDatabaseChoice& choice);
+// The file a DbPath names on this machine: '\' read as '/', a relative
+// path below the program's folder.
+QString LockDatabaseFile(const QString& dbPath);

@@ -67,6 +67,8 @@ private slots:
     void missingIndexesAreMadeWhenOpened_data() { addDatabaseKinds(); }
     void missingIndexesAreMadeWhenOpened();
     void refusesWhatIsNotALockDatabase();
+    void refusesALockDatabaseThatLacksWhatItUses_data();
+    void refusesALockDatabaseThatLacksWhatItUses();
     void leavesOtherFilesAsTheyWere_data();
     void leavesOtherFilesAsTheyWere();
     void newDatabaseFileIsPrivate();
@@ -545,6 +547,74 @@ void DataTest::refusesWhatIsNotALockDatabase() {
         QFAIL("a newer schema was accepted");
     } catch (const qv::DbError& e) {
         QVERIFY2(e.text().contains("较新版本"), qPrintable(e.text()));
+    }
+}
+
+void DataTest::refusesALockDatabaseThatLacksWhatItUses_data() {
+    QTest::addColumn<QStringList>("change");
+    QTest::addColumn<QString>("missing");  // empty: it opens (and is brought up to date)
+    for (const char* kind : {"", " on postgres"}) {
+        QTest::newRow(qPrintable(QString("no RoomInfo table%1").arg(kind)))
+            << QStringList{"drop table RoomInfo"} << "RoomInfo";
+        QTest::newRow(qPrintable(QString("no Operator.CheckIn%1").arg(kind)))
+            << QStringList{"alter table Operator drop column CheckIn"} << "Operator.CheckIn";
+        QTest::newRow(qPrintable(QString("no lock tables at all%1").arg(kind)))
+            << QStringList{"drop table RoomInfo", "drop table GuestInRecord",
+                           "drop table MakeCardRecord", "drop table Operator"}
+            << "RoomInfo, GuestInRecord, MakeCardRecord";
+        QTest::newRow(qPrintable(QString("version 1 without the card state%1").arg(kind)))
+            << QStringList{"drop index MakeCardRecord_Unconfirmed",
+                           "alter table MakeCardRecord drop column CardState",
+                           "update QuorvaneSchema set Version = 1"}
+            << QString();
+    }
+}
+
+void DataTest::refusesALockDatabaseThatLacksWhatItUses() {
+    QFETCH(QStringList, change);
+    QFETCH(QString, missing);
+    qv::Connection& conn = open();
+    const bool server = conn.kind() == qv::DbKind::PostgreSQL;
+    for (const QString& sql : change) {
+        conn.execute(sql);
+    }
+    const QString path = app_->file("db/lock.db");
+    QByteArray before;
+    if (!server) {
+        if (change.last().contains("Version = 1")) {
+            conn.run("PRAGMA user_version=1");
+        }
+        // A file without a WAL, as another program may have left it.
+        conn.run("PRAGMA journal_mode=DELETE");
+        conn.close();
+        before = fileState(path);
+    }
+    const auto reopen = [&] {
+        if (server) {
+            conn.close();
+            conn.openPostgreSQL(serverParams(PgServer::fromEnvironment()));
+        } else {
+            conn.openSQLite(path);
+        }
+        conn.checkLockDatabase();
+    };
+    if (missing.isEmpty()) {
+        reopen();
+        QCOMPARE(conn.schemaVersion(), qv::Connection::kSchemaVersion);
+        QCOMPARE(conn.scalar("select count(*) from MakeCardRecord where CardState = 0").toInt(), 0);
+        return;
+    }
+    try {
+        reopen();
+        QFAIL("a lock database that lacks what the program uses was opened");
+    } catch (const qv::DbError& e) {
+        QVERIFY2(e.text().contains(missing), qPrintable(e.text()));
+        QVERIFY2(e.text().contains("缺少"), qPrintable(e.text()));
+    }
+    if (!server) {
+        QVERIFY(!conn.isOpen());
+        // Refused before anything was written: no switch to WAL.
+        QCOMPARE(fileState(path), before);
     }
 }
 

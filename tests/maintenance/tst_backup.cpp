@@ -19,6 +19,8 @@
 #include <QSqlRecord>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 QByteArray fileHash(const QString& path) {
@@ -74,8 +76,16 @@ private slots:
     void restoreRefusesBadFiles();
     void restoreKeepsCountersAhead();
     void roundTripThroughServer();
+    void filesArePrivateAndBesideTheirTarget_data();
+    void filesArePrivateAndBesideTheirTarget();
+    void restoreKeepsUnconfirmedCards_data() { addDatabaseKinds(); }
+    void restoreKeepsUnconfirmedCards();
 
 private:
+    // The database of the current row: the SQLite file of init(), or a fresh
+    // server database.
+    qv::Connection& database();
+    std::unique_ptr<qv::Connection> server_;
     QString livePath() const { return app_->file(QStringLiteral("db/lock.db")); }
     std::unique_ptr<TempAppDir> app_;
     std::unique_ptr<Tdm> dm_;
@@ -91,6 +101,7 @@ void BackupTest::init() {
 }
 
 void BackupTest::cleanup() {
+    server_.reset();
     dm_.reset();
     dm = nullptr;
     app_.reset();
@@ -264,6 +275,104 @@ void BackupTest::roundTripThroughServer() {
     qv::restoreDatabase(dm->conn, second);
     dm->conn.execute(QStringLiteral("delete from GuestInRecord where RoomStr = 'next'"));
     QCOMPARE(dump(dm->conn), original);
+}
+
+qv::Connection& BackupTest::database() {
+    if (!onServerRow()) {
+        return dm->conn;
+    }
+    server_ = std::make_unique<qv::Connection>();
+    QString why;
+    if (!openFreshLockDatabase(*server_, *app_, QStringLiteral("qvtest_backup"), true, &why)) {
+        qFatal("%s", qPrintable(why));
+    }
+    return *server_;
+}
+
+void BackupTest::filesArePrivateAndBesideTheirTarget_data() {
+    QTest::addColumn<int>("mask");
+    QTest::newRow("sqlite umask 022") << 022;
+    QTest::newRow("sqlite umask 000") << 0;
+    QTest::newRow("umask 002 on postgres") << 02;
+}
+
+void BackupTest::filesArePrivateAndBesideTheirTarget() {
+    QFETCH(int, mask);
+    qv::Connection& conn = database();
+    const mode_t previous = ::umask(static_cast<mode_t>(mask));
+    struct Umask {
+        mode_t mode;
+        ~Umask() { ::umask(mode); }
+    } keep{previous};
+    const QString db = app_->file(QStringLiteral("db"));
+    const QStringList tmpBefore =
+        QDir(QDir::tempPath())
+            .entryList(QStringList{QStringLiteral("*.qvpart*")}, QDir::Files | QDir::Hidden);
+    const QFileDevice::Permissions stray = QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                           QFileDevice::ExeOther | QFileDevice::WriteGroup |
+                                           QFileDevice::ExeGroup | QFileDevice::ExeOwner;
+    // Each work file seen while the copy runs: where it is and its mode.
+    QStringList seen;
+    const auto look = [&](qint64, qint64) {
+        for (const QFileInfo& f : QDir(db).entryInfoList(QStringList{QStringLiteral("*.qvpart")},
+                                                         QDir::Files | QDir::Hidden)) {
+            seen << f.fileName() + ' ' + QString::number(int(f.permissions()), 16);
+            QCOMPARE(f.permissions() & stray, QFileDevice::Permissions());
+        }
+    };
+    const QString target = app_->file(QStringLiteral("db/b.db"));
+    qv::backupDatabase(conn, target, look);
+    QVERIFY(!seen.isEmpty());
+    QCOMPARE(QFileInfo(target).permissions() & stray, QFileDevice::Permissions());
+    seen.clear();
+    qv::restoreDatabase(conn, target, look);
+    QVERIFY(!seen.isEmpty());
+    // Nothing went to the shared temporary folder, nothing is left.
+    QCOMPARE(QDir(QDir::tempPath())
+                 .entryList(QStringList{QStringLiteral("*.qvpart*")}, QDir::Files | QDir::Hidden),
+             tmpBefore);
+    QCOMPARE(
+        QDir(db).entryList(QStringList{QStringLiteral("*.qvpart*")}, QDir::Files | QDir::Hidden),
+        QStringList());
+}
+
+void BackupTest::restoreKeepsUnconfirmedCards() {
+    qv::Connection& conn = database();
+    const auto card = [&](int id, const QString& rom, int state) {
+        conn.execute(QStringLiteral("insert into MakeCardRecord (ID, CardType, Rom, RoomStr, "
+                                    "CardState) values (:i, 4, :r, '1101', :s)"),
+                     {{QStringLiteral(":i"), id},
+                      {QStringLiteral(":r"), rom},
+                      {QStringLiteral(":s"), state}});
+    };
+    const auto stateOf = [&](const QString& rom) {
+        const QVariant v =
+            conn.scalar(QStringLiteral("select CardState from MakeCardRecord where Rom = :r"),
+                        {{QStringLiteral(":r"), rom}});
+        return v.isNull() ? -1 : v.toInt();
+    };
+    card(1, QStringLiteral("PENDING-THEN-CANCELLED"), 1);
+    card(2, QStringLiteral("WRITTEN"), 0);
+    card(3, QStringLiteral("ONLY-IN-BACKUP"), 0);
+    const QString backup = app_->file(QStringLiteral("db/cards.db"));
+    qv::backupDatabase(conn, backup);
+    // Since the backup: the first card was cancelled; two cards whose issue
+    // never completed, one of them under a key the backup gives another card.
+    conn.execute(QStringLiteral("update MakeCardRecord set CardState = 3 where ID = 1"));
+    conn.execute(QStringLiteral("delete from MakeCardRecord where ID = 3"));
+    card(3, QStringLiteral("AFTER-ON-A-TAKEN-KEY"), 1);
+    card(4, QStringLiteral("AFTER"), 2);
+    qv::restoreDatabase(conn, backup);
+    QCOMPARE(stateOf(QStringLiteral("PENDING-THEN-CANCELLED")), 3);
+    QCOMPARE(stateOf(QStringLiteral("WRITTEN")), 0);
+    QCOMPARE(stateOf(QStringLiteral("ONLY-IN-BACKUP")), 0);
+    QCOMPARE(stateOf(QStringLiteral("AFTER-ON-A-TAKEN-KEY")), 1);
+    QCOMPARE(stateOf(QStringLiteral("AFTER")), 2);
+    QCOMPARE(conn.scalar(QStringLiteral("select count(*) from MakeCardRecord")).toInt(), 5);
+    // Keys made after the restore follow the kept rows.
+    conn.execute(QStringLiteral("insert into MakeCardRecord (CardType, Rom) values (4, 'NEXT')"));
+    QCOMPARE(conn.scalar(QStringLiteral("select count(distinct ID) from MakeCardRecord")).toInt(),
+             6);
 }
 
 QTEST_MAIN(BackupTest)

@@ -4,6 +4,7 @@
 #include "WindowFixture.h"
 
 #include "data/Backup.h"
+#include "data/OpenLockDatabase.h"
 #include "maintenance/BackupRestore.h"
 #include "maintenance/Cd_Unit.h"
 #include "maintenance/SystemInfo_Unit.h"
@@ -14,9 +15,12 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+
+#include <unistd.h>
 
 namespace {
 
@@ -45,6 +49,8 @@ private slots:
     void settingsNightsTypedOutOfRange();
     void connectionTestSwitchesOnlyOnSuccess();
     void connectionSaveStoresServer();
+    void connectionRefusesWhatStartUpRefuses_data();
+    void connectionRefusesWhatStartUpRefuses();
     void backupAndRestoreFromMenu();
 
 private:
@@ -169,6 +175,77 @@ void MaintenanceTest::connectionTestSwitchesOnlyOnSuccess() {
     const qv::IniFile ini(qv::AppPaths::iniFile());
     QCOMPARE(ini.readString(QStringLiteral("Client Config"), QStringLiteral("DbPath"), {}), second);
     QCOMPARE(ini.readInteger(QStringLiteral("Client Config"), QStringLiteral("ConnType"), -1), 0);
+}
+
+void MaintenanceTest::connectionRefusesWhatStartUpRefuses_data() {
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");  // empty: accepted
+    QTest::newRow("read-only file") << "readonly"
+                                    << "不能写入";
+    QTest::newRow("lacks a table") << "lacking"
+                                   << "RoomInfo";
+    QTest::newRow("path with backslashes") << "backslash" << QString();
+}
+
+void MaintenanceTest::connectionRefusesWhatStartUpRefuses() {
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    const QString first = dm->conn.database().databaseName();
+    const QString other = fx.app->file(QStringLiteral("db/other.db"));
+    qv::backupDatabase(dm->conn, other);
+    struct Writable {  // the temporary folder must be removable afterwards
+        QString file;
+        ~Writable() {
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), file});
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        }
+    } writable{other};
+    QString typed = other;
+    if (kind == QLatin1String("readonly")) {
+        QFile::setPermissions(other, QFile::ReadOwner | QFile::ReadGroup);
+        if (geteuid() == 0 &&
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), other}) != 0) {
+            QSKIP("running as root on a file system without immutable files");
+        }
+    } else if (kind == QLatin1String("lacking")) {
+        qv::Connection c;
+        c.openSQLite(other);
+        c.execute(QStringLiteral("drop table RoomInfo"));
+    } else {
+        typed = QStringLiteral("db\\other.db");
+    }
+    TCdForm f;
+    f.Memo_DbPath->setPlainText(typed);
+    for (QPushButton* button : {f.But_Test, f.But_Save}) {
+        fx.dialogs->clear();
+        QTest::mouseClick(button, Qt::LeftButton);
+        const QString text = fx.dialogs->last().text;
+        if (reason.isEmpty()) {
+            QCOMPARE(text, button == f.But_Test ? QStringLiteral("数据库链接成功!")
+                                                : QStringLiteral("保存成功"));
+            QCOMPARE(dm->conn.database().databaseName(), other);
+            continue;
+        }
+        QCOMPARE(fx.dialogs->boxes().size(), 1);
+        // The reason start-up gives for the same choice.
+        LockDatabaseChoice choice;
+        choice.DbPath = typed;
+        QString startUp;
+        try {
+            qv::Connection c;
+            qv::openLockDatabase(c, choice);
+        } catch (const qv::Error& e) {
+            startUp = e.text();
+        }
+        QVERIFY2(startUp.contains(reason), qPrintable(startUp));
+        QCOMPARE(text.section('\n', 1), startUp);
+        QVERIFY(text.startsWith(button == f.But_Test ? QStringLiteral("数据库链接失败!")
+                                                     : QStringLiteral("数据库链接配置是错误的!")));
+        // The desk stays on its database; nothing is stored.
+        QCOMPARE(dm->conn.database().databaseName(), first);
+        QVERIFY(!qv::IniFile(qv::AppPaths::iniFile())
+                     .hasKey(QStringLiteral("Client Config"), QStringLiteral("DbPath")));
+    }
 }
 
 void MaintenanceTest::connectionSaveStoresServer() {

@@ -19,6 +19,7 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrintPreviewWidget>
@@ -481,6 +482,10 @@ void tst_Print::csvKeepsEveryCell() {
                             qv::PrintFormat::Csv),
              int(QV_PRINT_OK));
 
+    // A list of guests is for the desk's user and group only.
+    QCOMPARE(QFileInfo(csv).permissions() &
+                 (QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::WriteGroup),
+             QFileDevice::Permissions());
     keepSnapshot(csv, QStringLiteral("guests.csv"));
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
