@@ -352,11 +352,15 @@ void CardIssueTest::stoppedDeskLeavesItsCardToCancel() {
     const QString rom = "01020300000001";
     QCOMPARE(GetCardState(CardTypes::Guest, rom), CardLogStates::Pending);
     QCOMPARE(GetCardHolder(CardTypes::Guest, rom), QString("客人"));
-    // The next start tells the clerk which card to cancel.
+    // The next start tells the clerk which card to cancel: by its room,
+    // kind, holder and issue time, not by the number its room's cards share.
     const QString notice = UnconfirmedCardsNotice();
-    for (const QString& part : {QString("1203"), rom, QString("客人"), QString("写卡结果不明")}) {
+    const QString issued = UnconfirmedCards().first().inputTime.toString("yyyy-MM-dd HH:mm");
+    for (const QString& part : {QString("1203"), QString("宾客卡"), QString("客人"), issued,
+                                QString("写卡结果不明")}) {
         QVERIFY2(notice.contains(part), qPrintable(notice));
     }
+    QVERIFY2(!notice.contains(rom), qPrintable(notice));
 
     TCardData next = blankCard(true);
     QCOMPARE(IssueCard(sourceOf(true), next, writeOnSim, [&] { recordStay(next); }), 1);

@@ -701,7 +701,7 @@ void RecordsTest::cardKeys() {
     QCOMPARE(QApplication::focusWidget(), f.DateStart_Dtp);
     QCOMPARE(tabChain(&f, f.DateStart_Dtp, 7),
              (QStringList{"DateStart_Dtp", "DateEnd_Dtp", "CardType_CB", "Check_Bt", "DBGrid1",
-                          "DeleteOldData_Bt", "BitBtn2"}));
+                          "DeleteOldData_Bt", "Unconfirmed_Bt", "BitBtn2"}));
     // Enter in a picker runs the search (the default button).
     f.DateStart_Dtp->setDate(kNow.date().addDays(-7));
     f.DateStart_Dtp->setFocus();

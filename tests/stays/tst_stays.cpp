@@ -348,7 +348,9 @@ void StaysTest::failedRecordsKeepNothingAndNameTheCard() {
     QCOMPARE(GetCardState(CardTypes::Guest, "01020300000008"), CardLogStates::Unrecorded);
     QCOMPARE(GetCardHolder(CardTypes::Guest, "01020300000008"), QString("张三"));
     QVERIFY(!dm->conn.inTransaction());
-    QCOMPARE(f.Prompt_Label->text(), QString("操作失败！"));
+    // The prompt tells what the encoder did: the card exists.
+    QCOMPARE(f.Prompt_Label->text(), WrittenUnrecordedPrompt());
+    QCOMPARE(f.Prompt_Label->text(), QString("卡已写好，但记录未保存：请注销此卡！"));
     QVERIFY(!RoomBoardChanged);
     QVERIFY(!f.CopyGuestCard_Bt->isEnabled());
     QTRY_VERIFY(f.Confirm_Bt->isEnabled());
