@@ -104,9 +104,9 @@ const char* cardTypeName(int type) {
 // the lost-card choice list's order, not the card type numbers.
 const char* lostKindName(int kind) {
     static const char* const names[] = {
-        "clear card (清除卡)",       "time card (校时卡)",     "lost-report card (挂失卡)",
-        "emergency card (应急卡)",   "master card (总卡)",     "building card (楼号卡)",
-        "floor card (楼层卡)",       "guest card (客人卡)",    "district card (区域卡)",
+        "clear card (清除卡)",       "time card (校时卡)",  "lost-report card (挂失卡)",
+        "emergency card (应急卡)",   "master card (总卡)",  "building card (楼号卡)",
+        "floor card (楼层卡)",       "guest card (客人卡)", "district card (区域卡)",
         "passage card (通道设置卡)",
     };
     return kind >= 1 && kind <= 10 ? names[kind - 1] : "not a valid kind";

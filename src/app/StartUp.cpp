@@ -97,8 +97,7 @@ bool StartUp() {
                 const QString ask = qv::programText(
                     QStringLiteral("现在逐张处理这些卡吗？（也可以稍后在“查询发卡记录”中处理）"));
                 if (qv::messageBox(qv::noticeTitle(), notice + QStringLiteral("\n\n") + ask,
-                                   qv::Icon::Warning,
-                                   qv::Buttons::OkCancel) == qv::Answer::Ok) {
+                                   qv::Icon::Warning, qv::Buttons::OkCancel) == qv::Answer::Ok) {
                     TUnconfirmedCards_Form cards;
                     cards.exec();
                 }

@@ -586,13 +586,12 @@ QString UnconfirmedCardsNotice() {
 }
 
 int CancelUnconfirmedCard(int cardType, const QString& rom) {
-    return conn().execute(
-        QStringLiteral("Update MakeCardRecord Set CardState = :c "
-                       "Where CardType = :t And Rom = :r And ") +
-            UnconfirmedCondition(),
-        {{QStringLiteral(":c"), CardLogStates::Cancelled},
-         {QStringLiteral(":t"), cardType},
-         {QStringLiteral(":r"), rom}});
+    return conn().execute(QStringLiteral("Update MakeCardRecord Set CardState = :c "
+                                         "Where CardType = :t And Rom = :r And ") +
+                              UnconfirmedCondition(),
+                          {{QStringLiteral(":c"), CardLogStates::Cancelled},
+                           {QStringLiteral(":t"), cardType},
+                           {QStringLiteral(":r"), rom}});
 }
 
 bool MarkCardWritten(qint64 logId) {
@@ -740,8 +739,8 @@ CardCancel cancelCard() {
             r.marked = target->id;
         }
     } catch (const qv::DbError& e) {
-        throw qv::DbError(
-            qv::programText(QStringLiteral("卡已注销，但发卡记录没有标为已注销：%1")).arg(e.text()));
+        throw qv::DbError(qv::programText(QStringLiteral("卡已注销，但发卡记录没有标为已注销：%1"))
+                              .arg(e.text()));
     }
     return r;
 }
@@ -828,8 +827,8 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
             why = QString::fromLocal8Bit(e.what());
         }
         throw CardWrittenError(qv::programText(QStringLiteral("卡已写好，但它的记录没有保存：%1\n"
-                                                         "请注销这张卡（%2）后重新发卡。"))
-                              .arg(why, named()));
+                                                              "请注销这张卡（%2）后重新发卡。"))
+                                   .arg(why, named()));
     }
     return code;
 }

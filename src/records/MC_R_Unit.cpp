@@ -248,13 +248,13 @@ void TMC_R_From::DeleteOldData_BtClick() {
     QString text = qv::programText(QStringLiteral("已删除 %1 条制卡记录。")).arg(purge.removed);
     if (purge.keptUnconfirmed > 0) {
         text += '\n' + qv::programText(QStringLiteral("保留了 %1 条写卡结果不明或记录未保存的制卡"
-                                                       "记录：这些卡可能已经写好并能开门，"
-                                                       "请先处理它们。"))
+                                                      "记录：这些卡可能已经写好并能开门，"
+                                                      "请先处理它们。"))
                            .arg(purge.keptUnconfirmed);
     }
     if (purge.keptCancelled > 0) {
         text += '\n' + qv::programText(QStringLiteral("保留了 %1 条已注销的制卡记录：丢失的卡"
-                                                       "可能仍然存在。"))
+                                                      "可能仍然存在。"))
                            .arg(purge.keptCancelled);
     }
     qv::messageBox(qv::noticeTitle(), text, qv::Icon::Information);

@@ -135,10 +135,9 @@ CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay) {
     const QString kept = keptCondition(QStringLiteral("CardState"));
     CardRecordPurge purge;
     Transaction t(conn);
-    purge.removed =
-        conn.execute(QStringLiteral("delete from MakeCardRecord where %1 and not (%2)")
-                         .arg(upTo.sql, kept),
-                     binds);
+    purge.removed = conn.execute(
+        QStringLiteral("delete from MakeCardRecord where %1 and not (%2)").arg(upTo.sql, kept),
+        binds);
     QSqlQuery q = conn.run(QStringLiteral("select CardState, count(*) from MakeCardRecord "
                                           "where %1 and %2 group by CardState")
                                .arg(upTo.sql, kept),

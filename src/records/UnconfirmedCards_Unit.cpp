@@ -74,8 +74,8 @@ TUnconfirmedCards_Form::TUnconfirmedCards_Form(QWidget* parent)
 
     Written_Bt = qv::make<QPushButton>(QStringLiteral("Written_Bt"),
                                        QStringLiteral("卡已写好并交给持卡人(&W)"), this);
-    Lost_Bt =
-        qv::make<QPushButton>(QStringLiteral("Lost_Bt"), QStringLiteral("卡已丢失或损坏(&L)"), this);
+    Lost_Bt = qv::make<QPushButton>(QStringLiteral("Lost_Bt"), QStringLiteral("卡已丢失或损坏(&L)"),
+                                    this);
     Close_Bt =
         qv::make<QPushButton>(QStringLiteral("Close_Bt"), QStringLiteral("关  闭(&C)"), this);
     for (QPushButton* b : {Written_Bt, Lost_Bt, Close_Bt}) {

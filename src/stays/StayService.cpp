@@ -84,8 +84,9 @@ Result issue(const GuestCard& in, Serial serial, const CardWriter& writer, const
                                : CardSerialSource::room(room.roomStr, serial == Serial::Copy);
     try {
         // The reserved log row names the guest from the start.
-        r.code = IssueCard(source, card, write, [&] { records(card, room); },
-                           CardLogText{in.guestName, in.document});
+        r.code = IssueCard(
+            source, card, write, [&] { records(card, room); },
+            CardLogText{in.guestName, in.document});
     } catch (const CardWrittenError& e) {
         r.outcome = Outcome::DatabaseError;
         r.code = 0;

@@ -21,8 +21,8 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
-#include <QTimer>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -608,13 +608,15 @@ void AppTest::startUpThenRestart() {
     boxes.answer(qv::Answer::Ok);  // settle now
     boxes.answer(qv::Answer::Ok);  // lost or destroyed: yes
     bool shown = false;
-    whenShown<TUnconfirmedCards_Form>([&shown](TUnconfirmedCards_Form* f) {
-        shown = true;
-        QCOMPARE(f->Cards_Grid->rowCount(), 1);
-        QVERIFY(f->Lost_Bt->isEnabled());
-        QTest::mouseClick(f->Lost_Bt, Qt::LeftButton);
-        f->reject();
-    }, 15000);
+    whenShown<TUnconfirmedCards_Form>(
+        [&shown](TUnconfirmedCards_Form* f) {
+            shown = true;
+            QCOMPARE(f->Cards_Grid->rowCount(), 1);
+            QVERIFY(f->Lost_Bt->isEnabled());
+            QTest::mouseClick(f->Lost_Bt, Qt::LeftButton);
+            f->reject();
+        },
+        15000);
     QVERIFY(StartUp());
     QVERIFY(shown);
     QVERIFY(UnconfirmedCards().isEmpty());

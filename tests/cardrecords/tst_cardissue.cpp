@@ -358,8 +358,8 @@ void CardIssueTest::stoppedDeskLeavesItsCardToCancel() {
     // kind, holder and issue time, not by the number its room's cards share.
     const QString notice = UnconfirmedCardsNotice();
     const QString issued = UnconfirmedCards().first().inputTime.toString("yyyy-MM-dd HH:mm");
-    for (const QString& part : {QString("1203"), QString("宾客卡"), QString("客人"), issued,
-                                QString("写卡结果不明")}) {
+    for (const QString& part :
+         {QString("1203"), QString("宾客卡"), QString("客人"), issued, QString("写卡结果不明")}) {
         QVERIFY2(notice.contains(part), qPrintable(notice));
     }
     QVERIFY2(!notice.contains(rom), qPrintable(notice));

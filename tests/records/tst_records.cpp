@@ -6,19 +6,19 @@
 #include "TestSupport.h"
 #include "WindowFixture.h"
 
+#include "card/CardRecords.h"
 #include "data/DataSet.h"
 #include "data/PagedQueryModel.h"
 #include "data/dm_unit.h"
+#include "language/LanguageSource.h"
 #include "platform/Clock.h"
+#include "platform/ProgramText.h"
 #include "platform/RadioGroup.h"
 #include "platform/TestDialogs.h"
 #include "records/CheckGuestInRecord_Unit.h"
 #include "records/MC_R_Unit.h"
 #include "records/RoomList_Unit.h"
 #include "records/UnconfirmedCards_Unit.h"
-#include "card/CardRecords.h"
-#include "language/LanguageSource.h"
-#include "platform/ProgramText.h"
 #include "settings/Settings.h"
 
 #include <QCheckBox>
@@ -823,8 +823,9 @@ void RecordsTest::unconfirmedCardsSettled() {
     const QDateTime issued(kNow.date(), QTime(8, 0));
     addCardInState(CardLogStates::Pending, "张三", issued, kNow.addSecs(-60));
     addCard(10, "经理", issued);
-    dm->conn.execute("update MakeCardRecord set CardState = :s, RoomStr = null where Holder = '经理'",
-                     {{":s", CardLogStates::Unrecorded}});
+    dm->conn.execute(
+        "update MakeCardRecord set CardState = :s, RoomStr = null where Holder = '经理'",
+        {{":s", CardLogStates::Unrecorded}});
     addCardInState(CardLogStates::Written, "李四", issued);
 
     TMC_R_From records;
@@ -850,9 +851,9 @@ void RecordsTest::unconfirmedCardsSettled() {
         QTest::mouseClick(f->Lost_Bt, Qt::LeftButton);
         QCOMPARE(fx.dialogs->boxes().size(), 1);
         QCOMPARE(fx.dialogs->last().buttons, qv::Buttons::OkCancel);
-        QVERIFY2(fx.dialogs->last().text.contains("1203") &&
-                     fx.dialogs->last().text.contains("张三"),
-                 qPrintable(fx.dialogs->last().text));
+        QVERIFY2(
+            fx.dialogs->last().text.contains("1203") && fx.dialogs->last().text.contains("张三"),
+            qPrintable(fx.dialogs->last().text));
         QCOMPARE(f->Cards_Grid->rowCount(), 0);
         QCOMPARE(f->Prompt_Label->text(), QString("没有发卡结果不明的卡。"));
         QVERIFY(!f->Written_Bt->isEnabled() && !f->Lost_Bt->isEnabled());

@@ -944,7 +944,8 @@ void StaysTest::continueStayRefusesAFormerGuestsCard() {
     QVERIFY(checkIn(next).written());
     const QByteArray nextCard = image();
     const int logBefore = logRows();
-    const QVariant leaveBefore = scalar("select GuestLeaveTime from GuestInRecord where enOverride = 0");
+    const QVariant leaveBefore =
+        scalar("select GuestLeaveTime from GuestInRecord where enOverride = 0");
 
     TModifyGuestCard_Form m;
     m.show();

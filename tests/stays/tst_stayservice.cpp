@@ -291,8 +291,8 @@ void StayServiceTest::recordsFailureKeepsNothing() {
 void StayServiceTest::reservedRowNamesItsGuest() {
     QStringList seen;
     const CardWriter watch = [&seen](TCardData& c) {
-        QSqlQuery q = dm->conn.run(
-            "select Holder, Explain, CardState from MakeCardRecord order by ID desc");
+        QSqlQuery q =
+            dm->conn.run("select Holder, Explain, CardState from MakeCardRecord order by ID desc");
         if (q.next()) {
             seen << QStringLiteral("%1 %2 %3")
                         .arg(q.value(0).toString(), q.value(1).toString())
@@ -303,7 +303,8 @@ void StayServiceTest::reservedRowNamesItsGuest() {
     QVERIFY(checkIn(card1203(), watch).written());
     QVERIFY(copyCard(card1203(), watch).written());
     QVERIFY(continueStay(card1203(), watch).written());
-    const QString pending = QStringLiteral("张三 110101199001011234 %1").arg(CardLogStates::Pending);
+    const QString pending =
+        QStringLiteral("张三 110101199001011234 %1").arg(CardLogStates::Pending);
     QCOMPARE(seen, (QStringList{pending, pending, pending}));
 }
 
