@@ -328,7 +328,7 @@ int main(int argc, char** argv) {
     const QDate today = kHistoryStart.date().addDays(3650);
     QElapsedTimer deleting;
     deleting.start();
-    const int removed = qv::deleteCardRecordsUpTo(dm->conn, qv::cardRecordCutOff(today));
+    const int removed = qv::deleteCardRecordsUpTo(dm->conn, qv::cardRecordCutOff(today)).removed;
     const double deleteMs = deleting.nsecsElapsed() / 1e6;
     const int left = dm->conn.scalar(QStringLiteral("select count(*) from MakeCardRecord")).toInt();
     std::printf("\ndeleting card records up to %s: %d rows removed in %.1f ms (%d left)\n",

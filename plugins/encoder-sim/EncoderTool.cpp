@@ -94,10 +94,22 @@ const char* cardTypeName(int type) {
         case CardTypes::LostReport:
             return "lost-report card (挂失卡)";
         case CardTypes::DataStart:
-            return "data card (采集卡)";
+            return "data-collection start card (采集启动卡)";
         default:
             return CardTypes::isValid(type) ? "card of another system" : "not a valid type";
     }
+}
+
+// The kind of card a lost-report card reports lost (word 1 of its CardType):
+// the lost-card choice list's order, not the card type numbers.
+const char* lostKindName(int kind) {
+    static const char* const names[] = {
+        "clear card (清除卡)",       "time card (校时卡)",  "lost-report card (挂失卡)",
+        "emergency card (应急卡)",   "master card (总卡)",  "building card (楼号卡)",
+        "floor card (楼层卡)",       "guest card (客人卡)", "district card (区域卡)",
+        "passage card (通道设置卡)",
+    };
+    return kind >= 1 && kind <= 10 ? names[kind - 1] : "not a valid kind";
 }
 
 bool validTime(const uint16_t* t) {
@@ -184,7 +196,7 @@ int show(const qvsim::Store& store) {
     row("Kind:", std::to_string(card.CardType[0]) + "  " + cardTypeName(card.CardType[0]));
     if (card.CardType[0] == CardTypes::LostReport) {
         row("Reports lost:",
-            std::to_string(card.CardType[1]) + "  " + cardTypeName(card.CardType[1]));
+            std::to_string(card.CardType[1]) + "  " + lostKindName(card.CardType[1]));
     }
     row("Serial:",
         std::to_string(serial) + "  (CardSn " + words(card.CardSn, QV_CARDSN_WORDS) + ")");

@@ -11,6 +11,7 @@
 #include "platform/Errors.h"
 #include "platform/FirstPaint.h"
 #include "platform/Guard.h"
+#include "records/UnconfirmedCards_Unit.h"
 #include "settings/Settings.h"
 
 #include <memory>
@@ -60,10 +61,16 @@ bool StartUp() {
     });
     if (loggedOn) {
         // Cards handed to an encoder whose issue never completed: the clerk
-        // is told which ones to cancel.
+        // is told which ones they are and may settle them at once.
         qv::guarded([] {
             if (const QString notice = UnconfirmedCardsNotice(); !notice.isEmpty()) {
-                qv::messageBox(qv::noticeTitle(), notice, qv::Icon::Warning);
+                const QString ask = qv::programText(
+                    QStringLiteral("现在逐张处理这些卡吗？（也可以稍后在“查询发卡记录”中处理）"));
+                if (qv::messageBox(qv::noticeTitle(), notice + QStringLiteral("\n\n") + ask,
+                                   qv::Icon::Warning, qv::Buttons::OkCancel) == qv::Answer::Ok) {
+                    TUnconfirmedCards_Form cards;
+                    cards.exec();
+                }
             }
         });
     }

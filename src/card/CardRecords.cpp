@@ -1,6 +1,7 @@
 #include "card/CardRecords.h"
 
 #include "card/CardFunctions.h"
+#include "card/Encoder.h"
 #include "data/Dialect.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
@@ -474,25 +475,76 @@ int GetCardState(int cardType, const QString& rom) {
     return state;
 }
 
+namespace {
+
+// The columns readLogRow reads, in its order.
+const QString kLogRowColumns = QStringLiteral(
+    "ID, CardType, Rom, RoomStr, Holder, Explain, MakeName, StartTime, EndTime, InputTime, "
+    "CardState");
+
+CardLogRow readLogRow(const QSqlQuery& q) {
+    CardLogRow c;
+    c.id = q.value(0).toLongLong();
+    c.cardType = q.value(1).toInt();
+    c.rom = q.value(2).toString();
+    c.roomStr = q.value(3).toString();
+    c.holder = q.value(4).toString();
+    c.explain = q.value(5).toString();
+    c.makeName = q.value(6).toString();
+    c.startTime = qv::Dialect::fromDb(q.value(7), true).toDateTime();
+    c.endTime = qv::Dialect::fromDb(q.value(8), true).toDateTime();
+    c.inputTime = qv::Dialect::fromDb(q.value(9), true).toDateTime();
+    c.state = q.value(10).toInt();
+    return c;
+}
+
+bool isUnconfirmed(int state) {
+    return state == CardLogStates::Pending || state == CardLogStates::Unrecorded;
+}
+
+// Sets the row `id` to `state` when it is in one of `from`; whether it was.
+bool markRow(qint64 id, int state, std::initializer_list<int> from) {
+    return conn().execute(QStringLiteral("Update MakeCardRecord Set CardState = :c "
+                                         "Where ID = :id And ") +
+                              CardStateCondition(from),
+                          {{QStringLiteral(":c"), state}, {QStringLiteral(":id"), id}}) > 0;
+}
+
+QString distinctJoined(const QList<CardLogRow>& rows, QString CardLogRow::*field) {
+    if (rows.isEmpty()) {
+        return kNone;
+    }
+    QStringList seen;
+    for (const CardLogRow& r : rows) {
+        if (!seen.contains(r.*field)) {
+            seen << r.*field;
+        }
+    }
+    return seen.join(QStringLiteral(" / "));
+}
+
+}  // namespace
+
+QString CardStateCondition(std::initializer_list<int> states, const QString& column) {
+    QStringList numbers;
+    for (int s : states) {
+        numbers << QString::number(s);
+    }
+    return column + QStringLiteral(" In (") + numbers.join(QStringLiteral(", ")) + ')';
+}
+
+QString UnconfirmedCondition(const QString& column) {
+    return CardStateCondition({CardLogStates::Pending, CardLogStates::Unrecorded}, column);
+}
+
 QList<UnconfirmedCard> UnconfirmedCards() {
     // The condition is the partial index's own, so the look-up costs the
     // unconfirmed rows and not the whole log.
-    QSqlQuery q = conn().run(
-        QStringLiteral("Select ID, CardType, Rom, RoomStr, Holder, Explain, MakeName, InputTime, "
-                       "CardState From MakeCardRecord Where CardState In (1, 2) Order By ID"));
+    QSqlQuery q = conn().run(QStringLiteral("Select %1 From MakeCardRecord Where %2 Order By ID")
+                                 .arg(kLogRowColumns, UnconfirmedCondition()));
     QList<UnconfirmedCard> cards;
     while (q.next()) {
-        UnconfirmedCard c;
-        c.id = q.value(0).toLongLong();
-        c.cardType = q.value(1).toInt();
-        c.rom = q.value(2).toString();
-        c.roomStr = q.value(3).toString();
-        c.holder = q.value(4).toString();
-        c.explain = q.value(5).toString();
-        c.makeName = q.value(6).toString();
-        c.inputTime = qv::Dialect::fromDb(q.value(7), true).toDateTime();
-        c.state = q.value(8).toInt();
-        cards << c;
+        cards << readLogRow(q);
     }
     return cards;
 }
@@ -513,13 +565,14 @@ QString UnconfirmedCardsNotice() {
         if (title.isEmpty()) {
             title = QString::number(c.cardType);
         }
+        // The room, kind, holder and moment name the card: its number is
+        // shared by the copies and by every continue-stay card of a room.
         QStringList parts{c.roomStr.isEmpty()
                               ? title
-                              : qv::programText(QStringLiteral("%1 房 %2")).arg(c.roomStr, title),
-                          qv::programText(QStringLiteral("卡号 %1")).arg(c.rom)};
-        if (!c.holder.isEmpty()) {
-            parts << qv::programText(QStringLiteral("持卡人 %1")).arg(c.holder);
-        }
+                              : qv::programText(QStringLiteral("%1 房 %2")).arg(c.roomStr, title)};
+        parts << qv::programText(QStringLiteral("持卡人 %1"))
+                     .arg(c.holder.isEmpty() ? qv::programText(QStringLiteral("（未登记）"))
+                                             : c.holder);
         parts
             << c.inputTime.toString(QStringLiteral("yyyy-MM-dd HH:mm"))
             << qv::programText(QStringLiteral("%1（%2）")).arg(CardStateText(c.state), c.makeName);
@@ -533,12 +586,167 @@ QString UnconfirmedCardsNotice() {
 }
 
 int CancelUnconfirmedCard(int cardType, const QString& rom) {
-    return conn().execute(
-        QStringLiteral("Update MakeCardRecord Set CardState = :c "
-                       "Where CardType = :t And Rom = :r And CardState In (1, 2)"),
-        {{QStringLiteral(":c"), CardLogStates::Cancelled},
-         {QStringLiteral(":t"), cardType},
-         {QStringLiteral(":r"), rom}});
+    return conn().execute(QStringLiteral("Update MakeCardRecord Set CardState = :c "
+                                         "Where CardType = :t And Rom = :r And ") +
+                              UnconfirmedCondition(),
+                          {{QStringLiteral(":c"), CardLogStates::Cancelled},
+                           {QStringLiteral(":t"), cardType},
+                           {QStringLiteral(":r"), rom}});
+}
+
+bool MarkCardWritten(qint64 logId) {
+    return markRow(logId, CardLogStates::Written,
+                   {CardLogStates::Pending, CardLogStates::Unrecorded});
+}
+
+bool MarkCardCancelled(qint64 logId) {
+    return markRow(logId, CardLogStates::Cancelled,
+                   {CardLogStates::Pending, CardLogStates::Unrecorded});
+}
+
+QString CardIssueRight(int cardType) {
+    switch (cardType) {
+        case CardTypes::Guest:
+            return QStringLiteral("CheckIn");
+        case CardTypes::Time:
+            return QStringLiteral("TimeCard");
+        case CardTypes::DataStart:
+            return QStringLiteral("DataCard");
+        case CardTypes::Master:
+            return QStringLiteral("MasterCard");
+        case CardTypes::District:
+            return QStringLiteral("DistrictCard");
+        case CardTypes::Building:
+            return QStringLiteral("BuildingCard");
+        case CardTypes::Floor:
+            return QStringLiteral("FloorCard");
+        case CardTypes::Clear:
+            return QStringLiteral("ClearCard");
+        case CardTypes::Emergency:
+            return QStringLiteral("EmergentCard");
+        case CardTypes::LostReport:
+            return QStringLiteral("LostCard");
+        case CardTypes::Passage:
+            return QStringLiteral("PassageCard");
+        default:
+            return QString();
+    }
+}
+
+bool IssuedCard::blank() const {
+    return read() && !CardTypes::isValid(cardType);
+}
+
+bool IssuedCard::guest() const {
+    return read() && cardType == CardTypes::Guest;
+}
+
+QString IssuedCard::holder() const {
+    return distinctJoined(rows, &CardLogRow::holder);
+}
+
+QString IssuedCard::explain() const {
+    return distinctJoined(rows, &CardLogRow::explain);
+}
+
+IssuedCard IdentifyCard(const TCardData& card) {
+    IssuedCard r;
+    r.code = 1;
+    r.card = card;
+    r.cardType = static_cast<int16_t>(card.CardType[0]);
+    if (!CardTypes::isValid(r.cardType)) {
+        return r;
+    }
+    r.start = CardTimeToDate(card.StartTime);
+    r.end = CardTimeToDate(card.EndTime);
+    r.rom = CardRom(card);
+    if (r.cardType == CardTypes::Guest) {
+        // A guest card carries its building and floor also in fields of their own.
+        TRoomAddr address{};
+        std::copy(std::begin(card.RoomAddr), std::end(card.RoomAddr), std::begin(address));
+        address[1] = card.Building;
+        address[2] = card.Floor[0];
+        r.card.RoomAddr[1] = card.Building;
+        r.card.RoomAddr[2] = card.Floor[0];
+        r.room = ResolveRoom(address);
+        r.rom = r.room.systemRoomStr + r.rom;
+    }
+    if (!r.start.isValid() || !r.end.isValid()) {
+        return r;  // no log row holds times that are no date
+    }
+    QSqlQuery q = conn().run(QStringLiteral("Select %1 From MakeCardRecord Where CardType = :t "
+                                            "And Rom = :r And StartTime = :s And EndTime = :e "
+                                            "Order By ID Desc")
+                                 .arg(kLogRowColumns),
+                             {{QStringLiteral(":t"), r.cardType},
+                              {QStringLiteral(":r"), r.rom},
+                              {QStringLiteral(":s"), r.start},
+                              {QStringLiteral(":e"), r.end}});
+    while (q.next()) {
+        r.rows << readLogRow(q);
+    }
+    return r;
+}
+
+IssuedCard ReadIssuedCard() {
+    TCardData card{};
+    const int code = qv::Encoder::instance().readCard(card);
+    if (code != 1) {
+        IssuedCard r;
+        r.code = code;
+        r.card = card;
+        return r;
+    }
+    return IdentifyCard(card);
+}
+
+CardCancel cancelCard() {
+    CardCancel r;
+    r.card = ReadIssuedCard();
+    // A card that cannot be read may still be wiped; with no card or no
+    // encoder there is nothing to wipe.
+    if (!r.card.read() && (r.card.code == QV_ENC_NO_CARD || r.card.code == QV_ENC_NO_ENCODER)) {
+        r.code = r.card.code;
+        return r;
+    }
+    r.code = qv::Encoder::instance().clearCard();
+    if (r.code != 1 || r.card.rows.isEmpty()) {
+        return r;
+    }
+    // The rows cannot tell which of them the wiped card was: the one of them
+    // still to be settled goes first, then the newest not cancelled yet.
+    const CardLogRow* target = nullptr;
+    for (const CardLogRow& row : r.card.rows) {
+        if (isUnconfirmed(row.state)) {
+            target = &row;
+            break;
+        }
+    }
+    if (!target) {
+        for (const CardLogRow& row : r.card.rows) {
+            if (row.state != CardLogStates::Cancelled) {
+                target = &row;
+                break;
+            }
+        }
+    }
+    if (!target) {
+        return r;
+    }
+    try {
+        if (markRow(target->id, CardLogStates::Cancelled,
+                    {CardLogStates::Written, CardLogStates::Pending, CardLogStates::Unrecorded})) {
+            r.marked = target->id;
+        }
+    } catch (const qv::DbError& e) {
+        throw qv::DbError(qv::programText(QStringLiteral("卡已注销，但发卡记录没有标为已注销：%1"))
+                              .arg(e.text()));
+    }
+    return r;
+}
+
+QString WrittenUnrecordedPrompt() {
+    return qv::programText(QStringLiteral("卡已写好，但记录未保存：请注销此卡！"));
 }
 
 int IssueCard(const CardSerialSource& source, TCardData& card,
@@ -618,9 +826,9 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
         } catch (const std::exception& e) {
             why = QString::fromLocal8Bit(e.what());
         }
-        throw qv::DbError(qv::programText(QStringLiteral("卡已写好，但它的记录没有保存：%1\n"
-                                                         "请注销这张卡（%2）后重新发卡。"))
-                              .arg(why, named()));
+        throw CardWrittenError(qv::programText(QStringLiteral("卡已写好，但它的记录没有保存：%1\n"
+                                                              "请注销这张卡（%2）后重新发卡。"))
+                                   .arg(why, named()));
     }
     return code;
 }

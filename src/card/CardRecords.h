@@ -1,11 +1,13 @@
 #pragma once
 
 #include "card/CardData.h"
+#include "platform/Errors.h"
 
 #include <QDateTime>
 #include <QList>
 #include <QString>
 #include <functional>
+#include <initializer_list>
 
 // The card layer's database operations: serial counters, room look-ups by
 // door-plate number or lock address, the card issue log and its look-ups.
@@ -91,6 +93,7 @@ TCardLogNames GetCardLogNames(int cardType, const QString& rom);
 QString GetKeyKind(int keyId);
 
 // What a row of the card issue log says of its card (MakeCardRecord.CardState).
+// Every query names the states through these constants.
 namespace CardLogStates {
 // Written by the encoder, its records stored.
 inline constexpr int Written = 0;
@@ -99,9 +102,18 @@ inline constexpr int Written = 0;
 inline constexpr int Pending = 1;
 // The encoder wrote the card, but its records (the stay) could not be stored.
 inline constexpr int Unrecorded = 2;
-// A Pending or Unrecorded card that has been cancelled since.
+// The card was wiped on the encoder, or the clerk declared it lost or
+// destroyed. The row is kept: a lost card may still exist.
 inline constexpr int Cancelled = 3;
 }  // namespace CardLogStates
+
+// "CardState In (a, b, ...)" for `states`, the numbers written from the
+// constants (the form a partial index on the column is matched by).
+QString CardStateCondition(std::initializer_list<int> states,
+                           const QString& column = QStringLiteral("CardState"));
+// The rows of cards that may exist although their issue was never
+// confirmed: Pending or Unrecorded.
+QString UnconfirmedCondition(const QString& column = QStringLiteral("CardState"));
 
 // The clerk's name for a state: empty for Written, "写卡结果不明" (outcome
 // unknown), "卡已写好，记录未保存" (written, records not stored), "已注销".
@@ -111,9 +123,8 @@ QString CardStateText(int state);
 // its card's number), or -1 when the log has no row for it.
 int GetCardState(int cardType, const QString& rom);
 
-// A card that may exist although its issue was never confirmed: a Pending or
-// Unrecorded row of the issue log.
-struct UnconfirmedCard {
+// One row of the card issue log.
+struct CardLogRow {
     qint64 id = 0;  // MakeCardRecord.ID
     int cardType = 0;
     QString rom;
@@ -121,17 +132,92 @@ struct UnconfirmedCard {
     QString holder;
     QString explain;
     QString makeName;
+    QDateTime startTime;
+    QDateTime endTime;
     QDateTime inputTime;
-    int state = CardLogStates::Pending;
+    int state = CardLogStates::Written;
 };
+
+// A card that may exist although its issue was never confirmed: a Pending or
+// Unrecorded row of the issue log.
+using UnconfirmedCard = CardLogRow;
 // Every unconfirmed card, oldest first.
 QList<UnconfirmedCard> UnconfirmedCards();
-// What the clerk is told at start when unconfirmed cards exist: which cards
-// they are and that they are to be cancelled; empty when there are none.
+// What the clerk is told at start when unconfirmed cards exist: each card by
+// its room, kind, holder and issue time; empty when there are none.
 QString UnconfirmedCardsNotice();
 // The card `rom` of `cardType` has been cancelled (wiped, or reported lost):
 // its unconfirmed rows become Cancelled. The number of rows changed.
 int CancelUnconfirmedCard(int cardType, const QString& rom);
+// The clerk settles an unconfirmed card without it in hand: it was written
+// and handed over (the row becomes Written), or it is lost or destroyed (the
+// row becomes Cancelled). False when the row is no longer unconfirmed
+// (another desk settled it, or it is gone).
+bool MarkCardWritten(qint64 logId);
+bool MarkCardCancelled(qint64 logId);
+
+// The column of Operator holding the right to issue cards of `cardType`
+// ("CheckIn" for guest cards), empty for a type this system does not issue.
+QString CardIssueRight(int cardType);
+
+// What a card read back from the encoder is: its kind, its room, its times
+// and its own row of the issue log. The row is the one of the card's type,
+// Rom and times (to the minute, as the card holds them): a copy shares its
+// card's Rom and every continue-stay card of a room has serial 0, so the
+// Rom alone names many cards.
+struct IssuedCard {
+    int code = 0;      // the encoder's answer to ReadCard; the rest is filled when 1
+    TCardData card{};  // as read
+    int cardType = 0;  // word 0 of CardType
+    RoomRef room;      // guest cards: the room of the card's lock address
+    QString rom;       // the card's Rom; for a guest card its room's SystemRoomStr in front
+    QDateTime start;   // the card's times
+    QDateTime end;
+    // The log rows of this very card, newest first. More than one when the
+    // log cannot tell them apart (copies written in the same minute).
+    QList<CardLogRow> rows;
+
+    bool read() const { return code == 1; }
+    // Read, with no valid card type: a new (blank) card.
+    bool blank() const;
+    bool guest() const;
+    bool logged() const { return !rows.isEmpty(); }
+    bool ambiguous() const { return rows.size() > 1; }
+    // The newest of the rows, or nullptr when the card was never logged.
+    const CardLogRow* row() const { return rows.isEmpty() ? nullptr : &rows.first(); }
+    // The holder and note of the card's rows ("None" when never logged);
+    // when its rows name different ones, all of them, joined by " / ".
+    QString holder() const;
+    QString explain() const;
+};
+// Reads the card on the encoder and finds its log rows.
+IssuedCard ReadIssuedCard();
+// The same for a card record already read (`code` is 1).
+IssuedCard IdentifyCard(const TCardData& card);
+
+// What cancelling a card did.
+struct CardCancel {
+    // The encoder's answer to ClearCardData (1: wiped); when the card could
+    // not be read first, to ReadCard if no card or encoder was found.
+    int code = 0;
+    IssuedCard card;    // the card as it was before it was wiped
+    qint64 marked = 0;  // the log row marked Cancelled, 0 when none
+};
+// Reads the card on the encoder, wipes it and marks its log row Cancelled
+// (of rows the log cannot tell apart, an unconfirmed one first, so that the
+// cards still to be settled are the fewer). Throws qv::DbError when the card
+// was wiped and its row could not be marked; the text says so.
+CardCancel cancelCard();
+
+// Raised by IssueCard when the encoder wrote the card and its records could
+// not be stored: the card exists, and its log row says so (Unrecorded).
+class CardWrittenError : public qv::DbError {
+public:
+    using DbError::DbError;
+};
+// The prompt of a card that was written while its records failed: the clerk
+// is told the card exists and must be cancelled.
+QString WrittenUnrecordedPrompt();
 
 // Where a card's serial comes from.
 struct CardSerialSource {

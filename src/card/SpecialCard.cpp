@@ -51,5 +51,7 @@ int IssueSpecialCard(const SpecialCardOrder& order, TCardData& card) {
                 DateToCardTime(order.end, card.EndTime);
             }
             MakeCardLog(card, order.holder, QString());
-        });
+        },
+        // The reserved row names its holder from the start.
+        CardLogText{order.holder, QString()});
 }

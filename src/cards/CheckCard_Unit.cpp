@@ -26,7 +26,7 @@ const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 const QString kTimeFormat = QStringLiteral("HH:mm:ss");
 
 // The window's message lines.
-enum Message { NewCard = 0 };
+enum Message { NewCard = 0, SeveralRows = 1 };
 
 void letMessagesRun() {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -182,25 +182,6 @@ void TCheckCardForm::ReadCard_BtClick() {
     RoomNo_Edit->clear();
     letMessagesRun();
 
-    TCardData card{};
-    const int code = qv::Encoder::instance().readCard(card);
-    if (code != 1) {
-        ReadCard_Bt->setEnabled(true);
-        ShowPromptMessage(code);
-        return;
-    }
-    const int type = static_cast<int16_t>(card.CardType[0]);
-    if (!CardTypes::isValid(type)) {
-        // A blank card; the area boxes keep what they showed.
-        StartTime_Edit->clear();
-        EndTime_Edit->clear();
-        CardType_Edit->clear();
-        Override_RG->setItemIndex(-1);
-        Prompt_Label->setText(message(NewCard, QStringLiteral("新卡！")));
-        ReadCard_Bt->setEnabled(true);
-        return;
-    }
-
     // Should a look-up of the card's records fail, the error is shown and
     // the card can be read again.
     struct ReadAgain {
@@ -213,21 +194,32 @@ void TCheckCardForm::ReadCard_BtClick() {
         }
     } readAgain{ReadCard_Bt};
 
+    const IssuedCard issued = ReadIssuedCard();
+    if (!issued.read()) {
+        ShowPromptMessage(issued.code);
+        return;
+    }
+    const TCardData& card = issued.card;
+    if (issued.blank()) {
+        // A blank card; the area boxes keep what they showed.
+        StartTime_Edit->clear();
+        EndTime_Edit->clear();
+        CardType_Edit->clear();
+        Override_RG->setItemIndex(-1);
+        Prompt_Label->setText(message(NewCard, QStringLiteral("新卡！")));
+        return;
+    }
+
     StartTime_Edit->setText(CardTimeText(card.StartTime));
     EndTime_Edit->setText(CardTimeText(card.EndTime));
-    CardType_Edit->setText(CardTypeText(GetCardTypeTitle(type)));
+    CardType_Edit->setText(CardTypeText(GetCardTypeTitle(issued.cardType)));
     Override_RG->setItemIndex(static_cast<int16_t>(card.Override));
 
-    QString rom = CardRom(card);
-    if (type == CardTypes::Guest) {
-        card.RoomAddr[1] = card.Building;
-        card.RoomAddr[2] = card.Floor[0];
-        rom = GetSystemRoomStrByAddr(card.RoomAddr) + rom;
-    }
-    CardHolder_Edit->setText(GetCardHolder(type, rom));
-    if (type == CardTypes::Guest) {
-        RoomNo_Edit->setText(GetRoomStrByAddr(card.RoomAddr));
-        GuestID_Edit->setText(GetCardExplain(type, rom));
+    // The holder is the one of this very card's log row.
+    CardHolder_Edit->setText(issued.holder());
+    if (issued.guest()) {
+        RoomNo_Edit->setText(issued.room.roomStr);
+        GuestID_Edit->setText(issued.explain());
         GuestID_Edit->show();
         GuestID_Label->show();
         Floor_Edit->clear();
@@ -242,6 +234,18 @@ void TCheckCardForm::ReadCard_BtClick() {
     readAgain.done = true;
 
     ShowPromptMessage(1);
+    QStringList notes;
+    if (issued.ambiguous()) {
+        notes << message(SeveralRows,
+                         QStringLiteral("发卡记录中有 %1 张相同的卡，无法分辨是哪一张。"))
+                     .arg(issued.rows.size());
+    }
+    if (const CardLogRow* row = issued.row(); row && row->state != CardLogStates::Written) {
+        notes << CardStateText(row->state);
+    }
+    if (!notes.isEmpty()) {
+        Prompt_Label->setText(Prompt_Label->text() + '\n' + notes.join(' '));
+    }
     letMessagesRun();
     QTimer::singleShot(kCardPauseMs, this, [this] { ReadCard_Bt->setEnabled(true); });
 }
@@ -255,7 +259,21 @@ void TCheckCardForm::Register_BtClick() {
     Register_Bt->setEnabled(false);
     letMessagesRun();
 
-    const int code = qv::Encoder::instance().clearCard();
+    // Whatever happens below, the buttons come back after the pause.
+    struct Resume {
+        TCheckCardForm* form;
+        ~Resume() {
+            letMessagesRun();
+            QTimer::singleShot(kCardPauseMs, form, [f = form] {
+                f->Register_Bt->setEnabled(true);
+                f->ReadCard_Bt->setEnabled(true);
+            });
+        }
+    } resume{this};
+
+    // The card is wiped and its own log row marked cancelled.
+    const CardCancel cancelled = cancelCard();
+    const int code = cancelled.code;
     ShowPromptMessage(code);
     if (code == 1) {
         for (QLineEdit* box : {CardHolder_Edit, RoomNo_Edit, StartTime_Edit, EndTime_Edit,
@@ -267,9 +285,4 @@ void TCheckCardForm::Register_BtClick() {
         GuestID_Edit->hide();
         GuestID_Label->hide();
     }
-    letMessagesRun();
-    QTimer::singleShot(kCardPauseMs, this, [this] {
-        Register_Bt->setEnabled(true);
-        ReadCard_Bt->setEnabled(true);
-    });
 }

@@ -1,6 +1,7 @@
 #include "cards/MakeCard_Unit.h"
 
 #include "card/CardFunctions.h"
+#include "card/CardRecords.h"
 #include "card/SpecialCard.h"
 #include "data/Operators.h"
 #include "data/dm_unit.h"
@@ -427,6 +428,11 @@ void TMakeCard_Form::issue(const SpecialCardOrder& order) {
     int code = 0;
     try {
         code = IssueSpecialCard(order, card);
+    } catch (const CardWrittenError& e) {
+        // The card exists: the prompt says so, the error which card it is.
+        Prompt_Label->setText(WrittenUnrecordedPrompt());
+        qv::showError(e.text());
+        return;
     } catch (const qv::Error& e) {
         // Nothing of the card is stored: the error says why (and which
         // card to cancel when it was written all the same).

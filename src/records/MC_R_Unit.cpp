@@ -11,6 +11,7 @@
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
 #include "records/PrintLibrary.h"
+#include "records/UnconfirmedCards_Unit.h"
 #include "window/DatePicker.h"
 
 #include <QCheckBox>
@@ -37,8 +38,10 @@ const QStringList kTitles = {"卡种类",   "卡号",     "持卡人",   "发卡
 const QList<int> kHiddenColumns = {1, 6, 8};  // Rom, StartTime, Explain
 
 const QColor kOutcomeUnknown(255, 214, 140);  // amber
+const QColor kCancelled(220, 220, 220);       // grey
 
-// Cards whose writing was never confirmed stand out on amber, with a hint.
+// Cards whose writing was never confirmed stand out on amber, cancelled
+// cards on grey, each with a hint: the rows the old-record deletion keeps.
 // The column of the card kind (C_Title, the first of kFields).
 constexpr int kKindColumn = 0;
 
@@ -54,17 +57,18 @@ public:
         }
         if (form_->IsOutcomeUnknownRow(index.row())) {
             option->backgroundBrush = kOutcomeUnknown;
+        } else if (form_->RowState(index.row()) == CardLogStates::Cancelled) {
+            option->backgroundBrush = kCancelled;
         }
     }
 
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override {
-        if (event->type() == QEvent::ToolTip && form_->IsOutcomeUnknownRow(index.row())) {
-            QToolTip::showText(event->globalPos(),
-                               qv::programText(QStringLiteral(
-                                   "写卡结果未确认：此卡可能已经写成，请读卡核对或注销。")),
-                               view);
-            return true;
+        if (event->type() == QEvent::ToolTip) {
+            if (const QString tip = form_->RowHint(index.row()); !tip.isEmpty()) {
+                QToolTip::showText(event->globalPos(), tip, view);
+                return true;
+            }
         }
         return QStyledItemDelegate::helpEvent(event, view, option, index);
     }
@@ -126,9 +130,13 @@ TMC_R_From::TMC_R_From(QWidget* parent)
                                          QStringLiteral("删除两个月以上制卡记录"), this);
     DeleteOldData_Bt->setAutoDefault(false);
     DeleteOldData_Bt->setEnabled(false);
+    Unconfirmed_Bt = make<QPushButton>(QStringLiteral("Unconfirmed_Bt"),
+                                       QStringLiteral("发卡结果不明的卡(&U)…"), this);
+    Unconfirmed_Bt->setAutoDefault(false);
     BitBtn2 = make<QPushButton>(QStringLiteral("BitBtn2"), QStringLiteral("关 闭(&C)"), this);
     BitBtn2->setAutoDefault(false);
     Buttons_Layout->insertWidget(0, DeleteOldData_Bt);
+    Buttons_Layout->insertWidget(1, Unconfirmed_Bt);
     Buttons_Layout->addWidget(Button1);
     Buttons_Layout->addWidget(BitBtn2);
     addStatusPanels(2);  // the status bar's second and third panels, empty
@@ -151,7 +159,8 @@ TMC_R_From::TMC_R_From(QWidget* parent)
     setTabOrder(CardType_CB, Check_Bt);
     setTabOrder(Check_Bt, DBGrid1);
     setTabOrder(DBGrid1, DeleteOldData_Bt);
-    setTabOrder(DeleteOldData_Bt, BitBtn2);
+    setTabOrder(DeleteOldData_Bt, Unconfirmed_Bt);
+    setTabOrder(Unconfirmed_Bt, BitBtn2);
 
     connect(Check_Bt, &QPushButton::clicked, this, qv::slot(this, &TMC_R_From::Check_BtClick));
     connect(CardType_CB, &QComboBox::currentIndexChanged, this,
@@ -161,6 +170,8 @@ TMC_R_From::TMC_R_From(QWidget* parent)
     connect(Button1, &QPushButton::clicked, this, qv::slot(this, &TMC_R_From::Button1Click));
     connect(DeleteOldData_Bt, &QPushButton::clicked, this,
             qv::slot(this, &TMC_R_From::DeleteOldData_BtClick));
+    connect(Unconfirmed_Bt, &QPushButton::clicked, this,
+            qv::slot(this, &TMC_R_From::Unconfirmed_BtClick));
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 
     resize(900, 560);
@@ -233,15 +244,48 @@ void TMC_R_From::DeleteOldData_BtClick() {
     if (answer != qv::Answer::Ok) {
         return;
     }
-    const int removed = qv::deleteCardRecordsUpTo(dm->conn, cutOff);
+    const qv::CardRecordPurge purge = qv::deleteCardRecordsUpTo(dm->conn, cutOff);
     MakeCardRecordList();
-    qv::messageBox(qv::noticeTitle(),
-                   qv::programText(QStringLiteral("已删除 %1 条制卡记录。")).arg(removed),
-                   qv::Icon::Information);
+    QString text = qv::programText(QStringLiteral("已删除 %1 条制卡记录。")).arg(purge.removed);
+    if (purge.keptUnconfirmed > 0) {
+        text += '\n' + qv::programText(QStringLiteral("保留了 %1 条写卡结果不明或记录未保存的制卡"
+                                                      "记录：这些卡可能已经写好并能开门，"
+                                                      "请先处理它们。"))
+                           .arg(purge.keptUnconfirmed);
+    }
+    if (purge.keptCancelled > 0) {
+        text += '\n' + qv::programText(QStringLiteral("保留了 %1 条已注销的制卡记录：丢失的卡"
+                                                      "可能仍然存在。"))
+                           .arg(purge.keptCancelled);
+    }
+    qv::messageBox(qv::noticeTitle(), text, qv::Icon::Information);
+}
+
+void TMC_R_From::Unconfirmed_BtClick() {
+    TUnconfirmedCards_Form f(this);
+    f.exec();
+    MakeCardRecordList();  // the rows settled there change their marks
 }
 
 bool TMC_R_From::IsOutcomeUnknownRow(int row) const {
     return MC_S_ADO->value(row, QStringLiteral("OutcomeUnknown")).toInt() != 0;
+}
+
+int TMC_R_From::RowState(int row) const {
+    const QVariant state = MC_S_ADO->value(row, QStringLiteral("CardState"));
+    return state.isValid() ? state.toInt() : CardLogStates::Written;
+}
+
+QString TMC_R_From::RowHint(int row) const {
+    if (IsOutcomeUnknownRow(row)) {
+        return CardStateText(RowState(row)) + '\n' +
+               qv::programText(
+                   QStringLiteral("写卡结果未确认：此卡可能已经写成，请读卡核对或注销。"));
+    }
+    if (RowState(row) == CardLogStates::Cancelled) {
+        return qv::programText(QStringLiteral("此卡已注销（已擦除，或已登记为丢失或损坏）。"));
+    }
+    return QString();
 }
 
 QString TMC_R_From::statusText() const {

@@ -29,6 +29,7 @@ public:
     QPushButton* Button1;  // "打 印(&P)", hidden
     QPushButton* BitBtn2;  // "关 闭(&C)"
     QPushButton* DeleteOldData_Bt;
+    QPushButton* Unconfirmed_Bt;  // opens the cards whose issue was never confirmed
     // Controls kept hidden; none of them enters the search.
     QCheckBox* CheckBox1;  // "卡类型："
     QCheckBox* CheckBox2;  // "操作员："
@@ -45,9 +46,14 @@ public:
     void Check_BtClick();
     void Button1Click();
     void DeleteOldData_BtClick();
+    void Unconfirmed_BtClick();
 
     // Whether row `row` of the list is a card whose writing was never confirmed.
     bool IsOutcomeUnknownRow(int row) const;
+    // The CardState of row `row`, and the hint its marking shows (empty for
+    // a card written and recorded).
+    int RowState(int row) const;
+    QString RowHint(int row) const;
 
 protected:
     void FormCreate() override;

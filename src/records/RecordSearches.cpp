@@ -1,5 +1,6 @@
 #include "records/RecordSearches.h"
 
+#include "card/CardRecords.h"
 #include "data/DataSet.h"
 #include "data/dm_unit.h"
 #include "settings/Settings.h"
@@ -11,12 +12,13 @@ namespace qv {
 
 namespace {
 
-// Whether a card log row stands for a card whose writing was never confirmed
-// (the desk stopped, or its records could not be stored, after the card went
-// to the encoder): the one place that names it, for the list and for the
-// deletion. An expression on MakeCardRecord's own columns, unqualified; 0
-// while the card log keeps no such mark.
-const QString kOutcomeUnknown = QStringLiteral("0");
+// The rows the old-record deletion keeps whatever their age, for the list
+// and for the deletion: cards whose writing was never confirmed (they may
+// exist) and cards cancelled since (a card declared lost may still exist).
+QString keptCondition(const QString& column) {
+    return CardStateCondition(
+        {CardLogStates::Pending, CardLogStates::Unrecorded, CardLogStates::Cancelled}, column);
+}
 
 // Adds "column between the two chosen dates": each date stands for the
 // moment `dayTime` on it, compared to the minute (or, for `unit` Day, by whole
@@ -103,9 +105,10 @@ RecordSearch cardIssueSearch(const CardIssueSearch& s) {
     out.select = QStringLiteral(
                      "select C.C_Title, M.Rom, M.Holder, M.Buiding, M.MakeUser, M.MakeName, "
                      "M.Room, M.RoomStr, M.InputTime, M.Floor, M.District, M.StartTime, "
-                     "M.EndTime, M.Explain, M.enOverride, (%1) as OutcomeUnknown "
+                     "M.EndTime, M.Explain, M.enOverride, M.CardState, "
+                     "case when %1 then 1 else 0 end as OutcomeUnknown "
                      "from MakeCardRecord M inner join CardType C on M.CardType = C.ID where ")
-                     .arg(kOutcomeUnknown) +
+                     .arg(UnconfirmedCondition(QStringLiteral("M.CardState"))) +
                  where.join(QStringLiteral(" and "));
     out.orderBy = QStringLiteral("M.InputTime, M.ID");
     return out;
@@ -124,13 +127,31 @@ QDate cardRecordCutOff(const QDate& today) {
     return today.addDays(-60);
 }
 
-int deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay) {
+CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay) {
     const DateCondition upTo = dateDiffCondition(QStringLiteral("InputTime"), DateUnit::Day,
                                                  QDateTime(lastDay, QTime(0, 0)),
                                                  DiffCompare::LessOrEqual, QStringLiteral("cut"));
-    return conn.execute(QStringLiteral("delete from MakeCardRecord where %1 and (%2) = 0")
-                            .arg(upTo.sql, kOutcomeUnknown),
-                        {{upTo.firstName, upTo.first}});
+    const Binds binds{{upTo.firstName, upTo.first}};
+    const QString kept = keptCondition(QStringLiteral("CardState"));
+    CardRecordPurge purge;
+    Transaction t(conn);
+    purge.removed = conn.execute(
+        QStringLiteral("delete from MakeCardRecord where %1 and not (%2)").arg(upTo.sql, kept),
+        binds);
+    QSqlQuery q = conn.run(QStringLiteral("select CardState, count(*) from MakeCardRecord "
+                                          "where %1 and %2 group by CardState")
+                               .arg(upTo.sql, kept),
+                           binds);
+    while (q.next()) {
+        const int n = q.value(1).toInt();
+        if (q.value(0).toInt() == CardLogStates::Cancelled) {
+            purge.keptCancelled += n;
+        } else {
+            purge.keptUnconfirmed += n;
+        }
+    }
+    t.commit();
+    return purge;
 }
 
 bool operatorHasRight(const QString& right) {

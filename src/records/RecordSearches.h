@@ -54,8 +54,8 @@ struct CardIssueSearch {
 
 // The card issue log rows of `s` with their kind's title, in the order they
 // were registered. Rows whose card type has no CardType row are not listed.
-// The field OutcomeUnknown is 1 for a card whose writing was never
-// confirmed (it may exist), else 0.
+// The field CardState is the row's state; OutcomeUnknown is 1 for a card
+// whose writing was never confirmed (it may exist), else 0.
 RecordSearch cardIssueSearch(const CardIssueSearch& s);
 
 // The titles of the card types, in the order of their codes.
@@ -64,10 +64,19 @@ QStringList cardTypeTitles(Connection& conn);
 // The day whose card records and all earlier ones the old-record deletion
 // removes: sixty days before `today`.
 QDate cardRecordCutOff(const QDate& today);
-// Deletes the card issue log rows registered on `lastDay` or earlier and
-// returns how many were removed. Rows of cards whose outcome is unknown stay:
-// they name cards that may still open doors.
-int deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay);
+// What the old-record deletion did.
+struct CardRecordPurge {
+    int removed = 0;
+    // Rows of the period kept: cards whose outcome is unknown or whose
+    // records were refused (they may open doors), and cancelled cards (one
+    // declared lost may still exist).
+    int keptUnconfirmed = 0;
+    int keptCancelled = 0;
+    int kept() const { return keptUnconfirmed + keptCancelled; }
+};
+// Deletes the card issue log rows registered on `lastDay` or earlier, but
+// for the rows that name cards that may still exist, in one transaction.
+CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay);
 
 // Whether the logged-on operator (`LockSystemInfo.Staffer`) has the right in
 // the yes/no column `right` of Operator; false when the operator has no row.

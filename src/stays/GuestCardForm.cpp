@@ -256,6 +256,7 @@ stays::GuestCard GuestCardForm::guestCard() const {
     card.guestName = E_H_GQI->text();
     card.document = GuestCode_Edit->text();
     card.applyLossReport = CB_eO_GQI->isChecked();
+    card.replaces = replacesCard;
     return card;
 }
 
@@ -304,9 +305,14 @@ std::optional<stays::Result> GuestCardForm::issueCard(
             ShowPromptMessage(result.code);
             break;
         case stays::Outcome::DatabaseError:
-            // When the card was written, the text says which one to cancel.
+            // When the card was written, the text says which one to cancel,
+            // and so does the prompt: the card exists.
             showError(result.error);
-            ShowPromptMessage(result.code);
+            if (result.cardWritten) {
+                Prompt_Label->setText(WrittenUnrecordedPrompt());
+            } else {
+                ShowPromptMessage(result.code);
+            }
             break;
         case stays::Outcome::NoSuchRoom:  // the room went since the check
             showMessage(message(0, QStringLiteral("没有该房号！")));
@@ -317,8 +323,15 @@ std::optional<stays::Result> GuestCardForm::issueCard(
         case stays::Outcome::NoOpenStay:
             Prompt_Label->setText(message(1, QStringLiteral("该房间没有入住记录，不能续房！")));
             break;
+        case stays::Outcome::NotOfOpenStay:
+            Prompt_Label->setText(notOfOpenStayText());
+            break;
     }
     return result;
+}
+
+QString GuestCardForm::notOfOpenStayText() const {
+    return message(4, QStringLiteral("这张卡不是该房间当前入住客人的卡，不能续房！"));
 }
 
 void GuestCardForm::limitLength(QLineEdit* edit, int characters) {

@@ -101,6 +101,8 @@ protected:
         QPushButton* button, Operation operation,
         const std::function<void(const stays::Result&)>& beforePrompt = {});
 
+    // Continue stay: the card read is not one of the open stay's own.
+    QString notOfOpenStayText() const;
     // Sets the end date without running ED_GQI_DtpChange.
     void setEndDate(const QDate& date);
     // Limits `edit` to `characters` characters; never keeps half of one.
@@ -110,6 +112,8 @@ protected:
     QHBoxLayout* Buttons_Layout;
     bool roomListKey = false;     // F2 opens the room list
     bool emptyRoomStops = false;  // an empty room box ends a card press without a message
+    // The card a continue stay replaces, as read (part of guestCard()).
+    std::optional<stays::ReadCardOrigin> replacesCard;
 
 private:
     // Clears the prompt when the room changes: an old result must not stand

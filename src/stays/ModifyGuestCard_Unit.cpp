@@ -44,6 +44,7 @@ void TModifyGuestCard_Form::Button1Click() {
     // Nothing of an earlier card stays in the room box: "发卡(&Y)" extends
     // only the stay of the card on the encoder.
     se_Room1->clear();
+    replacesCard.reset();
     if (read.code != 1) {
         ShowPromptMessage(read.code);
         return;
@@ -56,7 +57,14 @@ void TModifyGuestCard_Form::Button1Click() {
         Prompt_Label->setText(message(3, QStringLiteral("卡上的房间不存在！")));
         return;
     }
+    if (read.openStay && !read.ofOpenStay) {
+        // A card of an earlier guest of the room: nothing of it is filled in,
+        // so nothing can be written for it.
+        Prompt_Label->setText(notOfOpenStayText());
+        return;
+    }
     se_Room1->setText(read.room.roomStr);
+    replacesCard = read.origin();
     E_H_GQI->setText(read.holder);
     GuestCode_Edit->setText(read.explain);
     SD_GQI_Dtp->setDate(read.start.date());
@@ -69,6 +77,7 @@ void TModifyGuestCard_Form::Button1Click() {
 void TModifyGuestCard_Form::Confirm_BtClick() {
     const auto result = issueCard(Confirm_Bt, qv::stays::continueStay, [this](const auto&) {
         se_Room1->clear();  // the next guest's card is read first
+        replacesCard.reset();
     });
     if (result) {
         Confirm_Bt->setEnabled(true);

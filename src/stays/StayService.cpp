@@ -2,6 +2,7 @@
 
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
+#include "data/Dialect.h"
 #include "data/dm_unit.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
@@ -82,7 +83,16 @@ Result issue(const GuestCard& in, Serial serial, const CardWriter& writer, const
         serial == Serial::Zero ? CardSerialSource::zero(room.roomStr)
                                : CardSerialSource::room(room.roomStr, serial == Serial::Copy);
     try {
-        r.code = IssueCard(source, card, write, [&] { records(card, room); });
+        // The reserved log row names the guest from the start.
+        r.code = IssueCard(
+            source, card, write, [&] { records(card, room); },
+            CardLogText{in.guestName, in.document});
+    } catch (const CardWrittenError& e) {
+        r.outcome = Outcome::DatabaseError;
+        r.code = 0;
+        r.error = e.text();
+        r.cardWritten = true;
+        return r;
     } catch (const Error& e) {
         // Nothing of it is stored; when the card was written, the text names it.
         r.outcome = Outcome::DatabaseError;
@@ -153,54 +163,73 @@ Result continueStay(const GuestCard& in, const CardWriter& writer) {
                             {QStringLiteral(":user"), LockSystemInfo.Staffer},
                             {QStringLiteral(":ID"), openStay(room.roomStr)}});
         },
-        [](const RoomRef& room) -> std::optional<Outcome> {
+        [&in](const RoomRef& room) -> std::optional<Outcome> {
             if (openStay(room.roomStr).isNull()) {
                 return Outcome::NoOpenStay;
+            }
+            if (in.replaces && !cardOfOpenStay(room.roomStr, *in.replaces)) {
+                return Outcome::NotOfOpenStay;
             }
             return std::nullopt;
         });
 }
 
+bool cardOfOpenStay(const QString& roomStr, const ReadCardOrigin& origin) {
+    QSqlQuery stay = conn().run(
+        QStringLiteral("select Rom, GuestInTime from GuestInRecord where enOverride = 0 and "
+                       "RoomStr = :RoomStr order by ID"),
+        {{QStringLiteral(":RoomStr"), roomStr}});
+    if (!stay.next()) {
+        return false;
+    }
+    const QString stayRom = stay.value(0).toString();
+    const QDateTime began = Dialect::fromDb(stay.value(1), true).toDateTime();
+    if (origin.logId > 0 && !stayRom.isEmpty()) {
+        // The stay's first card: the oldest log row of its number (its copies
+        // come later; a new serial is never given twice).
+        const RoomRef room = ResolveRoom(roomStr);
+        const QVariant first = conn().scalar(
+            QStringLiteral("select min(ID) from MakeCardRecord where CardType = :t and Rom = :r"),
+            {{QStringLiteral(":t"), int{CardTypes::Guest}},
+             {QStringLiteral(":r"), room.systemRoomStr + stayRom}});
+        if (!first.isNull()) {
+            return origin.logId >= first.toLongLong();
+        }
+    }
+    // Nothing in the log to go by: the card's own start, to the minute.
+    if (!began.isValid() || !origin.start.isValid()) {
+        return false;
+    }
+    const QDateTime beganMinute(began.date(), QTime(began.time().hour(), began.time().minute()));
+    return origin.start >= beganMinute;
+}
+
+ReadCardOrigin ReadGuestCard::origin() const {
+    return {issued.row() ? issued.row()->id : 0, start};
+}
+
 ReadGuestCard readGuestCard() {
     ReadGuestCard r;
-    r.code = Encoder::instance().readCard(r.card);
+    r.issued = ReadIssuedCard();
+    r.code = r.issued.code;
+    r.card = r.issued.card;
     if (r.code != 1) {
         return r;
     }
-    const TCardData& card = r.card;
-    r.guestCard = card.CardType[0] == CardTypes::Guest;
+    r.guestCard = r.issued.guest();
     if (!r.guestCard) {
         return r;
     }
-    r.start = CardTimeToDate(card.StartTime);
-    r.end = CardTimeToDate(card.EndTime);
-    // A guest card carries its building and floor also in fields of their own.
-    TRoomAddr address{};
-    std::copy(std::begin(card.RoomAddr), std::end(card.RoomAddr), std::begin(address));
-    address[1] = card.Building;
-    address[2] = card.Floor[0];
-    r.room = ResolveRoom(address);
+    r.start = r.issued.start;
+    r.end = r.issued.end;
+    r.room = r.issued.room;
     if (!r.room.found) {
         return r;
     }
-    // The log row of this very card: its Rom and its times. Cards of one
-    // Rom are many (copies, and every continue-stay card of the room has
-    // serial 0), so the Rom alone would name the first guest ever to hold one.
-    const QString rom = r.room.systemRoomStr + CardRom(card);
-    QSqlQuery q = conn().run(
-        QStringLiteral("select Holder, Explain from MakeCardRecord where CardType = :t and "
-                       "Rom = :r and StartTime = :s and EndTime = :e order by ID desc"),
-        {{QStringLiteral(":t"), int{CardTypes::Guest}},
-         {QStringLiteral(":r"), rom},
-         {QStringLiteral(":s"), r.start},
-         {QStringLiteral(":e"), r.end}});
-    if (q.next()) {
-        r.holder = q.value(0).toString();
-        r.explain = q.value(1).toString();
-    } else {
-        r.holder = GetCardHolder(CardTypes::Guest, rom);
-        r.explain = GetCardExplain(CardTypes::Guest, rom);
-    }
+    r.holder = r.issued.holder();
+    r.explain = r.issued.explain();
+    r.openStay = !openStay(r.room.roomStr).isNull();
+    r.ofOpenStay = r.openStay && cardOfOpenStay(r.room.roomStr, r.origin());
     return r;
 }
 

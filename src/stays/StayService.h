@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVariant>
 #include <functional>
+#include <optional>
 
 // The guests' stays: check-in, copies of a guest card, continue stay, hourly
 // room and check-out. Each operation takes plain values, writes its guest
@@ -16,6 +17,12 @@
 // result.
 namespace qv::stays {
 
+// The card a continue stay replaces, as it was read from the encoder.
+struct ReadCardOrigin {
+    qint64 logId = 0;  // its row of the card issue log, 0 when it was never logged
+    QDateTime start;   // its first moment
+};
+
 // A guest card as the clerk describes it.
 struct GuestCard {
     QString roomStr;  // door plate
@@ -24,6 +31,8 @@ struct GuestCard {
     QString guestName;
     QString document;              // the guest's identity document number
     bool applyLossReport = false;  // "应用挂失": the card's Override is 0, else 1
+    // Continue stay: the card read, which must be one of the open stay's own.
+    std::optional<ReadCardOrigin> replaces;
 };
 
 enum class Outcome {
@@ -34,6 +43,7 @@ enum class Outcome {
     NoSuchRoom,      // no room has the door plate: nothing written
     InvalidRange,    // the start is later than the end (or either is invalid): nothing written
     NoOpenStay,      // continue stay: the room has no open stay: nothing written
+    NotOfOpenStay,   // continue stay: the card read is not one of the open stay's: nothing written
 };
 
 struct Result {
@@ -43,6 +53,9 @@ struct Result {
     int code = 0;
     TCardData card{};  // the card as the encoder took it (type set once written)
     QString error;     // DatabaseError: the error's text
+    // DatabaseError: the encoder wrote the card and its records were not
+    // stored (the card exists and is to be cancelled).
+    bool cardWritten = false;
     bool written() const { return outcome == Outcome::Written; }
 };
 
@@ -71,6 +84,12 @@ Result copyCard(const GuestCard& card, const CardWriter& writer = {});
 // whose InputUser the clerk, stored with the card's log row.
 Result continueStay(const GuestCard& card, const CardWriter& writer = {});
 
+// Whether the card read (`origin`) belongs to the room's open stay: its log
+// row was entered after the stay's first card (a card of an earlier guest of
+// the room was entered before). For a card the log does not know, its start
+// must not lie before the stay began. False when the room has no open stay.
+bool cardOfOpenStay(const QString& roomStr, const ReadCardOrigin& origin);
+
 // A guest card read back from the encoder, with what the records know of it.
 struct ReadGuestCard {
     int code = 0;            // the encoder's answer to ReadCard
@@ -81,6 +100,10 @@ struct ReadGuestCard {
     QDateTime start;  // the card's times
     QDateTime end;
     TCardData card{};
+    IssuedCard issued;        // the card layer's identity of the card
+    bool openStay = false;    // the card's room has an open stay
+    bool ofOpenStay = false;  // the card is one of that stay's own (cardOfOpenStay)
+    ReadCardOrigin origin() const;
 };
 // Reads the card on the encoder.
 ReadGuestCard readGuestCard();

@@ -15,6 +15,7 @@
 #include "platform/LanguageIds.h"
 #include "platform/ProgramText.h"
 #include "platform/TestDialogs.h"
+#include "records/UnconfirmedCards_Unit.h"
 #include "settings/Settings.h"
 
 #include <unistd.h>
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
 #include <functional>
@@ -617,11 +619,49 @@ void AppTest::startUpThenRestart() {
         logon->SystemLogin_Pas->setText("pw");
         logon->Ok_BtClick();
     });
+    boxes.answer(qv::Answer::Cancel);  // later
     QVERIFY(StartUp());
     QCOMPARE(boxes.boxes().size(), 1);
     QCOMPARE(boxes.last().icon, qv::Icon::Warning);
-    QVERIFY2(boxes.last().text.contains("01020300000009") && boxes.last().text.contains("张三"),
+    QCOMPARE(boxes.last().buttons, qv::Buttons::OkCancel);
+    // The card by its room and holder, not by the number the room's cards share.
+    QVERIFY2(boxes.last().text.contains("1203") && boxes.last().text.contains("张三") &&
+                 !boxes.last().text.contains("01020300000009"),
              qPrintable(boxes.last().text));
+
+    // The next start: the clerk settles it at once, in the window the notice opens.
+    auto logOn = [] {
+        whenShown<TLogonForm>([](TLogonForm* logon) {
+            logon->LoginCode_Edit->setText("boss");
+            logon->SystemLogin_Pas->setText("pw");
+            logon->Ok_BtClick();
+        });
+    };
+    dm->conn.close();
+    boxes.clear();
+    logOn();
+    boxes.answer(qv::Answer::Ok);  // settle now
+    boxes.answer(qv::Answer::Ok);  // lost or destroyed: yes
+    bool shown = false;
+    whenShown<TUnconfirmedCards_Form>(
+        [&shown](TUnconfirmedCards_Form* f) {
+            shown = true;
+            QCOMPARE(f->Cards_Grid->rowCount(), 1);
+            QVERIFY(f->Lost_Bt->isEnabled());
+            QTest::mouseClick(f->Lost_Bt, Qt::LeftButton);
+            f->reject();
+        },
+        15000);
+    QVERIFY(StartUp());
+    QVERIFY(shown);
+    QVERIFY(UnconfirmedCards().isEmpty());
+
+    // And the notice does not come back.
+    dm->conn.close();
+    boxes.clear();
+    logOn();
+    QVERIFY(StartUp());
+    QVERIFY2(boxes.boxes().isEmpty(), qPrintable(boxes.texts().join('\n')));
 }
 
 QTEST_MAIN(AppTest)

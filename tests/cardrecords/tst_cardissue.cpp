@@ -57,6 +57,8 @@ private slots:
     void stoppedDeskLeavesItsCardToCancel();
     void otherDesksNeverWaitForAnEncoder_data();
     void otherDesksNeverWaitForAnEncoder();
+    void cardIdentityAndItsSettling_data() { addDatabaseKinds(); }
+    void cardIdentityAndItsSettling();
     void olderDatabaseIsUpgraded_data() { addDatabaseKinds(); }
     void olderDatabaseIsUpgraded();
 
@@ -352,11 +354,15 @@ void CardIssueTest::stoppedDeskLeavesItsCardToCancel() {
     const QString rom = "01020300000001";
     QCOMPARE(GetCardState(CardTypes::Guest, rom), CardLogStates::Pending);
     QCOMPARE(GetCardHolder(CardTypes::Guest, rom), QString("客人"));
-    // The next start tells the clerk which card to cancel.
+    // The next start tells the clerk which card to cancel: by its room,
+    // kind, holder and issue time, not by the number its room's cards share.
     const QString notice = UnconfirmedCardsNotice();
-    for (const QString& part : {QString("1203"), rom, QString("客人"), QString("写卡结果不明")}) {
+    const QString issued = UnconfirmedCards().first().inputTime.toString("yyyy-MM-dd HH:mm");
+    for (const QString& part :
+         {QString("1203"), QString("宾客卡"), QString("客人"), issued, QString("写卡结果不明")}) {
         QVERIFY2(notice.contains(part), qPrintable(notice));
     }
+    QVERIFY2(!notice.contains(rom), qPrintable(notice));
 
     TCardData next = blankCard(true);
     QCOMPARE(IssueCard(sourceOf(true), next, writeOnSim, [&] { recordStay(next); }), 1);
@@ -367,6 +373,72 @@ void CardIssueTest::stoppedDeskLeavesItsCardToCancel() {
     QVERIFY(UnconfirmedCardsNotice().isEmpty());
     QCOMPARE(GetCardState(CardTypes::Guest, rom), CardLogStates::Cancelled);
     QCOMPARE(CardStateText(CardLogStates::Cancelled), QString("已注销"));
+}
+
+// The card on the encoder names its own log row: by type, Rom and times.
+// Cancelling wipes it and marks that row; an unconfirmed card is settled
+// without the card in hand; no state is spelt as a number in a query.
+void CardIssueTest::cardIdentityAndItsSettling() {
+    open();
+    QCOMPARE(UnconfirmedCondition(), QString("CardState In (1, 2)"));
+    QCOMPARE(CardStateCondition({CardLogStates::Cancelled}, "M.CardState"),
+             QString("M.CardState In (3)"));
+    auto issue = [](TCardData& c, const CardSerialSource& source, const QString& holder) {
+        return IssueCard(source, c, writeOnSim,
+                         [&c, holder] { MakeCardLog(c, holder, holder + "的证件"); });
+    };
+    // A card and its copy written in the same minute, then a serial-0 card
+    // of the room with other times and another holder.
+    TCardData first = blankCard(true);
+    QCOMPARE(issue(first, sourceOf(true), "张三"), 1);
+    TCardData copy = blankCard(true);
+    QCOMPARE(issue(copy, CardSerialSource::room("1203", true), "张三"), 1);
+    TCardData zero = blankCard(true);
+    DateToCardTime(QDateTime(QDate(2026, 3, 5), QTime(14, 0)), zero.StartTime);
+    QCOMPARE(issue(zero, CardSerialSource::zero("1203"), "李四"), 1);
+
+    const IssuedCard z = ReadIssuedCard();
+    QCOMPARE(z.code, 1);
+    QVERIFY(z.guest() && z.logged() && !z.ambiguous());
+    QCOMPARE(z.room.roomStr, QString("1203"));
+    QCOMPARE(z.rom, QString("01020300000000"));
+    QCOMPARE(z.holder(), QString("李四"));
+    QCOMPARE(z.explain(), QString("李四的证件"));
+    const IssuedCard twins = IdentifyCard(first);
+    QVERIFY(twins.ambiguous());
+    QCOMPARE(twins.rows.size(), 2);
+    QVERIFY(twins.rows[0].id > twins.rows[1].id);  // newest first
+    QCOMPARE(twins.holder(), QString("张三"));
+    // A card whose times no row holds is not logged, whatever its Rom.
+    TCardData other = first;
+    DateToCardTime(QDateTime(QDate(2026, 3, 1), QTime(15, 21)), other.StartTime);
+    QVERIFY(!IdentifyCard(other).logged());
+    QCOMPARE(IdentifyCard(other).holder(), QString("None"));
+
+    // Of two rows the log cannot tell apart, the unconfirmed one is cancelled.
+    dm->conn.execute("update MakeCardRecord set CardState = :s where ID = :id",
+                     {{":s", CardLogStates::Pending}, {":id", twins.rows[1].id}});
+    QVERIFY(sim_->command("place blank"));
+    TCardData onEncoder = first;
+    QCOMPARE(writeOnSim(onEncoder), 1);
+    const CardCancel c = cancelCard();
+    QCOMPARE(c.code, 1);
+    QCOMPARE(c.marked, twins.rows[1].id);
+    QCOMPARE(int(sim_->card().CardType[0]), 0);
+    QVERIFY(UnconfirmedCards().isEmpty());
+    QCOMPARE(count("select count(*) from MakeCardRecord where CardState = 3"), 1);
+    QCOMPARE(count("select count(*) from MakeCardRecord"), 3);  // kept
+
+    // Settled without the card: written and handed over, or lost.
+    dm->conn.execute("update MakeCardRecord set CardState = :s where ID = :id",
+                     {{":s", CardLogStates::Unrecorded}, {":id", twins.rows[0].id}});
+    QVERIFY(MarkCardWritten(twins.rows[0].id));
+    QVERIFY(!MarkCardWritten(twins.rows[0].id));  // no longer unconfirmed
+    QVERIFY(!MarkCardCancelled(twins.rows[0].id));
+    QCOMPARE(GetCardState(CardTypes::Guest, twins.rows[0].rom), CardLogStates::Written);
+    QCOMPARE(CardIssueRight(CardTypes::Guest), QString("CheckIn"));
+    QCOMPARE(CardIssueRight(CardTypes::Master), QString("MasterCard"));
+    QCOMPARE(CardIssueRight(7), QString());
 }
 
 void CardIssueTest::otherDesksNeverWaitForAnEncoder_data() {

@@ -55,6 +55,8 @@ private slots:
     void eachKindItsExportAndCounter_data();
     void eachKindItsExportAndCounter();
     void fieldsOfTheKindAndTheLossReport();
+    void encoderToolNamesTheKinds_data();
+    void encoderToolNamesTheKinds();
     void guestAndUnknownTypesAreRefused_data();
     void guestAndUnknownTypesAreRefused();
     void nothingWrittenKeepsNothing_data();
@@ -136,6 +138,33 @@ void SpecialCardTest::eachKindItsExportAndCounter() {
     QCOMPARE(log.text("Explain"), QString());
     QCOMPARE(log.value("StartTime").toDateTime(), kStart);
     QCOMPARE(log.value("EndTime").toDateTime(), kEnd);
+}
+
+void SpecialCardTest::encoderToolNamesTheKinds_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<int>("lostKind");
+    QTest::addColumn<QString>("line");  // of `quorvane-encoder show`
+    // A lost-report card names the kind reported lost by the lost-card
+    // list's order, not by the card type numbers.
+    QTest::newRow("lost master card") << 12 << 5 << "Reports lost: 5 master card (总卡)";
+    QTest::newRow("lost guest card") << 12 << 8 << "Reports lost: 8 guest card (客人卡)";
+    QTest::newRow("lost passage card") << 12 << 10 << "Reports lost: 10 passage card (通道设置卡)";
+    QTest::newRow("lost clear card") << 12 << 1 << "Reports lost: 1 clear card (清除卡)";
+    QTest::newRow("data-collection start card")
+        << 14 << 0 << "Kind: 14 data-collection start card (采集启动卡)";
+}
+
+void SpecialCardTest::encoderToolNamesTheKinds() {
+    QFETCH(int, type);
+    QFETCH(int, lostKind);
+    QFETCH(QString, line);
+    SpecialCardOrder o = order(static_cast<uint16_t>(type));
+    o.lostKind = static_cast<uint16_t>(lostKind);
+    TCardData card{};
+    QCOMPARE(IssueSpecialCard(o, card), 1);
+    QString shown;
+    QCOMPARE(sim_->tool({"show"}, &shown), 0);
+    QVERIFY2(shown.simplified().contains(line), qPrintable(shown));
 }
 
 void SpecialCardTest::fieldsOfTheKindAndTheLossReport() {

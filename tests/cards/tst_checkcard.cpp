@@ -14,6 +14,7 @@
 #include "platform/RadioGroup.h"
 #include "platform/TestDialogs.h"
 #include "settings/Settings.h"
+#include "stays/StayService.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -87,6 +88,21 @@ int logRows() {
     return dm->conn.scalar("select count(*) from MakeCardRecord").toInt();
 }
 
+qv::stays::GuestCard guestOf1203(const QDateTime& start, const QDateTime& end, const QString& name,
+                                 const QString& document) {
+    qv::stays::GuestCard in;
+    in.roomStr = "1203";
+    in.start = start;
+    in.end = end;
+    in.guestName = name;
+    in.document = document;
+    return in;
+}
+
+QDateTime at(int day, int hour, int minute) {
+    return QDateTime(QDate(2025, 3, day), QTime(hour, minute));
+}
+
 }  // namespace
 
 class CheckCardTest : public QObject {
@@ -111,6 +127,10 @@ private slots:
     void busyLatchIgnoresPresses();
     void databaseErrorLetsTheCardBeReadAgain();
     void keyboardPath();
+    void eachCardOfARoomShowsItsOwnHolder_data() { addDatabaseKinds(); }
+    void eachCardOfARoomShowsItsOwnHolder();
+    void cancelMarksTheCardsOwnRow_data() { addDatabaseKinds(); }
+    void cancelMarksTheCardsOwnRow();
 
 private:
     void read(TCheckCardForm& f);
@@ -433,6 +453,120 @@ void CheckCardTest::keyboardPath() {
 
     QTest::keyClick(f.CardType_Edit, Qt::Key_Escape);
     QVERIFY(!f.isVisible());
+}
+
+// A room's cards over two stays, each read back: every one shows the guest
+// it was issued to, although the copies share their card's number and every
+// continue-stay card of the room has serial 0.
+void CheckCardTest::eachCardOfARoomShowsItsOwnHolder() {
+    using namespace qv::stays;
+    const QString doc1 = "110101199001011234";
+    const QString doc2 = "220202198502025678";
+    QList<QByteArray> cards;
+    auto keep = [&] {
+        QFile f(sim_->stateFile("card.txt"));
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        cards << f.readAll();
+    };
+    const GuestCard first = guestOf1203(at(1, 15, 30), at(3, 12, 0), "张三", doc1);
+    QVERIFY(checkIn(first).written());
+    keep();
+    QVERIFY(copyCard(first).written());  // written in the same minute: the same card
+    keep();
+    QVERIFY(continueStay(guestOf1203(at(1, 15, 40), at(5, 12, 0), "张三", doc1)).written());
+    keep();
+    QVERIFY(CheckOutRoom("1203"));
+    QVERIFY(checkIn(guestOf1203(at(5, 14, 0), at(7, 12, 0), "李四", doc2)).written());
+    keep();
+    QVERIFY(continueStay(guestOf1203(at(5, 14, 10), at(8, 12, 0), "李四", doc2)).written());
+    keep();
+    QCOMPARE(cards.size(), 5);
+
+    struct Expected {
+        const char* holder;
+        QString document;
+        bool twins;  // the log holds two rows it cannot tell apart
+    };
+    const Expected expected[] = {
+        {"张三", doc1, true},  {"张三", doc1, true},  {"张三", doc1, false},
+        {"李四", doc2, false}, {"李四", doc2, false},
+    };
+    TCheckCardForm f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    for (int i = 0; i < cards.size(); ++i) {
+        sim_->writeState("card.txt", cards[i]);
+        read(f);
+        const QString what = QStringLiteral("card %1").arg(i);
+        QCOMPARE(what + ": " + f.CardHolder_Edit->text() + ", " + f.GuestID_Edit->text(),
+                 what + ": " + expected[i].holder + ", " + expected[i].document);
+        QCOMPARE(f.RoomNo_Edit->text(), QString("1203"));
+        QCOMPARE(f.Prompt_Label->text().contains("发卡记录中有 2 张相同的卡"), expected[i].twins);
+        QVERIFY(f.Prompt_Label->text().startsWith("操作成功！"));
+        if (i == 0) {
+            saveScreenshot(&f, "CheckCardForm_twins");
+        }
+        // The card layer names the same rows.
+        const IssuedCard issued = IdentifyCard(sim_->card());
+        QCOMPARE(issued.rows.size(), expected[i].twins ? 2 : 1);
+        QCOMPARE(issued.holder(), QString(expected[i].holder));
+    }
+    QVERIFY(fx.dialogs->boxes().isEmpty());
+}
+
+// A card written whose records failed: the prompt says it exists, the read
+// card window shows it as such, and cancelling it there settles its row.
+void CheckCardTest::cancelMarksTheCardsOwnRow() {
+    using namespace qv::stays;
+    // The stays table goes away while the encoder writes.
+    const Result r =
+        checkIn(guestOf1203(at(1, 15, 30), at(3, 12, 0), "张三", "D1"), [](TCardData& c) {
+            const int code = qv::Encoder::instance().makeCard(CardTypes::Guest, c);
+            dm->conn.run("alter table GuestInRecord rename to Away");
+            return code;
+        });
+    dm->conn.run("alter table Away rename to GuestInRecord");
+    QCOMPARE(r.outcome, Outcome::DatabaseError);
+    QVERIFY(r.cardWritten);
+    QCOMPARE(UnconfirmedCards().size(), 1);
+    QCOMPARE(UnconfirmedCards().first().state, CardLogStates::Unrecorded);
+    const QString rom = UnconfirmedCards().first().rom;
+    QVERIFY(!UnconfirmedCardsNotice().isEmpty());
+
+    TCheckCardForm f;
+    read(f);
+    QCOMPARE(f.CardHolder_Edit->text(), QString("张三"));
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！\n卡已写好，记录未保存"));
+    CardBusy = false;
+    QTRY_VERIFY(f.Register_Bt->isEnabled());
+    QTest::mouseClick(f.Register_Bt, Qt::LeftButton);
+    QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
+    QCOMPARE(int(sim_->card().CardType[0]), 0);  // wiped
+    // Its own row is cancelled, kept, and no longer named at start.
+    QCOMPARE(logRows(), 1);
+    QCOMPARE(GetCardState(CardTypes::Guest, rom), CardLogStates::Cancelled);
+    QVERIFY(UnconfirmedCards().isEmpty());
+    QVERIFY(UnconfirmedCardsNotice().isEmpty());
+
+    // No card on the encoder: nothing is wiped and nothing marked.
+    QVERIFY(sim_->command("remove"));
+    const CardCancel none = cancelCard();
+    QCOMPARE(none.code, -1);
+    QCOMPARE(none.marked, qint64(0));
+
+    // A written card read and cancelled in F5 is marked too; the other of
+    // two cards the log cannot tell apart stays as it was.
+    QVERIFY(sim_->command("place blank"));
+    const GuestCard next = guestOf1203(at(2, 10, 0), at(4, 12, 0), "李四", "D2");
+    QVERIFY(checkIn(next).written());
+    QVERIFY(copyCard(next).written());
+    const CardCancel wiped = cancelCard();
+    QCOMPARE(wiped.code, 1);
+    QVERIFY(wiped.card.ambiguous());
+    QCOMPARE(wiped.marked, wiped.card.rows.first().id);  // the newest
+    QCOMPARE(dm->conn.scalar("select count(*) from MakeCardRecord where CardState = 3").toInt(), 2);
+    QCOMPARE(dm->conn.scalar("select count(*) from MakeCardRecord where CardState = 0").toInt(), 1);
+    QVERIFY(fx.dialogs->boxes().isEmpty());
 }
 
 QTEST_MAIN(CheckCardTest)

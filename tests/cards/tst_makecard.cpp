@@ -6,6 +6,7 @@
 #include "WindowFixture.h"
 
 #include "card/CardFunctions.h"
+#include "card/CardRecords.h"
 #include "card/Encoder.h"
 #include "cards/MakeCard_Unit.h"
 #include "data/DataSet.h"
@@ -121,6 +122,8 @@ private slots:
     void encoderFailuresChangeNothing_data();
     void encoderFailuresChangeNothing();
     void unloggedCardKeepsNothing();
+    void writtenCardWhoseRecordsFailed_data();
+    void writtenCardWhoseRecordsFailed();
     void twoDesksNeverShareASerial_data() { addDatabaseKinds(); }
     void twoDesksNeverShareASerial();
     void keyboardPath();
@@ -617,6 +620,35 @@ void MakeCardTest::unloggedCardKeepsNothing() {
     QCOMPARE(f.Prompt_Label->text(), QString("操作失败！"));
     QCOMPARE(counter(5), 3);
     QTRY_VERIFY(f.Encode_Bt->isEnabled());
+}
+
+void MakeCardTest::writtenCardWhoseRecordsFailed_data() {
+    QTest::addColumn<QString>("refused");  // the log row updates the database refuses
+    QTest::addColumn<int>("state");        // what the card's row says afterwards
+    QTest::newRow("its records") << "new.CardState = 0" << CardLogStates::Unrecorded;
+    QTest::newRow("its records and the mark") << "new.CardState <> 1" << CardLogStates::Pending;
+}
+
+// The encoder wrote the master card and the log could not take its records:
+// the prompt says the card exists, and the row names its holder either way.
+void MakeCardTest::writtenCardWhoseRecordsFailed() {
+    QFETCH(QString, refused);
+    QFETCH(int, state);
+    dm->conn.run(QStringLiteral("create trigger no_records before update on MakeCardRecord "
+                                "when %1 begin select raise(abort, 'disk full'); end")
+                     .arg(refused));
+    TMakeCard_Form f;
+    f.PageControl1->setCurrentIndex(TMakeCard_Form::ChiefPage);
+    f.E_H_Chief->setText("经理");
+    QTest::mouseClick(f.Encode_Bt, Qt::LeftButton);
+    QCOMPARE(int(sim_->card().CardType[0]), int(CardTypes::Master));  // written
+    QCOMPARE(f.Prompt_Label->text(), QString("卡已写好，但记录未保存：请注销此卡！"));
+    QCOMPARE(fx.dialogs->boxes().size(), 1);
+    QVERIFY2(fx.dialogs->last().text.contains("disk full"), qPrintable(fx.dialogs->last().text));
+    const QList<UnconfirmedCard> open = UnconfirmedCards();
+    QCOMPARE(open.size(), 1);
+    QCOMPARE(open.first().state, state);
+    QCOMPARE(open.first().holder, QString("经理"));
 }
 
 void MakeCardTest::twoDesksNeverShareASerial() {

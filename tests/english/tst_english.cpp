@@ -34,6 +34,7 @@
 #include "records/CheckGuestInRecord_Unit.h"
 #include "records/MC_R_Unit.h"
 #include "records/RoomList_Unit.h"
+#include "records/UnconfirmedCards_Unit.h"
 #include "stays/ClockRoom_Unit.h"
 #include "stays/CopyGuestCard_Unit.h"
 #include "stays/GuestLeave_Unit.h"
@@ -103,6 +104,7 @@ std::vector<Maker> everyWindow(const TempAppDir& app) {
         window<TOpenDoorRecord_Form>("OpenDoorRecord_Form"),
         window<TCheckGuestInRecord_Form>("CheckGuestInRecord_Form"),
         window<TMC_R_From>("MC_R_From"),
+        window<TUnconfirmedCards_Form>("UnconfirmedCards_Form"),
         window<TRoomList_Form>("RoomList_Form"),
         window<TRoomInfo_Form>("RoomInfo_Form"),
         window<TRoomType_Form>("RoomType_Form"),

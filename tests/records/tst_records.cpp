@@ -6,15 +6,19 @@
 #include "TestSupport.h"
 #include "WindowFixture.h"
 
+#include "card/CardRecords.h"
 #include "data/DataSet.h"
 #include "data/PagedQueryModel.h"
 #include "data/dm_unit.h"
+#include "language/LanguageSource.h"
 #include "platform/Clock.h"
+#include "platform/ProgramText.h"
 #include "platform/RadioGroup.h"
 #include "platform/TestDialogs.h"
 #include "records/CheckGuestInRecord_Unit.h"
 #include "records/MC_R_Unit.h"
 #include "records/RoomList_Unit.h"
+#include "records/UnconfirmedCards_Unit.h"
 #include "settings/Settings.h"
 
 #include <QCheckBox>
@@ -31,6 +35,7 @@
 #include <QSqlQuery>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
 
@@ -75,6 +80,32 @@ void addCard(int type, const QString& holder, const QDateTime& issued) {
          {":issued", issued},
          {":until", issued.addDays(30)},
          {":issued2", issued}});
+}
+
+// A card issue log row in `state`, issued at `issued`, valid until `until`.
+void addCardInState(int state, const QString& holder, const QDateTime& issued,
+                    const QDateTime& until = {}) {
+    addCard(4, holder, issued);
+    dm->conn.execute(
+        "update MakeCardRecord set CardState = :s, EndTime = :e where ID = (select max(ID) "
+        "from MakeCardRecord)",
+        {{":s", state}, {":e", until.isValid() ? until : issued.addDays(30)}});
+}
+
+int countRows(const QString& sql) {
+    return dm->conn.scalar(sql).toInt();
+}
+
+// The program's own texts in English, from the shipped source.
+void useEnglishProgramTexts() {
+    QHash<QString, QString> texts;
+    for (const auto& r :
+         qv::language::readSource(QStringLiteral(QV_SOURCE_DIR "/assets/language/1033.tsv"))) {
+        if (r.form == QLatin1String(qv::language::kProgramForm)) {
+            texts.insert(r.builtIn, r.text);
+        }
+    }
+    qv::setProgramTexts(texts);
 }
 
 void addOperator(const QString& staffer, int systemInfo) {
@@ -160,6 +191,11 @@ private slots:
     void deleteButtonFollowsRight_data();
     void deleteButtonFollowsRight();
     void cardKeys();
+    void purgeKeepsCardsThatMayExist_data() { addDatabaseKinds(); }
+    void purgeKeepsCardsThatMayExist();
+    void unconfirmedCardsSettled_data() { addDatabaseKinds(); }
+    void unconfirmedCardsSettled();
+    void unconfirmedCardsFollowTheRights();
 
 private:
     WindowFixture fx;
@@ -702,9 +738,9 @@ void RecordsTest::cardKeys() {
     QCOMPARE(f.StatusBar1->findChildren<QLabel*>().size(), 3);
     QVERIFY(f.StatusBar1->findChild<QLabel*>("StatusBar1_Panel2"));
     QCOMPARE(QApplication::focusWidget(), f.DateStart_Dtp);
-    QCOMPARE(tabChain(&f, f.DateStart_Dtp, 7),
+    QCOMPARE(tabChain(&f, f.DateStart_Dtp, 8),
              (QStringList{"DateStart_Dtp", "DateEnd_Dtp", "CardType_CB", "Check_Bt", "DBGrid1",
-                          "DeleteOldData_Bt", "BitBtn2"}));
+                          "DeleteOldData_Bt", "Unconfirmed_Bt", "BitBtn2"}));
     // Enter in a picker runs the search (the default button).
     f.DateStart_Dtp->setDate(kNow.date().addDays(-7));
     f.DateStart_Dtp->setFocus();
@@ -718,6 +754,148 @@ void RecordsTest::cardKeys() {
     f.show();
     QVERIFY(QTest::qWaitForWindowActive(&f));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QVERIFY(!f.isVisible());
+}
+
+void RecordsTest::purgeKeepsCardsThatMayExist() {
+    // Old rows of every state: only the written ones go, whatever their age.
+    qv::Clock::setTestTime(QDateTime(QDate(2004, 3, 1), QTime(10, 0)));
+    addOperator("desk1", 1);
+    const QDateTime old(QDate(2003, 12, 1), QTime(8, 0));
+    addCardInState(CardLogStates::Written, "写好", old);
+    addCardInState(CardLogStates::Pending, "不明", old);
+    addCardInState(CardLogStates::Unrecorded, "未保存", old);
+    addCardInState(CardLogStates::Cancelled, "已注销", old);
+    addCardInState(CardLogStates::Pending, "今天不明", QDateTime(QDate(2004, 3, 1), QTime(9, 0)));
+    auto holders = [] {
+        QStringList out;
+        QSqlQuery q = dm->conn.run("select Holder from MakeCardRecord order by ID");
+        while (q.next()) {
+            out << q.value(0).toString();
+        }
+        return out;
+    };
+
+    TMC_R_From f;
+    f.DateStart_Dtp->setDate(old.date());
+    QTest::mouseClick(f.Check_Bt, Qt::LeftButton);
+    // The list marks the rows the deletion keeps, with a hint.
+    QCOMPARE(listedRows(f.MC_S_ADO, "Holder"),
+             (QStringList{"写好", "不明", "未保存", "已注销", "今天不明"}));
+    const QList<bool> unknown{false, true, true, false, true};
+    const QList<int> states{0, 1, 2, 3, 1};
+    for (int row = 0; row < 5; ++row) {
+        QCOMPARE(f.IsOutcomeUnknownRow(row), unknown[row]);
+        QCOMPARE(f.RowState(row), states[row]);
+        QCOMPARE(f.RowHint(row).isEmpty(), row == 0);
+    }
+    QVERIFY2(f.RowHint(1).startsWith("写卡结果不明"), qPrintable(f.RowHint(1)));
+    QVERIFY2(f.RowHint(2).startsWith("卡已写好，记录未保存"), qPrintable(f.RowHint(2)));
+    QVERIFY2(f.RowHint(3).contains("已注销"), qPrintable(f.RowHint(3)));
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    saveScreenshot(&f, "MC_R_From_marked");
+    // ... in English too.
+    useEnglishProgramTexts();
+    QVERIFY2(f.RowHint(1).startsWith("Outcome unknown\nCard issue not confirmed"),
+             qPrintable(f.RowHint(1)));
+    QVERIFY2(f.RowHint(2).startsWith("Card written, record not saved"), qPrintable(f.RowHint(2)));
+    QVERIFY2(f.RowHint(3).startsWith("This card has been cancelled"), qPrintable(f.RowHint(3)));
+    qv::setProgramTexts({});
+
+    fx.dialogs->answer(qv::Answer::Ok);
+    QTest::mouseClick(f.DeleteOldData_Bt, Qt::LeftButton);
+    QCOMPARE(holders(), (QStringList{"不明", "未保存", "已注销", "今天不明"}));
+    // The clerk is told how many were kept, and why.
+    const QString said = fx.dialogs->last().text;
+    QVERIFY2(said.startsWith("已删除 1 条制卡记录。"), qPrintable(said));
+    QVERIFY2(said.contains("保留了 2 条写卡结果不明或记录未保存的制卡记录"), qPrintable(said));
+    QVERIFY2(said.contains("保留了 1 条已注销的制卡记录"), qPrintable(said));
+
+    // Nothing left to delete; the kept rows stay kept.
+    const qv::CardRecordPurge again =
+        qv::deleteCardRecordsUpTo(dm->conn, qv::cardRecordCutOff(qv::Clock::now().date()));
+    QCOMPARE(again.removed, 0);
+    QCOMPARE(again.keptUnconfirmed, 2);
+    QCOMPARE(again.keptCancelled, 1);
+}
+
+void RecordsTest::unconfirmedCardsSettled() {
+    addOperator("desk1", 1);
+    dm->conn.execute("update Operator set CheckIn = 1, MasterCard = 1");
+    const QDateTime issued(kNow.date(), QTime(8, 0));
+    addCardInState(CardLogStates::Pending, "张三", issued, kNow.addSecs(-60));
+    addCard(10, "经理", issued);
+    dm->conn.execute(
+        "update MakeCardRecord set CardState = :s, RoomStr = null where Holder = '经理'",
+        {{":s", CardLogStates::Unrecorded}});
+    addCardInState(CardLogStates::Written, "李四", issued);
+
+    TMC_R_From records;
+    fx.dialogs->clear();
+    whenShown<TUnconfirmedCards_Form>([this](TUnconfirmedCards_Form* f) {
+        // Each card by its room, kind, holder and issue time.
+        QCOMPARE(f->Cards_Grid->rowCount(), 2);
+        QCOMPARE(f->Cards_Grid->item(0, 0)->text(), QString("1203"));
+        QCOMPARE(f->Cards_Grid->item(0, 1)->text(), QString("宾客卡"));
+        QCOMPARE(f->Cards_Grid->item(0, 2)->text(), QString("张三"));
+        QCOMPARE(f->Cards_Grid->item(0, 3)->text(), QString("2025-05-10 08:00"));
+        QCOMPARE(f->Cards_Grid->item(0, 4)->text(), QString("写卡结果不明"));
+        QCOMPARE(f->Cards_Grid->item(1, 1)->text(), QString("总卡"));
+        QCOMPARE(f->Cards_Grid->item(1, 4)->text(), QString("卡已写好，记录未保存"));
+        saveScreenshot(f, "UnconfirmedCards_Form");
+        // The master card was handed over.
+        f->Cards_Grid->setCurrentCell(1, 0);
+        QVERIFY(f->Written_Bt->isEnabled());
+        QTest::mouseClick(f->Written_Bt, Qt::LeftButton);
+        QCOMPARE(f->Cards_Grid->rowCount(), 1);
+        // The guest card is lost; its time is over, so no new card is offered.
+        fx.dialogs->answer(qv::Answer::Ok);
+        QTest::mouseClick(f->Lost_Bt, Qt::LeftButton);
+        QCOMPARE(fx.dialogs->boxes().size(), 1);
+        QCOMPARE(fx.dialogs->last().buttons, qv::Buttons::OkCancel);
+        QVERIFY2(
+            fx.dialogs->last().text.contains("1203") && fx.dialogs->last().text.contains("张三"),
+            qPrintable(fx.dialogs->last().text));
+        QCOMPARE(f->Cards_Grid->rowCount(), 0);
+        QCOMPARE(f->Prompt_Label->text(), QString("没有发卡结果不明的卡。"));
+        QVERIFY(!f->Written_Bt->isEnabled() && !f->Lost_Bt->isEnabled());
+        QTest::keyClick(f, Qt::Key_Escape);
+    });
+    QTest::mouseClick(records.Unconfirmed_Bt, Qt::LeftButton);
+    QCOMPARE(countRows("select count(*) from MakeCardRecord where CardState = 3"), 1);
+    QCOMPARE(countRows("select count(*) from MakeCardRecord where CardState = 0"), 2);
+    QVERIFY(UnconfirmedCards().isEmpty());
+    QVERIFY(UnconfirmedCardsNotice().isEmpty());
+    // A row settled at another desk meanwhile is not settled twice.
+    QVERIFY(!MarkCardWritten(1));
+    QVERIFY(!MarkCardCancelled(1));
+}
+
+void RecordsTest::unconfirmedCardsFollowTheRights() {
+    // A clerk who may issue guest cards but not master cards.
+    addOperator("desk1", 0);
+    dm->conn.execute("update Operator set CheckIn = 1, MasterCard = 0");
+    addCardInState(CardLogStates::Pending, "张三", QDateTime(kNow.date(), QTime(8, 0)));
+    addCard(10, "经理", QDateTime(kNow.date(), QTime(8, 1)));
+    dm->conn.execute("update MakeCardRecord set CardState = 1 where Holder = '经理'");
+    TUnconfirmedCards_Form f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    QCOMPARE(f.Cards_Grid->currentRow(), 0);
+    QVERIFY(f.Written_Bt->isEnabled() && f.Lost_Bt->isEnabled());
+    f.Cards_Grid->setCurrentCell(1, 0);
+    QVERIFY(!f.Written_Bt->isEnabled() && !f.Lost_Bt->isEnabled());
+    f.Written_BtClick();  // a press that comes through all the same
+    QCOMPARE(UnconfirmedCards().size(), 2);
+    // The keyboard: the list, then the buttons.
+    f.Cards_Grid->setCurrentCell(0, 0);
+    f.Cards_Grid->setFocus();
+    QTest::keyClick(f.Cards_Grid, Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), f.Written_Bt);
+    QTest::keyClick(f.Written_Bt, Qt::Key_Space);
+    QCOMPARE(UnconfirmedCards().size(), 1);
+    QTest::keyClick(&f, Qt::Key_Escape);
     QVERIFY(!f.isVisible());
 }
 

@@ -98,6 +98,8 @@ private slots:
     void continueStayRefusals_data();
     void continueStayRefusals();
     void continueStayKeysAndNights();
+    void continueStayRefusesAFormerGuestsCard_data() { addDatabaseKinds(); }
+    void continueStayRefusesAFormerGuestsCard();
 
     void hourlyRoom_data() { addDatabaseKinds(); }
     void hourlyRoom();
@@ -348,7 +350,9 @@ void StaysTest::failedRecordsKeepNothingAndNameTheCard() {
     QCOMPARE(GetCardState(CardTypes::Guest, "01020300000008"), CardLogStates::Unrecorded);
     QCOMPARE(GetCardHolder(CardTypes::Guest, "01020300000008"), QString("张三"));
     QVERIFY(!dm->conn.inTransaction());
-    QCOMPARE(f.Prompt_Label->text(), QString("操作失败！"));
+    // The prompt tells what the encoder did: the card exists.
+    QCOMPARE(f.Prompt_Label->text(), WrittenUnrecordedPrompt());
+    QCOMPARE(f.Prompt_Label->text(), QString("卡已写好，但记录未保存：请注销此卡！"));
     QVERIFY(!RoomBoardChanged);
     QVERIFY(!f.CopyGuestCard_Bt->isEnabled());
     QTRY_VERIFY(f.Confirm_Bt->isEnabled());
@@ -911,6 +915,89 @@ void StaysTest::continueStay() {
     QCOMPARE(cardStart(sim_->card()), QDateTime(QDate(2025, 3, 1), QTime(15, 40)));
     QCOMPARE(scalar("select GuestLeaveTime from GuestInRecord").toDateTime(),
              QDateTime(QDate(2025, 3, 5), QTime(12, 10)));
+}
+
+// After the room went to the next guest, the former guest's cards extend
+// nothing: each is refused when read, and nothing is written.
+void StaysTest::continueStayRefusesAFormerGuestsCard() {
+    using namespace qv::stays;
+    auto image = [this] {
+        QFile f(sim_->stateFile("card.txt"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    checkIn1203ForTwoNights();  // 张三
+    const QByteArray firstCard = image();
+    GuestCard extended;
+    extended.roomStr = "1203";
+    extended.start = QDateTime(QDate(2025, 3, 1), QTime(15, 30));
+    extended.end = QDateTime(QDate(2025, 3, 4), QTime(12, 0));
+    extended.guestName = "张三";
+    extended.document = "110101199001011234";
+    QVERIFY(qv::stays::continueStay(extended).written());
+    const QByteArray extendedCard = image();
+    QVERIFY(CheckOutRoom("1203"));
+    GuestCard next = extended;
+    next.start = QDateTime(QDate(2025, 3, 4), QTime(14, 0));
+    next.end = QDateTime(QDate(2025, 3, 6), QTime(12, 0));
+    next.guestName = "李四";
+    next.document = "220202198502025678";
+    QVERIFY(checkIn(next).written());
+    const QByteArray nextCard = image();
+    const int logBefore = logRows();
+    const QVariant leaveBefore =
+        scalar("select GuestLeaveTime from GuestInRecord where enOverride = 0");
+
+    TModifyGuestCard_Form m;
+    m.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&m));
+    for (const QByteArray& former : {firstCard, extendedCard}) {
+        sim_->writeState("card.txt", former);
+        CardBusy = false;
+        QTest::mouseClick(m.Button1, Qt::LeftButton);
+        QCOMPARE(m.Prompt_Label->text(), QString("这张卡不是该房间当前入住客人的卡，不能续房！"));
+        QCOMPARE(m.se_Room1->text(), QString());
+        saveScreenshot(&m, "ModifyGuestCard_Form-former-guest");
+        QTest::mouseClick(m.Confirm_Bt, Qt::LeftButton);
+        QCOMPARE(image(), former);  // nothing written
+    }
+    QCOMPARE(logRows(), logBefore);
+    QCOMPARE(scalar("select GuestLeaveTime from GuestInRecord where enOverride = 0"), leaveBefore);
+    QVERIFY(dialogs_->boxes().isEmpty());
+
+    // The service refuses it too, should the window have read it before the
+    // room changed hands.
+    sim_->writeState("card.txt", firstCard);
+    const ReadGuestCard read = readGuestCard();
+    QVERIFY(read.openStay && !read.ofOpenStay);
+    GuestCard again = extended;
+    again.replaces = read.origin();
+    QCOMPARE(qv::stays::continueStay(again).outcome, Outcome::NotOfOpenStay);
+    QCOMPARE(logRows(), logBefore);
+
+    // A card the log does not know counts by its start against the stay's.
+    placeGuestCard1203(*sim_, 3, QDateTime(QDate(2025, 3, 2), QTime(9, 0)),
+                       QDateTime(QDate(2025, 3, 3), QTime(12, 0)));
+    QVERIFY(!readGuestCard().ofOpenStay);
+    placeGuestCard1203(*sim_, 3, QDateTime(QDate(2025, 3, 4), QTime(14, 0)),
+                       QDateTime(QDate(2025, 3, 6), QTime(12, 0)));
+    QVERIFY(readGuestCard().ofOpenStay);
+
+    // The new guest's own card extends the new guest's stay.
+    sim_->writeState("card.txt", nextCard);
+    CardBusy = false;
+    QTest::mouseClick(m.Button1, Qt::LeftButton);
+    QCOMPARE(m.se_Room1->text(), QString("1203"));
+    QCOMPARE(m.E_H_GQI->text(), QString("李四"));
+    QCOMPARE(m.Prompt_Label->text(), QString());
+    m.Days_Edit->selectAll();
+    QTest::keyClicks(m.Days_Edit, "3");
+    QTest::mouseClick(m.Confirm_Bt, Qt::LeftButton);
+    QCOMPARE(m.Prompt_Label->text(), QString("操作成功！"));
+    QCOMPARE(logRows(), logBefore + 1);
+    QCOMPARE(scalar("select GuestName from GuestInRecord where enOverride = 0").toString(),
+             QString("李四"));
+    QCOMPARE(scalar("select GuestLeaveTime from GuestInRecord where enOverride = 0").toDateTime(),
+             QDateTime(QDate(2025, 3, 7), QTime(12, 10)));
 }
 
 void StaysTest::continueStayRefusals_data() {

@@ -82,6 +82,8 @@ private slots:
     void refusedBeforeTheEncoder_data();
     void refusedBeforeTheEncoder();
     void recordsFailureKeepsNothing();
+    void reservedRowNamesItsGuest_data() { addDatabaseKinds(); }
+    void reservedRowNamesItsGuest();
     void readGuestCard_data() { addDatabaseKinds(); }
     void readGuestCard();
     void readCardsThatAreNotUsable_data();
@@ -282,6 +284,28 @@ void StayServiceTest::recordsFailureKeepsNothing() {
     QCOMPARE(countRows("select count(*) from MakeCardRecord where CardState = 2"), 1);
     QCOMPARE(stayTime("GuestLeaveTime"), QDateTime(QDate(2025, 3, 2), QTime(12, 10)));
     QVERIFY(!dm->conn.inTransaction());
+}
+
+// While the encoder writes, the card's reserved row already names the guest
+// and the document: a desk that stops there leaves a card that names its holder.
+void StayServiceTest::reservedRowNamesItsGuest() {
+    QStringList seen;
+    const CardWriter watch = [&seen](TCardData& c) {
+        QSqlQuery q =
+            dm->conn.run("select Holder, Explain, CardState from MakeCardRecord order by ID desc");
+        if (q.next()) {
+            seen << QStringLiteral("%1 %2 %3")
+                        .arg(q.value(0).toString(), q.value(1).toString())
+                        .arg(q.value(2).toInt());
+        }
+        return int{qv::Encoder::instance().makeCard(CardTypes::Guest, c)};
+    };
+    QVERIFY(checkIn(card1203(), watch).written());
+    QVERIFY(copyCard(card1203(), watch).written());
+    QVERIFY(continueStay(card1203(), watch).written());
+    const QString pending =
+        QStringLiteral("张三 110101199001011234 %1").arg(CardLogStates::Pending);
+    QCOMPARE(seen, (QStringList{pending, pending, pending}));
 }
 
 void StayServiceTest::readGuestCard() {
