@@ -236,6 +236,8 @@ private slots:
     void queryTakesTheRoomAsTyped();
     void deleteRemovesTheCurrentRecord_data() { addDatabaseKinds(); }
     void deleteRemovesTheCurrentRecord();
+    void deleteDeepInALongList_data() { addDatabaseKinds(); }
+    void deleteDeepInALongList();
     void roomListFillsTheRoomBox();
     void printingHandsOverTheListedRecords();
     void recordsWindowKeys();
@@ -705,6 +707,56 @@ void DataCardsTest::deleteRemovesTheCurrentRecord() {
     QTest::mouseClick(f.BitBtn1, Qt::LeftButton);  // nothing left: nothing happens
     QCOMPARE(storedRows("1101").size(), 1);
     QVERIFY(fx.dialogs->boxes().isEmpty());
+}
+
+void DataCardsTest::deleteDeepInALongList() {
+    // 10,000 records of one room: more than are counted at once, so the list
+    // is read page by page and counted later.
+    {
+        qv::Transaction t(dm->conn);
+        qv::PreparedStatement insert(
+            dm->conn, "insert into OpenDoorRecord (RoomStr, Rom, OpenTime, CardType, CardTypeStr, "
+                      "CardHolderStr, MakeName) values ('1203', :rom, :t, 4, '宾客卡', :h, '前台')");
+        for (int i = 0; i < 10000; ++i) {
+            insert.execute({QStringLiteral("%1").arg(i, 8, 16, QLatin1Char('0')),
+                            at(1, 0, 0).addSecs(60 * i), QString::number(i)});
+        }
+        t.commit();
+    }
+    TOpenDoorRecord_Form f;
+    f.Room_Edit->setText("1203");
+    QTest::mouseClick(f.Query_Bt, Qt::LeftButton);
+    auto* model = qobject_cast<qv::PagedQueryModel*>(f.OpenDoorRecord_DBGrid->model());
+    QVERIFY(model);
+    const auto holder = [&f] {
+        return f.OpenDoorRecord_DBGrid->currentIndex().siblingAtColumn(3).data().toString();
+    };
+    // Past the first page, past the rows counted at once, and the last row.
+    for (const int row : {300, 5000, 9000}) {
+        model->fetchUntil(row);
+        clickRow(f.OpenDoorRecord_DBGrid, row);
+        const QString chosen = holder();
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        QCOMPARE(dm->conn
+                     .scalar("select count(*) from OpenDoorRecord where CardHolderStr = :h",
+                             {{":h", chosen}})
+                     .toInt(),
+                 0);
+        // The record after it is current: a second delete removes that one.
+        QCOMPARE(f.OpenDoorRecord_DBGrid->currentIndex().row(), row);
+        QCOMPARE(holder(), QString::number(chosen.toInt() + 1));
+    }
+    QCOMPARE(allRows(), 9997);
+    // Deleting the last record makes the one before current.
+    model->countRows();
+    const int last = model->totalRows() - 1;
+    model->fetchUntil(last);
+    clickRow(f.OpenDoorRecord_DBGrid, last);
+    QCOMPARE(holder(), QString("9999"));
+    QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    QCOMPARE(f.OpenDoorRecord_DBGrid->currentIndex().row(), last - 1);
+    QCOMPARE(holder(), QString("9998"));
+    QCOMPARE(allRows(), 9996);
 }
 
 void DataCardsTest::roomListFillsTheRoomBox() {
