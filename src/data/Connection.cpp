@@ -793,6 +793,16 @@ const QStringList& upgradeStep(int toVersion) {
             QStringLiteral("CREATE INDEX MakeCardRecord_Unconfirmed ON MakeCardRecord (ID) "
                            "WHERE CardState IN (1, 2)"),
         },
+        {
+            // Version 3: each door-opening record keeps its lock and its
+            // identity, so that reading a data card again stores nothing twice.
+            QStringLiteral("ALTER TABLE OpenDoorRecord ADD COLUMN Buiding INTEGER"),
+            QStringLiteral("ALTER TABLE OpenDoorRecord ADD COLUMN Floor INTEGER"),
+            QStringLiteral("ALTER TABLE OpenDoorRecord ADD COLUMN RoomNumber INTEGER"),
+            QStringLiteral("ALTER TABLE OpenDoorRecord ADD COLUMN RecordKey TEXT"),
+            QStringLiteral("CREATE UNIQUE INDEX OpenDoorRecord_RecordKey ON OpenDoorRecord "
+                           "(RecordKey)"),
+        },
     };
     return steps.at(toVersion);
 }
