@@ -38,7 +38,11 @@ double memoryMb(const char* field) {
     }
     for (const QByteArray& line : f.readAll().split('\n')) {
         if (line.startsWith(field)) {
-            return line.mid(static_cast<int>(qstrlen(field))).trimmed().split(' ').first().toDouble() /
+            return line.mid(static_cast<int>(qstrlen(field)))
+                       .trimmed()
+                       .split(' ')
+                       .first()
+                       .toDouble() /
                    1024.0;
         }
     }
@@ -135,7 +139,8 @@ int main(int argc, char** argv) {
     std::printf("print window shown after     %10.1f ms (closed after %.1f ms)\n", shownMs, total);
     std::printf("memory when the list shows   %10.1f MB\n", start);
     std::printf("memory with the print window %10.1f MB\n", whileShown);
-    std::printf("peak while printing          %10.1f MB (target < 300 MB for 200,000 rows)\n", peak);
+    std::printf("peak while printing          %10.1f MB (target < 300 MB for 200,000 rows)\n",
+                peak);
     std::printf("memory after it closed       %10.1f MB (%+.1f MB; target within 20 MB)\n", after,
                 after - start);
     std::printf("peak per 1,000 rows          %10.2f MB above the start\n",
