@@ -96,6 +96,25 @@ double layoutText(QTextLayout& layout, double width) {
     return height;
 }
 
+// One line of text in `rect`, laid out for `device` whatever the painter
+// paints on (the preview paints a printer's page on the screen, scaled).
+void drawLine(QPainter& painter, QPaintDevice& device, const QFont& font, const QRectF& rect,
+              const QString& text, Qt::Alignment align) {
+    QTextLayout layout(text, font, &device);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) {
+        line.setLineWidth(rect.width());
+        const double used = line.naturalTextWidth();
+        const double x = align & Qt::AlignHCenter ? (rect.width() - used) / 2
+                         : align & Qt::AlignRight ? rect.width() - used
+                                                  : 0;
+        line.setPosition(QPointF(x, 0));
+    }
+    layout.endLayout();
+    layout.draw(&painter, rect.topLeft());
+}
+
 double textHeight(const QString& text, const QFont& font, QPaintDevice& device, double width) {
     QTextLayout layout(text, font, &device);
     return std::max(layoutText(layout, width), QFontMetricsF(font, &device).height());
@@ -355,10 +374,8 @@ void ReportPainter::paintPage(QPainter& painter, int index) {
 
     // Heading.
     auto centred = [&](const QFont& font, const QString& text) {
-        painter.setFont(QFont(font, &device));
         const double h = QFontMetricsF(font, &device).height();
-        painter.drawText(QRectF(0, y, m.width, h), text,
-                         QTextOption(Qt::AlignHCenter | Qt::AlignTop));
+        drawLine(painter, device, font, QRectF(0, y, m.width, h), text, Qt::AlignHCenter);
         y += h + m.gap / 2;
     };
     painter.setPen(Qt::black);
@@ -366,15 +383,14 @@ void ReportPainter::paintPage(QPainter& painter, int index) {
         centred(hotelFont_, report_.hotelName);
     }
     centred(titleFont_, report_.title);
-    painter.setFont(QFont(metaFont_, &device));
     const double metaHeight = QFontMetricsF(metaFont_, &device).height();
     const QRectF meta(0, y, m.width, metaHeight);
-    painter.drawText(meta,
-                     QStringLiteral("打印日期：%1")
-                         .arg(report_.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
-                     QTextOption(Qt::AlignLeft | Qt::AlignTop));
-    painter.drawText(meta, QStringLiteral("记录数：%1").arg(report_.rowCount),
-                     QTextOption(Qt::AlignRight | Qt::AlignTop));
+    drawLine(painter, device, metaFont_, meta,
+             QStringLiteral("打印日期：%1")
+                 .arg(report_.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
+             Qt::AlignLeft);
+    drawLine(painter, device, metaFont_, meta,
+             QStringLiteral("记录数：%1").arg(report_.rowCount), Qt::AlignRight);
     y = m.heading;
 
     // Table: header row, then the page's rows.
@@ -419,17 +435,15 @@ void ReportPainter::paintPage(QPainter& painter, int index) {
         }
     }
     if (report_.rowCount == 0) {
-        painter.setFont(QFont(bodyFont_, &device));
-        painter.drawText(QRectF(0, y + m.gap, m.width, m.height - y - m.gap - m.footer),
-                         QStringLiteral("（无记录）"),
-                         QTextOption(Qt::AlignHCenter | Qt::AlignTop));
+        drawLine(painter, device, bodyFont_,
+                 QRectF(0, y + m.gap, m.width, m.height - y - m.gap - m.footer),
+                 QStringLiteral("（无记录）"), Qt::AlignHCenter);
     }
 
     // Foot.
-    painter.setFont(QFont(metaFont_, &device));
-    painter.drawText(QRectF(0, m.height - metaHeight, m.width, metaHeight),
-                     QStringLiteral("第 %1 页 / 共 %2 页").arg(index + 1).arg(pageCount()),
-                     QTextOption(Qt::AlignHCenter | Qt::AlignTop));
+    drawLine(painter, device, metaFont_, QRectF(0, m.height - metaHeight, m.width, metaHeight),
+             QStringLiteral("第 %1 页 / 共 %2 页").arg(index + 1).arg(pageCount()),
+             Qt::AlignHCenter);
 }
 
 }  // namespace qvprint

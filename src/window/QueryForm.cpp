@@ -8,6 +8,7 @@
 #include "records/PrintLibrary.h"
 #include "window/RecordGrid.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -111,6 +112,9 @@ void QueryForm::printRecords() {
                     rows.append(row);
                 }
                 progress.setValue(static_cast<int>(std::min<qsizetype>(rows.rowCount(), total)));
+                // The desk stays painted before the progress window shows;
+                // presses wait until then (the window takes them).
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
                 return !progress.wasCanceled();
             });
         progress.reset();

@@ -16,6 +16,7 @@
 #include "data/PagedQueryModel.h"
 #include "data/dm_unit.h"
 #include "platform/QtDialogs.h"
+#include "records/PrintLibrary.h"
 #include "records/RoomList_Unit.h"
 
 #include <QFileDialog>
@@ -25,6 +26,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -266,6 +268,8 @@ private slots:
     void deleteDeepInALongList();
     void roomListFillsTheRoomBox();
     void printingHandsOverTheListedRecords();
+    void printingALongList_data() { addDatabaseKinds(); }
+    void printingALongList();
     void recordsWindowKeys();
 
 private:
@@ -1044,6 +1048,87 @@ void DataCardsTest::printingHandsOverTheListedRecords() {
     QVERIFY2(text.contains("开门记录") && text.contains("00000002") && text.contains("第三条"),
              qPrintable(text));
     QVERIFY(fx.dialogs->boxes().isEmpty());
+}
+
+void DataCardsTest::printingALongList() {
+    QDir().mkpath(fx.app->file("Dll"));
+    QVERIFY(QFile::copy(QV_PRINT_LIBRARY, fx.app->file("Dll/libPrint.so")));
+    {
+        qv::Transaction t(dm->conn);
+        qv::PreparedStatement insert(
+            dm->conn, "insert into OpenDoorRecord (RoomStr, Rom, OpenTime, CardType, CardTypeStr, "
+                      "CardHolderStr, MakeName) values ('1203', '00000005', :t, 4, '宾客卡', :h, "
+                      "'前台')");
+        for (int i = 0; i < 6000; ++i) {
+            insert.execute({at(1, 0, 0).addSecs(60 * i), QString::number(i)});
+        }
+        t.commit();
+    }
+    TOpenDoorRecord_Form f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    f.Room_Edit->setText("1203");
+    QTest::mouseClick(f.Query_Bt, Qt::LeftButton);
+    const QString question = "要打印的记录共有 6000 条，读取和排版需要一些时间。确定要打印吗？";
+    // Prints; whether the print window was shown (it is closed at once).
+    const auto previewShown = [&f] {
+        bool shown = false;
+        QTimer watch;
+        watch.setInterval(10);
+        QObject::connect(&watch, &QTimer::timeout, [&shown] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal->objectName() == "PrintPreview_Form") {
+                shown = true;
+                static_cast<QDialog*>(modal)->reject();
+            }
+        });
+        watch.start();
+        QTest::mouseClick(f.Print_Bt, Qt::LeftButton);
+        return shown;
+    };
+
+    // The question names the count; Cancel prints nothing.
+    fx.dialogs->answer(qv::Answer::Cancel);
+    QVERIFY(!previewShown());
+    QCOMPARE(fx.dialogs->texts(), QStringList{question});
+    QCOMPARE(fx.dialogs->last().icon, qv::Icon::Question);
+    QCOMPARE(qv::TableRecordset::liveCount(), 0);
+
+    // Cancel in the progress window while the rows are read: nothing printed.
+    fx.dialogs->clear();
+    QTimer::singleShot(0, &f, [&f] {
+        auto* progress = f.findChild<QProgressDialog*>("PrintProgress");
+        QVERIFY(progress);
+        progress->cancel();
+    });
+    QVERIFY(!previewShown());
+    QCOMPARE(fx.dialogs->texts(), QStringList{question});
+    QCOMPARE(qv::TableRecordset::liveCount(), 0);
+
+    // Answered OK: every record in the print window, a page at a time.
+    fx.dialogs->clear();
+    QString pages;
+    int shownPage = -1;
+    bool missed = false;
+    whenShown<QDialog>(
+        [&](QDialog* preview) {
+            auto* label = preview->findChild<QLabel*>("Pages_Label");
+            QTRY_VERIFY(label && !label->text().isEmpty());
+            pages = label->text();
+            buttonNamed(preview, "NextPage_Bt")->click();
+            auto* view = preview->findChild<QWidget*>("Preview");
+            QTest::keyClick(view, Qt::Key_PageDown);
+            shownPage = view->property("pageIndex").toInt();
+            saveScreenshot(preview, "PrintPreview_Form_long");
+            buttonNamed(preview, "Close_Bt")->click();
+        },
+        20000, &missed);
+    QTest::mouseClick(f.Print_Bt, Qt::LeftButton);
+    QVERIFY(!missed);
+    QVERIFY2(pages.endsWith("页，6000 条记录"), qPrintable(pages));
+    QVERIFY2(pages.section(' ', 1, 1).toInt() > 100, qPrintable(pages));
+    QCOMPARE(shownPage, 2);
+    QCOMPARE(qv::TableRecordset::liveCount(), 0);
 }
 
 void DataCardsTest::recordsWindowKeys() {
