@@ -228,8 +228,9 @@ void Connection::setSession() const {
          {{QStringLiteral(":zone"), posix}});
 }
 
-bool Connection::exec(QSqlQuery& q, const QString& sql, const Binds& binds) const {
-    q.setForwardOnly(true);
+bool Connection::exec(QSqlQuery& q, const QString& sql, const Binds& binds,
+                      bool forwardOnly) const {
+    q.setForwardOnly(forwardOnly);
     if (binds.isEmpty()) {
         // Statements without values run as they are (PostgreSQL cannot
         // prepare BEGIN, SET or CREATE).
@@ -400,6 +401,23 @@ QSqlQuery Connection::run(const QString& sql, const Binds& binds) const {
         fail(again.lastError());
     }
     return again;
+}
+
+QSqlQuery Connection::runWhole(const QString& sql, const Binds& binds) const {
+    if (kind() == DbKind::SQLite) {
+        return run(sql, binds);
+    }
+    requireOpen();
+    QSqlQuery q(database());
+    if (!exec(q, sql, binds, false)) {
+        const QSqlError error = q.lastError();
+        if (linkBroken(error)) {
+            markLost();
+            throw DbError(interruptedText());
+        }
+        fail(error);
+    }
+    return q;
 }
 
 int Connection::execute(const QString& sql, const Binds& binds) const {

@@ -241,12 +241,13 @@ bool PagedQueryModel::readAllPages(int pageRows, const PageReader& page) const {
         return true;
     }
     // One statement read to its end (no offsets: every page would sort the
-    // whole result again), its rows handed over `pageRows` at a time.
+    // whole result again), its rows handed over `pageRows` at a time. The
+    // reader may let other work use the connection between pages.
     QString sql = select_;
     if (!orderBy_.isEmpty()) {
         sql += QStringLiteral(" order by ") + orderBy_;
     }
-    QSqlQuery q = conn_.run(sql, binds_);
+    QSqlQuery q = conn_.runWhole(sql, binds_);
     const QSqlRecord record = q.record();
     QVector<int> map;
     for (int c = 0; c < columnCount(); ++c) {
