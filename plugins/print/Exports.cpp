@@ -46,7 +46,8 @@ QString hotelName() {
         .trimmed();
 }
 
-// The library's own reference to the result set, held while it reads the rows.
+// The library's own reference to the result set, held while the report reads
+// its rows (for as long as the print window is open).
 class Hold {
 public:
     explicit Hold(QvRecordset* rs) : rs_(rs) { rs_->vtbl->addRef(rs_); }
@@ -58,8 +59,7 @@ private:
     QvRecordset* rs_;
 };
 
-qvprint::Report snapshot(QvRecordset* rs, uint8_t kind) {
-    const Hold hold(rs);
+qvprint::Report describe(QvRecordset* rs, uint8_t kind) {
     return qvprint::buildReport(*rs, kind, hotelName(), QDateTime::currentDateTime());
 }
 
@@ -119,7 +119,8 @@ extern "C" QV_PRINT_API void PrintForm_Show(TPrintFromDll rec) {
                                qv::Icon::Error);
                 return;
             }
-            const qvprint::Report report = snapshot(rec.Recordset, rec.PrintKind);
+            const Hold hold(rec.Recordset);
+            const qvprint::Report report = describe(rec.Recordset, rec.PrintKind);
             qvprint::PrintPreviewWindow window(report, owner(rec.AppHandle));
             window.exec();
         });
@@ -142,7 +143,8 @@ extern "C" QV_PRINT_API int32_t PrintForm_Render(TPrintFromDll rec, const char* 
             std::fputs("PrintForm_Render: PDF output needs the program's QApplication\n", stderr);
             return QV_PRINT_BAD_ARGUMENT;
         }
-        const qvprint::Report report = snapshot(rec.Recordset, rec.PrintKind);
+        const Hold hold(rec.Recordset);
+        const qvprint::Report report = describe(rec.Recordset, rec.PrintKind);
         const QString file = QString::fromUtf8(path);
         QString error;
         const bool written = format == QV_PRINT_FORMAT_PDF ? qvprint::writePdf(report, file, error)

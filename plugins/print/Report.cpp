@@ -101,6 +101,19 @@ QString reportTitle(int kind) {
     }
 }
 
+QString Report::cell(int row, int column) const {
+    return text(source->vtbl->cellText(source, row, sourceColumns[column]));
+}
+
+QStringList Report::row(int row) const {
+    QStringList cells;
+    cells.reserve(sourceColumns.size());
+    for (qsizetype c = 0; c < sourceColumns.size(); ++c) {
+        cells << cell(row, static_cast<int>(c));
+    }
+    return cells;
+}
+
 QString Report::suggestedFileName(const QString& suffix) const {
     return title + '_' + printed.toString(QStringLiteral("yyyyMMdd_HHmm")) + '.' + suffix;
 }
@@ -151,24 +164,18 @@ Report buildReport(const QvRecordset& rs, int kind, const QString& hotelName,
         }
     }
 
-    report.rows.reserve(rowCount);
-    for (int32_t r = 0; r < rowCount; ++r) {
-        QStringList row;
-        row.reserve(source.size());
-        for (const int32_t c : source) {
-            row << text(v.cellText(&rs, r, c));
-        }
-        report.rows << row;
-    }
+    report.source = &rs;
+    report.sourceColumns = source;
+    report.rowCount = rowCount;
     return report;
 }
 
 QByteArray toCsv(const Report& report) {
-    QString out = csvLine(report.headers);
-    for (const QStringList& row : report.rows) {
-        out += csvLine(row);
+    QByteArray out = QByteArrayLiteral("\xEF\xBB\xBF") + csvLine(report.headers).toUtf8();
+    for (int r = 0; r < report.rowCount; ++r) {
+        out += csvLine(report.row(r)).toUtf8();
     }
-    return QByteArrayLiteral("\xEF\xBB\xBF") + out.toUtf8();
+    return out;
 }
 
 bool writeCsv(const Report& report, const QString& path, QString& error) {
@@ -178,8 +185,13 @@ bool writeCsv(const Report& report, const QString& path, QString& error) {
         error = file.errorString();
         return false;
     }
-    const QByteArray bytes = toCsv(report);
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
+    // Written a row at a time: the file, not the memory, holds the list.
+    bool written =
+        file.write(QByteArrayLiteral("\xEF\xBB\xBF") + csvLine(report.headers).toUtf8()) >= 0;
+    for (int r = 0; written && r < report.rowCount; ++r) {
+        written = file.write(csvLine(report.row(r)).toUtf8()) >= 0;
+    }
+    if (!written || !file.commit()) {
         error = file.errorString();
         return false;
     }

@@ -10,26 +10,32 @@
 namespace qvprint {
 
 // One report, as printed: the rows of the result set reduced to the columns of
-// the report kind, under their printed headers. A snapshot, so the library
-// holds no reference to the result set once it has built one.
+// the report kind, under their printed headers. The rows are read from the
+// result set as they are laid out, painted or written, so that a long list
+// is never copied whole: the result set must stay referenced while the
+// report is used.
 struct Report {
     int kind = -1;
     QString title;      // "开门记录", ...
     QString hotelName;  // may be empty
     QDateTime printed;  // print date shown on every page
     QStringList headers;
-    QList<QStringList> rows;  // each row has headers.size() cells
+    const QvRecordset* source = nullptr;  // the rows; none when null
+    QList<int32_t> sourceColumns;         // the result set's column of each header
+    int32_t rowCount = 0;
 
+    // The text of printed column `column` of row `row`.
+    QString cell(int row, int column) const;
+    QStringList row(int row) const;
     QString suggestedFileName(const QString& suffix) const;
 };
-
 // The report's title for a kind; unknown kinds get a generic title.
 QString reportTitle(int kind);
 
 // True when `rs` is non-null and offers every function of the interface.
 bool isUsable(const QvRecordset* rs);
 
-// Reads `rs` (which must be usable) into a report of `kind`. A kind with a
+// Describes `rs` (which must be usable) as a report of `kind`. A kind with a
 // layout prints the layout's columns that the result set has, in the layout's
 // order, under the layout's headers; when the result set has none of them, or
 // the kind has no layout, every column is printed under its own name.

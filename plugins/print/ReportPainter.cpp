@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <vector>
 
 namespace qvprint {
 QFont reportFont(double points, bool bold) {
@@ -41,6 +42,42 @@ double naturalWidth(const QFontMetricsF& fm, const QString& text) {
     return widest;
 }
 
+// Natural widths of the cells of a long list, quickly: the sum of each
+// character's advance, kept per character. Text that such a sum may not
+// measure (characters of two units, combining marks) is measured whole.
+// The sum leaves out kerning, which only narrows a line; a cell close to its
+// column's width is measured whole where that matters (see fitsOneLine).
+class CellWidths {
+public:
+    explicit CellWidths(const QFontMetricsF& fm) : fm_(fm), advances_(0x10000, -1.0f) {}
+
+    double width(const QString& text) {
+        double widest = 0;
+        double line = 0;
+        for (const QChar c : text) {
+            if (c == QChar::LineSeparator) {
+                widest = std::max(widest, line);
+                line = 0;
+                continue;
+            }
+            if (c.isSurrogate() || c.isMark()) {
+                return naturalWidth(fm_, text);
+            }
+            float& advance = advances_[c.unicode()];
+            if (advance < 0) {
+                advance = static_cast<float>(fm_.horizontalAdvance(c));
+            }
+            line += advance;
+        }
+        return std::max(widest, line);
+    }
+    const QFontMetricsF& metrics() const { return fm_; }
+
+private:
+    QFontMetricsF fm_;
+    std::vector<float> advances_;  // by UTF-16 unit; -1 until measured
+};
+
 // Lays `text` out in lines of `width`; the layout is ready to draw.
 double layoutText(QTextLayout& layout, double width) {
     layout.setTextOption(wrapOption());
@@ -57,6 +94,25 @@ double layoutText(QTextLayout& layout, double width) {
     }
     layout.endLayout();
     return height;
+}
+
+// One line of text in `rect`, laid out for `device` whatever the painter
+// paints on (the preview paints a printer's page on the screen, scaled).
+void drawLine(QPainter& painter, QPaintDevice& device, const QFont& font, const QRectF& rect,
+              const QString& text, Qt::Alignment align) {
+    QTextLayout layout(text, font, &device);
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    if (line.isValid()) {
+        line.setLineWidth(rect.width());
+        const double used = line.naturalTextWidth();
+        const double x = align & Qt::AlignHCenter ? (rect.width() - used) / 2
+                         : align & Qt::AlignRight ? rect.width() - used
+                                                  : 0;
+        line.setPosition(QPointF(x, 0));
+    }
+    layout.endLayout();
+    layout.draw(&painter, rect.topLeft());
 }
 
 double textHeight(const QString& text, const QFont& font, QPaintDevice& device, double width) {
@@ -106,6 +162,11 @@ QList<double> fitWidths(const QList<double>& natural, double available) {
 }  // namespace
 
 QString printedText(const QString& cell) {
+    const bool plain = std::none_of(cell.cbegin(), cell.cend(),
+                                    [](QChar c) { return c == u'\r' || c == u'\n' || c == u'\t'; });
+    if (plain) {
+        return cell;
+    }
     QString text = cell;
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace('\r', '\n');
@@ -138,6 +199,8 @@ ReportPainter::ReportPainter(const Report& report)
       headerFont_(reportFont(10, true)),
       bodyFont_(reportFont(10, false)) {}
 
+ReportPainter::~ReportPainter() = default;
+
 QPageLayout::Orientation ReportPainter::preferredOrientation(const Report& report) {
     if (report.headers.size() > kPortraitColumnLimit) {
         return QPageLayout::Landscape;
@@ -149,19 +212,32 @@ QPageLayout::Orientation ReportPainter::preferredOrientation(const Report& repor
     const QFontMetricsF header(reportFont(10, true), &points);
     const QFontMetricsF body(reportFont(10, false), &points);
     const double pad = 2 * 1.2 * 72 / 25.4;
-    double total = 0;
-    for (qsizetype c = 0; c < report.headers.size(); ++c) {
-        double widest = naturalWidth(header, report.headers[c]);
-        for (const QStringList& row : report.rows) {
-            widest = std::max(widest, naturalWidth(body, printedText(row[c])));
-        }
-        total += widest + pad;
-    }
     const QPageLayout portrait(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                QMarginsF(kMarginMm, kMarginMm, kMarginMm, kMarginMm),
                                QPageLayout::Millimeter);
-    return total > portrait.paintRect(QPageLayout::Point).width() ? QPageLayout::Landscape
-                                                                  : QPageLayout::Portrait;
+    const double available = portrait.paintRect(QPageLayout::Point).width();
+    QList<double> widest;
+    for (qsizetype c = 0; c < report.headers.size(); ++c) {
+        widest << naturalWidth(header, report.headers[c]);
+    }
+    const auto total = [&] {
+        double sum = 0;
+        for (const double w : widest) {
+            sum += w + pad;
+        }
+        return sum;
+    };
+    CellWidths cells(body);
+    for (int r = 0; r < report.rowCount; ++r) {
+        for (qsizetype c = 0; c < widest.size(); ++c) {
+            widest[c] =
+                std::max(widest[c], cells.width(printedText(report.cell(r, static_cast<int>(c)))));
+        }
+        if (r % 256 == 255 && total() > available) {
+            return QPageLayout::Landscape;  // already too wide: the rest cannot narrow it
+        }
+    }
+    return total() > available ? QPageLayout::Landscape : QPageLayout::Portrait;
 }
 
 QPageLayout ReportPainter::pageLayout(const Report& report) {
@@ -176,14 +252,29 @@ void ReportPainter::layout(QPaintDevice& device, const Metrics& m) {
     const qsizetype columns = report_.headers.size();
 
     // Natural widths, none wider than 45% of the page, so that one long
-    // remark does not squeeze every other column.
+    // remark does not squeeze every other column. Each cell's own width is
+    // kept (as a float) for the heights below.
     QList<double> natural;
     for (qsizetype c = 0; c < columns; ++c) {
-        double widest = naturalWidth(header, report_.headers[c]);
-        for (const QStringList& row : report_.rows) {
-            widest = std::max(widest, naturalWidth(body, printedText(row[c])));
+        natural << naturalWidth(header, report_.headers[c]);
+    }
+    CellWidths measure(body);
+    std::vector<float> cellWidths;
+    cellWidths.reserve(std::size_t(report_.rowCount) * columns);
+    std::vector<bool> multiLine(std::size_t(report_.rowCount), false);
+    for (int r = 0; r < report_.rowCount; ++r) {
+        for (qsizetype c = 0; c < columns; ++c) {
+            const QString text = printedText(report_.cell(r, static_cast<int>(c)));
+            if (text.contains(QChar::LineSeparator)) {
+                multiLine[r] = true;
+            }
+            const double w = measure.width(text);
+            cellWidths.push_back(static_cast<float>(w));
+            natural[c] = std::max(natural[c], w);
         }
-        natural << std::min(widest + 2 * m.padX, 0.45 * m.width);
+    }
+    for (double& w : natural) {
+        w = std::min(w + 2 * m.padX, 0.45 * m.width);
     }
     widths_ = fitWidths(natural, m.width);
 
@@ -195,17 +286,33 @@ void ReportPainter::layout(QPaintDevice& device, const Metrics& m) {
     }
     headerHeight_ = std::min(headerHeight_ + 2 * m.padY, body_height / 4);
 
-    // A row taller than a page is cut at the page's foot.
+    // A row whose cells all fit on one line is one line high (the taller of
+    // a Latin and a Chinese line); only the others are laid out. A row taller
+    // than a page is cut at the page's foot.
+    const double oneLine = std::max(textHeight(QStringLiteral("Ag"), bodyFont_, device, m.width),
+                                    textHeight(QStringLiteral("宾Ag"), bodyFont_, device, m.width));
     const double rowsHeight = body_height - headerHeight_;
     rowHeights_.clear();
-    rowHeights_.reserve(report_.rows.size());
-    for (const QStringList& row : report_.rows) {
-        double h = 0;
-        for (qsizetype c = 0; c < columns; ++c) {
-            h = std::max(
-                h, textHeight(printedText(row[c]), bodyFont_, device, widths_[c] - 2 * m.padX));
+    rowHeights_.reserve(report_.rowCount);
+    for (int r = 0; r < report_.rowCount; ++r) {
+        bool fits = !multiLine[r];
+        for (qsizetype c = 0; fits && c < columns; ++c) {
+            // Near the edge the cell is measured whole.
+            const double room = widths_[c] - 2 * m.padX;
+            const double w = cellWidths[std::size_t(r) * columns + c];
+            fits = w <= 0.97 * room ||
+                   (w <= 1.03 * room &&
+                    naturalWidth(body, printedText(report_.cell(r, static_cast<int>(c)))) <= room);
         }
-        rowHeights_ << std::min(h + 2 * m.padY, rowsHeight);
+        double h = oneLine;
+        if (!fits) {
+            h = 0;
+            for (qsizetype c = 0; c < columns; ++c) {
+                h = std::max(h, textHeight(printedText(report_.cell(r, static_cast<int>(c))),
+                                           bodyFont_, device, widths_[c] - 2 * m.padX));
+            }
+        }
+        rowHeights_ << static_cast<float>(std::min(h + 2 * m.padY, rowsHeight));
     }
 
     pages_.clear();
@@ -224,12 +331,10 @@ void ReportPainter::layout(QPaintDevice& device, const Metrics& m) {
     pages_ << page;
 }
 
-bool ReportPainter::paint(QPagedPaintDevice& device) {
-    QPainter painter;
-    if (!painter.begin(&device)) {
-        return false;
-    }
-    Metrics m(device);
+void ReportPainter::prepare(QPaintDevice& device) {
+    device_ = &device;
+    metrics_ = std::make_unique<Metrics>(device);
+    Metrics& m = *metrics_;
     m.heading =
         (report_.hotelName.isEmpty() ? 0
                                      : QFontMetricsF(hotelFont_, &device).height() + m.gap / 2) +
@@ -237,26 +342,40 @@ bool ReportPainter::paint(QPagedPaintDevice& device) {
         QFontMetricsF(metaFont_, &device).height() + m.gap / 2;
     m.footer = m.gap + QFontMetricsF(metaFont_, &device).height();
     layout(device, m);
+}
+
+QSizeF ReportPainter::pageSize() const {
+    return metrics_ ? QSizeF(metrics_->width, metrics_->height) : QSizeF();
+}
+
+bool ReportPainter::paint(QPagedPaintDevice& device) {
+    QPainter painter;
+    if (!painter.begin(&device)) {
+        return false;
+    }
+    prepare(device);
     for (int i = 0; i < pageCount(); ++i) {
         if (i > 0 && !device.newPage()) {
             return false;
         }
-        paintPage(painter, device, m, i);
+        paintPage(painter, i);
     }
     return painter.end();
 }
 
-void ReportPainter::paintPage(QPainter& painter, QPaintDevice& device, const Metrics& m,
-                              int index) {
+void ReportPainter::paintPage(QPainter& painter, int index) {
+    if (!metrics_ || index < 0 || index >= pageCount()) {
+        return;
+    }
+    QPaintDevice& device = *device_;
+    const Metrics& m = *metrics_;
     const Page& page = pages_[index];
     double y = 0;
 
     // Heading.
     auto centred = [&](const QFont& font, const QString& text) {
-        painter.setFont(font);
         const double h = QFontMetricsF(font, &device).height();
-        painter.drawText(QRectF(0, y, m.width, h), text,
-                         QTextOption(Qt::AlignHCenter | Qt::AlignTop));
+        drawLine(painter, device, font, QRectF(0, y, m.width, h), text, Qt::AlignHCenter);
         y += h + m.gap / 2;
     };
     painter.setPen(Qt::black);
@@ -264,22 +383,20 @@ void ReportPainter::paintPage(QPainter& painter, QPaintDevice& device, const Met
         centred(hotelFont_, report_.hotelName);
     }
     centred(titleFont_, report_.title);
-    painter.setFont(metaFont_);
     const double metaHeight = QFontMetricsF(metaFont_, &device).height();
     const QRectF meta(0, y, m.width, metaHeight);
-    painter.drawText(meta,
-                     QStringLiteral("打印日期：%1")
-                         .arg(report_.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
-                     QTextOption(Qt::AlignLeft | Qt::AlignTop));
-    painter.drawText(meta, QStringLiteral("记录数：%1").arg(report_.rows.size()),
-                     QTextOption(Qt::AlignRight | Qt::AlignTop));
+    drawLine(painter, device, metaFont_, meta,
+             QStringLiteral("打印日期：%1")
+                 .arg(report_.printed.toString(QStringLiteral("yyyy-MM-dd HH:mm"))),
+             Qt::AlignLeft);
+    drawLine(painter, device, metaFont_, meta,
+             QStringLiteral("记录数：%1").arg(report_.rowCount), Qt::AlignRight);
     y = m.heading;
 
     // Table: header row, then the page's rows.
     const qsizetype columns = report_.headers.size();
     const double tableWidth = std::accumulate(widths_.begin(), widths_.end(), 0.0);
     auto drawRow = [&](const QStringList& cells, const QFont& font, double height) {
-        painter.setFont(font);
         double x = 0;
         for (qsizetype c = 0; c < columns; ++c) {
             const QRectF cell(x, y, widths_[c], height);
@@ -298,7 +415,7 @@ void ReportPainter::paintPage(QPainter& painter, QPaintDevice& device, const Met
         painter.fillRect(QRectF(0, y, tableWidth, headerHeight_), QColor(0xE8, 0xE8, 0xE8));
         drawRow(report_.headers, headerFont_, headerHeight_);
         for (int r = page.first; r < page.end; ++r) {
-            drawRow(report_.rows[r], bodyFont_, rowHeights_[r]);
+            drawRow(report_.row(r), bodyFont_, rowHeights_[r]);
         }
         // Grid.
         painter.setPen(QPen(Qt::black, m.line));
@@ -317,18 +434,16 @@ void ReportPainter::paintPage(QPainter& painter, QPaintDevice& device, const Met
             }
         }
     }
-    if (report_.rows.isEmpty()) {
-        painter.setFont(bodyFont_);
-        painter.drawText(QRectF(0, y + m.gap, m.width, m.height - y - m.gap - m.footer),
-                         QStringLiteral("（无记录）"),
-                         QTextOption(Qt::AlignHCenter | Qt::AlignTop));
+    if (report_.rowCount == 0) {
+        drawLine(painter, device, bodyFont_,
+                 QRectF(0, y + m.gap, m.width, m.height - y - m.gap - m.footer),
+                 QStringLiteral("（无记录）"), Qt::AlignHCenter);
     }
 
     // Foot.
-    painter.setFont(metaFont_);
-    painter.drawText(QRectF(0, m.height - metaHeight, m.width, metaHeight),
-                     QStringLiteral("第 %1 页 / 共 %2 页").arg(index + 1).arg(pageCount()),
-                     QTextOption(Qt::AlignHCenter | Qt::AlignTop));
+    drawLine(painter, device, metaFont_, QRectF(0, m.height - metaHeight, m.width, metaHeight),
+             QStringLiteral("第 %1 页 / 共 %2 页").arg(index + 1).arg(pageCount()),
+             Qt::AlignHCenter);
 }
 
 }  // namespace qvprint

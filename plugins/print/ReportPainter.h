@@ -5,6 +5,9 @@
 #include <QFont>
 #include <QList>
 #include <QPageLayout>
+#include <QSizeF>
+
+#include <memory>
 
 class QPagedPaintDevice;
 class QPainter;
@@ -19,17 +22,28 @@ namespace qvprint {
 class ReportPainter {
 public:
     explicit ReportPainter(const Report& report);
+    ~ReportPainter();
+    ReportPainter(const ReportPainter&) = delete;
+    ReportPainter& operator=(const ReportPainter&) = delete;
 
     // A4 with 15 mm margins; landscape when the columns do not fit across a
     // portrait page at their natural widths, or when there are more than six.
     static QPageLayout pageLayout(const Report& report);
     static QPageLayout::Orientation preferredOrientation(const Report& report);
 
-    // Paints every page on `device` (its page layout as set). False when the
+    // Lays the report out on the pages of `device` (its page layout as set),
+    // which must outlive the painting. The rows are read once; what is kept
+    // is their heights and where each page begins.
+    void prepare(QPaintDevice& device);
+    // Paints page `index` of the last layout with `painter`, in the units of
+    // the device it was prepared for (the painter may scale them).
+    void paintPage(QPainter& painter, int index);
+    // Prepares for `device` and paints every page on it. False when the
     // device cannot be painted on.
     bool paint(QPagedPaintDevice& device);
-    // Pages of the last paint.
     int pageCount() const { return static_cast<int>(pages_.size()); }
+    // The size of a page in the units of the device prepared for.
+    QSizeF pageSize() const;
 
 private:
     struct Page {
@@ -39,14 +53,15 @@ private:
     struct Metrics;
 
     void layout(QPaintDevice& device, const Metrics& m);
-    void paintPage(QPainter& painter, QPaintDevice& device, const Metrics& m, int index);
 
     const Report& report_;
     QFont hotelFont_, titleFont_, metaFont_, headerFont_, bodyFont_;
-    QList<double> widths_;      // column widths, device units
-    QList<double> rowHeights_;  // device units
+    QList<double> widths_;     // column widths, device units
+    QList<float> rowHeights_;  // device units
     double headerHeight_ = 0;
     QList<Page> pages_;
+    QPaintDevice* device_ = nullptr;
+    std::unique_ptr<Metrics> metrics_;
 };
 
 // The report's fonts: a CJK sans-serif family with fallbacks.

@@ -9,6 +9,7 @@
 #include <QTimeZone>
 #include <algorithm>
 #include <iterator>
+#include <optional>
 #include <utility>
 
 namespace qv {
@@ -55,6 +56,25 @@ struct LogEntry {
     QString maker;
 };
 
+// The identity of a record without its place among equal ones: lock, raw
+// time words, card type, serial words.
+QString identityOf(const OpenDoorRecord& r) {
+    return QStringLiteral("%1.%2.%3|%4.%5.%6.%7.%8|%9|%10.%11.%12.%13")
+        .arg(r.Building)
+        .arg(r.Floor)
+        .arg(r.RoomAddr[0])
+        .arg(r.Time[0])
+        .arg(r.Time[1])
+        .arg(r.Time[2])
+        .arg(r.Time[3])
+        .arg(r.Time[4])
+        .arg(r.CardType)
+        .arg(r.CardSn[0], 4, 16, QLatin1Char('0'))
+        .arg(r.CardSn[1], 4, 16, QLatin1Char('0'))
+        .arg(r.CardSn[2], 4, 16, QLatin1Char('0'))
+        .arg(r.CardSn[3], 4, 16, QLatin1Char('0'));
+}
+
 }  // namespace
 
 int16_t ReadDataCardRecords(QList<OpenDoorRecord>& records, const DataCardProgress& progress) {
@@ -98,6 +118,7 @@ QList<DoorOpening> DecodeOpenDoorRecords(const QList<OpenDoorRecord>& records) {
     QHash<quint64, Room> rooms;
     QHash<int, QString> kinds;
     QHash<std::pair<int, QString>, LogEntry> log;
+    QHash<QString, int> seen;  // identity -> records of it so far
     QList<DoorOpening> rows;
     rows.reserve(records.size());
     for (const OpenDoorRecord& r : records) {
@@ -114,6 +135,11 @@ QList<DoorOpening> DecodeOpenDoorRecords(const QList<OpenDoorRecord>& records) {
             room = rooms.insert(key, {notNull(names.RoomStr), notNull(names.SystemRoomStr)});
         }
         row.RoomStr = room->roomStr;
+        row.Buiding = r.Building;
+        row.Floor = r.Floor;
+        row.RoomNumber = r.RoomAddr[0];
+        const QString identity = identityOf(r);
+        row.RecordKey = identity + QLatin1Char('|') + QString::number(++seen[identity]);
         row.Rom = DoorOpeningRom(r);
         std::copy(std::begin(r.Time), std::begin(r.Time) + 5, std::begin(row.RawTime));
         row.OpenTime = openTimeOf(r.Time);
@@ -139,31 +165,72 @@ QList<DoorOpening> DecodeOpenDoorRecords(const QList<OpenDoorRecord>& records) {
     return rows;
 }
 
-void StoreDoorOpenings(const QList<DoorOpening>& rows) {
+int StoreDoorOpenings(QList<DoorOpening>& rows, const DoorOpeningProgress& progress) {
     if (rows.isEmpty()) {
-        return;
+        return 0;
     }
     Connection& conn = dm->conn;
     Transaction t(conn);
-    const QString room = rows.first().RoomStr;
-    if (!room.isEmpty()) {
-        conn.execute(QStringLiteral("Delete From OpenDoorRecord Where RoomStr = :r"),
-                     {{QStringLiteral(":r"), room}});
-    }
+    // Rows stored before records were identified carry no key (the index
+    // finds them without reading the table).
+    const bool unkeyed =
+        conn.scalar(QStringLiteral("Select count(*) From (Select 1 From OpenDoorRecord Where "
+                                   "RecordKey Is Null Limit 1) a"))
+            .toInt() > 0;
+    int added = 0;
     {
+        // An unkeyed row of the same record is claimed, unless the record is
+        // stored under its key already.
+        const QString claim = QStringLiteral(
+            "Update OpenDoorRecord Set RecordKey = :k, Buiding = :b, Floor = :f, RoomNumber = :n "
+            "Where ID = (Select min(ID) From OpenDoorRecord Where RecordKey Is Null And RoomStr = "
+            ":r And Rom = :rom And CardType = :ct And %1) And Not Exists (Select 1 From "
+            "OpenDoorRecord Where RecordKey = :k2)");
+        std::optional<PreparedStatement> claimAt, claimUntimed;
+        if (unkeyed) {
+            claimAt.emplace(conn, claim.arg(QStringLiteral("OpenTime = :t")));
+            claimUntimed.emplace(conn, claim.arg(QStringLiteral("OpenTime Is Null")));
+        }
         PreparedStatement insert(
-            conn, QStringLiteral("Insert Into OpenDoorRecord (RoomStr, Rom, OpenTime, CardType, "
-                                 "CardTypeStr, CardHolderStr, MakeName) Values (:RoomStr, :Rom, "
-                                 ":OpenTime, :CardType, :CardTypeStr, :CardHolderStr, :MakeName)"));
-        for (const DoorOpening& row : rows) {
-            insert.execute({row.RoomStr, row.Rom, row.OpenTime, row.CardType, row.CardTypeStr,
-                            row.CardHolderStr, row.MakeName});
+            conn,
+            QStringLiteral("Insert Into OpenDoorRecord (RoomStr, Rom, OpenTime, CardType, "
+                           "CardTypeStr, CardHolderStr, MakeName, Buiding, Floor, RoomNumber, "
+                           "RecordKey) Values (:RoomStr, :Rom, :OpenTime, :CardType, "
+                           ":CardTypeStr, :CardHolderStr, :MakeName, :Buiding, :Floor, "
+                           ":RoomNumber, :RecordKey) On Conflict (RecordKey) Do Nothing"));
+        int done = 0;
+        for (DoorOpening& row : rows) {
+            row.Stored = false;
+            bool claimed = false;
+            if (unkeyed) {
+                QVariantList values{row.RecordKey, row.Buiding, row.Floor,   row.RoomNumber,
+                                    row.RoomStr,   row.Rom,     row.CardType};
+                if (row.OpenTime.isValid()) {
+                    values << row.OpenTime << row.RecordKey;
+                    claimed = claimAt->execute(values) > 0;
+                } else {
+                    values << row.RecordKey;
+                    claimed = claimUntimed->execute(values) > 0;
+                }
+            }
+            if (!claimed) {
+                row.Stored =
+                    insert.execute({row.RoomStr, row.Rom, row.OpenTime, row.CardType,
+                                    row.CardTypeStr, row.CardHolderStr, row.MakeName, row.Buiding,
+                                    row.Floor, row.RoomNumber, row.RecordKey}) > 0;
+                added += row.Stored ? 1 : 0;
+            }
+            if (progress) {
+                progress(++done);
+            }
         }
     }
     t.commit();
+    return added;
 }
 
-int16_t ReadAndStoreDataCard(QList<DoorOpening>& stored, const DataCardProgress& progress) {
+int16_t ReadAndStoreDataCard(QList<DoorOpening>& stored, const DataCardProgress& progress,
+                             const DoorOpeningProgress& storing) {
     stored.clear();
     QList<OpenDoorRecord> records;
     const int16_t code = ReadDataCardRecords(records, progress);
@@ -171,9 +238,28 @@ int16_t ReadAndStoreDataCard(QList<DoorOpening>& stored, const DataCardProgress&
         return code;
     }
     QList<DoorOpening> rows = DecodeOpenDoorRecords(records);
-    StoreDoorOpenings(rows);
+    StoreDoorOpenings(rows, storing);
     stored = std::move(rows);
     return code;
+}
+
+QList<UnknownLock> UnknownLocks(const QList<DoorOpening>& rows) {
+    QList<UnknownLock> locks;
+    QHash<quint64, qsizetype> at;
+    for (const DoorOpening& row : rows) {
+        if (!row.RoomStr.isEmpty()) {
+            continue;
+        }
+        const quint64 key = (quint64(quint16(row.Buiding)) << 32) |
+                            (quint64(quint16(row.Floor)) << 16) | quint16(row.RoomNumber);
+        auto it = at.constFind(key);
+        if (it == at.cend()) {
+            it = at.insert(key, locks.size());
+            locks.append({row.Buiding, row.Floor, row.RoomNumber, 0});
+        }
+        ++locks[*it].records;
+    }
+    return locks;
 }
 
 }  // namespace qv

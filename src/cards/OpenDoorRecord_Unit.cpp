@@ -126,9 +126,12 @@ void TOpenDoorRecord_Form::ClearRecord_BtClick() {
     dm->conn.execute(QStringLiteral("Delete From OpenDoorRecord Where ID = :id"),
                      {{QStringLiteral(":id"), currentValue(QStringLiteral("ID"))}});
     // The record that followed the deleted one becomes current (the one
-    // before, when the last was deleted).
+    // before, when the last was deleted). The list is read again from its
+    // first page: the pages up to that row are read before it is chosen, so
+    // that a row not read (or counted) yet is never taken for the last one.
     ReadOpenDoorRecord_Ado->refresh();
-    selectRecord(std::min(row, ReadOpenDoorRecord_Ado->totalRows() - 1));
+    ReadOpenDoorRecord_Ado->fetchUntil(row);
+    selectRecord(std::min(row, ReadOpenDoorRecord_Ado->rowCount() - 1));
 }
 
 void TOpenDoorRecord_Form::showColumns() {

@@ -136,7 +136,29 @@ void TReadDataCard_Form::ReadDataCard_BtClick() {
     hold.keepPainted();
     if (code == QV_ENC_OK) {
         reportInvalidTimes(stored);
+        reportUnknownLocks(stored);
     }
+}
+
+void TReadDataCard_Form::reportUnknownLocks(const QList<qv::DoorOpening>& stored) {
+    const QList<qv::UnknownLock> locks = qv::UnknownLocks(stored);
+    if (locks.isEmpty()) {
+        return;
+    }
+    int records = 0;
+    QStringList lines;
+    for (const qv::UnknownLock& lock : locks) {
+        records += lock.records;
+        lines << qv::programText(QStringLiteral("%1楼%2层%3号门锁：%4 条"))
+                     .arg(lock.Buiding)
+                     .arg(lock.Floor)
+                     .arg(lock.RoomNumber, 2, 10, QLatin1Char('0'))
+                     .arg(lock.records);
+    }
+    lines.prepend(qv::programText(QStringLiteral("有 %1 条开锁记录的门锁不是本酒店任何房间的门锁，"
+                                                 "已按门锁地址保存（房间号为空）："))
+                      .arg(records));
+    qv::messageBox(qv::noticeTitle(), lines.join('\n'), qv::Icon::Warning);
 }
 
 void TReadDataCard_Form::showProgress(int recordsRead) {

@@ -34,4 +34,7 @@ public:
 private:
     void showProgress(int recordsRead);
     void reportInvalidTimes(const QList<qv::DoorOpening>& stored);
+    // Names the locks of records whose address matched no room: they are
+    // kept with their lock address and an empty door plate, to be traced.
+    void reportUnknownLocks(const QList<qv::DoorOpening>& stored);
 };

@@ -250,8 +250,9 @@ void Connection::setSession() const {
          {{QStringLiteral(":zone"), posix}});
 }
 
-bool Connection::exec(QSqlQuery& q, const QString& sql, const Binds& binds) const {
-    q.setForwardOnly(true);
+bool Connection::exec(QSqlQuery& q, const QString& sql, const Binds& binds,
+                      bool forwardOnly) const {
+    q.setForwardOnly(forwardOnly);
     if (binds.isEmpty()) {
         // Statements without values run as they are (PostgreSQL cannot
         // prepare BEGIN, SET or CREATE).
@@ -422,6 +423,23 @@ QSqlQuery Connection::run(const QString& sql, const Binds& binds) const {
         fail(again.lastError());
     }
     return again;
+}
+
+QSqlQuery Connection::runWhole(const QString& sql, const Binds& binds) const {
+    if (kind() == DbKind::SQLite) {
+        return run(sql, binds);
+    }
+    requireOpen();
+    QSqlQuery q(database());
+    if (!exec(q, sql, binds, false)) {
+        const QSqlError error = q.lastError();
+        if (linkBroken(error)) {
+            markLost();
+            throw DbError(interruptedText());
+        }
+        fail(error);
+    }
+    return q;
 }
 
 int Connection::execute(const QString& sql, const Binds& binds) const {
@@ -815,6 +833,16 @@ const QStringList& upgradeStep(int toVersion) {
                            "DEFAULT 0"),
             QStringLiteral("CREATE INDEX MakeCardRecord_Unconfirmed ON MakeCardRecord (ID) "
                            "WHERE CardState IN (1, 2)"),
+        },
+        {
+            // Version 3: each door-opening record keeps its lock and its
+            // identity, so that reading a data card again stores nothing twice.
+            QStringLiteral("ALTER TABLE OpenDoorRecord ADD COLUMN Buiding INTEGER"),
+            QStringLiteral("ALTER TABLE OpenDoorRecord ADD COLUMN Floor INTEGER"),
+            QStringLiteral("ALTER TABLE OpenDoorRecord ADD COLUMN RoomNumber INTEGER"),
+            QStringLiteral("ALTER TABLE OpenDoorRecord ADD COLUMN RecordKey TEXT"),
+            QStringLiteral("CREATE UNIQUE INDEX OpenDoorRecord_RecordKey ON OpenDoorRecord "
+                           "(RecordKey)"),
         },
     };
     return steps.at(toVersion);

@@ -42,7 +42,7 @@ struct ServerParams {
 class Connection {
 public:
     static constexpr int kApplicationId = 0x51564C4B;  // "QVLK"
-    static constexpr int kSchemaVersion = 2;
+    static constexpr int kSchemaVersion = 3;
     static constexpr int kLockWaitSeconds = 10;
 
     Connection();
@@ -81,6 +81,11 @@ public:
 
     // A prepared, executed statement; throws on failure.
     QSqlQuery run(const QString& sql, const Binds& binds = {}) const;
+    // The same for a read whose rows are all fetched when it runs, so that
+    // other statements may run on the connection while they are read (on the
+    // server a forward-only result is fetched row by row, and a statement run
+    // in between would drop the rest of it; SQLite reads either way).
+    QSqlQuery runWhole(const QString& sql, const Binds& binds = {}) const;
     // Executes a statement that returns no rows; the number of rows it changed.
     int execute(const QString& sql, const Binds& binds = {}) const;
     // The first column of the first row, or a null value.
@@ -135,7 +140,8 @@ private:
     QString readOnlyText(const QString& why) const;
     QString awayText() const;
     QString interruptedText() const;
-    bool exec(QSqlQuery& q, const QString& sql, const Binds& binds) const;
+    bool exec(QSqlQuery& q, const QString& sql, const Binds& binds,
+              bool forwardOnly = true) const;
     [[noreturn]] void fail(const QSqlError& error) const;
     bool linkBroken(const QSqlError& error) const;
     void markLost() const;

@@ -1,6 +1,7 @@
 #include "data/Operators.h"
 
 #include "data/Passwords.h"
+#include "data/TextColumns.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
 #include "platform/ProgramText.h"
@@ -58,8 +59,13 @@ std::optional<bool> operatorHasRight(const QString& staffer, const QString& colu
     return q.value(0).toInt() != 0;
 }
 
-bool addOperator(const QString& staffer, const QString& stafferName,
+bool addOperator(const QString& typedStaffer, const QString& typedStafferName,
                  const OperatorRightValues& rights) {
+    const QString staffer = columns::storedText(typedStaffer, columns::kLoginNameLength);
+    const QString stafferName = columns::storedText(typedStafferName, columns::kFullNameLength);
+    if (staffer.isEmpty()) {
+        throw Error(programText(QStringLiteral("登陆名不能为空。")));
+    }
     QStringList columns{QStringLiteral("Staffer")};
     Binds binds{{QStringLiteral(":Staffer"), staffer}};
     for (int i = 0; i < kOperatorRightCount; ++i) {
@@ -75,12 +81,13 @@ bool addOperator(const QString& staffer, const QString& stafferName,
     }
     Transaction t(conn());
     // The unique index refuses a repeated name too; asking first gives the
-    // operator the message instead of a database error.
-    if (conn()
-            .scalar(QStringLiteral("select count(*) from Operator where Staffer = :s"),
-                    {{QStringLiteral(":s"), staffer}})
-            .toInt() > 0) {
-        return false;
+    // operator the message instead of a database error. Names are compared
+    // as the clerk sees them: "desk1 " kept from before is "desk1".
+    QSqlQuery names = conn().run(QStringLiteral("select Staffer from Operator"));
+    while (names.next()) {
+        if (columns::sameName(names.value(0).toString(), staffer)) {
+            return false;
+        }
     }
     conn().execute(QStringLiteral("insert into Operator (%1) values (%2)")
                        .arg(columns.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))),

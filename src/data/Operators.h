@@ -30,8 +30,10 @@ using OperatorRightValues = std::array<bool, kOperatorRightCount>;
 // is bound; any other column throws.
 std::optional<bool> operatorHasRight(const QString& staffer, const QString& column);
 
-// Adds an operator with these rights and no password. False, and nothing
-// stored, when another operator has the login name.
+// Adds an operator with these rights and no password, the names without the
+// blanks around them and cut to their columns' lengths. False, and nothing
+// stored, when another operator has the login name (blanks around a stored
+// name not counted); an error when the login name is blank.
 bool addOperator(const QString& staffer, const QString& stafferName,
                  const OperatorRightValues& rights);
 

@@ -228,39 +228,61 @@ QVariant PagedQueryModel::value(int row, const QString& field) const {
     return {};
 }
 
-QList<QStringList> PagedQueryModel::allRowsText(QStringList* titles) const {
-    if (titles) {
-        titles->clear();
-        for (int c = 0; c < columnCount(); ++c) {
-            titles->append(headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
-        }
+QStringList PagedQueryModel::columnTitles() const {
+    QStringList titles;
+    for (int c = 0; c < columnCount(); ++c) {
+        titles.append(headerData(c, Qt::Horizontal, Qt::DisplayRole).toString());
     }
-    QList<QStringList> out;
+    return titles;
+}
+
+bool PagedQueryModel::readAllPages(int pageRows, const PageReader& page) const {
     if (select_.isEmpty()) {
-        return out;
+        return true;
     }
-    QStringList names;
-    const auto rows = readPage(0, -1, &names);
+    // One statement read to its end (no offsets: every page would sort the
+    // whole result again), its rows handed over `pageRows` at a time. The
+    // reader may let other work use the connection between pages.
+    QString sql = select_;
+    if (!orderBy_.isEmpty()) {
+        sql += QStringLiteral(" order by ") + orderBy_;
+    }
+    QSqlQuery q = conn_.runWhole(sql, binds_);
+    const QSqlRecord record = q.record();
     QVector<int> map;
     for (int c = 0; c < columnCount(); ++c) {
-        const QString field = fieldOfColumn(c);
-        int at = -1;
-        for (int i = 0; i < names.size(); ++i) {
-            if (names[i].compare(field, Qt::CaseInsensitive) == 0) {
-                at = i;
-                break;
-            }
-        }
-        map.append(at);
+        map.append(record.indexOf(fieldOfColumn(c)));
     }
-    out.reserve(rows.size());
-    for (const auto& row : rows) {
+    QList<QStringList> texts;
+    texts.reserve(pageRows);
+    bool more = q.next();
+    while (more) {
         QStringList cells;
+        cells.reserve(map.size());
         for (int at : map) {
-            cells.append(at >= 0 ? DataSet::displayText(row.value(at)) : QString());
+            cells.append(at >= 0 ? DataSet::displayText(q.value(at)) : QString());
         }
-        out.append(cells);
+        texts.append(std::move(cells));
+        more = q.next();
+        if (texts.size() == pageRows || !more) {
+            if (!page(texts)) {
+                return false;
+            }
+            texts.clear();
+        }
     }
+    return true;
+}
+
+QList<QStringList> PagedQueryModel::allRowsText(QStringList* titles) const {
+    if (titles) {
+        *titles = columnTitles();
+    }
+    QList<QStringList> out;
+    readAllPages(kPrintPageRows, [&out](const QList<QStringList>& page) {
+        out.append(page);
+        return true;
+    });
     return out;
 }
 

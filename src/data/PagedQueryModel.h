@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <functional>
+
 namespace qv {
 
 // The rows of a record query for a grid, read a page at a time as the grid
@@ -67,8 +69,16 @@ public:
 
     // The value of `field` in row `row` (read rows only), null when unknown.
     QVariant value(int row, const QString& field) const;
-    // Every matching row as display texts of the shown columns, read in one
-    // pass (for printing); with the column titles in `titles`.
+    // The titles of the shown columns.
+    QStringList columnTitles() const;
+    // Reads every matching row again, `pageRows` at a time, as display texts
+    // of the shown columns, handing each page to `page`; false from it stops
+    // the reading. False when stopped. Throws qv::DbError.
+    static constexpr int kPrintPageRows = 2000;
+    using PageReader = std::function<bool(const QList<QStringList>& rows)>;
+    bool readAllPages(int pageRows, const PageReader& page) const;
+    // Every matching row as display texts of the shown columns (read page by
+    // page); with the column titles in `titles`.
     QList<QStringList> allRowsText(QStringList* titles = nullptr) const;
 
 signals:

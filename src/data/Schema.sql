@@ -89,8 +89,18 @@ CREATE TABLE OpenDoorRecord (
     CardType INTEGER,
     CardTypeStr TEXT,
     CardHolderStr TEXT,
-    MakeName TEXT
+    MakeName TEXT,
+    Buiding INTEGER,
+    Floor INTEGER,
+    RoomNumber INTEGER,
+    RecordKey TEXT
 );
+-- Buiding, Floor, RoomNumber: the lock that kept the record, also when no
+-- room has its address. RecordKey: the record's identity (lock, time as the
+-- lock wrote it, card type, card serial, and its place among records that
+-- share all of these), so that a record read from several data cards is
+-- stored once; empty on rows stored before records were identified.
+CREATE UNIQUE INDEX OpenDoorRecord_RecordKey ON OpenDoorRecord (RecordKey);
 CREATE INDEX OpenDoorRecord_RoomStrOpenTime ON OpenDoorRecord (RoomStr, OpenTime);
 CREATE INDEX OpenDoorRecord_OpenTime ON OpenDoorRecord (OpenTime);
 

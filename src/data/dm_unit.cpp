@@ -108,7 +108,7 @@ int Tdm::GetDataTypeItems(int kind, QStringList& items, const QString& find) {
 }
 
 void Tdm::RoomType_adoBeforePost(qv::DataSet& dataSet) {
-    if (dataSet.text(QStringLiteral("Title")).isEmpty()) {
+    if (dataSet.text(QStringLiteral("Title")).trimmed().isEmpty()) {  // blanks are no title
         qv::messageBox(QString(), qv::programText(QStringLiteral("请输入房号！")), qv::Icon::Error);
         qv::abortSilently();
     }

@@ -3,12 +3,14 @@
 #include "card/CardFunctions.h"
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
+#include "data/TextColumns.h"
 #include "data/dm_unit.h"
 #include "layout/Rooms.h"
 #include "platform/AppPaths.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/Guard.h"
+#include "platform/LengthLimit.h"
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
 #include "settings/Settings.h"
@@ -17,6 +19,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QHelpEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -25,6 +28,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QStyledItemDelegate>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 namespace {
@@ -46,6 +50,7 @@ enum Line {
     kOccupiedDeleteLine,
     kOccupiedDoorPlateLine,
     kMissingLine,
+    kBlanksLine,
 };
 
 // The room type column: a pick list of the room type titles. A title that
@@ -82,6 +87,58 @@ public:
     }
 
 private:
+    const TRoomInfo_Form* form_;
+};
+
+// The door plate column: typed into a box of the column's length. A door
+// plate stored with blanks around it (kept from before blanks were removed)
+// shows its blanks as "␣" on a marked cell, so that it can be found and
+// corrected; the room board would show it like the plate without them.
+class DoorPlateDelegate final : public QStyledItemDelegate {
+public:
+    DoorPlateDelegate(const TRoomInfo_Form* form, QObject* parent)
+        : QStyledItemDelegate(parent), form_(form) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        if (auto* box = qobject_cast<QLineEdit*>(editor)) {
+            qv::limitCharacters(box, qv::columns::kDoorPlateLength);
+        }
+        return editor;
+    }
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override {
+        if (event->type() == QEvent::ToolTip && marked(index)) {
+            QToolTip::showText(event->globalPos(), form_->blanksText(), view);
+            return true;
+        }
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (!marked(index)) {
+            return;
+        }
+        QString text = index.data(Qt::DisplayRole).toString();
+        qsizetype front = 0;
+        while (front < text.size() && text[front].isSpace()) {
+            text[front++] = QChar(0x2423);
+        }
+        for (qsizetype back = text.size() - 1; back >= front && text[back].isSpace(); --back) {
+            text[back] = QChar(0x2423);
+        }
+        option->text = text;
+        option->backgroundBrush = QColor(255, 226, 160);
+    }
+
+private:
+    static bool marked(const QModelIndex& index) {
+        return qv::columns::hasSurroundingBlanks(index.data(Qt::DisplayRole).toString());
+    }
     const TRoomInfo_Form* form_;
 };
 
@@ -127,6 +184,7 @@ TRoomInfo_Form::TRoomInfo_Form(QWidget* parent)
     RoomInfo_Dbg->setEditTriggers(QAbstractItemView::DoubleClicked |
                                   QAbstractItemView::EditKeyPressed |
                                   QAbstractItemView::AnyKeyPressed);
+    RoomInfo_Dbg->setItemDelegateForColumn(kRoomStrColumn, new DoorPlateDelegate(this, this));
     RoomInfo_Dbg->setItemDelegateForColumn(kRoomTypeColumn, new PickListDelegate(this, this));
     RoomInfo_Dbg->horizontalHeader()->resizeSection(0, 90);
     RoomInfo_Dbg->horizontalHeader()->resizeSection(kRoomStrColumn, 140);
@@ -401,6 +459,7 @@ void TRoomInfo_Form::RoomInfo_adoBeforePost(qv::DataSet& d) {
     }
 
     const qv::RoomCheck check = qv::checkRoom(dm->conn, row, stored);
+    const QString plate = row.RoomStr.trimmed();
     QString text;
     switch (check.fault) {
         case qv::RoomFault::None:
@@ -410,7 +469,7 @@ void TRoomInfo_Form::RoomInfo_adoBeforePost(qv::DataSet& d) {
             break;
         case qv::RoomFault::DoorPlateTaken:
             text = message(kDoorPlateTakenLine, QStringLiteral("实际门牌号码%1不能重复！"))
-                       .arg(row.RoomStr);
+                       .arg(plate);
             break;
         case qv::RoomFault::AddressTaken:
             text = message(kAddressTakenLine,
@@ -437,6 +496,9 @@ void TRoomInfo_Form::RoomInfo_adoBeforePost(qv::DataSet& d) {
     if (!text.isEmpty()) {
         qv::showMessage(text);
         qv::abortSilently();
+    }
+    if (check.roomStr != row.RoomStr) {
+        d.setValue(kRoomStr, check.roomStr);  // without the blanks around it
     }
 
     // The room also keeps the key of its type, by which the room board finds
@@ -522,6 +584,10 @@ void TRoomInfo_Form::Delete_BtClick() {
     recordsChanged();
     refreshFreeNumbers();
     updateControls();
+}
+
+QString TRoomInfo_Form::blanksText() const {
+    return message(kBlanksLine, QStringLiteral("门牌号码前后有空格（␣），请改正。"));
 }
 
 bool TRoomInfo_Form::FormKeyDown(QKeyEvent* event) {

@@ -55,6 +55,8 @@ public:
     QStringList roomTypeTitles() const { return typeTitles_; }
     // Add mode: a free number was double-clicked and not yet confirmed.
     bool addMode() const { return adding_; }
+    // The tooltip of a door plate stored with blanks around it.
+    QString blanksText() const;
     // Whether the door plate column can be edited (the type column always can).
     bool roomStrEditable() const { return roomStrEditable_; }
 

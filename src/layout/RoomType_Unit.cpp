@@ -1,11 +1,13 @@
 #include "layout/RoomType_Unit.h"
 
 #include "data/DataSet.h"
+#include "data/TextColumns.h"
 #include "data/dm_unit.h"
 #include "layout/Numbers.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/Guard.h"
+#include "platform/LengthLimit.h"
 #include "platform/Named.h"
 #include "window/RecordGrid.h"
 
@@ -47,6 +49,7 @@ TRoomType_Form::TRoomType_Form(QWidget* parent)
 
     Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("客房类型："), this);
     RoomType_Edit = make<QLineEdit>(QStringLiteral("RoomType_Edit"), this);
+    qv::limitCharacters(RoomType_Edit, qv::columns::kTitleLength);
     Label2 = make<QLabel>(QStringLiteral("Label2"), QStringLiteral("床    位："), this);
     MaxCounts_Edit = make<QLineEdit>(QStringLiteral("MaxCounts_Edit"), this);
     Label3 = make<QLabel>(QStringLiteral("Label3"), QStringLiteral("房    价："), this);
@@ -174,11 +177,13 @@ void TRoomType_Form::Edit_BtClick() {
 }
 
 void TRoomType_Form::RoomType_EditChange() {
-    Save_Bt->setEnabled(entering_ && !RoomType_Edit->text().isEmpty());
+    // A title of blanks only is no title.
+    Save_Bt->setEnabled(entering_ && !RoomType_Edit->text().trimmed().isEmpty());
 }
 
 void TRoomType_Form::fillRecord() {
-    RoomType_ado->setValue(QStringLiteral("Title"), RoomType_Edit->text());
+    RoomType_ado->setValue(QStringLiteral("Title"),
+                           qv::columns::storedText(RoomType_Edit->text(), qv::columns::kTitleLength));
     // An empty box leaves the column as it is: empty on a new type,
     // unchanged on a changed one.
     const struct {

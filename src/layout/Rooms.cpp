@@ -1,6 +1,7 @@
 #include "layout/Rooms.h"
 
 #include "data/Connection.h"
+#include "data/TextColumns.h"
 
 #include <QRegularExpression>
 #include <QSet>
@@ -78,18 +79,24 @@ std::optional<QString> otherRoom(const Connection& conn, const QString& conditio
 
 RoomCheck checkRoom(const Connection& conn, const RoomRow& row,
                     const std::optional<RoomRow>& stored) {
-    if (row.RoomStr.trimmed().isEmpty()) {
-        return {RoomFault::EmptyDoorPlate, {}};
+    QString plate = columns::storedText(row.RoomStr, columns::kDoorPlateLength);
+    if (plate.isEmpty()) {
+        return {RoomFault::EmptyDoorPlate, {}, {}};
     }
-    const bool newPlate = !stored || stored->RoomStr != row.RoomStr;
-    if (stored && newPlate && hasOpenStay(conn, stored->Room, stored->RoomStr)) {
+    if (stored && stored->RoomStr != plate && hasOpenStay(conn, stored->Room, stored->RoomStr)) {
         // The stay is found by its door plate at check-out and copy: it would be lost.
-        return {RoomFault::OccupiedDoorPlate, stored->RoomStr};
+        if (!columns::sameName(stored->RoomStr, plate)) {
+            return {RoomFault::OccupiedDoorPlate, stored->RoomStr, {}};
+        }
+        plate = stored->RoomStr;  // only blanks differ: corrected after the stay
     }
-    if (newPlate) {
-        if (auto other = otherRoom(conn, QStringLiteral("RoomStr = :s"),
-                                   {{QStringLiteral(":s"), row.RoomStr}}, stored)) {
-            return {RoomFault::DoorPlateTaken, *other};
+    if (!stored || stored->RoomStr != plate) {
+        QSqlQuery q = conn.run(QStringLiteral("select Room, RoomStr from RoomInfo"));
+        while (q.next()) {
+            if ((!stored || q.value(0).toInt() != stored->Room) &&
+                columns::sameName(q.value(1).toString(), plate)) {
+                return {RoomFault::DoorPlateTaken, q.value(1).toString(), {}};
+            }
         }
     }
     if (!stored) {
@@ -99,14 +106,14 @@ RoomCheck checkRoom(const Connection& conn, const RoomRow& row,
                            {QStringLiteral(":f"), row.Floor},
                            {QStringLiteral(":n"), row.RoomNumber}},
                           stored)) {
-            return {RoomFault::AddressTaken, *other};
+            return {RoomFault::AddressTaken, *other, {}};
         }
         if (auto other = otherRoom(conn, QStringLiteral("Room = :r"),
                                    {{QStringLiteral(":r"), row.Room}}, stored)) {
-            return {RoomFault::KeyTaken, *other};
+            return {RoomFault::KeyTaken, *other, {}};
         }
     }
-    return {};
+    return {RoomFault::None, {}, plate};
 }
 
 bool hasOpenStay(const Connection& conn, int room, const QString& roomStr) {

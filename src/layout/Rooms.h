@@ -53,9 +53,14 @@ enum class RoomFault {
 struct RoomCheck {
     RoomFault fault = RoomFault::None;
     QString otherRoomStr;  // the door plate of the other room, where there is one
+    QString roomStr;       // without a fault: the door plate to store
 };
 // Checks a room before it is stored: a new room (`stored` empty) or a change
-// of the stored room `stored`. Door plates are compared exactly.
+// of the stored room `stored`. The door plate is stored without blanks around
+// it and at most columns::kDoorPlateLength characters long, and compared with
+// the other rooms' as the clerk sees them ("1101 " is "1101"). A room with a
+// current stay keeps a stored door plate that differs only in such blanks
+// (the stay is found by it).
 RoomCheck checkRoom(const Connection& conn, const RoomRow& row,
                     const std::optional<RoomRow>& stored);
 

@@ -2,6 +2,7 @@
 
 #include "app/InputPasswordBox_Unit.h"
 #include "data/Operators.h"
+#include "data/TextColumns.h"
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
 #include "platform/LengthLimit.h"
@@ -12,14 +13,25 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
-constexpr int kNameLength = 20;
-}
+
+enum Line {
+    kNameTakenLine = 0,
+    kEmptyPasswordLine,
+    kPasswordsDifferLine,
+    kLastAdministratorLine,
+    kPasswordSetLine,
+    kBlankNameLine,
+};
+
+}  // namespace
 
 TOperator_Form::TOperator_Form(QWidget* parent)
     : qv::EditForm(QStringLiteral("Operator_Form"), QStringLiteral("操作员权限管理"),
@@ -32,12 +44,12 @@ TOperator_Form::TOperator_Form(QWidget* parent)
     StafferName_Label =
         qv::make<QLabel>(QStringLiteral("StafferName_Label"), QStringLiteral("真实姓名："), this);
     StafferName_Edit = qv::make<QLineEdit>(QStringLiteral("StafferName_Edit"), this);
-    qv::limitCharacters(StafferName_Edit, kNameLength);
+    qv::limitCharacters(StafferName_Edit, qv::columns::kFullNameLength);
     StafferName_Label->setBuddy(StafferName_Edit);
     User_Label =
         qv::make<QLabel>(QStringLiteral("User_Label"), QStringLiteral("登  陆  名："), this);
     User_Edit = qv::make<QLineEdit>(QStringLiteral("User_Edit"), this);
-    qv::limitCharacters(User_Edit, kNameLength);
+    qv::limitCharacters(User_Edit, qv::columns::kLoginNameLength);
     User_Label->setBuddy(User_Edit);
 
     QuanXian_Gb = qv::make<QGroupBox>(QStringLiteral("QuanXian_Gb"), QStringLiteral("权限"), this);
@@ -57,15 +69,11 @@ TOperator_Form::TOperator_Form(QWidget* parent)
     Add_BT = qv::make<QPushButton>(QStringLiteral("Add_BT"), QStringLiteral("添加"), this);
     Save_Bt = qv::make<QPushButton>(QStringLiteral("Save_Bt"), QStringLiteral("保存"), this);
     Delete_Bt = qv::make<QPushButton>(QStringLiteral("Delete_Bt"), QStringLiteral("删除"), this);
-    for (QPushButton* b : {Add_BT, Save_Bt, Delete_Bt}) {
-        b->setAutoDefault(false);
-    }
     Pass_Label = qv::make<QLabel>(QStringLiteral("Pass_Label"), QStringLiteral("设置口令："), this);
     Pass1_Edit = qv::make<QLineEdit>(QStringLiteral("Pass1_Edit"), this);
     Pass1_Edit->setEchoMode(QLineEdit::Password);
     Pass_Label->setBuddy(Pass1_Edit);
     PassOk_Bt = qv::make<QPushButton>(QStringLiteral("PassOk_Bt"), QStringLiteral("确  定"), this);
-    PassOk_Bt->setAutoDefault(false);
 
     auto* names = new QGridLayout;
     names->addWidget(StafferName_Label, 0, 0, Qt::AlignRight);
@@ -104,6 +112,15 @@ TOperator_Form::TOperator_Form(QWidget* parent)
     setTabOrder(Delete_Bt, Pass1_Edit);
     setTabOrder(Pass1_Edit, PassOk_Bt);
 
+    // A click shows the operator, also the one already current; moving by
+    // keyboard shows it too, without taking the focus out of the grid.
+    connect(Table_Grid, &QAbstractItemView::clicked, this,
+            qv::slot(this, &TOperator_Form::EmployeeInfo_DBGridCellClick));
+    connect(Table_Grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this] {
+        if (Table_Grid->hasFocus() && editing()) {
+            qv::guarded([this] { showOperator(false); });
+        }
+    });
     connect(Add_BT, &QPushButton::clicked, this, qv::slot(this, &TOperator_Form::Add_BTClick));
     connect(Save_Bt, &QPushButton::clicked, this, qv::slot(this, &TOperator_Form::Save_BtClick));
     connect(Delete_Bt, &QPushButton::clicked, this,
@@ -160,18 +177,28 @@ QCheckBox* TOperator_Form::rightBox(const QString& column) const {
 void TOperator_Form::showRecord() {
     // The window opens with no operator shown; a click or a move in the grid shows one.
     if (created_) {
-        EmployeeInfo_DBGridCellClick();
+        showOperator(false);
     }
 }
 
+void TOperator_Form::modeChanged() {
+    // The grid stays usable while an operator is added: a click leaves the add.
+    Table_Grid->setEnabled(true);
+}
+
 void TOperator_Form::EmployeeInfo_DBGridCellClick() {
+    showOperator(true);
+}
+
+void TOperator_Form::showOperator(bool focusPassword) {
+    leaveAdd();
     if (!Table->active() || Table->isEmpty()) {
         return;
     }
     const bool hasPassword = Table->text(QStringLiteral("Branch")) == qv::kPasswordMark;
     Pass1_Edit->setEnabled(!hasPassword);
     PassOk_Bt->setEnabled(!hasPassword);
-    if (!hasPassword) {
+    if (!hasPassword && focusPassword) {
         Pass1_Edit->setFocus();
     }
     for (int i = 0; i < qv::kOperatorRightCount; ++i) {
@@ -179,14 +206,26 @@ void TOperator_Form::EmployeeInfo_DBGridCellClick() {
                                  0);
     }
     SelectAll_CB->setChecked(false);
+    Delete_Bt->setEnabled(true);
+}
+
+void TOperator_Form::leaveAdd() {
     QuanXian_Gb->setEnabled(false);
     Save_Bt->setEnabled(false);
-    Delete_Bt->setEnabled(true);
     Add_BT->setEnabled(true);
     StafferName_Edit->setEnabled(false);
     User_Edit->setEnabled(false);
     User_Edit->clear();
-    setMode(Mode::Browse);
+    if (editing()) {
+        setMode(Mode::Browse);
+    }
+}
+
+void TOperator_Form::showStored(const QString& column, const QVariant& value) {
+    Table->refresh();
+    Table->locate(column, value);
+    Table_Grid->selectRow(Table->recNo() - 1);
+    showOperator(false);
 }
 
 void TOperator_Form::clearRights() {
@@ -207,8 +246,10 @@ void TOperator_Form::Add_BTClick() {
 }
 
 void TOperator_Form::User_EditChange() {
-    // Once both names are there, the rights and Save stay available until Save or a click.
-    if (!User_Edit->text().isEmpty() && !StafferName_Edit->text().isEmpty()) {
+    // Once both names are there, the rights and Save stay available until Save
+    // or a click. Blanks alone are no name.
+    if (mode() == Mode::Add && !User_Edit->text().trimmed().isEmpty() &&
+        !StafferName_Edit->text().trimmed().isEmpty()) {
         QuanXian_Gb->setEnabled(true);
         Save_Bt->setEnabled(true);
     }
@@ -223,26 +264,31 @@ void TOperator_Form::SelectAll_CBClick() {
 }
 
 void TOperator_Form::Save_BtClick() {
+    if (mode() != Mode::Add) {
+        return;
+    }
+    const QString staffer =
+        qv::columns::storedText(User_Edit->text(), qv::columns::kLoginNameLength);
+    if (staffer.isEmpty() ||
+        qv::columns::storedText(StafferName_Edit->text(), qv::columns::kFullNameLength).isEmpty()) {
+        qv::showMessage(message(kBlankNameLine, QStringLiteral("真实姓名和登陆名不能为空！")));
+        (staffer.isEmpty() ? User_Edit : StafferName_Edit)->setFocus();
+        return;
+    }
     qv::OperatorRightValues rights{};
     for (int i = 0; i < qv::kOperatorRightCount; ++i) {
         rights[i] = Right_CBs[i]->isChecked();
     }
     if (!qv::addOperator(User_Edit->text(), StafferName_Edit->text(), rights)) {
-        qv::showMessage(message(0, QStringLiteral("用户名不能重复!")));
+        qv::showMessage(message(kNameTakenLine, QStringLiteral("用户名不能重复!")));
         User_Edit->setFocus();
         return;  // the ticked rights stay for the next try
     }
-    const QString added = User_Edit->text();
-    Table->refresh();
-    Table->locate(QStringLiteral("Staffer"), added);
     clearRights();
     StafferName_Edit->clear();
-    User_Edit->clear();
-    StafferName_Edit->setEnabled(false);
-    User_Edit->setEnabled(false);
-    Save_Bt->setEnabled(false);
-    Add_BT->setEnabled(true);
-    setMode(Mode::Browse);
+    leaveAdd();
+    showStored(QStringLiteral("Staffer"), staffer);  // the new operator stays current
+    Add_BT->setFocus();
 }
 
 void TOperator_Form::PassOk_BtClick() {
@@ -255,11 +301,11 @@ void TOperator_Form::PassOk_BtClick() {
     }
     const QString again = box.Input_MaskEdit->text();
     if (again.isEmpty()) {
-        qv::showMessage(message(1, QStringLiteral("密码不能为空！")));
+        qv::showMessage(message(kEmptyPasswordLine, QStringLiteral("密码不能为空！")));
         return;
     }
     if (again != Pass1_Edit->text()) {
-        qv::showMessage(message(2, QStringLiteral("两次密码不符！")));
+        qv::showMessage(message(kPasswordsDifferLine, QStringLiteral("两次密码不符！")));
         return;
     }
     const QVariant id = Table->value(QStringLiteral("ID"));
@@ -267,26 +313,64 @@ void TOperator_Form::PassOk_BtClick() {
     Pass1_Edit->clear();
     Pass1_Edit->setEnabled(false);
     PassOk_Bt->setEnabled(false);
-    Table->refresh();
+    showStored(QStringLiteral("ID"), id);  // the operator whose password was set stays current
     if (!set) {
         // Set meanwhile at another desk: that password stays.
-        qv::showMessage(message(4, QStringLiteral("该操作员已设置口令。")));
+        qv::showMessage(message(kPasswordSetLine, QStringLiteral("该操作员已设置口令。")));
     }
 }
 
 void TOperator_Form::Delete_BtClick() {
+    if (mode() == Mode::Add) {
+        // Leaves the add; the operator highlighted in the grid is not deleted.
+        showOperator(false);
+        return;
+    }
     if (!Table->active() || Table->isEmpty()) {
         return;
     }
     const int row = Table->recNo() - 1;
     switch (qv::deleteOperator(Table->value(QStringLiteral("ID")))) {
         case qv::DeleteOperatorResult::LastSuperAdministrator:
-            qv::showMessage(message(3, QStringLiteral("系统最少保留最后一个超级管理员!")));
+            qv::showMessage(
+                message(kLastAdministratorLine, QStringLiteral("系统最少保留最后一个超级管理员!")));
             return;
         case qv::DeleteOperatorResult::Deleted:
         case qv::DeleteOperatorResult::Missing:
             break;
     }
     Table->refresh();
-    Table_Grid->selectRow(row);
+    Table_Grid->selectRow(row);  // the operator after the deleted one
+    showOperator(false);
+}
+
+bool TOperator_Form::FormKeyDown(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter) {
+        return false;
+    }
+    // Enter presses the focused button; in a box it presses the box's button.
+    QWidget* focus = focusWidget();
+    if (auto* button = qobject_cast<QPushButton*>(focus)) {
+        if (button->isEnabled()) {
+            button->click();
+        }
+        return true;
+    }
+    if (focus == Pass1_Edit) {
+        if (PassOk_Bt->isEnabled()) {
+            PassOk_Bt->click();
+        }
+        return true;
+    }
+    if (focus == StafferName_Edit) {
+        User_Edit->setFocus();
+        return true;
+    }
+    if (focus == User_Edit) {
+        if (Save_Bt->isEnabled()) {
+            Save_Bt->click();
+        }
+        return true;
+    }
+    return false;
 }

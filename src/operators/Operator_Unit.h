@@ -51,8 +51,16 @@ public:
 protected:
     void FormCreate() override;
     void showRecord() override;
+    void modeChanged() override;
+    bool FormKeyDown(QKeyEvent* event) override;
 
 private:
+    // Shows the current operator and leaves an add (the focus to the password
+    // box on a click, when the operator has none yet).
+    void showOperator(bool focusPassword);
+    void leaveAdd();
+    // Reads the operators again and makes the one with `column` = `value` current.
+    void showStored(const QString& column, const QVariant& value);
     void readOperators();
     void clearRights();
 

@@ -55,21 +55,36 @@ const QvRecordsetVtbl TableRecordset::vtbl_ = {
     &TableRecordset::cellTextOf, &TableRecordset::addRefOf,      &TableRecordset::releaseOf,
 };
 
-RecordsetRef makeRecordset(const QStringList& columns, const QList<QStringList>& rows) {
-    constexpr qsizetype limit = std::numeric_limits<int32_t>::max();
-    if (columns.size() > limit || rows.size() > limit) {
+PrintRows::PrintRows(const QStringList& columns) : columns_(columns) {}
+
+void PrintRows::append(const QStringList& row) {
+    if (row.size() != columns_.size()) {
+        throw Error(
+            qv::programText(QStringLiteral("打印数据有误：第 %1 行有 %2 个字段，应为 %3 个。"))
+                .arg(rowCount() + 1)
+                .arg(row.size())
+                .arg(columns_.size()));
+    }
+    if (rowCount() >= std::numeric_limits<int32_t>::max()) {
         throw Error(qv::programText(QStringLiteral("打印的记录太多。")));
     }
-    for (qsizetype r = 0; r < rows.size(); ++r) {
-        if (rows[r].size() != columns.size()) {
-            throw Error(
-                qv::programText(QStringLiteral("打印数据有误：第 %1 行有 %2 个字段，应为 %3 个。"))
-                    .arg(r + 1)
-                    .arg(rows[r].size())
-                    .arg(columns.size()));
-        }
+    for (const QString& cell : row) {
+        starts_.append(text_.size());
+        text_.append(cell.toUtf8());
+        text_.append('\0');
     }
-    return RecordsetRef::adopt(new TableRecordset(columns, rows));
+}
+
+RecordsetRef makeRecordset(const QStringList& columns, const QList<QStringList>& rows) {
+    PrintRows table(columns);
+    for (const QStringList& row : rows) {
+        table.append(row);
+    }
+    return makeRecordset(std::move(table));
+}
+
+RecordsetRef makeRecordset(PrintRows&& rows) {
+    return RecordsetRef::adopt(new TableRecordset(std::move(rows)));
 }
 
 RecordsetRef makeRecordset(const DataSet& rows) {
@@ -77,30 +92,23 @@ RecordsetRef makeRecordset(const DataSet& rows) {
     for (int c = 0; c < rows.fieldCount(); ++c) {
         columns << rows.fieldName(c);
     }
-    QList<QStringList> cells;
-    cells.reserve(rows.recordCount());
+    PrintRows table(columns);
     for (int r = 0; r < rows.recordCount(); ++r) {
         QStringList row;
         row.reserve(columns.size());
         for (int c = 0; c < rows.fieldCount(); ++c) {
             row << rows.textAt(r, c);
         }
-        cells << row;
+        table.append(row);
     }
-    return makeRecordset(columns, cells);
+    return makeRecordset(std::move(table));
 }
 
-TableRecordset::TableRecordset(const QStringList& columns, const QList<QStringList>& rows)
-    : QvRecordset{&vtbl_}, rows_(static_cast<int32_t>(rows.size())) {
-    columns_.reserve(columns.size());
-    for (const QString& c : columns) {
+TableRecordset::TableRecordset(PrintRows&& rows)
+    : QvRecordset{&vtbl_}, cells_(std::move(rows)), rows_(static_cast<int32_t>(cells_.rowCount())) {
+    columns_.reserve(cells_.columns_.size());
+    for (const QString& c : cells_.columns_) {
         columns_ << c.toUtf8();
-    }
-    cells_.reserve(columns.size() * rows.size());
-    for (const QStringList& row : rows) {
-        for (const QString& cell : row) {
-            cells_ << cell.toUtf8();
-        }
     }
     ++live_;
 }
@@ -131,7 +139,7 @@ const char* TableRecordset::cellTextOf(const QvRecordset* self, int32_t row, int
     if (row < 0 || row >= t->rows_ || column < 0 || column >= t->columns()) {
         return nullptr;
     }
-    return t->cells_[qsizetype(row) * t->columns() + column].constData();
+    return t->cells_.text_.constData() + t->cells_.starts_[qsizetype(row) * t->columns() + column];
 }
 
 int32_t TableRecordset::addRefOf(QvRecordset* self) {

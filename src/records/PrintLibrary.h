@@ -52,12 +52,32 @@ private:
     QvRecordset* rs_ = nullptr;
 };
 
+// Rows of texts kept for printing in little memory: every cell's UTF-8, with
+// its terminating NUL, one after the other in one buffer. A list of hundreds
+// of thousands of rows takes little more than its text.
+class PrintRows {
+public:
+    explicit PrintRows(const QStringList& columns);
+    // Adds a row of one cell per column (qv::Error otherwise).
+    void append(const QStringList& row);
+    qsizetype rowCount() const { return columns_.isEmpty() ? 0 : starts_.size() / columns_.size(); }
+    const QStringList& columns() const { return columns_; }
+
+private:
+    friend class TableRecordset;
+    QStringList columns_;
+    QByteArray text_;
+    QList<qsizetype> starts_;  // where each cell begins in text_, row by row
+};
+
 // Builds the result set handed to the print library from a table of texts:
 // column names and rows of cells. This is the one place where the program
 // makes what it prints; adapters from query objects end here. Each row must
 // have one cell per column (qv::Error otherwise). The table is copied, so the
 // result set depends on nothing of the caller's.
 RecordsetRef makeRecordset(const QStringList& columns, const QList<QStringList>& rows);
+// The same from rows read for printing; they are taken over, not copied.
+RecordsetRef makeRecordset(PrintRows&& rows);
 // The rows a window's query shows, in its order, with their display texts
 // (date-times as "yyyy-MM-dd HH:mm:ss", empty for null).
 RecordsetRef makeRecordset(const DataSet& rows);
@@ -78,8 +98,8 @@ public:
     static int liveCount() { return live_.load(); }
 
 private:
-    friend RecordsetRef makeRecordset(const QStringList&, const QList<QStringList>&);
-    TableRecordset(const QStringList& columns, const QList<QStringList>& rows);
+    friend RecordsetRef makeRecordset(PrintRows&&);
+    explicit TableRecordset(PrintRows&& rows);
     ~TableRecordset();
 
     static int32_t rowCountOf(const QvRecordset* self);
@@ -91,7 +111,7 @@ private:
     static const QvRecordsetVtbl vtbl_;
 
     QList<QByteArray> columns_;
-    QList<QByteArray> cells_;  // row by row
+    PrintRows cells_;
     int32_t rows_ = 0;
     std::atomic<int32_t> refs_{1};
     static std::atomic<int> live_;

@@ -2,16 +2,22 @@
 
 #include "data/PagedQueryModel.h"
 #include "data/dm_unit.h"
+#include "platform/Dialogs.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "records/PrintLibrary.h"
 #include "window/RecordGrid.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <malloc.h>
 
 namespace qv {
 
@@ -86,9 +92,49 @@ QVariant QueryForm::currentValue(const QString& field) const {
 }
 
 void QueryForm::printRecords() {
-    QStringList titles;
-    const QList<QStringList> rows = Records->allRowsText(&titles);
-    qv::printRecords(makeRecordset(titles, rows), printKind_, this);
+    // A long list is read and laid out for some time: the operator is asked
+    // first, with the number of records.
+    Records->countRows();
+    const int total = Records->totalRows();
+    if (total > kPrintQuestionRows &&
+        messageBox(noticeTitle(),
+                   programText(QStringLiteral("要打印的记录共有 %1 条，读取和排版需要一些时间。"
+                                              "确定要打印吗？"))
+                       .arg(total),
+                   Icon::Question, Buttons::OkCancel) != Answer::Ok) {
+        return;
+    }
+    {
+        // Read a page at a time into a compact table, with the count read so
+        // far; Cancel stops the reading and nothing is printed.
+        PrintRows rows(Records->columnTitles());
+        QProgressDialog progress(programText(QStringLiteral("正在读取要打印的记录……")),
+                                 programText(QStringLiteral("取消")), 0, std::max(1, total), this);
+        progress.setObjectName(QStringLiteral("PrintProgress"));
+        progress.setWindowTitle(windowTitle());
+        progress.setWindowModality(Qt::WindowModal);
+        progress.setMinimumDuration(400);
+        progress.setValue(0);
+        const bool complete = Records->readAllPages(
+            PagedQueryModel::kPrintPageRows, [&](const QList<QStringList>& page) {
+                for (const QStringList& row : page) {
+                    rows.append(row);
+                }
+                progress.setValue(static_cast<int>(std::min<qsizetype>(rows.rowCount(), total)));
+                // The desk stays painted before the progress window shows;
+                // presses wait until then (the window takes them).
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                return !progress.wasCanceled();
+            });
+        progress.reset();
+        if (!complete) {
+            return;
+        }
+        qv::printRecords(makeRecordset(std::move(rows)), printKind_, this);
+    }
+    // The list's texts were many small blocks: what the heap keeps free of
+    // them goes back to the system, so the desk does not stay large.
+    malloc_trim(0);
 }
 
 int QueryForm::currentRecordNumber() const {

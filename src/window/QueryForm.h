@@ -55,7 +55,11 @@ protected:
     void runQuery(const QString& selectText, const Binds& binds, const QString& orderBy);
     // The value of `field` in the grid's current row (null when none).
     QVariant currentValue(const QString& field) const;
-    // Hands every matching row, as the grid shows them, to the print library.
+    // Hands every matching row, as the grid shows them, to the print library:
+    // above kPrintQuestionRows rows after a question naming the count; the
+    // rows are read a page at a time under a progress window whose Cancel
+    // prints nothing.
+    static constexpr int kPrintQuestionRows = 5000;
     void printRecords();
     // The status text; the default is "记录：n / m".
     virtual QString statusText() const;

@@ -536,6 +536,10 @@ void CardIssueTest::olderDatabaseIsUpgraded() {
     MakeCardLog(old, "李四", "");
     dm->conn.run("DROP INDEX MakeCardRecord_Unconfirmed");
     dm->conn.run("ALTER TABLE MakeCardRecord DROP COLUMN CardState");
+    dm->conn.run("DROP INDEX OpenDoorRecord_RecordKey");
+    for (const char* column : {"Buiding", "Floor", "RoomNumber", "RecordKey"}) {
+        dm->conn.run(QString("ALTER TABLE OpenDoorRecord DROP COLUMN %1").arg(column));
+    }
     dm->conn.run("UPDATE QuorvaneSchema SET Version = 1");
     if (!onServerRow()) {
         dm->conn.run("PRAGMA user_version = 1");

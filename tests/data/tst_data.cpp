@@ -128,7 +128,7 @@ void DataTest::schemaHasEveryColumnInOrder() {
           "CardState"}},
         {"OpenDoorRecord",
          {"ID", "RoomStr", "Rom", "OpenTime", "CardType", "CardTypeStr", "CardHolderStr",
-          "MakeName"}},
+          "MakeName", "Buiding", "Floor", "RoomNumber", "RecordKey"}},
         {"Operator", {"ID",        "Staffer",      "StafferName",  "Pass",           "Branch",
                       "GroupID",   "CheckIn",      "CheckOut",     "PassageCard",    "ClearCard",
                       "TimeCard",  "LostCard",     "EmergentCard", "MasterCard",     "BuildingCard",

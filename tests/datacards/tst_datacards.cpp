@@ -16,6 +16,7 @@
 #include "data/PagedQueryModel.h"
 #include "data/dm_unit.h"
 #include "platform/QtDialogs.h"
+#include "records/PrintLibrary.h"
 #include "records/RoomList_Unit.h"
 
 #include <QFileDialog>
@@ -25,6 +26,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -205,6 +207,26 @@ QList<QStringList> readCsv(const QString& path) {
     return rows;
 }
 
+// A data card's CSV lines: `count` openings of the lock `lock` ("1,2,3") by
+// guest card `serial`, a minute apart from `first`.
+QStringList openings(const QString& lock, int serial, const QDateTime& first, int count) {
+    QStringList lines;
+    for (int i = 0; i < count; ++i) {
+        lines << QStringLiteral("%1,4,%2,%3")
+                     .arg(lock)
+                     .arg(serial)
+                     .arg(first.addSecs(60 * i).toString("yyyy-MM-dd HH:mm"));
+    }
+    return lines;
+}
+
+// Every record stored once: no identity twice, none without one.
+void verifyStoredOnce(int expected) {
+    QCOMPARE(allRows(), expected);
+    QCOMPARE(dm->conn.scalar("select count(distinct RecordKey) from OpenDoorRecord").toInt(),
+             expected);
+}
+
 }  // namespace
 
 class DataCardsTest : public QObject {
@@ -214,8 +236,14 @@ private slots:
     void cleanup();
 
     // Reading a data card.
-    void readingReplacesTheRoomsRecords_data() { addDatabaseKinds(); }
-    void readingReplacesTheRoomsRecords();
+    void readingStoresEachRecordOnce_data() { addDatabaseKinds(); }
+    void readingStoresEachRecordOnce();
+    void overlappingCardsInAnyOrder_data();
+    void overlappingCardsInAnyOrder();
+    void recordsStoredBeforeAreTakenOver_data() { addDatabaseKinds(); }
+    void recordsStoredBeforeAreTakenOver();
+    void killedReadingsStoreEachRecordOnce_data() { addDatabaseKinds(); }
+    void killedReadingsStoreEachRecordOnce();
     void otherRoomsAndUnknownLocks_data() { addDatabaseKinds(); }
     void otherRoomsAndUnknownLocks();
     void firstRecordOfAnUnknownLockReplacesNothing();
@@ -236,8 +264,12 @@ private slots:
     void queryTakesTheRoomAsTyped();
     void deleteRemovesTheCurrentRecord_data() { addDatabaseKinds(); }
     void deleteRemovesTheCurrentRecord();
+    void deleteDeepInALongList_data() { addDatabaseKinds(); }
+    void deleteDeepInALongList();
     void roomListFillsTheRoomBox();
     void printingHandsOverTheListedRecords();
+    void printingALongList_data() { addDatabaseKinds(); }
+    void printingALongList();
     void recordsWindowKeys();
 
 private:
@@ -283,7 +315,7 @@ TReadDataCard_Form* DataCardsTest::readWith(const QStringList& csvLines) {
     return read_.get();
 }
 
-void DataCardsTest::readingReplacesTheRoomsRecords() {
+void DataCardsTest::readingStoresEachRecordOnce() {
     addEarlierRecords();
     TReadDataCard_Form* f = readWith({
         "1,2,3,4,5,2025-03-01 08:15",    // 1203's guest card
@@ -292,38 +324,196 @@ void DataCardsTest::readingReplacesTheRoomsRecords() {
     });
     QCOMPARE(f->Label1->text(), kRead);
     QVERIFY2(fx.dialogs->boxes().isEmpty(), qPrintable(fx.dialogs->texts().join('|')));
-    // Exactly the three records, in reading order: the guest card under its bare
+    // The three records after 1203's earlier ones, which the card does not
+    // hold and which stay, in reading order: the guest card under its bare
     // number with the holder and issuer logged under the room's system code.
-    QCOMPARE(storedRows("1203"),
-             (QStringList{"00000005|2025-03-01 08:15:00|4|宾客卡|张三|前台一",
-                          "00000000|2025-03-01 09:00:00|2|校时卡|None|None",
-                          "0300012C|2025-03-01 10:30:00|3|应急卡|保安部|经理"}));
+    const QStringList earlier{"00000001|2025-02-01 08:00:00|4|宾客卡|旧记录|前台二",
+                              "00000002|2025-02-02 09:00:00|4|宾客卡|旧记录|前台二"};
+    const QStringList read{"00000005|2025-03-01 08:15:00|4|宾客卡|张三|前台一",
+                           "00000000|2025-03-01 09:00:00|2|校时卡|None|None",
+                           "0300012C|2025-03-01 10:30:00|3|应急卡|保安部|经理"};
+    QCOMPARE(storedRows("1203"), earlier + read);
     // Other rooms and the unknown lock keep theirs.
     QCOMPARE(storedRows("1101").size(), 1);
     QCOMPARE(storedRows("").size(), 1);
-    QCOMPARE(allRows(), 5);
+    QCOMPARE(allRows(), 7);
+    // Each record keeps its lock.
+    QCOMPARE(dm->conn
+                 .scalar("select count(*) from OpenDoorRecord where RoomStr = '1203' and "
+                         "Buiding = 1 and Floor = 2 and RoomNumber = 3")
+                 .toInt(),
+             3);
 
-    // Read again: still the same three.
+    // Read again: nothing is stored twice.
     QTest::mouseClick(f->ReadDataCard_Bt, Qt::LeftButton);
     QCOMPARE(f->Label1->text(), kRead);
-    QCOMPARE(storedRows("1203").size(), 3);
-    QCOMPARE(allRows(), 5);
+    QCOMPARE(storedRows("1203"), earlier + read);
+    QCOMPARE(allRows(), 7);
     saveScreenshot(f, "ReadDataCard_Form");
+}
+
+void DataCardsTest::overlappingCardsInAnyOrder_data() {
+    QTest::addColumn<QString>("order");
+    QTest::newRow("A then B") << "AB";
+    QTest::newRow("B then A") << "BA";
+    QTest::newRow("each twice") << "ABAB";
+    QTest::newRow("A then B on postgres") << "AB";
+    QTest::newRow("B, A, B on postgres") << "BAB";
+}
+
+void DataCardsTest::overlappingCardsInAnyOrder() {
+    QFETCH(QString, order);
+    // Card A: 40 openings of 1203 (the last two by one card in one minute)
+    // and 40 of 1101. Card B, the next card of 1203's lock: the last 20 of
+    // A's records of 1203 and 20 newer ones.
+    const QDateTime morning = at(1, 8, 0);
+    const QStringList pair{"1,2,3,4,5,2025-02-01 09:00", "1,2,3,4,5,2025-02-01 09:00"};
+    const QStringList a1203 = openings("1,2,3", 5, morning, 38) + pair;
+    const QStringList a = a1203 + openings("1,1,1", 5, at(2, 8, 0), 40);
+    const QStringList b = a1203.mid(20) + openings("1,2,3", 5, at(3, 8, 0), 20);
+    for (const QChar card : order) {
+        readWith(card == 'A' ? a : b);
+        QCOMPARE(read_->Label1->text(), kRead);
+    }
+    QVERIFY2(fx.dialogs->boxes().isEmpty(), qPrintable(fx.dialogs->texts().join('|')));
+    verifyStoredOnce(100);
+    QCOMPARE(storedRows("1203").size(), order.contains('A') ? 60 : 40);
+    QCOMPARE(storedRows("1101").size(), 40);
+    // The card that opened twice in one minute: both openings, once each.
+    QCOMPARE(dm->conn
+                 .scalar("select count(*) from OpenDoorRecord where RoomStr = '1203' and "
+                         "OpenTime = :t",
+                         {{":t", at(1, 9, 0)}})
+                 .toInt(),
+             2);
+}
+
+void DataCardsTest::recordsStoredBeforeAreTakenOver() {
+    // A lock database from before records were identified, with the rows an
+    // earlier reading stored: 1203's, one of a lock no room has, one without
+    // a valid time, and one of them stored twice.
+    const bool server = dm->conn.kind() == qv::DbKind::PostgreSQL;
+    dm->conn.run("DROP INDEX OpenDoorRecord_RecordKey");
+    for (const char* column : {"Buiding", "Floor", "RoomNumber", "RecordKey"}) {
+        dm->conn.run(QString("ALTER TABLE OpenDoorRecord DROP COLUMN %1").arg(column));
+    }
+    dm->conn.run("UPDATE QuorvaneSchema SET Version = 2");
+    if (!server) {
+        dm->conn.run("PRAGMA user_version = 2");
+    }
+    addEarlierRecords();
+    addStored("1203", "00000002", at(2, 9, 0));
+    dm->conn.execute(
+        "insert into OpenDoorRecord (RoomStr, Rom, CardType, CardTypeStr, CardHolderStr, "
+        "MakeName) values ('1203', '00000007', 4, '宾客卡', '旧记录', '前台二')");
+    dm->conn.checkLockDatabase();
+    QCOMPARE(dm->conn.schemaVersion(), qv::Connection::kSchemaVersion);
+    QCOMPARE(allRows(), 6);
+
+    // The card holds 1203's two records, the unknown lock's and the one
+    // without a time again, and one new record.
+    const QStringList card{"1,2,3,4,1,2025-02-01 08:00", "1,2,3,4,2,2025-02-02 09:00",
+                           "9,9,9,4,4,2025-02-04 11:00", "1,2,3,4,7,2025-13-01 08:00",
+                           "1,2,3,4,5,2025-03-01 08:15"};
+    for (int reading = 0; reading < 2; ++reading) {
+        readWith(card);
+        QCOMPARE(read_->Label1->text(), kRead);
+        // Taken over, not stored again: only the new record is added.
+        QCOMPARE(allRows(), 7);
+        QCOMPARE(storedRows("1203").size(), 5);
+        QCOMPARE(storedRows("").size(), 1);
+    }
+    // The rows taken over now carry their lock; the second copy stored by the
+    // earlier reading is left as it was, and 1101's record is untouched.
+    QCOMPARE(
+        dm->conn.scalar("select count(*) from OpenDoorRecord where RecordKey is not null").toInt(),
+        5);
+    QCOMPARE(dm->conn
+                 .scalar("select count(*) from OpenDoorRecord where RoomStr = '' and "
+                         "Buiding = 9 and Floor = 9 and RoomNumber = 9")
+                 .toInt(),
+             1);
+    QCOMPARE(dm->conn
+                 .scalar("select count(*) from OpenDoorRecord where RecordKey is null and "
+                         "RoomStr in ('1203', '1101')")
+                 .toInt(),
+             2);
+}
+
+void DataCardsTest::killedReadingsStoreEachRecordOnce() {
+    const QString database =
+        onServerRow() ? [] {
+            const PgServer pg = PgServer::fromEnvironment();
+            return QStringList{"pg", pg.host, QString::number(pg.port), pg.user, pg.password,
+                               kPgDatabase}
+                .join(':');
+        }()
+                      : fx.app->file("db/lock.db");
+    // Runs a desk reading the card; with `kill`, it kills itself there.
+    const auto desk = [&](const QString& kill) {
+        QProcess p;
+        QStringList args{"--sim", QV_ENCODER_LIB, database};
+        if (!kill.isEmpty()) {
+            args = QStringList{"--kill", kill} + args;
+        }
+        p.start(QV_DATACARD_WORKER, args);
+        if (!p.waitForFinished(60000)) {
+            p.kill();
+            p.waitForFinished();
+            return QString("hung");
+        }
+        if (p.exitStatus() == QProcess::CrashExit) {
+            return QString("killed");
+        }
+        return QString::fromUtf8(p.readAllStandardOutput() + p.readAllStandardError()).trimmed();
+    };
+    const QStringList a =
+        openings("1,2,3", 5, at(1, 8, 0), 30) + openings("1,1,1", 5, at(1, 8, 0), 30);
+    placeDataCard(a);
+    // Killed while the card is read, then while its records are stored
+    // (first row, midway, last row): nothing of the card is stored.
+    for (const char* kill : {"read:1", "read:30", "stored:1", "stored:45", "stored:60"}) {
+        QCOMPARE(desk(kill), QString("killed"));
+        QVERIFY2(allRows() == 0, qPrintable(kill));
+    }
+    // Killed once the records were stored: all of them are.
+    QCOMPARE(desk("done:0"), QString("killed"));
+    verifyStoredOnce(60);
+    // Read again after each kill: each record once.
+    QCOMPARE(desk("stored:60"), QString("killed"));
+    QCOMPARE(desk(QString()), QString("read 60 stored 0"));
+    verifyStoredOnce(60);
+
+    // The lock's next card: half of it read before. Killed midway, then read.
+    placeDataCard(openings("1,2,3", 5, at(1, 8, 15), 30));
+    QCOMPARE(desk("stored:20"), QString("killed"));
+    verifyStoredOnce(60);
+    QCOMPARE(desk(QString()), QString("read 30 stored 15"));
+    verifyStoredOnce(75);
+    QCOMPARE(desk(QString()), QString("read 30 stored 0"));
+    verifyStoredOnce(75);
 }
 
 void DataCardsTest::otherRoomsAndUnknownLocks() {
     addEarlierRecords();
     readWith({
-        "1,2,3,4,5,2025-03-01 08:15",   // 1203: its earlier records are replaced
+        "1,2,3,4,5,2025-03-01 08:15",   // 1203: beside its earlier records
         "1,1,1,4,5,2025-03-01 08:20",   // 1101's guest card 5, on the same card
         "9,9,9,7,12,2025-03-01 08:25",  // a lock no room has
         "1,2,3,16,1,2025-03-01 08:30",  // a type no kind names
         "1,2,3,10,1,2025-03-01 08:35",  // a master card logged without a holder
     });
     QCOMPARE(read_->Label1->text(), kRead);
-    QCOMPARE(storedRows("1203"), (QStringList{"00000005|2025-03-01 08:15:00|4|宾客卡|张三|前台一",
-                                              "10000001|2025-03-01 08:30:00|16|None|None|None",
-                                              "0A000001|2025-03-01 08:35:00|10|总卡||经理"}));
+    // The window names the lock that matched no room.
+    QCOMPARE(fx.dialogs->texts(),
+             QStringList{
+                 "有 1 条开锁记录的门锁不是本酒店任何房间的门锁，已按门锁地址保存（房间号为空）：\n"
+                 "9楼9层09号门锁：1 条"});
+    QCOMPARE(fx.dialogs->last().icon, qv::Icon::Warning);
+    QCOMPARE(storedRows("1203").mid(2),
+             (QStringList{"00000005|2025-03-01 08:15:00|4|宾客卡|张三|前台一",
+                          "10000001|2025-03-01 08:30:00|16|None|None|None",
+                          "0A000001|2025-03-01 08:35:00|10|总卡||经理"}));
     // 1101 keeps its earlier record and gets the new one, with its own holder.
     QCOMPARE(storedRows("1101"),
              (QStringList{"00000003|2025-02-03 10:00:00|4|宾客卡|旧记录|前台二",
@@ -333,16 +523,28 @@ void DataCardsTest::otherRoomsAndUnknownLocks() {
                                           "0700000C|2025-03-01 08:25:00|7|组卡|None|None"}));
     QCOMPARE(dm->conn.scalar("select count(*) from OpenDoorRecord where RoomStr is null").toInt(),
              0);
+    // It is kept with its lock address, to be traced.
+    QCOMPARE(dm->conn
+                 .scalar("select count(*) from OpenDoorRecord where RoomStr = '' and "
+                         "Buiding = 9 and Floor = 9 and RoomNumber = 9")
+                 .toInt(),
+             1);
 }
 
 void DataCardsTest::firstRecordOfAnUnknownLockReplacesNothing() {
     addEarlierRecords();
-    readWith({"9,9,9,4,5,2025-03-01 08:15", "1,2,3,4,5,2025-03-01 08:20"});
+    readWith({"9,9,9,4,5,2025-03-01 08:15", "1,2,3,4,5,2025-03-01 08:20",
+              "9,9,9,4,6,2025-03-01 08:25", "8,1,1,4,6,2025-03-01 08:30"});
     QCOMPARE(read_->Label1->text(), kRead);
-    // The records of unknown locks are not one room's: none is replaced.
-    QCOMPARE(storedRows("").size(), 2);
+    QCOMPARE(fx.dialogs->texts(),
+             QStringList{
+                 "有 3 条开锁记录的门锁不是本酒店任何房间的门锁，已按门锁地址保存（房间号为空）：\n"
+                 "9楼9层09号门锁：2 条\n8楼1层01号门锁：1 条"});
+    // Nothing stored before is deleted: the earlier record of an empty door
+    // plate stays beside the three new ones.
+    QCOMPARE(storedRows("").size(), 4);
     QCOMPARE(storedRows("1203").size(), 3);
-    QCOMPARE(allRows(), 6);
+    QCOMPARE(allRows(), 8);
 }
 
 void DataCardsTest::invalidTimesAreListedOnce() {
@@ -498,7 +700,7 @@ void DataCardsTest::databaseErrorKeepsTheEarlierRecords() {
                      QString(dm->conn.kind() == qv::DbKind::SQLite ? "" : " on OpenDoorRecord"));
     QTest::mouseClick(read_->ReadDataCard_Bt, Qt::LeftButton);
     QCOMPARE(read_->Label1->text(), kRead);
-    QCOMPARE(storedRows("1203").size(), 3);
+    QCOMPARE(storedRows("1203").size(), 5);
 }
 
 void DataCardsTest::largeCardShowsProgressAndIgnoresPresses() {
@@ -727,6 +929,57 @@ void DataCardsTest::deleteRemovesTheCurrentRecord() {
     QVERIFY(fx.dialogs->boxes().isEmpty());
 }
 
+void DataCardsTest::deleteDeepInALongList() {
+    // 10,000 records of one room: more than are counted at once, so the list
+    // is read page by page and counted later.
+    {
+        qv::Transaction t(dm->conn);
+        qv::PreparedStatement insert(
+            dm->conn,
+            "insert into OpenDoorRecord (RoomStr, Rom, OpenTime, CardType, CardTypeStr, "
+            "CardHolderStr, MakeName) values ('1203', :rom, :t, 4, '宾客卡', :h, '前台')");
+        for (int i = 0; i < 10000; ++i) {
+            insert.execute({QStringLiteral("%1").arg(i, 8, 16, QLatin1Char('0')),
+                            at(1, 0, 0).addSecs(60 * i), QString::number(i)});
+        }
+        t.commit();
+    }
+    TOpenDoorRecord_Form f;
+    f.Room_Edit->setText("1203");
+    QTest::mouseClick(f.Query_Bt, Qt::LeftButton);
+    auto* model = qobject_cast<qv::PagedQueryModel*>(f.OpenDoorRecord_DBGrid->model());
+    QVERIFY(model);
+    const auto holder = [&f] {
+        return f.OpenDoorRecord_DBGrid->currentIndex().siblingAtColumn(3).data().toString();
+    };
+    // Past the first page, past the rows counted at once, and the last row.
+    for (const int row : {300, 5000, 9000}) {
+        model->fetchUntil(row);
+        clickRow(f.OpenDoorRecord_DBGrid, row);
+        const QString chosen = holder();
+        QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+        QCOMPARE(dm->conn
+                     .scalar("select count(*) from OpenDoorRecord where CardHolderStr = :h",
+                             {{":h", chosen}})
+                     .toInt(),
+                 0);
+        // The record after it is current: a second delete removes that one.
+        QCOMPARE(f.OpenDoorRecord_DBGrid->currentIndex().row(), row);
+        QCOMPARE(holder(), QString::number(chosen.toInt() + 1));
+    }
+    QCOMPARE(allRows(), 9997);
+    // Deleting the last record makes the one before current.
+    model->countRows();
+    const int last = model->totalRows() - 1;
+    model->fetchUntil(last);
+    clickRow(f.OpenDoorRecord_DBGrid, last);
+    QCOMPARE(holder(), QString("9999"));
+    QTest::mouseClick(f.BitBtn1, Qt::LeftButton);
+    QCOMPARE(f.OpenDoorRecord_DBGrid->currentIndex().row(), last - 1);
+    QCOMPARE(holder(), QString("9998"));
+    QCOMPARE(allRows(), 9996);
+}
+
 void DataCardsTest::roomListFillsTheRoomBox() {
     TOpenDoorRecord_Form f;
     f.Room_Edit->setText("2101");
@@ -815,6 +1068,94 @@ void DataCardsTest::printingHandsOverTheListedRecords() {
     QVERIFY2(text.contains("开门记录") && text.contains("00000002") && text.contains("第三条"),
              qPrintable(text));
     QVERIFY(fx.dialogs->boxes().isEmpty());
+}
+
+void DataCardsTest::printingALongList() {
+    QDir().mkpath(fx.app->file("Dll"));
+    QVERIFY(QFile::copy(QV_PRINT_LIBRARY, fx.app->file("Dll/libPrint.so")));
+    {
+        qv::Transaction t(dm->conn);
+        qv::PreparedStatement insert(
+            dm->conn, "insert into OpenDoorRecord (RoomStr, Rom, OpenTime, CardType, CardTypeStr, "
+                      "CardHolderStr, MakeName) values ('1203', '00000005', :t, 4, '宾客卡', :h, "
+                      "'前台')");
+        for (int i = 0; i < 6000; ++i) {
+            insert.execute({at(1, 0, 0).addSecs(60 * i), QString::number(i)});
+        }
+        t.commit();
+    }
+    TOpenDoorRecord_Form f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    f.Room_Edit->setText("1203");
+    QTest::mouseClick(f.Query_Bt, Qt::LeftButton);
+    const QString question = "要打印的记录共有 6000 条，读取和排版需要一些时间。确定要打印吗？";
+    // Prints; whether the print window was shown (it is closed at once).
+    const auto previewShown = [&f] {
+        bool shown = false;
+        QTimer watch;
+        watch.setInterval(10);
+        QObject::connect(&watch, &QTimer::timeout, [&shown] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal->objectName() == "PrintPreview_Form") {
+                shown = true;
+                static_cast<QDialog*>(modal)->reject();
+            }
+        });
+        watch.start();
+        QTest::mouseClick(f.Print_Bt, Qt::LeftButton);
+        return shown;
+    };
+
+    // The question names the count; Cancel prints nothing.
+    fx.dialogs->answer(qv::Answer::Cancel);
+    QVERIFY(!previewShown());
+    QCOMPARE(fx.dialogs->texts(), QStringList{question});
+    QCOMPARE(fx.dialogs->last().icon, qv::Icon::Question);
+    QCOMPARE(qv::TableRecordset::liveCount(), 0);
+
+    // Cancel in the progress window while the rows are read: nothing printed.
+    fx.dialogs->clear();
+    QTimer::singleShot(0, &f, [&f] {
+        auto* progress = f.findChild<QProgressDialog*>("PrintProgress");
+        QVERIFY(progress);
+        progress->cancel();
+    });
+    QVERIFY(!previewShown());
+    QCOMPARE(fx.dialogs->texts(), QStringList{question});
+    QCOMPARE(qv::TableRecordset::liveCount(), 0);
+
+    // Answered OK: every record in the print window, a page at a time, also
+    // when the desk's connection is used while the rows are read (a timer of
+    // another window).
+    fx.dialogs->clear();
+    int usedMeanwhile = 0;
+    QTimer::singleShot(0, &f, [&usedMeanwhile] {
+        usedMeanwhile = dm->conn.scalar("select count(*) from OpenDoorRecord").toInt();
+    });
+    QString pages;
+    int shownPage = -1;
+    bool missed = false;
+    whenShown<QDialog>(
+        [&](QDialog* preview) {
+            auto* label = preview->findChild<QLabel*>("Pages_Label");
+            QTRY_VERIFY(label && !label->text().isEmpty());
+            pages = label->text();
+            buttonNamed(preview, "NextPage_Bt")->click();
+            auto* view = preview->findChild<QWidget*>("Preview");
+            QTest::keyClick(view, Qt::Key_PageDown);
+            shownPage = view->property("pageIndex").toInt();
+            saveScreenshot(preview, "PrintPreview_Form_long");
+            buttonNamed(preview, "Close_Bt")->click();
+        },
+        20000, &missed);
+    QTest::mouseClick(f.Print_Bt, Qt::LeftButton);
+    QVERIFY(!missed);
+    QVERIFY2(pages.endsWith("页，6000 条记录"), qPrintable(pages));
+    QVERIFY2(pages.section(' ', 1, 1).toInt() > 100, qPrintable(pages));
+    QCOMPARE(shownPage, 2);
+    QCOMPARE(usedMeanwhile, 6000);
+    QCOMPARE(qv::TableRecordset::liveCount(), 0);
 }
 
 void DataCardsTest::recordsWindowKeys() {

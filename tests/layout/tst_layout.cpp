@@ -27,6 +27,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QtTest>
 #include <memory>
 
@@ -114,6 +116,7 @@ void typeInCell(TRoomInfo_Form& f, int row, int column, const QString& text) {
     const QModelIndex index = f.RoomInfo_Dbg->model()->index(row, column);
     auto* editor = openEditor<QLineEdit>(f.RoomInfo_Dbg);
     if (!editor || f.RoomInfo_Dbg->currentIndex() != index) {
+        f.RoomInfo_Dbg->scrollTo(index);  // an editor out of sight is hidden
         f.RoomInfo_Dbg->setCurrentIndex(index);
         f.RoomInfo_Dbg->edit(index);
         editor = openEditor<QLineEdit>(f.RoomInfo_Dbg);
@@ -213,8 +216,10 @@ private slots:
     void closingStoresNothingPending();
     void deleteAsksAndKeepsOccupiedRooms_data() { addDatabaseKinds(); }
     void deleteAsksAndKeepsOccupiedRooms();
-    void doorPlatesAreStoredExactly_data();
-    void doorPlatesAreStoredExactly();
+    void doorPlatesAreStoredAsSeen_data();
+    void doorPlatesAreStoredAsSeen();
+    void doorPlatesWithBlanksFromBefore_data();
+    void doorPlatesWithBlanksFromBefore();
     void databaseRefusesASecondLockAddress_data() { addDatabaseKinds(); }
     void databaseRefusesASecondLockAddress();
     void roomsByKeyboard();
@@ -228,6 +233,7 @@ private slots:
     void saveFollowsTheTitleBox();
     void roomTypeRefusals_data();
     void roomTypeRefusals();
+    void roomTypeTitlesAsSeen();
     void gridClickDropsWhatWasEntered();
     void roomTypesByKeyboard();
 
@@ -731,41 +737,106 @@ void LayoutTest::deleteAsksAndKeepsOccupiedRooms() {
     QCOMPARE(roomCount(), 35);
 }
 
-void LayoutTest::doorPlatesAreStoredExactly_data() {
+void LayoutTest::doorPlatesAreStoredAsSeen_data() {
     QTest::addColumn<QString>("plate");
-    QTest::newRow("quote") << "3'01";
-    QTest::newRow("quote on postgres") << "3'01";
-    QTest::newRow("double quote and blanks") << " 3 \"01\" ";
-    QTest::newRow("200 characters") << QString(199, QChar(0x623F)) + "9";
-    QTest::newRow("percent and underscore") << "3%_1";
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("quote") << "3'01"
+                           << "3'01";
+    QTest::newRow("quote on postgres") << "3'01"
+                                       << "3'01";
+    QTest::newRow("double quote and blanks") << " 3 \"01\" "
+                                             << "3 \"01\"";
+    QTest::newRow("ideographic blank") << QChar(0x3000) + QString("3101") << "3101";
+    QTest::newRow("200 characters") << QString(199, QChar(0x623F)) + "9"
+                                    << QString(10, QChar(0x623F));
+    QTest::newRow("200 characters on postgres") << QString(199, QChar(0x623F)) + "9"
+                                                << QString(10, QChar(0x623F));
+    QTest::newRow("percent and underscore") << "3%_1"
+                                            << "3%_1";
 }
 
-void LayoutTest::doorPlatesAreStoredExactly() {
+void LayoutTest::doorPlatesAreStoredAsSeen() {
     QFETCH(QString, plate);
+    QFETCH(QString, stored);
     TRoomInfo_Form f;
     showWindow(&f);
     generate(f, "3", "1");
     addThroughWindow(f, "01", plate);
     QVERIFY2(fx.dialogs->boxes().isEmpty(), qPrintable(fx.dialogs->texts().join('\n')));
-    QCOMPARE(scalar("select RoomStr from RoomInfo where Room = 3101").toString(), plate);
-    QCOMPARE(scalar("select count(*) from RoomInfo where RoomStr = :s", {{":s", plate}}).toInt(),
+    QCOMPARE(scalar("select RoomStr from RoomInfo where Room = 3101").toString(), stored);
+    QCOMPARE(scalar("select count(*) from RoomInfo where RoomStr = :s", {{":s", stored}}).toInt(),
              1);
 
-    // The same door plate again is refused; a near one is not.
-    addThroughWindow(f, "02", plate);
-    QCOMPARE(fx.dialogs->texts(), QStringList{"实际门牌号码" + plate + "不能重复！"});
+    // The same door plate again is refused, with blanks around it too; a near one is not.
+    addThroughWindow(f, "02", stored + "  ");
+    QCOMPARE(fx.dialogs->texts(), QStringList{"实际门牌号码" + stored + "不能重复！"});
     fx.dialogs->clear();
-    addThroughWindow(f, "02", plate + "x");
+    addThroughWindow(f, "02", stored.left(9) + "x");
     QVERIFY(fx.dialogs->boxes().isEmpty());
     QCOMPARE(roomCount(), 38);
 
     // A stay under that door plate keeps the room.
-    addStay(plate, 0);
-    clickRow(f.RoomInfo_Dbg, gridRow(f, plate));
+    addStay(stored, 0);
+    clickRow(f.RoomInfo_Dbg, gridRow(f, stored));
     f.RoomInfo_DbgCellClick();
     QTest::mouseClick(f.Delete_Bt, Qt::LeftButton);
-    QCOMPARE(fx.dialogs->texts(), QStringList{"房间" + plate + "有客人入住，不能删除！"});
+    QCOMPARE(fx.dialogs->texts(), QStringList{"房间" + stored + "有客人入住，不能删除！"});
     QCOMPARE(roomCount(), 38);
+}
+
+void LayoutTest::doorPlatesWithBlanksFromBefore_data() { addDatabaseKinds(); }
+
+void LayoutTest::doorPlatesWithBlanksFromBefore() {
+    // Rows from a database kept before blanks were removed: "5101 " beside
+    // "5101", and an occupied "5102 ".
+    addRoom(5, 1, 1, "5101");
+    addRoom(5, 1, 2, "5101 ");
+    addRoom(5, 1, 3, "5102 ");
+    addStay("5102 ", 0);
+    TRoomInfo_Form f;
+    showWindow(&f);
+    const int row = gridRow(f, "5101 ");
+    QVERIFY(row >= 0);
+    // Typing "5101" on the second room is the other room's door plate.
+    typeInCell(f, row, 1, "5101");
+    QTest::mouseClick(f.Ok_Bt, Qt::LeftButton);
+    QCOMPARE(fx.dialogs->texts(), QStringList{"实际门牌号码5101不能重复！"});
+    QCOMPARE(scalar("select RoomStr from RoomInfo where Room = 5102").toString(),
+             QString("5101 "));
+    // The occupied room keeps its door plate, by which its stay is found,
+    // while only the blanks differ; a new room cannot take it as seen.
+    fx.dialogs->clear();
+    typeInCell(f, gridRow(f, "5102 "), 1, "5102");
+    QTest::mouseClick(f.Ok_Bt, Qt::LeftButton);
+    QVERIFY2(fx.dialogs->boxes().isEmpty(), qPrintable(fx.dialogs->texts().join('\n')));
+    QCOMPARE(scalar("select RoomStr from RoomInfo where Room = 5103").toString(),
+             QString("5102 "));
+    generate(f, "5", "1");
+    addThroughWindow(f, "04", "5102");
+    QCOMPARE(fx.dialogs->texts(), QStringList{"实际门牌号码5102不能重复！"});
+    QCOMPARE(scalar("select count(*) from RoomInfo where Room = 5104").toInt(), 0);
+
+    // The window marks them: the cell says why when the mouse rests on it.
+    const int marked = gridRow(f, "5102 ");
+    f.RoomInfo_Dbg->scrollTo(f.RoomInfo_Dbg->model()->index(marked, 1));
+    const QRect cell = f.RoomInfo_Dbg->visualRect(f.RoomInfo_Dbg->model()->index(marked, 1));
+    QHelpEvent help(QEvent::ToolTip, cell.center(),
+                    f.RoomInfo_Dbg->viewport()->mapToGlobal(cell.center()));
+    QApplication::sendEvent(f.RoomInfo_Dbg->viewport(), &help);
+    QCOMPARE(QToolTip::text(), QStringLiteral("门牌号码前后有空格（␣），请改正。"));
+    saveScreenshot(&f, "RoomInfo_Form_blanks");
+    QToolTip::hideText();
+
+    // A door plate of its own corrects it (the door plates can be changed
+    // until a room is stored, so in a window opened again).
+    TRoomInfo_Form again;
+    showWindow(&again);
+    fx.dialogs->clear();
+    typeInCell(again, gridRow(again, "5101 "), 1, " 5109 ");
+    QTest::mouseClick(again.Ok_Bt, Qt::LeftButton);
+    QVERIFY2(fx.dialogs->boxes().isEmpty(), qPrintable(fx.dialogs->texts().join('\n')));
+    QCOMPARE(scalar("select RoomStr from RoomInfo where Room = 5102").toString(),
+             QString("5109"));
 }
 
 void LayoutTest::databaseRefusesASecondLockAddress() {
@@ -1084,6 +1155,41 @@ void LayoutTest::roomTypeRefusals() {
              1);
 }
 
+void LayoutTest::roomTypeTitlesAsSeen() {
+    TRoomType_Form f;
+    showWindow(&f);
+    QTest::mouseClick(f.Add_Bt, Qt::LeftButton);
+    // Blanks alone are no title: Save stays off, and the data module refuses one.
+    QTest::keyClicks(f.RoomType_Edit, "   ");
+    QVERIFY(!f.Save_Bt->isEnabled());
+    qv::DataSet types(dm->conn);
+    types.setTableName("RoomType");
+    types.beforePost = [](qv::DataSet& d) { dm->RoomType_adoBeforePost(d); };
+    types.open();
+    types.append();
+    types.setValue("Title", QString(" %1 ").arg(QChar(0x3000)));
+    bool refused = false;
+    try {
+        types.post();
+    } catch (const qv::Abort&) {
+        refused = true;
+    }
+    QVERIFY(refused);
+    QCOMPARE(fx.dialogs->texts(), QStringList{"请输入房号！"});
+    types.cancel();
+    // A title is stored without the blanks around it, at most 20 characters.
+    f.RoomType_Edit->clear();
+    QTest::keyClicks(f.RoomType_Edit, "  Sea view  ");
+    QTest::mouseClick(f.Save_Bt, Qt::LeftButton);
+    QCOMPARE(scalar("select count(*) from RoomType where Title = 'Sea view'").toInt(), 1);
+    QTest::mouseClick(f.Add_Bt, Qt::LeftButton);
+    f.RoomType_Edit->clear();
+    QTest::keyClicks(f.RoomType_Edit, QString(264, QLatin1Char('t')));
+    QCOMPARE(f.RoomType_Edit->text(), QString(20, QLatin1Char('t')));
+    QTest::mouseClick(f.Save_Bt, Qt::LeftButton);
+    QCOMPARE(scalar("select max(length(Title)) from RoomType").toInt(), 20);
+}
+
 void LayoutTest::gridClickDropsWhatWasEntered() {
     TRoomType_Form f;
     showWindow(&f);
@@ -1100,10 +1206,14 @@ void LayoutTest::gridClickDropsWhatWasEntered() {
     f.Save_BtClick();
     QCOMPARE(scalar("select count(*) from RoomType where Title = '改名'").toInt(), 0);
 
-    // Quotes, blanks and 200 characters in a title are kept exactly.
-    const QString title = " 套'房\" " + QString(194, QChar(0x623F));
+    // Quotes in a title are kept exactly; the blanks around it go, and it
+    // holds at most 20 characters.
+    const QString typed = " 套'房\" " + QString(194, QChar(0x623F));
     QTest::mouseClick(f.Add_Bt, Qt::LeftButton);
-    f.RoomType_Edit->setText(title);
+    f.RoomType_Edit->setText(typed);
+    QVERIFY(f.RoomType_Edit->text().size() <= 20);
+    const QString title = f.RoomType_Edit->text().trimmed();
+    QVERIFY(title.startsWith(QString("套'房\" 房")));
     QTest::mouseClick(f.Save_Bt, Qt::LeftButton);
     QCOMPARE(scalar("select count(*) from RoomType where Title = :t", {{":t", title}}).toInt(), 1);
     TRoomInfo_Form rooms;

@@ -44,6 +44,23 @@ void selectOperator(TOperator_Form& f, const QString& staffer) {
     clickRow(f.Table_Grid, f.Table->recNo() - 1);
 }
 
+// A click of the mouse on row `row` of the operators grid.
+void mouseClickRow(TOperator_Form& f, int row) {
+    const QRect cell = f.Table_Grid->visualRect(f.Table_Grid->model()->index(row, 0));
+    QTest::mouseClick(f.Table_Grid->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
+// The grid row of an operator.
+int rowOf(TOperator_Form& f, const QString& staffer) {
+    const int column = f.Table->fieldIndex(QStringLiteral("Staffer"));
+    for (int r = 0; r < f.Table->recordCount(); ++r) {
+        if (f.Table->textAt(r, column) == staffer) {
+            return r;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 class OperatorsTest : public QObject {
@@ -58,6 +75,10 @@ private slots:
     void firstPassword();
     void keepsLastSuperAdministrator_data() { addDatabaseKinds(); }
     void keepsLastSuperAdministrator();
+    void windowFollowsTheClerk_data() { addDatabaseKinds(); }
+    void windowFollowsTheClerk();
+    void namesAreStoredAsSeen_data() { addDatabaseKinds(); }
+    void namesAreStoredAsSeen();
     void changePassword_data();
     void changePassword();
     void changeYieldsToAnotherDesk();
@@ -188,6 +209,117 @@ void OperatorsTest::keepsLastSuperAdministrator() {
     QCOMPARE(fx.dialogs->last().text, QStringLiteral("系统最少保留最后一个超级管理员!"));
     QCOMPARE(operators(), 1);
     QCOMPARE(f.Table->recordCount(), 1);
+}
+
+void OperatorsTest::windowFollowsTheClerk() {
+    addRow(QStringLiteral("admin"), true, QStringLiteral("pw"));
+    addRow(QStringLiteral("boss2"), true, QStringLiteral("pw"));
+    addRow(QStringLiteral("clerk"), false);
+    TOperator_Form f;
+    f.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&f));
+    const auto current = [&f] { return f.Table->text(QStringLiteral("Staffer")); };
+
+    // A click on the row that is already current shows it.
+    QCOMPARE(current(), QStringLiteral("admin"));
+    mouseClickRow(f, 0);
+    QVERIFY(f.rightBox(QStringLiteral("OperatorManage"))->isChecked());
+    QVERIFY(f.Delete_Bt->isEnabled());
+
+    // During an add, a click in the grid leaves the add and shows the row.
+    QTest::mouseClick(f.Add_BT, Qt::LeftButton);
+    f.StafferName_Edit->setText(QStringLiteral("新人"));
+    f.User_Edit->setText(QStringLiteral("newbie"));
+    QVERIFY(f.Table_Grid->isEnabled());
+    mouseClickRow(f, rowOf(f, QStringLiteral("clerk")));
+    QVERIFY(!f.User_Edit->isEnabled());
+    QVERIFY(!f.Save_Bt->isEnabled());
+    QVERIFY(f.Add_BT->isEnabled());
+    QVERIFY(!f.rightBox(QStringLiteral("OperatorManage"))->isChecked());
+    QVERIFY(f.Pass1_Edit->isEnabled());  // clerk has no password yet
+
+    // During an add, 删除 leaves the add and deletes nothing.
+    mouseClickRow(f, rowOf(f, QStringLiteral("boss2")));
+    QTest::mouseClick(f.Add_BT, Qt::LeftButton);
+    QTest::mouseClick(f.Delete_Bt, Qt::LeftButton);
+    QCOMPARE(operators(), 3);
+    QVERIFY(!f.User_Edit->isEnabled());
+    QVERIFY(f.Add_BT->isEnabled());
+    QCOMPARE(current(), QStringLiteral("boss2"));
+
+    // Enter presses the focused button: Add, then Save from the login box.
+    f.Add_BT->setFocus();
+    QTest::keyClick(f.Add_BT, Qt::Key_Return);
+    QVERIFY(f.StafferName_Edit->isEnabled());
+    QTest::keyClicks(f.StafferName_Edit, QStringLiteral("newbie"));
+    QTest::keyClick(f.StafferName_Edit, Qt::Key_Return);
+    QCOMPARE(f.focusWidget(), f.User_Edit);
+    QTest::keyClicks(f.User_Edit, QStringLiteral("newbie"));
+    QTest::keyClick(f.User_Edit, Qt::Key_Return);
+    QCOMPARE(operators(), 4);
+    // The operator just stored is current: 删除 removes it and no other.
+    QCOMPARE(current(), QStringLiteral("newbie"));
+    f.Delete_Bt->setFocus();
+    QTest::keyClick(f.Delete_Bt, Qt::Key_Enter);
+    QCOMPARE(operators(), 3);
+    QVERIFY(!column(QStringLiteral("newbie"), QStringLiteral("ID")).isValid());
+
+    // A first password keeps its operator current, and Enter in the box sets it.
+    mouseClickRow(f, rowOf(f, QStringLiteral("clerk")));
+    QCOMPARE(f.focusWidget(), f.Pass1_Edit);
+    QTest::keyClicks(f.Pass1_Edit, QStringLiteral("abc"));
+    whenShown<TInputPasswordBox>([](TInputPasswordBox* box) {
+        box->Input_MaskEdit->setText(QStringLiteral("abc"));
+        QTest::mouseClick(box->Confirm_Bt, Qt::LeftButton);
+    });
+    QTest::keyClick(f.Pass1_Edit, Qt::Key_Return);
+    QVERIFY(qv::verifyOperatorPassword(QStringLiteral("clerk"), QStringLiteral("abc")));
+    QCOMPARE(current(), QStringLiteral("clerk"));
+    QCOMPARE(f.Table_Grid->currentRow(), f.Table->recNo() - 1);
+    saveScreenshot(&f, QStringLiteral("operators_after_password"));
+    QTest::mouseClick(f.Delete_Bt, Qt::LeftButton);
+    QVERIFY(!column(QStringLiteral("clerk"), QStringLiteral("ID")).isValid());
+    QVERIFY(column(QStringLiteral("admin"), QStringLiteral("ID")).isValid());
+    QCOMPARE(operators(), 2);
+}
+
+void OperatorsTest::namesAreStoredAsSeen() {
+    addRow(QStringLiteral("admin"), true, QStringLiteral("pw"));
+    // A name kept from before blanks were removed.
+    dm->conn.execute(QStringLiteral("insert into Operator (Staffer, StafferName) values "
+                                    "('desk2 ', '二号')"));
+    TOperator_Form f;
+    const auto add = [&f](const QString& name, const QString& login) {
+        QTest::mouseClick(f.Add_BT, Qt::LeftButton);
+        f.StafferName_Edit->setText(name);
+        f.User_Edit->setText(login);
+        QTest::mouseClick(f.Save_Bt, Qt::LeftButton);
+    };
+    add(QStringLiteral(" 一号 "), QChar(0x3000) + QStringLiteral("desk1 "));
+    QCOMPARE(column(QStringLiteral("desk1"), QStringLiteral("StafferName")).toString(),
+             QStringLiteral("一号"));
+    QCOMPARE(operators(), 3);
+    for (const QString& again : {QStringLiteral("desk1 "), QStringLiteral("desk2")}) {
+        fx.dialogs->clear();
+        add(QStringLiteral("某人"), again);
+        QCOMPARE(fx.dialogs->last().text, QStringLiteral("用户名不能重复!"));
+        QCOMPARE(operators(), 3);
+        f.EmployeeInfo_DBGridCellClick();
+    }
+    // Blanks are no name: Save stays off, and a name emptied afterwards is refused.
+    QTest::mouseClick(f.Add_BT, Qt::LeftButton);
+    f.StafferName_Edit->setText(QStringLiteral("某人"));
+    f.User_Edit->setText(QStringLiteral("   "));
+    QVERIFY(!f.Save_Bt->isEnabled());
+    f.User_Edit->setText(QStringLiteral("x"));
+    QVERIFY(f.Save_Bt->isEnabled());
+    f.User_Edit->setText(QStringLiteral(" "));
+    QTest::mouseClick(f.Save_Bt, Qt::LeftButton);
+    QCOMPARE(fx.dialogs->last().text, QStringLiteral("真实姓名和登陆名不能为空！"));
+    QCOMPARE(operators(), 3);
+    // The boxes hold no more than the column: 20 characters.
+    f.User_Edit->setText(QString(30, QLatin1Char('a')));
+    QCOMPARE(f.User_Edit->text().size(), 20);
 }
 
 void OperatorsTest::changePassword_data() {

@@ -22,7 +22,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPrintPreviewWidget>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -275,8 +274,8 @@ void closePrintWindow(QWidget* w, QString* title, int* previewPages) {
         return;
     }
     QTest::qWait(200);
-    if (auto* preview = w->findChild<QPrintPreviewWidget*>()) {
-        *previewPages = preview->pageCount();
+    if (auto* preview = w->findChild<QWidget*>(QStringLiteral("Preview"))) {
+        *previewPages = preview->property("pageCount").toInt();
     }
     const QString snapshots = qEnvironmentVariable("QV_PRINT_SNAPSHOT_DIR");
     if (!snapshots.isEmpty()) {
