@@ -565,6 +565,11 @@ void DataTest::refusesALockDatabaseThatLacksWhatItUses_data() {
         QTest::newRow(qPrintable(QString("version 1 without the card state%1").arg(kind)))
             << QStringList{"drop index MakeCardRecord_Unconfirmed",
                            "alter table MakeCardRecord drop column CardState",
+                           "drop index OpenDoorRecord_RecordKey",
+                           "alter table OpenDoorRecord drop column Buiding",
+                           "alter table OpenDoorRecord drop column Floor",
+                           "alter table OpenDoorRecord drop column RoomNumber",
+                           "alter table OpenDoorRecord drop column RecordKey",
                            "update QuorvaneSchema set Version = 1"}
             << QString();
     }
