@@ -79,6 +79,11 @@ std::optional<QString> otherRoom(const Connection& conn, const QString& conditio
 
 RoomCheck checkRoom(const Connection& conn, const RoomRow& row,
                     const std::optional<RoomRow>& stored) {
+    if (stored && row.RoomStr == stored->RoomStr) {
+        // The door plate was not touched (only the type changed): it stays
+        // exactly as stored, also one kept from before these rules.
+        return {RoomFault::None, {}, stored->RoomStr};
+    }
     QString plate = columns::storedText(row.RoomStr, columns::kDoorPlateLength);
     if (plate.isEmpty()) {
         return {RoomFault::EmptyDoorPlate, {}, {}};

@@ -60,7 +60,8 @@ struct RoomCheck {
 // it and at most columns::kDoorPlateLength characters long, and compared with
 // the other rooms' as the clerk sees them ("1101 " is "1101"). A room with a
 // current stay keeps a stored door plate that differs only in such blanks
-// (the stay is found by it).
+// (the stay is found by it), and a door plate left as it was stays exactly as
+// stored.
 RoomCheck checkRoom(const Connection& conn, const RoomRow& row,
                     const std::optional<RoomRow>& stored);
 

@@ -837,6 +837,23 @@ void LayoutTest::doorPlatesWithBlanksFromBefore() {
     QVERIFY2(fx.dialogs->boxes().isEmpty(), qPrintable(fx.dialogs->texts().join('\n')));
     QCOMPARE(scalar("select RoomStr from RoomInfo where Room = 5102").toString(),
              QString("5109"));
+
+    // A type changed on a room whose door plate is left as it was keeps the
+    // door plate exactly, its blanks and its length too.
+    addRoom(5, 1, 5, "5105-long-plate");
+    TRoomInfo_Form third;
+    showWindow(&third);
+    for (const auto& [plate, room] : {std::pair{"5102 ", 5103}, std::pair{"5105-long-plate", 5105}}) {
+        fx.dialogs->clear();
+        pickType(third, gridRow(third, plate), "大床房");
+        QTest::mouseClick(third.Ok_Bt, Qt::LeftButton);
+        QVERIFY2(fx.dialogs->boxes().isEmpty(), qPrintable(fx.dialogs->texts().join('\n')));
+        QCOMPARE(scalar("select RoomStr from RoomInfo where Room = :r", {{":r", room}}).toString(),
+                 QString(plate));
+        QCOMPARE(
+            scalar("select RoomTypeStr from RoomInfo where Room = :r", {{":r", room}}).toString(),
+            QString("大床房"));
+    }
 }
 
 void LayoutTest::databaseRefusesASecondLockAddress() {
