@@ -9,6 +9,7 @@
 #include "settings/Settings.h"
 
 #include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -53,78 +54,86 @@ bool onServer() {
     return conn().kind() == qv::DbKind::PostgreSQL;
 }
 
-// The columns and values of a card's issue log row.
+// The columns and values of a card's issue log row, in the same order.
 struct LogRow {
     QStringList columns;
-    qv::Binds values;
+    QVariantList values;
+    QString rom;
+
+    void add(const QString& column, const QVariant& value) {
+        columns << column;
+        values << value;
+    }
 };
 
-LogRow logRow(const TCardData& card, const QString& holder, const QString& explain) {
+// `names` are those of the card's room when they are known already (a guest
+// card); otherwise they are looked up by its lock address, once.
+LogRow logRow(const TCardData& card, const QString& holder, const QString& explain,
+              const TRoomNames* names = nullptr) {
     const int type = card.CardType[0];
     LogRow row;
-    QString rom = CardRom(card);
+    row.rom = CardRom(card);
     if (type == CardTypes::Guest) {
-        rom = GetSystemRoomStrByAddr(card.RoomAddr) + rom;
-        row.columns << QStringLiteral("RoomStr");
-        row.values.insert(QStringLiteral(":RoomStr"), GetRoomStrByAddr(card.RoomAddr));
+        const TRoomNames found = names ? *names : GetRoomNamesByAddr(card.RoomAddr);
+        row.rom = found.SystemRoomStr + row.rom;
+        row.add(QStringLiteral("RoomStr"), found.RoomStr);
     }
-    row.columns << QStringLiteral("Rom");
-    row.values.insert(QStringLiteral(":Rom"), rom);
-    row.columns << QStringLiteral("enOverride");
-    row.values.insert(QStringLiteral(":enOverride"), card.Override);
+    row.add(QStringLiteral("Rom"), row.rom);
+    row.add(QStringLiteral("enOverride"), card.Override);
     if (!holder.trimmed().isEmpty()) {
-        row.columns << QStringLiteral("Holder");
-        row.values.insert(QStringLiteral(":Holder"), holder);
+        row.add(QStringLiteral("Holder"), holder);
     }
-    row.columns << QStringLiteral("Explain") << QStringLiteral("CardType")
-                << QStringLiteral("MakeUser") << QStringLiteral("MakeName");
-    row.values.insert(QStringLiteral(":Explain"), explain);
-    row.values.insert(QStringLiteral(":CardType"), type);
-    row.values.insert(QStringLiteral(":MakeUser"), LockSystemInfo.Staffer);
-    row.values.insert(QStringLiteral(":MakeName"), LockSystemInfo.StafferName);
+    row.add(QStringLiteral("Explain"), explain);
+    row.add(QStringLiteral("CardType"), type);
+    row.add(QStringLiteral("MakeUser"), LockSystemInfo.Staffer);
+    row.add(QStringLiteral("MakeName"), LockSystemInfo.StafferName);
     if (type == CardTypes::Floor) {
-        row.columns << QStringLiteral("Floor");
-        row.values.insert(QStringLiteral(":Floor"), card.Floor[0]);
+        row.add(QStringLiteral("Floor"), card.Floor[0]);
     } else if (type == CardTypes::District) {
-        row.columns << QStringLiteral("District");
-        row.values.insert(QStringLiteral(":District"), card.District[0]);
+        row.add(QStringLiteral("District"), card.District[0]);
     } else if (type == CardTypes::Building) {
-        row.columns << QStringLiteral("Buiding");
-        row.values.insert(QStringLiteral(":Buiding"), card.Building);
+        row.add(QStringLiteral("Buiding"), card.Building);
     }
-    row.columns << QStringLiteral("StartTime") << QStringLiteral("EndTime");
-    row.values.insert(QStringLiteral(":StartTime"), CardTimeToDate(card.StartTime));
-    row.values.insert(QStringLiteral(":EndTime"), CardTimeToDate(card.EndTime));
+    row.add(QStringLiteral("StartTime"), CardTimeToDate(card.StartTime));
+    row.add(QStringLiteral("EndTime"), CardTimeToDate(card.EndTime));
     return row;
 }
 
 // Stores `row` with `state`: over the row `id` when there is one (0 or a row
-// that is gone: a new row). The row's key.
+// that is gone: a new row). The row's key. Every card stores its row twice
+// (reserved, then confirmed), so both statements are kept prepared on the
+// connection: their text depends only on which columns the card has.
 qint64 storeLogRow(LogRow row, int state, qint64 id = 0) {
-    row.columns << QStringLiteral("CardState");
-    row.values.insert(QStringLiteral(":CardState"), state);
+    row.add(QStringLiteral("CardState"), state);
     if (id > 0) {
-        QStringList sets;
+        QString sets;
         for (const QString& c : row.columns) {
-            sets << c + QStringLiteral(" = :") + c;
+            if (!sets.isEmpty()) {
+                sets += QStringLiteral(", ");
+            }
+            sets += c + QStringLiteral(" = :") + c;
         }
-        row.values.insert(QStringLiteral(":ID"), id);
-        if (conn().execute(QStringLiteral("Update MakeCardRecord Set %1 Where ID = :ID")
-                               .arg(sets.join(QStringLiteral(", "))),
-                           row.values) > 0) {
+        QVariantList values = row.values;
+        values << id;
+        if (conn()
+                .cached(QStringLiteral("Update MakeCardRecord Set %1 Where ID = :ID").arg(sets),
+                        values)
+                .rowsChanged() > 0) {
             return id;
         }
-        row.values.remove(QStringLiteral(":ID"));
     }
-    QStringList params;
+    QString params;
     for (const QString& c : row.columns) {
-        params << ':' + c;
+        if (!params.isEmpty()) {
+            params += QStringLiteral(", ");
+        }
+        params += ':' + c;
     }
-    return conn()
-        .scalar(QStringLiteral("Insert Into MakeCardRecord (%1) Values (%2) Returning ID")
-                    .arg(row.columns.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))),
-                row.values)
-        .toLongLong();
+    qv::CachedQuery q =
+        conn().cached(QStringLiteral("Insert Into MakeCardRecord (%1) Values (%2) Returning ID")
+                          .arg(row.columns.join(QStringLiteral(", ")), params),
+                      row.values);
+    return q.next() ? q.value(0).toLongLong() : 0;
 }
 
 bool newCard(const CardSerialSource& source) {
@@ -134,11 +143,10 @@ bool newCard(const CardSerialSource& source) {
 // Locks the room's counter row until the transaction ends (PostgreSQL; on
 // SQLite BEGIN IMMEDIATE already keeps every other writer out) and reads it.
 qint64 lockedRoomCounter(const QString& roomStr) {
-    return conn()
-        .scalar(QStringLiteral("Select CardSn From RoomInfo Where RoomStr = :r") +
-                    (onServer() ? QStringLiteral(" For Update") : QString()),
-                {{QStringLiteral(":r"), roomStr}})
-        .toLongLong();
+    static const QString read = QStringLiteral("Select CardSn From RoomInfo Where RoomStr = :r");
+    static const QString locked = read + QStringLiteral(" For Update");
+    qv::CachedQuery q = conn().cached(onServer() ? locked : read, {roomStr});
+    return q.next() ? q.value(0).toLongLong() : 0;
 }
 
 // A serial handed to the encoder: its log row and what the counter was set to.
@@ -147,6 +155,9 @@ struct Reservation {
     qint64 serial = 0;
     int cardType = 0;
     QString rom;
+    // A guest card: its room's names, looked up once for all of its log rows.
+    TRoomNames names;
+    TRoomAddr roomAddr{};
 };
 
 // Step 1: advances the counter (a new card), or reads it under lock (a copy),
@@ -158,41 +169,48 @@ Reservation reserve(const CardSerialSource& source, TCardData& card, const CardL
     if (source.serialZero) {
         serial = 0;
     } else if (!source.roomStr.isNull()) {
-        const qv::Binds r{{QStringLiteral(":r"), source.roomStr}};
         if (source.copy) {
             serial = lockedRoomCounter(source.roomStr);
-        } else if (conn().execute(QStringLiteral("Update RoomInfo Set CardSn = "
-                                                 "coalesce(CardSn, 0) + 1 Where RoomStr = :r"),
-                                  r) > 0) {
-            serial =
-                conn()
-                    .scalar(QStringLiteral("Select CardSn From RoomInfo Where RoomStr = :r"), r)
-                    .toLongLong();
         } else {
-            serial = 1;  // no such room: counted from 0, nothing to advance
+            static const QString advance = QStringLiteral(
+                "Update RoomInfo Set CardSn = coalesce(CardSn, 0) + 1 Where RoomStr = :r "
+                "Returning CardSn");
+            qv::CachedQuery q = conn().cached(advance, {source.roomStr});
+            // No such room: counted from 0, nothing to advance.
+            serial = q.next() ? q.value(0).toLongLong() : 1;
         }
     } else {
         // The counter holds the next serial. A missing row is made by the first card.
-        const qv::Binds k{{QStringLiteral(":k"), source.counterKind}};
-        if (conn().execute(QStringLiteral("Update AllCardSn Set CardSn = coalesce(CardSn, 0) + 1 "
-                                          "Where CardType = :k"),
-                           k) == 0) {
-            conn().execute(QStringLiteral("Insert Into AllCardSn (CardType, CardSn) Values (:k, 1) "
-                                          "On Conflict (CardType) Do Update "
-                                          "Set CardSn = coalesce(AllCardSn.CardSn, 0) + 1"),
-                           k);
+        static const QString advance = QStringLiteral(
+            "Update AllCardSn Set CardSn = coalesce(CardSn, 0) + 1 Where CardType = :k "
+            "Returning CardSn");
+        static const QString make = QStringLiteral(
+            "Insert Into AllCardSn (CardType, CardSn) Values (:k, 1) "
+            "On Conflict (CardType) Do Update Set CardSn = coalesce(AllCardSn.CardSn, 0) + 1 "
+            "Returning CardSn");
+        std::optional<qint64> next;
+        {
+            qv::CachedQuery q = conn().cached(advance, {source.counterKind});
+            if (q.next()) {
+                next = q.value(0).toLongLong();
+            }
         }
-        serial = conn()
-                     .scalar(QStringLiteral("Select CardSn From AllCardSn Where CardType = :k"), k)
-                     .toLongLong() -
-                 1;
+        if (!next) {
+            qv::CachedQuery q = conn().cached(make, {source.counterKind});
+            next = q.next() ? q.value(0).toLongLong() : 1;
+        }
+        serial = *next - 1;
     }
     SetCardSerial(card, serial);
     Reservation r;
-    const LogRow row = logRow(card, text.holder, text.explain);
+    if (card.CardType[0] == CardTypes::Guest) {
+        r.names = text.room ? *text.room : GetRoomNamesByAddr(card.RoomAddr);
+        std::copy(std::begin(card.RoomAddr), std::end(card.RoomAddr), std::begin(r.roomAddr));
+    }
+    const LogRow row = logRow(card, text.holder, text.explain, &r.names);
     r.serial = serial;
     r.cardType = card.CardType[0];
-    r.rom = row.values.value(QStringLiteral(":Rom")).toString();
+    r.rom = row.rom;
     r.logId = storeLogRow(row, CardLogStates::Pending);
     t.commit();
     return r;
@@ -234,6 +252,7 @@ void giveBack(const CardSerialSource& source, const Reservation& r) {
 // The issue whose records are being stored: MakeCardLog stores its row over
 // the reserved one and keeps the holder it was given, should the records fail.
 struct RecordingIssue {
+    const Reservation* reserved = nullptr;
     qint64 logId = 0;
     bool logged = false;
     bool gotText = false;
@@ -241,6 +260,16 @@ struct RecordingIssue {
     QString explain;
 };
 thread_local RecordingIssue* g_recording = nullptr;
+
+// The names of the reserved card's room when `card` still carries its lock
+// address, so that its rows do not look them up again.
+const TRoomNames* reservedNames(const Reservation* reserved, const TCardData& card) {
+    return reserved && card.CardType[0] == CardTypes::Guest &&
+                   std::equal(std::begin(card.RoomAddr), std::end(card.RoomAddr),
+                              std::begin(reserved->roomAddr))
+               ? &reserved->names
+               : nullptr;
+}
 
 }  // namespace
 
@@ -380,26 +409,19 @@ RoomRef ResolveRoom(const TRoomAddr& roomAddr) {
     return roomRef(conn().cached(sql, {roomAddr[1], roomAddr[2], roomAddr[0]}));
 }
 
-int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain,
-                const RoomRef&) {
-    return MakeCardLog(card, holder, explain);
-}
-
-TRoomNames GetRoomNamesByAddr(const TRoomAddr& roomAddr) {
-    qv::CachedQuery q = namesByAddr(roomAddr);
-    if (!q.next()) {
-        return {};
-    }
-    return {q.value(0).toString(), q.value(1).toString()};
-}
-
-int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain) {
+namespace {
+int makeCardLog(const TCardData& card, const QString& holder, const QString& explain,
+                const TRoomNames* names) {
     // One bound statement: the log grows to millions of rows and is never
     // read whole to add one.
     try {
-        const LogRow row = logRow(card, holder, explain);
         RecordingIssue* issue = g_recording;
-        if (issue && !issue->logged) {
+        const bool own = issue && !issue->logged;
+        if (!names && own) {
+            names = reservedNames(issue->reserved, card);
+        }
+        const LogRow row = logRow(card, holder, explain, names);
+        if (own) {
             issue->gotText = true;
             issue->holder = holder;
             issue->explain = explain;
@@ -412,6 +434,28 @@ int MakeCardLog(const TCardData& card, const QString& holder, const QString& exp
         throw qv::Error(e.text());
     }
     return 1;
+}
+}  // namespace
+
+int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain,
+                const RoomRef& room) {
+    if (card.CardType[0] != CardTypes::Guest || !room.found) {
+        return makeCardLog(card, holder, explain, nullptr);
+    }
+    const TRoomNames names{room.roomStr, room.systemRoomStr};
+    return makeCardLog(card, holder, explain, &names);
+}
+
+TRoomNames GetRoomNamesByAddr(const TRoomAddr& roomAddr) {
+    qv::CachedQuery q = namesByAddr(roomAddr);
+    if (!q.next()) {
+        return {};
+    }
+    return {q.value(0).toString(), q.value(1).toString()};
+}
+
+int MakeCardLog(const TCardData& card, const QString& holder, const QString& explain) {
+    return makeCardLog(card, holder, explain, nullptr);
 }
 
 QString GetCardHolder(int cardType, const QString& rom) {
@@ -792,6 +836,7 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
     }
 
     RecordingIssue issue;
+    issue.reserved = &reserved;
     issue.logId = reserved.logId;
     g_recording = &issue;
     try {
@@ -801,8 +846,8 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
         }
         g_recording = nullptr;
         if (!issue.logged) {
-            storeLogRow(logRow(card, log.holder, log.explain), CardLogStates::Written,
-                        reserved.logId);
+            storeLogRow(logRow(card, log.holder, log.explain, reservedNames(&reserved, card)),
+                        CardLogStates::Written, reserved.logId);
         }
         t.commit();
     } catch (...) {
@@ -813,7 +858,8 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
         try {
             qv::Transaction t(conn());
             storeLogRow(logRow(card, issue.gotText ? issue.holder : log.holder,
-                               issue.gotText ? issue.explain : log.explain),
+                               issue.gotText ? issue.explain : log.explain,
+                               reservedNames(&reserved, card)),
                         CardLogStates::Unrecorded, reserved.logId);
             t.commit();
         } catch (...) {

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <optional>
+#include <utility>
 #include <initializer_list>
 
 // The card layer's database operations: serial counters, room look-ups by
@@ -238,8 +240,14 @@ struct CardSerialSource {
 // the note (for a guest card the guest's name and identity document), so that
 // a card whose outcome never becomes known still names its holder.
 struct CardLogText {
+    CardLogText() = default;
+    CardLogText(QString holder_, QString explain_, std::optional<TRoomNames> room_ = std::nullopt)
+        : holder(std::move(holder_)), explain(std::move(explain_)), room(std::move(room_)) {}
     QString holder;
     QString explain;
+    // A guest card: the names of the room on its lock address when the caller
+    // has them already (they are not looked up again).
+    std::optional<TRoomNames> room;
 };
 
 // Issues one card, in three short steps, none of which holds a database lock

@@ -471,6 +471,7 @@ struct Connection::CachedStatement {
     bool done = false;      // SQLite: no more rows
     QStringList names;      // server: of its parameters, in their order
     bool busy = false;      // a CachedQuery is reading its rows
+    int changes = 0;        // SQLite: rows the last run changed (a write without rows)
 };
 
 void Connection::dropCachedStatements() const {
@@ -483,8 +484,7 @@ void Connection::dropCachedStatements() const {
     statements_.clear();
 }
 
-bool Connection::execCached(CachedStatement& statement,
-                            std::initializer_list<QVariant> values) const {
+bool Connection::execCached(CachedStatement& statement, std::span<const QVariant> values) const {
     if (statement.onSQLite) {
         sqlite3_stmt* st = statement.stmt;
         sqlite3_reset(st);
@@ -497,6 +497,7 @@ bool Connection::execCached(CachedStatement& statement,
         const int rc = sqlite3_step(st);
         statement.firstRow = rc == SQLITE_ROW;
         statement.done = rc == SQLITE_DONE;
+        statement.changes = rc == SQLITE_DONE ? sqlite3_changes(sqlite3_db_handle(st)) : 0;
         return rc == SQLITE_ROW || rc == SQLITE_DONE;
     }
     // By name: binding by position makes Qt build each position's name anew.
@@ -508,6 +509,14 @@ bool Connection::execCached(CachedStatement& statement,
 }
 
 CachedQuery Connection::cached(const QString& sql, std::initializer_list<QVariant> values) const {
+    return cachedRun(sql, std::span<const QVariant>(values.begin(), values.size()));
+}
+
+CachedQuery Connection::cached(const QString& sql, const QVariantList& values) const {
+    return cachedRun(sql, std::span<const QVariant>(values.constData(), values.size()));
+}
+
+CachedQuery Connection::cachedRun(const QString& sql, std::span<const QVariant> values) const {
     for (int attempt = 0;; ++attempt) {
         std::shared_ptr<CachedStatement> statement;
         bool reused = false;
@@ -559,7 +568,8 @@ CachedQuery Connection::cached(const QString& sql, std::initializer_list<QVarian
         statement.reset();
         if (linkBroken(error)) {
             markLost();
-            if (depth_ > 0) {
+            if (depth_ > 0 || !isRead(sql)) {
+                // Whether the server did the write is unknown: not repeated.
                 throw DbError(interruptedText());
             }
             if (!reopen()) {
@@ -603,6 +613,11 @@ bool CachedQuery::next() {
         throw DbError(QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(s.stmt))));
     }
     return false;
+}
+
+int CachedQuery::rowsChanged() const {
+    const Connection::CachedStatement& s = *statement_;
+    return s.onSQLite ? s.changes : query_->numRowsAffected();
 }
 
 QVariant CachedQuery::value(int column) const {

@@ -9,6 +9,7 @@
 #include <QVariantMap>
 #include <functional>
 #include <memory>
+#include <span>
 #include <unordered_map>
 
 struct sqlite3;
@@ -97,6 +98,10 @@ public:
     // opening again or losing the connection drops it. For look-ups that run
     // often; throws like run().
     CachedQuery cached(const QString& sql, std::initializer_list<QVariant> values) const;
+    // The same with values that are gathered at run time. A write may run
+    // this way too (CachedQuery::rowsChanged); it is never repeated after the
+    // link to the server broke.
+    CachedQuery cached(const QString& sql, const QVariantList& values) const;
 
     // Write transactions (BEGIN IMMEDIATE on SQLite). Nested calls join the
     // outer transaction. Prefer qv::Transaction.
@@ -149,7 +154,8 @@ private:
     void requireOpen() const;
     void dropCachedStatements() const;
     struct CachedStatement;
-    bool execCached(CachedStatement& statement, std::initializer_list<QVariant> values) const;
+    bool execCached(CachedStatement& statement, std::span<const QVariant> values) const;
+    CachedQuery cachedRun(const QString& sql, std::span<const QVariant> values) const;
 
     friend class CachedQuery;
     friend class RowReader;
@@ -200,6 +206,8 @@ public:
 
     bool next();
     QVariant value(int column) const;
+    // The rows a write changed.
+    int rowsChanged() const;
 
 private:
     friend class Connection;

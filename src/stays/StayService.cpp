@@ -86,7 +86,7 @@ Result issue(const GuestCard& in, Serial serial, const CardWriter& writer, const
         // The reserved log row names the guest from the start.
         r.code = IssueCard(
             source, card, write, [&] { records(card, room); },
-            CardLogText{in.guestName, in.document});
+            CardLogText{in.guestName, in.document, TRoomNames{room.roomStr, room.systemRoomStr}});
     } catch (const CardWrittenError& e) {
         r.outcome = Outcome::DatabaseError;
         r.code = 0;
