@@ -1,9 +1,14 @@
 #include "data/PagedQueryModel.h"
 
 #include "data/DataSet.h"
+#include "data/Dialect.h"
 #include "platform/Guard.h"
 
+#include <QAtomicInteger>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QSqlRecord>
+#include <QThread>
 #include <QTimer>
 #include <algorithm>
 
@@ -11,6 +16,13 @@ namespace qv {
 
 PagedQueryModel::PagedQueryModel(Connection& conn, QObject* parent)
     : QAbstractTableModel(parent), conn_(conn) {}
+
+PagedQueryModel::~PagedQueryModel() {
+    for (QThread* t : std::as_const(counting_)) {
+        t->wait();
+        delete t;
+    }
+}
 
 void PagedQueryModel::setQuery(const QString& selectText, const Binds& binds,
                                const QString& orderBy) {
@@ -50,25 +62,14 @@ void PagedQueryModel::clear() {
 void PagedQueryModel::refresh() {
     QStringList names;
     auto page = readPage(0, kPageRows, &names);
-    int total = static_cast<int>(page.size());
-    bool known = total < kPageRows;
-    if (!known) {
-        // Counting a few pages' worth costs little more than reading one.
-        Binds binds = binds_;
-        binds.insert(QStringLiteral(":qv_cap"), kCountAtOnce + 1);
-        const QString capped =
-            QStringLiteral("select count(*) from (%1 limit :qv_cap) qv_rows").arg(select_);
-        total = conn_.scalar(capped, binds).toInt();
-        known = total <= kCountAtOnce;
-    }
     beginResetModel();
     ++generation_;
     queryFields_ = names;
     rows_ = std::move(page);
-    totalKnown_ = known;
-    total_ = known ? std::max(total, static_cast<int>(rows_.size())) : 0;
+    totalKnown_ = rows_.size() < kPageRows;
+    total_ = totalKnown_ ? static_cast<int>(rows_.size()) : 0;
     endResetModel();
-    if (!totalKnown_) {
+    if (!totalKnown_ && !countInBackground()) {
         QTimer::singleShot(0, this, [this, generation = generation_] {
             if (generation == generation_) {
                 guarded([this] { countRows(); });
@@ -77,13 +78,86 @@ void PagedQueryModel::refresh() {
     }
 }
 
+QString PagedQueryModel::countText() const {
+    return QStringLiteral("select count(*) from (%1) qv_rows").arg(select_);
+}
+
+namespace {
+QAtomicInteger<quint64> g_countConnections;
+}
+
+bool PagedQueryModel::countInBackground() {
+    const QSqlDatabase db = conn_.database();
+    const QString name = db.databaseName();
+    if (!db.isOpen() || conn_.inTransaction() ||
+        (conn_.kind() == DbKind::SQLite &&
+         (name.isEmpty() || name == QLatin1String(":memory:") ||
+          name.contains(QLatin1String("mode=memory"))))) {
+        return false;  // another connection would not see the same rows
+    }
+    const QString source = db.connectionName();
+    const QString sql = countText();
+    Binds binds;
+    for (auto it = binds_.cbegin(); it != binds_.cend(); ++it) {
+        binds.insert(it.key().startsWith(':') ? it.key() : ':' + it.key(),
+                     Dialect::toDb(it.value()));
+    }
+    const quint64 generation = generation_;
+    QThread* thread = QThread::create([this, source, sql, binds, generation] {
+        const QString own =
+            QStringLiteral("qv-count-%1").arg(g_countConnections.fetchAndAddRelaxed(1));
+        int total = -1;
+        {
+            QSqlDatabase counting = QSqlDatabase::cloneDatabase(source, own);
+            if (counting.open()) {
+                QSqlQuery q(counting);
+                q.setForwardOnly(true);
+                if (q.prepare(sql)) {
+                    for (auto it = binds.cbegin(); it != binds.cend(); ++it) {
+                        q.bindValue(it.key(), it.value());
+                    }
+                    if (q.exec() && q.next()) {
+                        total = q.value(0).toInt();
+                    }
+                }
+            }
+            counting.close();
+        }
+        QSqlDatabase::removeDatabase(own);
+        QMetaObject::invokeMethod(
+            this, [this, generation, total] { counted(generation, total); },
+            Qt::QueuedConnection);
+    });
+    counting_.append(thread);
+    connect(thread, &QThread::finished, this, [this, thread] {
+        if (counting_.removeOne(thread)) {
+            thread->deleteLater();
+        }
+    });
+    thread->start(QThread::LowPriority);
+    return true;
+}
+
+void PagedQueryModel::counted(quint64 generation, int total) {
+    if (generation != generation_ || totalKnown_) {
+        return;  // an older search, or counted meanwhile
+    }
+    if (total < 0) {
+        // The count's own connection failed: counted on the window's.
+        guarded([this] { countRows(); });
+        return;
+    }
+    // Rows deleted since the first page was read: what was read is all there is.
+    total_ = std::max(total, static_cast<int>(rows_.size()));
+    totalKnown_ = true;
+    emit totalRowsChanged(total_);
+}
+
 void PagedQueryModel::countRows() {
     if (totalKnown_) {
         return;
     }
-    const int total =
-        conn_.scalar(QStringLiteral("select count(*) from (%1) qv_rows").arg(select_), binds_)
-            .toInt();
+    const int total = conn_.scalar(countText(), binds_).toInt();
     // Rows deleted since the first page was read: what was read is all there is.
     total_ = std::max(total, static_cast<int>(rows_.size()));
     totalKnown_ = true;

@@ -10,6 +10,8 @@
 
 #include <functional>
 
+class QThread;
+
 namespace qv {
 
 // The rows of a record query for a grid, read a page at a time as the grid
@@ -18,11 +20,13 @@ namespace qv {
 // where text with bound values and, apart, its order; each page runs it again
 // with a limit and an offset, so no cursor or lock is held between pages.
 //
-// The number of matching rows is known at once when there are at most
-// kCountAtOnce of them. A search that matches more is counted when the event
-// loop next turns, after its first screen is shown (or at once through
-// countRows()): counting half a million rows costs far more than showing the
-// first of them. totalRowsChanged() tells when the number is known.
+// The number of matching rows is known at once when they fit on the first
+// page. A search that matches more shows its first page first; its rows are
+// counted after, on a connection of their own in the background, so that
+// neither the first screen nor the keys pressed meanwhile wait for the count
+// (a database that cannot be opened twice, an SQLite one in memory, counts
+// on the window's connection when the event loop next turns; countRows()
+// counts at once). totalRowsChanged() tells when the number is known.
 //
 //   model->setQuery("select * from OpenDoorRecord where RoomStr = :room", {{":room", room}},
 //                   "OpenTime desc, ID desc");
@@ -32,9 +36,10 @@ class PagedQueryModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     static constexpr int kPageRows = 256;
-    static constexpr int kCountAtOnce = 8 * kPageRows;
 
     explicit PagedQueryModel(Connection& conn, QObject* parent = nullptr);
+    // Waits for a count still running in the background.
+    ~PagedQueryModel() override;
 
     // The query (trusted SQL with ":name" parameters) and its order, which
     // should end in a unique key so that pages never overlap.
@@ -87,6 +92,11 @@ signals:
 
 private:
     QList<QVector<QVariant>> readPage(int offset, int limit, QStringList* fieldNames) const;
+    QString countText() const;
+    // Counts the rows of the current search on a connection of its own;
+    // false when the database cannot be opened again.
+    bool countInBackground();
+    void counted(quint64 generation, int total);
     int fieldIndex(int column) const;
 
     Connection& conn_;
@@ -100,6 +110,7 @@ private:
     int total_ = 0;
     bool totalKnown_ = true;
     quint64 generation_ = 0;  // one per search, so a late count of an older one is dropped
+    QList<QThread*> counting_;  // counts still running in the background
 };
 
 }  // namespace qv

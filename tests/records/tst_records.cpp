@@ -512,8 +512,8 @@ void RecordsTest::guestKeys() {
 }
 
 void RecordsTest::longListShowsAtOnceAndPrintsWhole() {
-    // More stays than the grid counts at once.
-    const int stays = qv::PagedQueryModel::kCountAtOnce + 100;
+    // Many pages of stays.
+    const int stays = 8 * qv::PagedQueryModel::kPageRows + 100;
     qv::inTransaction(dm->conn, [&] {
         for (int i = 0; i < stays; ++i) {
             addStay(QString::number(i), QStringLiteral("客人%1").arg(i), 1101 + i % 8,
@@ -539,10 +539,12 @@ void RecordsTest::longListShowsAtOnceAndPrintsWhole() {
     QCOMPARE(f.GRL_ADO->value(0, "GuestID").toString(), QStringLiteral("0"));
     QCOMPARE(f.GRL_ADO->value(300, "GuestID").toString(), QStringLiteral("300"));
 
-    // A search of fewer rows is counted at once: 1 May 13:00 to 2 May 12:00.
+    // A search of fewer rows than a page is counted at once; one of more is
+    // counted after its first page shows: 1 May 13:00 to 2 May 12:00.
     setDates(f.Start_Date_GI, f.End_Date_GI, QDate(2025, 5, 1), QDate(2025, 5, 2));
     QTest::mouseClick(f.Find_Bt, Qt::LeftButton);
-    QVERIFY(f.GRL_ADO->totalKnown());
+    QCOMPARE(f.GRL_ADO->rowCount(), qv::PagedQueryModel::kPageRows);
+    QTRY_VERIFY(f.GRL_ADO->totalKnown());
     QCOMPARE(statusOf(&f), QStringLiteral("记录：1 / 1381"));
     setDates(f.Start_Date_GI, f.End_Date_GI, QDate(2025, 5, 1), QDate(2025, 5, 3));
     QTest::mouseClick(f.Find_Bt, Qt::LeftButton);
