@@ -29,6 +29,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QEventLoop>
 #include <QRadioButton>
 #include <QTableView>
@@ -480,16 +481,78 @@ int main(int argc, char** argv) {
     }
     sqlite3_close(bare);
 
-    // The deletion of the card records older than 60 days, at the end of the history.
+    // The deletion of the card records older than 60 days, at the end of the
+    // history: the window's own (in steps under its progress window) against
+    // the bare delete through the C API, each on its own copy of the file.
     const QDate today = kHistoryStart.date().addDays(3650);
+    qv::Clock::setTestTime(QDateTime(today, QTime(9, 0)));
+    dm->conn.run(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));
+    const QString copy = dir.filePath(QStringLiteral("db/bare-delete.db"));
+    if (!QFile::copy(path, copy)) {
+        std::fprintf(stderr, "cannot copy the database for the bare delete\n");
+        return 1;
+    }
+    int bareRemoved = 0;
+    double bareDeleteMs = 0;
+    {
+        sqlite3* db = nullptr;
+        check(sqlite3_open_v2(copy.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr), db,
+              "open");
+        sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+        sqlite3_stmt* st = nullptr;
+        check(sqlite3_prepare_v2(db,
+                                 "delete from MakeCardRecord where InputTime < ? and "
+                                 "not (CardState in (1, 2, 3))",
+                                 -1, &st, nullptr),
+              db, "prepare");
+        const QByteArray cut = dbText(QDateTime(qv::cardRecordCutOff(today).addDays(1), QTime(0, 0)));
+        sqlite3_bind_text(st, 1, cut.constData(), -1, SQLITE_TRANSIENT);
+        QElapsedTimer t;
+        t.start();
+        sqlite3_exec(db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+        check(sqlite3_step(st), db, "delete");
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        bareDeleteMs = t.nsecsElapsed() / 1e6;
+        bareRemoved = sqlite3_changes(db);
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+        QFile::remove(copy);
+    }
+    TMC_R_From records;
+    records.resize(1000, 600);
+    records.show();
+    QApplication::processEvents();
+    const int before = dm->conn.scalar(QStringLiteral("select count(*) from MakeCardRecord")).toInt();
+    // The window's progress shows and is painted while the rows go.
+    int painted = 0;
+    struct Paints : QObject {
+        int* count;
+        explicit Paints(int* c) : count(c) {}
+        bool eventFilter(QObject* o, QEvent* e) override {
+            if (e->type() == QEvent::Paint && o->isWidgetType()) {
+                ++*count;
+            }
+            return false;
+        }
+    } paints(&painted);
+    app.installEventFilter(&paints);
     QElapsedTimer deleting;
     deleting.start();
-    const int removed = qv::deleteCardRecordsUpTo(dm->conn, qv::cardRecordCutOff(today)).removed;
+    records.DeleteOldData_BtClick();
     const double deleteMs = deleting.nsecsElapsed() / 1e6;
+    app.removeEventFilter(&paints);
     const int left = dm->conn.scalar(QStringLiteral("select count(*) from MakeCardRecord")).toInt();
-    std::printf("\ndeleting card records up to %s: %d rows removed in %.1f ms (%d left)\n",
-                qPrintable(qv::cardRecordCutOff(today).toString(Qt::ISODate)), removed, deleteMs,
-                left);
+    const int removed = before - left;
+    if (removed != bareRemoved) {
+        std::fprintf(stderr, "deletion: window %d rows, bare %d\n", removed, bareRemoved);
+        return 1;
+    }
+    std::printf("\ndeleting card records up to %s: %d rows (%d left, %d steps of %d)\n",
+                qPrintable(qv::cardRecordCutOff(today).toString(Qt::ISODate)), removed, left,
+                removed / qv::kCardPurgeStep + 1, qv::kCardPurgeStep);
+    printRatio("  window (in steps) / bare delete (C API)", deleteMs, bareDeleteMs, "(target <= 1.5)");
+    std::printf("  widgets painted while deleting: %d\n", painted);
     dm = nullptr;
     return sink < 0 ? 1 : 0;
 }

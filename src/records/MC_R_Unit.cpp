@@ -21,6 +21,7 @@
 #include <QHBoxLayout>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -244,7 +245,24 @@ void TMC_R_From::DeleteOldData_BtClick() {
     if (answer != qv::Answer::Ok) {
         return;
     }
-    const qv::CardRecordPurge purge = qv::deleteCardRecordsUpTo(dm->conn, cutOff);
+    // Millions of rows go in steps under a progress window: the desk stays
+    // painted, and Cancel stops after the step under way.
+    qv::CardRecordPurge purge;
+    {
+        const std::unique_ptr<QProgressDialog> progress = progressWindow(
+            QStringLiteral("DeleteProgress"),
+            qv::programText(QStringLiteral("正在删除%1以前的制卡记录……"))
+                .arg(cutOff.toString(kQuestionDateFormat)),
+            0);
+        keepPainted();
+        purge = qv::deleteCardRecordsUpTo(dm->conn, cutOff, [&](int removed) {
+            progress->setLabelText(qv::programText(QStringLiteral("已删除 %1 条制卡记录……"))
+                                       .arg(removed));
+            progress->setValue(0);
+            keepPainted();
+            return !progress->wasCanceled();
+        });
+    }
     MakeCardRecordList();
     QString text = qv::programText(QStringLiteral("已删除 %1 条制卡记录。")).arg(purge.removed);
     if (purge.keptUnconfirmed > 0) {

@@ -127,21 +127,31 @@ QDate cardRecordCutOff(const QDate& today) {
     return today.addDays(-60);
 }
 
-CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay) {
+CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay,
+                                      const PurgeProgress& progress, int stepRows) {
     const DateCondition upTo = dateDiffCondition(QStringLiteral("InputTime"), DateUnit::Day,
                                                  QDateTime(lastDay, QTime(0, 0)),
                                                  DiffCompare::LessOrEqual, QStringLiteral("cut"));
-    const Binds binds{{upTo.firstName, upTo.first}};
     const QString kept = keptCondition(QStringLiteral("CardState"));
     CardRecordPurge purge;
-    Transaction t(conn);
-    purge.removed = conn.execute(
-        QStringLiteral("delete from MakeCardRecord where %1 and not (%2)").arg(upTo.sql, kept),
-        binds);
+    // A step takes the oldest rows of the period (by their key) that go.
+    const QString step =
+        QStringLiteral("delete from MakeCardRecord where ID in (select ID from MakeCardRecord "
+                       "where %1 and not (%2) order by ID limit :step)")
+            .arg(upTo.sql, kept);
+    const Binds stepBinds{{upTo.firstName, upTo.first}, {QStringLiteral(":step"), stepRows}};
+    for (;;) {
+        int removed = 0;
+        inTransaction(conn, [&] { removed = conn.execute(step, stepBinds); });
+        purge.removed += removed;
+        if (removed < stepRows || (progress && !progress(purge.removed))) {
+            break;
+        }
+    }
     QSqlQuery q = conn.run(QStringLiteral("select CardState, count(*) from MakeCardRecord "
                                           "where %1 and %2 group by CardState")
                                .arg(upTo.sql, kept),
-                           binds);
+                           {{upTo.firstName, upTo.first}});
     while (q.next()) {
         const int n = q.value(1).toInt();
         if (q.value(0).toInt() == CardLogStates::Cancelled) {
@@ -150,7 +160,6 @@ CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay) {
             purge.keptUnconfirmed += n;
         }
     }
-    t.commit();
     return purge;
 }
 

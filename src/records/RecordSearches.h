@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "data/Connection.h"
 
 #include <QDate>
@@ -75,8 +77,16 @@ struct CardRecordPurge {
     int kept() const { return keptUnconfirmed + keptCancelled; }
 };
 // Deletes the card issue log rows registered on `lastDay` or earlier, but
-// for the rows that name cards that may still exist, in one transaction.
-CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay);
+// for the rows that name cards that may still exist, kCardPurgeStep rows per
+// transaction, so that other desks and the window need not wait for millions
+// of rows: after each step `progress` (when given) is told the rows removed
+// so far, and false from it stops the deletion there (what is removed stays
+// removed; the rows kept are counted either way). `stepRows` for tests.
+constexpr int kCardPurgeStep = 50000;
+using PurgeProgress = std::function<bool(int removed)>;
+CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay,
+                                      const PurgeProgress& progress = {},
+                                      int stepRows = kCardPurgeStep);
 
 // Whether the logged-on operator (`LockSystemInfo.Staffer`) has the right in
 // the yes/no column `right` of Operator; false when the operator has no row.

@@ -108,22 +108,17 @@ void QueryForm::printRecords() {
         // Read a page at a time into a compact table, with the count read so
         // far; Cancel stops the reading and nothing is printed.
         PrintRows rows(Records->columnTitles());
-        QProgressDialog progress(programText(QStringLiteral("正在读取要打印的记录……")),
-                                 programText(QStringLiteral("取消")), 0, std::max(1, total), this);
-        progress.setObjectName(QStringLiteral("PrintProgress"));
-        progress.setWindowTitle(windowTitle());
-        progress.setWindowModality(Qt::WindowModal);
-        progress.setMinimumDuration(400);
-        progress.setValue(0);
+        const std::unique_ptr<QProgressDialog> window =
+            progressWindow(QStringLiteral("PrintProgress"),
+                           programText(QStringLiteral("正在读取要打印的记录……")), std::max(1, total));
+        QProgressDialog& progress = *window;
         const bool complete = Records->readAllPages(
             PagedQueryModel::kPrintPageRows, [&](const QList<QStringList>& page) {
                 for (const QStringList& row : page) {
                     rows.append(row);
                 }
                 progress.setValue(static_cast<int>(std::min<qsizetype>(rows.rowCount(), total)));
-                // The desk stays painted before the progress window shows;
-                // presses wait until then (the window takes them).
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                keepPainted();
                 return !progress.wasCanceled();
             });
         progress.reset();
@@ -135,6 +130,24 @@ void QueryForm::printRecords() {
     // The list's texts were many small blocks: what the heap keeps free of
     // them goes back to the system, so the desk does not stay large.
     malloc_trim(0);
+}
+
+std::unique_ptr<QProgressDialog> QueryForm::progressWindow(const QString& objectName,
+                                                           const QString& label, int maximum) {
+    auto progress = std::make_unique<QProgressDialog>(label, programText(QStringLiteral("取消")), 0,
+                                                      maximum, this);
+    progress->setObjectName(objectName);
+    progress->setWindowTitle(windowTitle());
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(400);
+    progress->setValue(0);
+    return progress;
+}
+
+void QueryForm::keepPainted() {
+    // The desk stays painted before the progress window shows; presses wait
+    // until then (the window takes them).
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 int QueryForm::currentRecordNumber() const {

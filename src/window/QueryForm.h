@@ -5,9 +5,11 @@
 
 #include <QList>
 #include <QStringList>
+#include <memory>
 
 class QHBoxLayout;
 class QLabel;
+class QProgressDialog;
 class QStatusBar;
 class QTableView;
 class QVBoxLayout;
@@ -61,6 +63,13 @@ protected:
     // prints nothing.
     static constexpr int kPrintQuestionRows = 5000;
     void printRecords();
+    // A progress window over this one for long work done in steps (window
+    // modal, shown after a short while, its Cancel asks the work to stop);
+    // `maximum` 0: the steps are not known in advance. Between steps the work
+    // calls keepPainted().
+    std::unique_ptr<QProgressDialog> progressWindow(const QString& objectName, const QString& label,
+                                                    int maximum);
+    static void keepPainted();
     // The status text; the default is "记录：n / m".
     virtual QString statusText() const;
     // The current row (1-based, 0 when none) and the matching rows as the

@@ -188,6 +188,7 @@ private slots:
     void cardKinds();
     void deleteOldRecords_data() { addDatabaseKinds(); }
     void deleteOldRecords();
+    void deleteOldRecordsInSteps();
     void deleteButtonFollowsRight_data();
     void deleteButtonFollowsRight();
     void cardKeys();
@@ -820,6 +821,52 @@ void RecordsTest::purgeKeepsCardsThatMayExist() {
     QCOMPARE(again.removed, 0);
     QCOMPARE(again.keptUnconfirmed, 2);
     QCOMPARE(again.keptCancelled, 1);
+}
+
+void RecordsTest::deleteOldRecordsInSteps() {
+    // Seven old written rows among kept ones, two rows a step.
+    qv::Clock::setTestTime(QDateTime(QDate(2004, 3, 1), QTime(10, 0)));
+    const QDateTime old(QDate(2003, 12, 1), QTime(8, 0));
+    for (int i = 0; i < 7; ++i) {
+        addCardInState(CardLogStates::Written, QStringLiteral("写好%1").arg(i), old.addSecs(i));
+        if (i % 3 == 0) {
+            addCardInState(CardLogStates::Pending, QStringLiteral("不明%1").arg(i), old);
+        }
+    }
+    addCardInState(CardLogStates::Cancelled, "已注销", old);
+    addCardInState(CardLogStates::Written, "今天", QDateTime(QDate(2004, 3, 1), QTime(9, 0)));
+    const QDate cutOff = qv::cardRecordCutOff(qv::Clock::now().date());
+    auto written = [] {
+        return dm->conn.scalar("select count(*) from MakeCardRecord where CardState = 0").toInt();
+    };
+
+    // Stopped after the first step: what went stays gone, the rest stays.
+    QList<int> told;
+    qv::CardRecordPurge purge = qv::deleteCardRecordsUpTo(
+        dm->conn, cutOff,
+        [&](int removed) {
+            told << removed;
+            return false;
+        },
+        2);
+    QCOMPARE(purge.removed, 2);
+    QCOMPARE(told, QList<int>{2});
+    QCOMPARE(written(), 6);
+    // Then to the end: each step is told, the kept rows are kept and counted.
+    told.clear();
+    purge = qv::deleteCardRecordsUpTo(
+        dm->conn, cutOff,
+        [&](int removed) {
+            told << removed;
+            return true;
+        },
+        2);
+    QCOMPARE(purge.removed, 5);
+    QCOMPARE(told, (QList<int>{2, 4}));
+    QCOMPARE(purge.keptUnconfirmed, 3);
+    QCOMPARE(purge.keptCancelled, 1);
+    QCOMPARE(written(), 1);  // today's
+    QCOMPARE(dm->conn.scalar("select count(*) from MakeCardRecord").toInt(), 5);
 }
 
 void RecordsTest::unconfirmedCardsSettled() {
