@@ -12,6 +12,7 @@
 #include "card/CardRecords.h"
 #include "data/Connection.h"
 #include "data/DemoHotel.h"
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
 #include "settings/Settings.h"
@@ -76,8 +77,8 @@ void waitForGo(const QString& go) {
 int issueDesk(const QString& database, int cards, int desk, const QString& go) {
     Tdm module;
     dm = &module;
-    LockSystemInfo.Staffer = QStringLiteral("bench");
-    LockSystemInfo.StafferName = QStringLiteral("前台");
+    qv::session().login = QStringLiteral("bench");
+    qv::session().name = QStringLiteral("前台");
     openDatabase(module.conn, database);
     const QList<Room> all = rooms(module.conn);
     if (!go.isEmpty()) {

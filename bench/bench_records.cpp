@@ -12,6 +12,7 @@
 //    against one that matches about a thousand stays (the rows are counted
 //    after the first screen is shown, so that count is printed apart);
 //  - the deletion of the card records older than 60 days.
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "platform/AppPaths.h"
 #include "platform/Clock.h"
@@ -170,7 +171,7 @@ int main(int argc, char** argv) {
     module.conn.createSchema();
     LockSystemInfo.ConnType = 0;
     LockSystemInfo.LeaveTime = QTime(12, 0);
-    LockSystemInfo.Staffer = QStringLiteral("bench");
+    qv::session().login = QStringLiteral("bench");
 
     QElapsedTimer generation;
     generation.start();

@@ -3,6 +3,7 @@
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
 #include "data/Dialect.h"
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
 #include "platform/ProgramText.h"
@@ -80,8 +81,8 @@ LogRow logRow(const TCardData& card, const QString& holder, const QString& expla
                 << QStringLiteral("MakeUser") << QStringLiteral("MakeName");
     row.values.insert(QStringLiteral(":Explain"), explain);
     row.values.insert(QStringLiteral(":CardType"), type);
-    row.values.insert(QStringLiteral(":MakeUser"), LockSystemInfo.Staffer);
-    row.values.insert(QStringLiteral(":MakeName"), LockSystemInfo.StafferName);
+    row.values.insert(QStringLiteral(":MakeUser"), qv::session().login);
+    row.values.insert(QStringLiteral(":MakeName"), qv::session().name);
     if (type == CardTypes::Floor) {
         row.columns << QStringLiteral("Floor");
         row.values.insert(QStringLiteral(":Floor"), card.Floor[0]);
@@ -245,14 +246,9 @@ thread_local RecordingIssue* g_recording = nullptr;
 }  // namespace
 
 QString GetCardTypeTitle(int cardType) {
-    qv::DataSet& q = dm->other_adoq;
-    q.clearSql();
-    q.addSql(QStringLiteral("select C_Title from cardtype"));
-    q.addSql(QStringLiteral("where"));
-    q.addSql(QStringLiteral("id = :id"));
-    q.bind(QStringLiteral(":id"), cardType);
-    q.open();
-    return q.isEmpty() ? QString() : q.text(QStringLiteral("C_Title"));
+    QSqlQuery q = conn().run(QStringLiteral("select C_Title from cardtype where id = :id"),
+                             {{QStringLiteral(":id"), cardType}});
+    return q.next() ? q.value(0).toString() : QString();
 }
 
 QString CardTypeText(const QString& title) {

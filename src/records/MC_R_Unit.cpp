@@ -1,5 +1,6 @@
 #include "records/MC_R_Unit.h"
 
+#include "data/Session.h"
 #include "language/ComponentText.h"
 
 #include "card/CardRecords.h"
@@ -201,7 +202,7 @@ void TMC_R_From::FormCreate() {
         CardType_CB->setCurrentIndex(CardType_CB->count() - 1);
     }
     qv::guarded([this] {
-        DeleteOldData_Bt->setEnabled(qv::operatorHasRight(QStringLiteral("SystemInfo")));
+        DeleteOldData_Bt->setEnabled(qv::session().hasRight(QStringLiteral("SystemInfo")));
     });
     qv::guarded([this] { MakeCardRecordList(); });
     DateStart_Dtp->setFocus();

@@ -78,8 +78,4 @@ struct CardRecordPurge {
 // for the rows that name cards that may still exist, in one transaction.
 CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay);
 
-// Whether the logged-on operator (`LockSystemInfo.Staffer`) has the right in
-// the yes/no column `right` of Operator; false when the operator has no row.
-bool operatorHasRight(const QString& right);
-
 }  // namespace qv

@@ -7,6 +7,7 @@
 // for the translator; the checks run as usual.
 #include "SimEncoder.h"
 #include "WindowFixture.h"
+#include "data/Session.h"
 
 #include "app/InputPasswordBox_Unit.h"
 #include "app/Logon_Unit.h"
@@ -209,7 +210,7 @@ private:
 void EnglishTest::init() {
     QString why;
     QVERIFY2(fx.setUp(QString(), /*demo=*/false, &why), qPrintable(why));
-    LockSystemInfo.StafferName = QStringLiteral("desk");
+    qv::session().name = QStringLiteral("desk");
     LockSystemInfo.LanguageID = 2052;
     sim = std::make_unique<SimEncoder>(*fx.app);
     QVERIFY(sim->loaded());
