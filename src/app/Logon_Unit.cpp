@@ -1,6 +1,6 @@
 #include "app/Logon_Unit.h"
 
-#include "app/InputPasswordBox_Unit.h"
+#include "window/InputPasswordBox_Unit.h"
 #include "data/Operators.h"
 #include "data/Session.h"
 #include "platform/Dialogs.h"

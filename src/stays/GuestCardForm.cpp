@@ -5,6 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "records/RoomList_Unit.h"
 #include "settings/Settings.h"
 #include "window/CardOperation.h"
@@ -269,7 +270,9 @@ std::optional<stays::Result> GuestCardForm::issueCard(
         se_Room1->setFocus();
         return std::nullopt;
     }
-    if (!CheckDateRange(StayStart(), StayEnd())) {
+    if (const QString invalid = CheckDateRange(StayStart(), StayEnd()); !invalid.isEmpty()) {
+        qv::messageBox(qv::programText(QStringLiteral("信息提示")), invalid, qv::Icon::Information,
+                       qv::Buttons::Ok);
         return std::nullopt;
     }
     CardOperation op(this);

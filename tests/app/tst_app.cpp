@@ -3,7 +3,7 @@
 #include "TestSupport.h"
 #include "data/Session.h"
 
-#include "app/InputPasswordBox_Unit.h"
+#include "window/InputPasswordBox_Unit.h"
 #include "app/Logon_Unit.h"
 #include "app/StartUp.h"
 #include "data/DemoHotel.h"

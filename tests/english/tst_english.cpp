@@ -9,7 +9,7 @@
 #include "WindowFixture.h"
 #include "data/Session.h"
 
-#include "app/InputPasswordBox_Unit.h"
+#include "window/InputPasswordBox_Unit.h"
 #include "app/Logon_Unit.h"
 #include "card/CardRecords.h"
 #include "cards/CheckCard_Unit.h"

@@ -3,7 +3,7 @@
 
 #include "WindowFixture.h"
 
-#include "app/InputPasswordBox_Unit.h"
+#include "window/InputPasswordBox_Unit.h"
 #include "data/Operators.h"
 #include "data/Passwords.h"
 #include "data/Session.h"

@@ -732,6 +732,9 @@ void StaysTest::promptClearedByANewCardAndANewRoom() {
     f.Days_Edit->setText("-1");
     QTest::mouseClick(f.CopyGuestCard_Bt, Qt::LeftButton);
     QCOMPARE(dialogs_->texts(), QStringList{"日期范围无效！"});
+    QCOMPARE(dialogs_->last().title, QStringLiteral("信息提示"));
+    QCOMPARE(dialogs_->last().icon, qv::Icon::Information);
+    QCOMPARE(dialogs_->last().buttons, qv::Buttons::Ok);
     QCOMPARE(f.Prompt_Label->text(), QString());
 
     // A press the card latch turns away is no new operation: the result stays.
