@@ -11,7 +11,7 @@
 #include "platform/Guard.h"
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
-#include "records/PrintLibrary.h"
+#include "printing/PrintLibrary.h"
 #include "records/UnconfirmedCards_Unit.h"
 #include "window/DatePicker.h"
 
