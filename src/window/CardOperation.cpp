@@ -10,14 +10,15 @@
 namespace qv {
 
 namespace {
-bool g_latched = false;
+// The desk's card latch: set while a card operation may not start.
+bool CardBusy = false;
 }  // namespace
 
 CardOperation::CardOperation(QWidget* window) : window_(window) {
-    if (g_latched) {
+    if (CardBusy) {
         return;
     }
-    g_latched = true;
+    CardBusy = true;
     started_ = true;
 }
 
@@ -62,11 +63,11 @@ void CardOperation::resumeWith(std::function<void()> resume, int pauseMs) {
 }
 
 bool CardOperation::busy() {
-    return g_latched;
+    return CardBusy;
 }
 
 void CardOperation::releaseLatch() {
-    g_latched = false;
+    CardBusy = false;
 }
 
 void CardOperation::paint() {
