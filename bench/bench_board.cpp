@@ -10,6 +10,7 @@
 // each timing and ratio, and the peak memory of the process.
 #include "data/Connection.h"
 #include "data/DemoHotel.h"
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "main/Main.h"
 #include "platform/AppPaths.h"
@@ -213,8 +214,8 @@ int main(int argc, char** argv) {
           "open");
     const QByteArray sql = RoomBoardQuery::text(false, false).toUtf8();
 
-    LockSystemInfo.Staffer = QStringLiteral("bench");
-    LockSystemInfo.StafferName = QStringLiteral("bench");
+    qv::session().login = QStringLiteral("bench");
+    qv::session().name = QStringLiteral("bench");
     long long sink = 0;
     std::vector<double> bareMs, withMs, withoutMs, toBare, toWithout;
     int items = 0;

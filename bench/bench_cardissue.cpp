@@ -19,6 +19,7 @@
 #include "card/CardRecords.h"
 #include "data/Connection.h"
 #include "data/DemoHotel.h"
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
 #include "settings/Settings.h"
@@ -98,8 +99,8 @@ int issueDesk(const QString& database, int cards, int desk, const Ready& ready,
               long* statements = nullptr) {
     Tdm module;
     dm = &module;
-    LockSystemInfo.Staffer = QStringLiteral("bench");
-    LockSystemInfo.StafferName = QStringLiteral("前台");
+    qv::session().login = QStringLiteral("bench");
+    qv::session().name = QStringLiteral("前台");
     openDatabase(module.conn, database);
     // Every room resolved before, as the floors read them before.
     QList<RoomRef> all;

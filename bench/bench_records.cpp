@@ -14,6 +14,7 @@
 //    and again with all of them (how the first screen grows: goal flat), and
 //    for the card issue records of one kind; medians and spreads printed;
 //  - the deletion of the card records older than 60 days.
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "platform/AppPaths.h"
 #include "platform/Clock.h"
@@ -223,7 +224,7 @@ int main(int argc, char** argv) {
     module.conn.createSchema();
     LockSystemInfo.ConnType = 0;
     LockSystemInfo.LeaveTime = QTime(12, 0);
-    LockSystemInfo.Staffer = QStringLiteral("bench");
+    qv::session().login = QStringLiteral("bench");
 
     QElapsedTimer generation;
     generation.start();

@@ -1,14 +1,13 @@
 #include "app/Logon_Unit.h"
 
-#include "app/InputPasswordBox_Unit.h"
-#include "data/Passwords.h"
-#include "data/dm_unit.h"
+#include "window/InputPasswordBox_Unit.h"
+#include "data/Operators.h"
+#include "data/Session.h"
 #include "platform/Dialogs.h"
 #include "platform/Fonts.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
-#include "settings/Settings.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -18,15 +17,6 @@
 #include <QPalette>
 #include <QPushButton>
 #include <QVBoxLayout>
-
-namespace {
-// Marks an operator whose password has been set.
-const QString kPasswordSet = QStringLiteral("********************");
-// The first-run operator gets every right: the seventh to the twenty-fourth
-// columns of Operator are the eighteen yes/no columns.
-constexpr int kFirstRightColumn = 6;
-constexpr int kRightColumns = 18;
-}  // namespace
 
 TLogonForm::TLogonForm(QWidget* parent)
     : qv::Form(QStringLiteral("LogonForm"), QStringLiteral("登陆"), parent,
@@ -97,18 +87,9 @@ TLogonForm::TLogonForm(QWidget* parent)
     LoginCode_Edit->setFocus();
 }
 
-TLogonForm::~TLogonForm() {
-    if (dm) {
-        dm->other_adoq.close();
-    }
-}
-
 void TLogonForm::FormCreate() {
     qv::Form::FormCreate();
-    dm->other_adoq.clearSql();
-    dm->other_adoq.addSql(QStringLiteral("select * from Operator"));
-    dm->other_adoq.open();
-    if (dm->other_adoq.isEmpty()) {
+    if (qv::noOperators()) {
         firstRun_ = true;
         FirstRun_Label->show();
         Title_Label->hide();
@@ -127,33 +108,15 @@ void TLogonForm::Ok_BtClick() {
 }
 
 void TLogonForm::logOn() {
-    const QString login = LoginCode_Edit->text();
-    const QString password = SystemLogin_Pas->text();
-    qv::DataSet& q = dm->other_adoq;
-    q.clearSql();
-    q.addSql(QStringLiteral("select * from Operator where Staffer = :staffer"));
-    q.bind(QStringLiteral(":staffer"), login);
-    q.open();
-    const QString stored = q.isEmpty() ? QString() : q.text(QStringLiteral("Pass"));
-    // An operator without a password (an empty or missing Pass) cannot log on.
-    if (q.isEmpty() || password.isEmpty() || stored.isEmpty() ||
-        !qv::verifyPassword(password, stored)) {
+    std::optional<qv::Session> session = qv::logOn(LoginCode_Edit->text(), SystemLogin_Pas->text());
+    if (!session) {
         qv::messageBox(message(3, QStringLiteral("提示")),
                        message(4, QStringLiteral("错误的用户名或密码！")), qv::Icon::Error);
         SystemLogin_Pas->setFocus();
         SystemLogin_Pas->selectAll();
         return;
     }
-    if (!qv::isPasswordHash(stored)) {
-        // A password typed into the database by hand: accepted this once, kept hashed from now on.
-        q.setUpdateTable(QStringLiteral("Operator"));
-        q.edit();
-        q.setValue(QStringLiteral("Pass"), qv::hashPassword(password));
-        q.post();
-    }
-    LockSystemInfo.Staffer = login;
-    LockSystemInfo.StafferName = q.text(QStringLiteral("StafferName"));
-    LockSystemInfo.GroupID = q.asInteger(QStringLiteral("GroupID"));
+    qv::session() = std::move(*session);
     accept();
 }
 
@@ -179,30 +142,7 @@ void TLogonForm::createFirstOperator() {
             return;
         }
     }
-    const QString login = LoginCode_Edit->text();
-    const QString administrator = qv::programText(QStringLiteral("系统管理员"));
-    qv::DataSet& q = dm->other_adoq;
-    q.clearSql();
-    q.addSql(QStringLiteral("select * from Operator"));
-    q.setUpdateTable(QStringLiteral("Operator"));
-    q.open();
-    q.append();
-    q.setValue(QStringLiteral("Staffer"), login);
-    q.setValue(QStringLiteral("StafferName"), administrator);
-    q.setValue(QStringLiteral("Pass"), qv::hashPassword(SystemLogin_Pas->text()));
-    q.setValue(QStringLiteral("Branch"), kPasswordSet);
-    for (int i = kFirstRightColumn; i < kFirstRightColumn + kRightColumns && i < q.fieldCount();
-         ++i) {
-        q.setValue(i, 1);
-    }
-    try {
-        q.post();
-    } catch (...) {
-        q.cancel();
-        throw;
-    }
-    LockSystemInfo.Staffer = login;
-    LockSystemInfo.StafferName = administrator;
-    LockSystemInfo.GroupID = q.asInteger(QStringLiteral("GroupID"));
+    qv::session() =
+        *qv::logOn(LoginCode_Edit->text(), SystemLogin_Pas->text(), qv::LogOnKind::FirstOperator);
     accept();
 }

@@ -12,7 +12,6 @@ class TLogonForm : public qv::Form {
     Q_OBJECT
 public:
     explicit TLogonForm(QWidget* parent = nullptr);
-    ~TLogonForm() override;
 
     QLabel* Title_Label;
     QLabel* FirstRun_Label;

@@ -82,14 +82,11 @@ QString ResultText(int code) {
     }
 }
 
-bool CheckDateRange(const QDateTime& start, const QDateTime& end) {
+QString CheckDateRange(const QDateTime& start, const QDateTime& end) {
     if (start.isValid() && end.isValid() && start <= end) {
-        return true;
+        return {};
     }
-    qv::messageBox(qv::programText(QStringLiteral("信息提示")),
-                   qv::programText(QStringLiteral("日期范围无效！")), qv::Icon::Information,
-                   qv::Buttons::Ok);
-    return false;
+    return qv::programText(QStringLiteral("日期范围无效！"));
 }
 
 QIcon BitmapToIcon(const QString& fileName) {

@@ -35,9 +35,10 @@ QString CardRom(const uint16_t (&cardSn)[4], int cardType);
 // The text shown for an encoder library result code.
 QString ResultText(int code);
 
-// False, after the message "日期范围无效！", when `start` is later than `end`
-// (or either is not a valid date-time); equal values pass.
-bool CheckDateRange(const QDateTime& start, const QDateTime& end);
+// Empty when the range passes; otherwise the message for the operator
+// ("日期范围无效！"): `start` later than `end`, or either not a valid
+// date-time. Equal values pass. The window shows the message.
+QString CheckDateRange(const QDateTime& start, const QDateTime& end);
 
 // The system icon size the room pictures are scaled to.
 inline constexpr int SystemIconSize = 32;

@@ -3,6 +3,7 @@
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
 #include "data/Dialect.h"
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
 #include "platform/ProgramText.h"
@@ -85,8 +86,8 @@ LogRow logRow(const TCardData& card, const QString& holder, const QString& expla
     }
     row.add(QStringLiteral("Explain"), explain);
     row.add(QStringLiteral("CardType"), type);
-    row.add(QStringLiteral("MakeUser"), LockSystemInfo.Staffer);
-    row.add(QStringLiteral("MakeName"), LockSystemInfo.StafferName);
+    row.add(QStringLiteral("MakeUser"), qv::session().login);
+    row.add(QStringLiteral("MakeName"), qv::session().name);
     if (type == CardTypes::Floor) {
         row.add(QStringLiteral("Floor"), card.Floor[0]);
     } else if (type == CardTypes::District) {
@@ -274,14 +275,9 @@ const TRoomNames* reservedNames(const Reservation* reserved, const TCardData& ca
 }  // namespace
 
 QString GetCardTypeTitle(int cardType) {
-    qv::DataSet& q = dm->other_adoq;
-    q.clearSql();
-    q.addSql(QStringLiteral("select C_Title from cardtype"));
-    q.addSql(QStringLiteral("where"));
-    q.addSql(QStringLiteral("id = :id"));
-    q.bind(QStringLiteral(":id"), cardType);
-    q.open();
-    return q.isEmpty() ? QString() : q.text(QStringLiteral("C_Title"));
+    QSqlQuery q = conn().run(QStringLiteral("select C_Title from cardtype where id = :id"),
+                             {{QStringLiteral(":id"), cardType}});
+    return q.next() ? q.value(0).toString() : QString();
 }
 
 QString CardTypeText(const QString& title) {

@@ -7,30 +7,22 @@
 #include "platform/Named.h"
 #include "platform/RadioGroup.h"
 #include "settings/Settings.h"
+#include "window/CardOperation.h"
 
-#include <QCoreApplication>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
-
-// After a card operation the buttons come back after this pause.
-constexpr int kCardPauseMs = 500;
 
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 const QString kTimeFormat = QStringLiteral("HH:mm:ss");
 
 // The window's message lines.
 enum Message { NewCard = 0, SeveralRows = 1 };
-
-void letMessagesRun() {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
 
 }  // namespace
 
@@ -91,14 +83,7 @@ TCheckCardForm::TCheckCardForm(QWidget* parent)
     Override_Label->hide();
     Override_RG->hide();
 
-    Prompt_Label = qv::make<QLabel>(QStringLiteral("Prompt_Label"), QString(), this);
-    Prompt_Label->setAlignment(Qt::AlignCenter);
-    Prompt_Label->setMinimumHeight(Prompt_Label->fontMetrics().height() * 2);
-    QFont promptFont = Prompt_Label->font();
-    promptFont.setBold(true);
-    promptFont.setPointSizeF(promptFont.pointSizeF() * 1.3);
-    Prompt_Label->setFont(promptFont);
-    Prompt_Label->setStyleSheet(QStringLiteral("color: #000080;"));
+    Prompt_Label = qv::CardOperation::makePrompt(this);
 
     ReadCard_Bt =
         qv::make<QPushButton>(QStringLiteral("ReadCard_Bt"), QStringLiteral("读  卡(&R)"), this);
@@ -171,28 +156,18 @@ void TCheckCardForm::ShowPromptMessage(int code) {
 }
 
 void TCheckCardForm::ReadCard_BtClick() {
-    if (CardBusy) {
+    qv::CardOperation op(this);
+    if (!op.started()) {
         return;
     }
-    CardBusy = true;  // the main window's timer clears it
-    ReadCard_Bt->setEnabled(false);
     GuestID_Edit->hide();
     GuestID_Label->hide();
     CardHolder_Edit->clear();
     RoomNo_Edit->clear();
-    letMessagesRun();
-
-    // Should a look-up of the card's records fail, the error is shown and
-    // the card can be read again.
-    struct ReadAgain {
-        QPushButton* button;
-        bool done = false;
-        ~ReadAgain() {
-            if (!done) {
-                button->setEnabled(true);
-            }
-        }
-    } readAgain{ReadCard_Bt};
+    op.begin({ReadCard_Bt});
+    // Should the card not be read or a look-up of its records fail, the
+    // result or the error is shown and the card can be read again at once.
+    op.resumeAtOnce();
 
     const IssuedCard issued = ReadIssuedCard();
     if (!issued.read()) {
@@ -231,7 +206,7 @@ void TCheckCardForm::ReadCard_BtClick() {
         Building_Edit->setText(AreaText(static_cast<int16_t>(card.Building)));
         Floor_Edit->setText(AreaText(static_cast<int16_t>(card.Floor[0])));
     }
-    readAgain.done = true;
+    op.resumeAtOnce(false);
 
     ShowPromptMessage(1);
     QStringList notes;
@@ -246,30 +221,17 @@ void TCheckCardForm::ReadCard_BtClick() {
     if (!notes.isEmpty()) {
         Prompt_Label->setText(Prompt_Label->text() + '\n' + notes.join(' '));
     }
-    letMessagesRun();
-    QTimer::singleShot(kCardPauseMs, this, [this] { ReadCard_Bt->setEnabled(true); });
+    op.paintAtEnd();
 }
 
 void TCheckCardForm::Register_BtClick() {
-    if (CardBusy) {
+    qv::CardOperation op(this);
+    if (!op.started()) {
         return;
     }
-    CardBusy = true;  // the main window's timer clears it
-    ReadCard_Bt->setEnabled(false);
-    Register_Bt->setEnabled(false);
-    letMessagesRun();
-
     // Whatever happens below, the buttons come back after the pause.
-    struct Resume {
-        TCheckCardForm* form;
-        ~Resume() {
-            letMessagesRun();
-            QTimer::singleShot(kCardPauseMs, form, [f = form] {
-                f->Register_Bt->setEnabled(true);
-                f->ReadCard_Bt->setEnabled(true);
-            });
-        }
-    } resume{this};
+    op.begin({ReadCard_Bt, Register_Bt});
+    op.paintAtEnd();
 
     // The card is wiped and its own log row marked cancelled.
     const CardCancel cancelled = cancelCard();

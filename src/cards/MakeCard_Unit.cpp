@@ -4,6 +4,7 @@
 #include "card/CardRecords.h"
 #include "card/SpecialCard.h"
 #include "data/Operators.h"
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "platform/Application.h"
 #include "platform/Clock.h"
@@ -13,11 +14,11 @@
 #include "platform/Named.h"
 #include "platform/RadioGroup.h"
 #include "settings/Settings.h"
+#include "window/CardOperation.h"
 #include "window/TabSheet.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCoreApplication>
 #include "window/DatePicker.h"
 
 #include <QDateEdit>
@@ -45,17 +46,12 @@ constexpr int kEncodePauseMs = 100;
 constexpr qint64 kTimeCardAheadMs = 60 * 60 * 1000;
 constexpr qint64 kLostCardAheadMs = 24 * 60 * 60 * 1000;
 
-// The card type and the operator's right of each page, in page order.
-struct PageKind {
-    uint16_t cardType;
-    const char* right;
-};
-constexpr PageKind kPageKinds[TMakeCard_Form::PageCount] = {
-    {CardTypes::Time, "TimeCard"},         {CardTypes::DataStart, "DataCard"},
-    {CardTypes::Master, "MasterCard"},     {CardTypes::District, "DistrictCard"},
-    {CardTypes::Building, "BuildingCard"}, {CardTypes::Floor, "FloorCard"},
-    {CardTypes::Clear, "ClearCard"},       {CardTypes::Emergency, "EmergentCard"},
-    {CardTypes::LostReport, "LostCard"},   {CardTypes::Passage, "PassageCard"},
+// The card type of each page, in page order; the right a page needs is
+// the card layer's CardIssueRight of its card type.
+constexpr uint16_t kPageCardTypes[TMakeCard_Form::PageCount] = {
+    CardTypes::Time,       CardTypes::DataStart, CardTypes::Master, CardTypes::District,
+    CardTypes::Building,   CardTypes::Floor,     CardTypes::Clear,  CardTypes::Emergency,
+    CardTypes::LostReport, CardTypes::Passage,
 };
 
 // The window's message lines.
@@ -186,14 +182,7 @@ TMakeCard_Form::TMakeCard_Form(QWidget* parent)
         p.layout->setRowStretch(p.layout->rowCount(), 1);
     }
 
-    Prompt_Label = qv::make<QLabel>(QStringLiteral("Prompt_Label"), QString(), this);
-    Prompt_Label->setAlignment(Qt::AlignCenter);
-    Prompt_Label->setMinimumHeight(Prompt_Label->fontMetrics().height() * 2);
-    QFont promptFont = Prompt_Label->font();
-    promptFont.setBold(true);
-    promptFont.setPointSizeF(promptFont.pointSizeF() * 1.3);
-    Prompt_Label->setFont(promptFont);
-    Prompt_Label->setStyleSheet(QStringLiteral("color: #000080;"));
+    Prompt_Label = qv::CardOperation::makePrompt(this);
 
     Encode_Bt =
         qv::make<QPushButton>(QStringLiteral("Encode_Bt"), QStringLiteral("发卡(&W)"), this);
@@ -337,8 +326,7 @@ void TMakeCard_Form::PageControl1Change() {
     CardPage& page = pages_[index];
     page.sheet->setEnabled(false);
     Encode_Bt->setEnabled(false);
-    const std::optional<bool> right =
-        qv::operatorHasRight(LockSystemInfo.Staffer, name(kPageKinds[index].right));
+    const std::optional<bool> right = qv::session().right(CardIssueRight(kPageCardTypes[index]));
     if (!right) {
         qv::requestTerminate();  // the logged-on operator has no row any more
         return;
@@ -348,20 +336,14 @@ void TMakeCard_Form::PageControl1Change() {
 }
 
 void TMakeCard_Form::Encode_BtClick() {
-    if (CardBusy) {
+    qv::CardOperation op(this);
+    if (!op.started()) {
         return;
     }
-    CardBusy = true;  // the main window's timer clears it
     Prompt_Label->clear();
-    Encode_Bt->setEnabled(false);
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    op.begin({Encode_Bt});
     // However the routine ends, the button comes back after the pause.
-    struct Resume {
-        TMakeCard_Form* form;
-        ~Resume() {
-            QTimer::singleShot(kEncodePauseMs, form, [f = form] { f->resumeEncode(); });
-        }
-    } resume{this};
+    op.resumeWith([this] { resumeEncode(); }, kEncodePauseMs);
 
     switch (PageControl1->currentIndex()) {
         case TimePage:
@@ -412,7 +394,7 @@ void TMakeCard_Form::ShowPromptMessage(int code) {
 SpecialCardOrder TMakeCard_Form::pageOrder(Page page) const {
     const CardPage& p = pages_[page];
     SpecialCardOrder order;
-    order.cardType = kPageKinds[page].cardType;
+    order.cardType = kPageCardTypes[page];
     order.holder = p.holder->text();
     order.lossApplied = p.lossApplied && p.lossApplied->isChecked();
     const qint64 tolerance = qint64{LockSystemInfo.TimeTolerance} * 60;

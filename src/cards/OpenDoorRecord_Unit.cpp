@@ -5,7 +5,7 @@
 #include "language/FormKeys.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
-#include "records/PrintLibrary.h"
+#include "printing/PrintLibrary.h"
 #include "records/RoomList_Unit.h"
 #include "window/RecordGrid.h"
 

@@ -1,13 +1,13 @@
 #include "data/Operators.h"
 
 #include "data/Passwords.h"
+#include "data/Session.h"
 #include "data/TextColumns.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
 #include "platform/ProgramText.h"
 
 #include <QStringList>
-#include <algorithm>
 
 namespace qv {
 
@@ -42,21 +42,13 @@ const std::array<OperatorRight, kOperatorRightCount>& operatorRights() {
     return rights;
 }
 
-std::optional<bool> operatorHasRight(const QString& staffer, const QString& column) {
-    const auto& rights = operatorRights();
-    const bool known = std::any_of(rights.begin(), rights.end(), [&](const OperatorRight& r) {
-        return column == QLatin1String(r.column);
-    });
-    if (!known) {
-        throw Error(qv::programText(QStringLiteral("操作员没有名为 %1 的权限。")).arg(column));
+bool rightValue(const OperatorRightValues& values, const char* column) {
+    for (int i = 0; i < kOperatorRightCount; ++i) {
+        if (qstrcmp(operatorRights()[i].column, column) == 0) {
+            return values[i];
+        }
     }
-    QSqlQuery q = conn().run(
-        QStringLiteral("select %1 from Operator where Staffer = :s order by ID").arg(column),
-        {{QStringLiteral(":s"), staffer}});
-    if (!q.next()) {
-        return std::nullopt;
-    }
-    return q.value(0).toInt() != 0;
+    return false;
 }
 
 bool addOperator(const QString& typedStaffer, const QString& typedStafferName,
@@ -152,6 +144,59 @@ bool changeOperatorPassword(const QString& staffer, const QString& verifiedStore
                            {QStringLiteral(":mark"), kPasswordMark},
                            {QStringLiteral(":s"), staffer},
                            {QStringLiteral(":old"), verifiedStored}}) > 0;
+}
+
+bool noOperators() {
+    return !conn().run(QStringLiteral("select ID from Operator")).next();
+}
+
+std::optional<Session> logOn(const QString& login, const QString& password, LogOnKind kind) {
+    Session session;
+    session.login = login;
+    if (kind == LogOnKind::FirstOperator) {
+        // The first operator has every yes/no column of Operator set, the
+        // spare one after the rights included.
+        QStringList columns{QStringLiteral("Staffer"), QStringLiteral("StafferName"),
+                            QStringLiteral("Pass"), QStringLiteral("Branch")};
+        for (const OperatorRight& r : operatorRights()) {
+            columns << QLatin1String(r.column);
+        }
+        columns << QStringLiteral("SpareRight");
+        QStringList values{QStringLiteral(":s"), QStringLiteral(":n"), QStringLiteral(":p"),
+                           QStringLiteral(":b")};
+        while (values.size() < columns.size()) {
+            values << QStringLiteral("1");
+        }
+        session.name = programText(QStringLiteral("系统管理员"));
+        conn().execute(
+            QStringLiteral("insert into Operator (%1) values (%2)")
+                .arg(columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", "))),
+            {{QStringLiteral(":s"), login},
+             {QStringLiteral(":n"), session.name},
+             {QStringLiteral(":p"), hashPassword(password)},
+             {QStringLiteral(":b"), kPasswordMark}});
+        return session;
+    }
+    QString stored;
+    if (!verifyOperatorPassword(login, password, &stored)) {
+        return std::nullopt;
+    }
+    if (!isPasswordHash(stored)) {
+        conn().execute(
+            QStringLiteral("update Operator set Pass = :new where Staffer = :s and Pass = :old"),
+            {{QStringLiteral(":new"), hashPassword(password)},
+             {QStringLiteral(":s"), login},
+             {QStringLiteral(":old"), stored}});
+    }
+    QSqlQuery q =
+        conn().run(QStringLiteral("select StafferName, GroupID from Operator where Staffer = :s"),
+                   {{QStringLiteral(":s"), login}});
+    if (!q.next()) {
+        return std::nullopt;  // deleted at another desk meanwhile
+    }
+    session.name = q.value(0).toString();
+    session.group = q.value(1).toInt();
+    return session;
 }
 
 }  // namespace qv

@@ -24,11 +24,23 @@ struct OperatorRight {
 inline constexpr int kOperatorRightCount = 17;
 const std::array<OperatorRight, kOperatorRightCount>& operatorRights();
 using OperatorRightValues = std::array<bool, kOperatorRightCount>;
+// The value of the right `column` among `values`; false for another column.
+bool rightValue(const OperatorRightValues& values, const char* column);
 
-// The right `column` (a column of operatorRights()) of the operator whose
-// login name is `staffer`; nothing when no operator has that name. The name
-// is bound; any other column throws.
-std::optional<bool> operatorHasRight(const QString& staffer, const QString& column);
+struct Session;
+
+// Whether the Operator table has no row yet (the program's first run).
+bool noOperators();
+
+enum class LogOnKind { Operator, FirstOperator };
+// The logon of this desk. `Operator`: the session of the operator `login`
+// when `password` is theirs (checked by verifyOperatorPassword; a password
+// typed into the database by hand is accepted once and stored hashed from
+// then on); nothing otherwise, an operator without a password included.
+// `FirstOperator`: adds the system administrator `login` with `password`
+// and every right, and returns its session.
+std::optional<Session> logOn(const QString& login, const QString& password,
+                             LogOnKind kind = LogOnKind::Operator);
 
 // Adds an operator with these rights and no password, the names without the
 // blanks around them and cut to their columns' lengths. False, and nothing

@@ -8,13 +8,8 @@
 Tdm* dm = nullptr;
 
 Tdm::Tdm(QObject* parent)
-    : QObject(parent),
-      other_adoq(conn),
-      Operator_ado(conn),
-      RoomType_ado(conn),
-      RoomInfo_ado(conn) {
+    : QObject(parent), Operator_ado(conn), RoomType_ado(conn), RoomInfo_ado(conn) {
     setObjectName(QStringLiteral("dm"));
-    other_adoq.setObjectName(QStringLiteral("other_adoq"));
     const struct {
         qv::DataSet* set;
         const char* name;
@@ -66,7 +61,7 @@ Tdm::~Tdm() {
 }
 
 void Tdm::closeTables() {
-    for (qv::DataSet* d : {&other_adoq, &Operator_ado, &RoomType_ado, &RoomInfo_ado}) {
+    for (qv::DataSet* d : {&Operator_ado, &RoomType_ado, &RoomInfo_ado}) {
         d->close();
     }
 }

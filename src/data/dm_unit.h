@@ -15,7 +15,6 @@ public:
     ~Tdm() override;
 
     qv::Connection conn;
-    qv::DataSet other_adoq;  // shared scratch query
 
     // The table components that windows share: the operators (rights), the
     // room types and the rooms (each with its before-post check).

@@ -6,17 +6,19 @@
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
 #include "card/EncoderPairing.h"
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "language/Language.h"
 #include "platform/AppPaths.h"
-#include "platform/Fonts.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
+#include "platform/Fonts.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
 #include "settings/Settings.h"
+#include "window/CardOperation.h"
 #include "window/Form.h"
 #include "window/LayoutLists.h"
 
@@ -180,7 +182,7 @@ void TMainForm::FormCreate() {
     qv::applyLanguage(Language1);
     panels_[4]->setText(kVersionTitle);
     panels_[5]->setText(Language1->AppVersion().GetVersionString(QStringLiteral("CompanyName")));
-    panels_[6]->setText(QLatin1Char(' ') + LockSystemInfo.StafferName);
+    panels_[6]->setText(QLatin1Char(' ') + qv::session().name);
     qv::guarded([this] { LanguageSelectMenu(N10); });
     qv::guarded([this] { InitializeForm(); });
     LoadICon();
@@ -299,7 +301,7 @@ bool TMainForm::SetRoom_LV(bool retry) {
 void TMainForm::PopedomSet() {
     // Command levels by GroupID are not offered: the operator's rights
     // (InitMenu) switch the entries.
-    panels_[6]->setText(LockSystemInfo.StafferName);
+    panels_[6]->setText(qv::session().name);
 }
 
 void TMainForm::EncoderRegister() {
@@ -360,9 +362,7 @@ void TMainForm::Timer1Timer() {
 }
 
 void TMainForm::Timer2Timer() {
-    if (CardBusy) {
-        CardBusy = false;
-    }
+    qv::CardOperation::releaseLatch();
 }
 
 void TMainForm::setBoardView(int tag) {

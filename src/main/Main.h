@@ -43,7 +43,7 @@ public:
     std::array<QIcon, TRoomBoardItem::PictureCount> Room_ImageList;
     QStatusBar* StatusBar1;
     QTimer* Timer1;  // 3000 ms: rebuilds the board when RoomBoardChanged is set
-    QTimer* Timer2;  // 500 ms: clears CardBusy
+    QTimer* Timer2;  // 500 ms: frees the card latch (qv::CardOperation)
     TLanguage* Language1;
     // Run-time controls on the status bar (panels 0 to 2). They carry no
     // component names: the language store leaves their texts and lists alone.

@@ -9,6 +9,7 @@
 #include "cards/OpenDoorRecord_Unit.h"
 #include "cards/ReadDataCard_Unit.h"
 #include "data/DataSet.h"
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "language/Language.h"
 #include "layout/DistrictSetting_Unit.h"
@@ -24,8 +25,8 @@
 #include "operators/Operator_Unit.h"
 #include "platform/AppPaths.h"
 #include "platform/Application.h"
-#include "platform/Fonts.h"
 #include "platform/Dialogs.h"
+#include "platform/Fonts.h"
 #include "platform/Guard.h"
 #include "platform/IniFile.h"
 #include "platform/LanguageIds.h"
@@ -260,22 +261,12 @@ void TMainForm::allow(QObject* entry, bool right) {
 // --- Rights and languages ---------------------------------------------------
 
 void TMainForm::InitMenu() {
-    qv::DataSet& op = dm->Operator_ado;
-    struct Restore {
-        qv::DataSet& op;
-        ~Restore() {
-            op.close();
-            op.clearFilter();
-        }
-    } restore{op};
-    op.close();
-    op.setFilter({{QStringLiteral("Staffer"), LockSystemInfo.Staffer}});
-    op.open();
-    if (op.isEmpty()) {
-        qv::requestTerminate();
+    const std::optional<qv::OperatorRightValues> rights = qv::session().rights();
+    if (!rights) {
+        qv::requestTerminate();  // the logged-on operator has no row any more
         return;
     }
-    auto right = [&op](const char* column) { return op.asInteger(QLatin1String(column)) != 0; };
+    auto right = [&rights](const char* column) { return qv::rightValue(*rights, column); };
     const bool checkIn = right("CheckIn");
     // A copied guest card opens the room as a new one does: the same right.
     for (QObject* e : std::initializer_list<QObject*>{

@@ -147,10 +147,6 @@ void TSystemInfo_Form::Button1Click() {
     }
     TLockSystemInfo fresh;
     ReadSystemInfo(fresh);
-    // The operator stays logged on until the program ends.
-    fresh.Staffer = LockSystemInfo.Staffer;
-    fresh.StafferName = LockSystemInfo.StafferName;
-    fresh.GroupID = LockSystemInfo.GroupID;
     fresh.Loaded = LockSystemInfo.Loaded;
     LockSystemInfo = fresh;
     qv::showMessage(message(1, QStringLiteral("系统参数已更改，请退出系统重新运行！")));

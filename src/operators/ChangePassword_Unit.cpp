@@ -1,6 +1,7 @@
 #include "operators/ChangePassword_Unit.h"
 
 #include "data/Operators.h"
+#include "data/Session.h"
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
@@ -65,7 +66,7 @@ TChangePassword_Form::~TChangePassword_Form() = default;
 
 void TChangePassword_Form::Ok_BtClick() {
     if (!Label1->isHidden()) {
-        if (!qv::verifyOperatorPassword(LockSystemInfo.Staffer, OldPassword_Edit->text().trimmed(),
+        if (!qv::verifyOperatorPassword(qv::session().login, OldPassword_Edit->text().trimmed(),
                                         &verified_)) {
             qv::messageBox(qv::noticeTitle(), message(0, QStringLiteral("旧密码不符！")),
                            qv::Icon::Error);
@@ -95,7 +96,7 @@ void TChangePassword_Form::Ok_BtClick() {
         NewPassword_Edit->setFocus();
         return;
     }
-    if (!qv::changeOperatorPassword(LockSystemInfo.Staffer, verified_, repeated)) {
+    if (!qv::changeOperatorPassword(qv::session().login, verified_, repeated)) {
         qv::messageBox(qv::noticeTitle(),
                        message(3, QStringLiteral("口令已在别处修改，请重新输入当前口令。")),
                        qv::Icon::Error);

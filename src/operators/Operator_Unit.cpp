@@ -1,6 +1,6 @@
 #include "operators/Operator_Unit.h"
 
-#include "app/InputPasswordBox_Unit.h"
+#include "window/InputPasswordBox_Unit.h"
 #include "data/Operators.h"
 #include "data/TextColumns.h"
 #include "platform/Dialogs.h"

@@ -7,7 +7,7 @@
 #include "platform/Guard.h"
 #include "platform/Named.h"
 #include "platform/RadioGroup.h"
-#include "records/PrintLibrary.h"
+#include "printing/PrintLibrary.h"
 #include "records/RoomList_Unit.h"
 #include "settings/Settings.h"
 #include "window/DatePicker.h"

@@ -1,5 +1,6 @@
 #include "records/MC_R_Unit.h"
 
+#include "data/Session.h"
 #include "language/ComponentText.h"
 
 #include "card/CardRecords.h"
@@ -10,7 +11,7 @@
 #include "platform/Guard.h"
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
-#include "records/PrintLibrary.h"
+#include "printing/PrintLibrary.h"
 #include "records/UnconfirmedCards_Unit.h"
 #include "window/DatePicker.h"
 
@@ -202,7 +203,7 @@ void TMC_R_From::FormCreate() {
         CardType_CB->setCurrentIndex(CardType_CB->count() - 1);
     }
     qv::guarded([this] {
-        DeleteOldData_Bt->setEnabled(qv::operatorHasRight(QStringLiteral("SystemInfo")));
+        DeleteOldData_Bt->setEnabled(qv::session().hasRight(QStringLiteral("SystemInfo")));
     });
     qv::guarded([this] { MakeCardRecordList(); });
     DateStart_Dtp->setFocus();

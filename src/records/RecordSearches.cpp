@@ -163,19 +163,4 @@ CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay,
     return purge;
 }
 
-bool operatorHasRight(const QString& right) {
-    DataSet& op = dm->Operator_ado;
-    struct Restore {
-        DataSet& op;
-        ~Restore() {
-            op.close();
-            op.clearFilter();
-        }
-    } restore{op};
-    op.close();
-    op.setFilter({{QStringLiteral("Staffer"), LockSystemInfo.Staffer}});
-    op.open();
-    return !op.isEmpty() && op.asInteger(right) != 0;
-}
-
 }  // namespace qv

@@ -88,8 +88,4 @@ CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay,
                                       const PurgeProgress& progress = {},
                                       int stepRows = kCardPurgeStep);
 
-// Whether the logged-on operator (`LockSystemInfo.Staffer`) has the right in
-// the yes/no column `right` of Operator; false when the operator has no row.
-bool operatorHasRight(const QString& right);
-
 }  // namespace qv

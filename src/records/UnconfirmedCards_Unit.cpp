@@ -1,6 +1,8 @@
 #include "records/UnconfirmedCards_Unit.h"
 
+#include "data/Session.h"
 #include "language/ComponentText.h"
+#include "window/CardOperation.h"
 
 #include "card/CardFunctions.h"
 #include "platform/Clock.h"
@@ -13,7 +15,6 @@
 #include "stays/StayService.h"
 #include "window/RecordGrid.h"
 
-#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -67,9 +68,7 @@ TUnconfirmedCards_Form::TUnconfirmedCards_Form(QWidget* parent)
     Cards_Grid->setColumnWidth(IssuedColumn, 130);
     Cards_Grid->setColumnWidth(StateColumn, 160);
 
-    Prompt_Label = qv::make<QLabel>(QStringLiteral("Prompt_Label"), QString(), this);
-    Prompt_Label->setAlignment(Qt::AlignCenter);
-    Prompt_Label->setStyleSheet(QStringLiteral("color: #000080;"));
+    Prompt_Label = qv::CardOperation::makePrompt(this);
     qv::language::markRuntimeText(Prompt_Label);  // results, in the window's message lines
 
     Written_Bt = qv::make<QPushButton>(QStringLiteral("Written_Bt"),
@@ -149,8 +148,7 @@ const CardLogRow* TUnconfirmedCards_Form::currentCard() const {
 
 bool TUnconfirmedCards_Form::mayIssue(int cardType) {
     if (!rights_.contains(cardType)) {
-        const QString right = CardIssueRight(cardType);
-        rights_.insert(cardType, !right.isEmpty() && qv::operatorHasRight(right));
+        rights_.insert(cardType, qv::session().hasRight(CardIssueRight(cardType)));
     }
     return rights_.value(cardType);
 }
@@ -220,17 +218,17 @@ void TUnconfirmedCards_Form::offerNewGuestCard(const CardLogRow& lost) {
                        qv::Icon::Question, qv::Buttons::OkCancel) != qv::Answer::Ok) {
         return;
     }
-    if (CardBusy) {
+    qv::CardOperation op(this);
+    if (!op.started()) {
         return;
     }
-    CardBusy = true;  // the main window's timer clears it
     qv::stays::GuestCard card;
     card.roomStr = lost.roomStr;
     card.start = qv::Clock::now();
     card.end = lost.endTime;
     card.guestName = lost.holder;
     card.document = lost.explain;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    op.begin({});
     const qv::stays::Result result = qv::stays::checkIn(card);
     switch (result.outcome) {
         case qv::stays::Outcome::DatabaseError:

@@ -15,7 +15,6 @@
 
 TLockSystemInfo LockSystemInfo;
 bool RoomBoardChanged = false;
-bool CardBusy = false;
 int EncoderType = 0;
 bool CheckInRight = false;
 

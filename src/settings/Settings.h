@@ -11,15 +11,12 @@ inline constexpr int32_t kMinDayCount = 0;
 inline constexpr int32_t kMaxDayCount = 100;
 
 // The workstation's settings, read once at start-up from Mirefold.ini in the
-// program's folder, and the operator fields that the logon fills.
+// program's folder. The logged-on operator is qv::session() (data/Session.h).
 struct TLockSystemInfo {
     QString HotelName;
     int32_t DayCount = 1;
     QTime LeaveTime{12, 0, 0};
     int32_t TimeTolerance = 0;  // minutes added to the start and end of every card
-    QString Staffer;            // login name, set by the logon
-    QString StafferName;        // operator's name, set by the logon
-    int32_t GroupID = 0;        // command level, set by the logon
     QString Pass;               // the hotel's encoder system code, 8 hex digits
     int32_t LanguageID = 0;
     bool Loaded = false;
@@ -42,7 +39,6 @@ extern TLockSystemInfo LockSystemInfo;
 
 // Process-wide flags and values shared by the windows.
 extern bool RoomBoardChanged;  // rooms or stays changed: the board rebuilds on its next tick
-extern bool CardBusy;          // a card operation is under way: card buttons ignore presses
 extern int EncoderType;        // first word of the encoder's parameter block
 extern bool CheckInRight;      // the operator's check-in right, for the board's pop-up menu
 
@@ -53,8 +49,7 @@ inline const QString Config = QStringLiteral("Config");
 inline const QString ClientConfig = QStringLiteral("Client Config");
 }  // namespace settings
 
-// Fills `info` from [SystemInfo] and [Client Config]; the operator fields and
-// `Loaded` are left as they are.
+// Fills `info` from [SystemInfo] and [Client Config]; `Loaded` is left as it is.
 void ReadSystemInfo(TLockSystemInfo& info);
 void ReadLockInfo(TLock_Info& info);
 // Reads the settings into LockSystemInfo and marks them loaded. Values out of

@@ -5,11 +5,12 @@
 #include "platform/Dialogs.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
+#include "platform/ProgramText.h"
 #include "records/RoomList_Unit.h"
 #include "settings/Settings.h"
+#include "window/CardOperation.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include "window/DatePicker.h"
 
 #include <QDateEdit>
@@ -124,14 +125,7 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     Fields_Layout->addWidget(GuestCode_Edit, 6, 1, 1, 2);
     Fields_Layout->addWidget(CB_eO_GQI, 7, 1, 1, 2);
 
-    Prompt_Label = qv::make<QLabel>(QStringLiteral("Prompt_Label"), QString(), this);
-    Prompt_Label->setAlignment(Qt::AlignCenter);
-    Prompt_Label->setMinimumHeight(Prompt_Label->fontMetrics().height() * 2);
-    QFont promptFont = Prompt_Label->font();
-    promptFont.setBold(true);
-    promptFont.setPointSizeF(promptFont.pointSizeF() * 1.3);
-    Prompt_Label->setFont(promptFont);
-    Prompt_Label->setStyleSheet(QStringLiteral("color: #000080;"));
+    Prompt_Label = qv::CardOperation::makePrompt(this);
 
     Button1 = qv::make<QPushButton>(QStringLiteral("Button1"), QStringLiteral("读  卡"), this);
     Button1->setAutoDefault(false);
@@ -276,26 +270,22 @@ std::optional<stays::Result> GuestCardForm::issueCard(
         se_Room1->setFocus();
         return std::nullopt;
     }
-    if (!CheckDateRange(StayStart(), StayEnd())) {
+    if (const QString invalid = CheckDateRange(StayStart(), StayEnd()); !invalid.isEmpty()) {
+        qv::messageBox(qv::programText(QStringLiteral("信息提示")), invalid, qv::Icon::Information,
+                       qv::Buttons::Ok);
         return std::nullopt;
     }
-    if (CardBusy) {
+    CardOperation op(this);
+    if (!op.started()) {
         Prompt_Label->setText(lastPrompt);
         return std::nullopt;
     }
-    CardBusy = true;  // the main window's timer clears it
-
-    button->setEnabled(false);
-    // Paints the window (the disabled button) before the encoder call
-    // blocks, without handling input meanwhile.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    stays::Result result;
-    try {
-        result = operation(guestCard(), {});
-    } catch (...) {
-        button->setEnabled(true);
-        throw;
-    }
+    // Should the operation throw, the button comes back at once; otherwise
+    // the window decides when.
+    op.begin({button});
+    op.resumeAtOnce();
+    const stays::Result result = operation(guestCard(), {});
+    op.noResume();
     if (beforePrompt) {
         beforePrompt(result);
     }

@@ -3,6 +3,7 @@
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
 #include "data/Dialect.h"
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
@@ -127,8 +128,8 @@ void openOrCountStay(const GuestCard& in, const TCardData& card, const RoomRef& 
          {QStringLiteral(":Rom"), CardRom(card)},
          {QStringLiteral(":GuestInTime"), in.start},
          {QStringLiteral(":GuestLeaveTime"), in.end},
-         {QStringLiteral(":InputUser"), LockSystemInfo.Staffer},
-         {QStringLiteral(":MakeName"), LockSystemInfo.StafferName}});
+         {QStringLiteral(":InputUser"), qv::session().login},
+         {QStringLiteral(":MakeName"), qv::session().name}});
 }
 
 }  // namespace
@@ -160,7 +161,7 @@ Result continueStay(const GuestCard& in, const CardWriter& writer) {
             conn().execute(QStringLiteral("update GuestInRecord set GuestLeaveTime = :end, "
                                           "InputUser = :user where ID = :ID and enOverride = 0"),
                            {{QStringLiteral(":end"), in.end},
-                            {QStringLiteral(":user"), LockSystemInfo.Staffer},
+                            {QStringLiteral(":user"), qv::session().login},
                             {QStringLiteral(":ID"), openStay(room.roomStr)}});
         },
         [&in](const RoomRef& room) -> std::optional<Outcome> {

@@ -5,7 +5,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
-#include "records/PrintLibrary.h"
+#include "printing/PrintLibrary.h"
 #include "window/RecordGrid.h"
 
 #include <QCoreApplication>

@@ -1,8 +1,9 @@
 // Start-up: the settings file, the database connection and the logon window.
 #include "LockDatabase.h"
 #include "TestSupport.h"
+#include "data/Session.h"
 
-#include "app/InputPasswordBox_Unit.h"
+#include "window/InputPasswordBox_Unit.h"
 #include "app/Logon_Unit.h"
 #include "app/StartUp.h"
 #include "data/DemoHotel.h"
@@ -75,12 +76,14 @@ void AppTest::init() {
     dm_ = std::make_unique<Tdm>();
     dm = dm_.get();
     LockSystemInfo = TLockSystemInfo();
+    qv::session() = qv::Session();
 }
 
 void AppTest::cleanup() {
     dm_.reset();
     app_.reset();
     LockSystemInfo = TLockSystemInfo();
+    qv::session() = qv::Session();
 }
 
 void AppTest::openDatabase() {
@@ -402,9 +405,9 @@ void AppTest::firstRunCreatesAdministrator() {
     });
     QTest::mouseClick(form.Ok_Bt, Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
-    QCOMPARE(LockSystemInfo.Staffer, QString("admin"));
-    QCOMPARE(LockSystemInfo.StafferName, QString("系统管理员"));
-    QCOMPARE(LockSystemInfo.GroupID, 0);
+    QCOMPARE(qv::session().login, QString("admin"));
+    QCOMPARE(qv::session().name, QString("系统管理员"));
+    QCOMPARE(qv::session().group, 0);
 
     qv::DataSet op(dm->conn);
     op.setTableName("Operator");
@@ -531,7 +534,7 @@ void AppTest::logonRefusesAndAccepts() {
         QCOMPARE(form.result(), 0);
         QCOMPARE(form.focusWidget(), form.SystemLogin_Pas);
     }
-    QVERIFY(LockSystemInfo.Staffer.isEmpty());
+    QVERIFY(qv::session().login.isEmpty());
     QCOMPARE(dm->conn.scalar("select Pass from Operator where Staffer = 'nopass'").toString(),
              QString());
     QVERIFY(dm->conn.scalar("select Pass from Operator where Staffer = 'nullpass'").isNull());
@@ -539,9 +542,9 @@ void AppTest::logonRefusesAndAccepts() {
     form.SystemLogin_Pas->setText("pw'1");
     QTest::keyClick(form.SystemLogin_Pas, Qt::Key_Return);
     QCOMPARE(form.result(), int(QDialog::Accepted));
-    QCOMPARE(LockSystemInfo.Staffer, quoted);
-    QCOMPARE(LockSystemInfo.StafferName, QString("前台"));
-    QCOMPARE(LockSystemInfo.GroupID, 2);
+    QCOMPARE(qv::session().login, quoted);
+    QCOMPARE(qv::session().name, QString("前台"));
+    QCOMPARE(qv::session().group, 2);
 }
 
 void AppTest::plainTextPasswordIsHashedAtFirstLogon() {
@@ -594,11 +597,12 @@ void AppTest::startUpThenRestart() {
     });
     QVERIFY(StartUp());
     QCOMPARE(LockSystemInfo.HotelName, QString("金色酒店"));
-    QCOMPARE(LockSystemInfo.Staffer, QString("boss"));
+    QCOMPARE(qv::session().login, QString("boss"));
 
     // The program starts again: settings re-read, a normal logon.
     dm->conn.close();
     LockSystemInfo = TLockSystemInfo();
+    qv::session() = qv::Session();
     whenShown<TLogonForm>([](TLogonForm* logon) {
         QVERIFY(!logon->isFirstRun());
         logon->LoginCode_Edit->setText("boss");
@@ -606,7 +610,7 @@ void AppTest::startUpThenRestart() {
         logon->Ok_BtClick();
     });
     QVERIFY(StartUp());
-    QCOMPARE(LockSystemInfo.StafferName, QString("系统管理员"));
+    QCOMPARE(qv::session().name, QString("系统管理员"));
     QVERIFY(boxes.boxes().isEmpty());
 
     // A desk stopped while its encoder wrote a card: the next start names it.

@@ -254,16 +254,8 @@ void CardTest::checkDateRange() {
     QFETCH(QDateTime, end);
     QFETCH(bool, passes);
     qv::TestDialogs boxes;
-    QCOMPARE(CheckDateRange(start, end), passes);
-    if (passes) {
-        QVERIFY(boxes.boxes().isEmpty());
-        return;
-    }
-    QCOMPARE(boxes.boxes().size(), 1);
-    QCOMPARE(boxes.last().title, QStringLiteral("信息提示"));
-    QCOMPARE(boxes.last().text, QStringLiteral("日期范围无效！"));
-    QCOMPARE(boxes.last().icon, qv::Icon::Information);
-    QCOMPARE(boxes.last().buttons, qv::Buttons::Ok);
+    QCOMPARE(CheckDateRange(start, end), passes ? QString() : QStringLiteral("日期范围无效！"));
+    QVERIFY(boxes.boxes().isEmpty());  // the window shows the message
 }
 
 void CardTest::bitmapToIcon() {

@@ -7,6 +7,7 @@
 #include "LockDatabase.h"
 #include "SimEncoder.h"
 #include "TestSupport.h"
+#include "data/Session.h"
 
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
@@ -90,8 +91,8 @@ void CardIssueTest::init() {
     dm_ = std::make_unique<Tdm>();
     dm = dm_.get();
     LockSystemInfo = TLockSystemInfo();
-    LockSystemInfo.Staffer = "desk1";
-    LockSystemInfo.StafferName = "前台一";
+    qv::session().login = "desk1";
+    qv::session().name = "前台一";
     sim_ = std::make_unique<SimEncoder>(*app_);
     QVERIFY(sim_->loaded());
     QVERIFY(sim_->command("place blank"));

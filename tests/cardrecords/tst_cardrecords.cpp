@@ -2,6 +2,7 @@
 // and one serial per card when several front desks issue at once.
 #include "LockDatabase.h"
 #include "TestSupport.h"
+#include "data/Session.h"
 
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
@@ -51,8 +52,8 @@ void CardRecordsTest::init() {
     dm_ = std::make_unique<Tdm>();
     dm = dm_.get();
     LockSystemInfo = TLockSystemInfo();
-    LockSystemInfo.Staffer = "desk1";
-    LockSystemInfo.StafferName = "前台一";
+    qv::session().login = "desk1";
+    qv::session().name = "前台一";
 }
 
 void CardRecordsTest::cleanup() {

@@ -4,6 +4,7 @@
 #include "LockDatabase.h"
 #include "SimEncoder.h"
 #include "TestSupport.h"
+#include "data/Session.h"
 
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
@@ -75,8 +76,8 @@ void SpecialCardTest::init() {
     dm = dm_.get();
     dialogs_ = std::make_unique<qv::TestDialogs>();
     LockSystemInfo = TLockSystemInfo();
-    LockSystemInfo.Staffer = "desk1";
-    LockSystemInfo.StafferName = "前台一";
+    qv::session().login = "desk1";
+    qv::session().name = "前台一";
     QV_OPEN_FRESH_LOCK_DATABASE(dm->conn, *app_, kPgDatabase, true);
     sim_ = std::make_unique<SimEncoder>(*app_);
     QVERIFY(sim_->loaded());

@@ -18,6 +18,7 @@
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
 #include "card/Encoder.h"
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
 #include "settings/Settings.h"
@@ -75,8 +76,8 @@ int main(int argc, char** argv) {
     }
     Tdm module;
     dm = &module;
-    LockSystemInfo.Staffer = QStringLiteral("worker");
-    LockSystemInfo.StafferName = QStringLiteral("前台%1").arg(QCoreApplication::applicationPid());
+    qv::session().login = QStringLiteral("worker");
+    qv::session().name = QStringLiteral("前台%1").arg(QCoreApplication::applicationPid());
     if (!simLibrary.isEmpty() && !qv::Encoder::instance().load(simLibrary)) {
         std::fprintf(stderr, "card-issue-worker: no simulator at %s\n", qPrintable(simLibrary));
         return 1;

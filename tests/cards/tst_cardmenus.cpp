@@ -3,6 +3,7 @@
 #include "SimEncoder.h"
 #include "TestSupport.h"
 #include "WindowFixture.h"
+#include "data/Session.h"
 
 #include "cards/CheckCard_Unit.h"
 #include "cards/MakeCard_Unit.h"
@@ -73,7 +74,7 @@ void CardMenusTest::issueCardsOpensTheFloorPage() {
     dm->conn.execute(
         "insert into Operator (Staffer, StafferName, CheckIn, MasterCard, FloorCard) "
         "values (:s, '前台一', 1, 1, :f)",
-        {{":s", LockSystemInfo.Staffer}, {":f", floorRight ? 1 : 0}});
+        {{":s", qv::session().login}, {":f", floorRight ? 1 : 0}});
     auto main = makeMainForm();
     QVERIFY(main);
     QCOMPARE(main->EncodeCard_Menu->text(), QString("发行卡"));
@@ -114,7 +115,7 @@ void CardMenusTest::readAndCancelEntries() {
     QFETCH(QString, how);
     QFETCH(bool, cancelShown);
     dm->conn.execute("insert into Operator (Staffer, StafferName) values (:s, '前台一')",
-                     {{":s", LockSystemInfo.Staffer}});
+                     {{":s", qv::session().login}});
     auto main = makeMainForm();
     QVERIFY(main);
     QCOMPARE(main->ReadCard_Menu->text(), QString("读卡"));

@@ -3,6 +3,7 @@
 #include "SimEncoder.h"
 #include "TestSupport.h"
 #include "WindowFixture.h"
+#include "window/CardOperation.h"
 
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
@@ -154,7 +155,7 @@ void CheckCardTest::cleanup() {
 // Presses the read button as the operator does, the latch cleared first as
 // the main window's timer would.
 void CheckCardTest::read(TCheckCardForm& f) {
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QTRY_VERIFY(f.ReadCard_Bt->isEnabled());
     QTest::mouseClick(f.ReadCard_Bt, Qt::LeftButton);
 }
@@ -341,7 +342,7 @@ void CheckCardTest::cancelWipesTheCardAndKeepsTheLog() {
     read(f);
     QCOMPARE(f.Floor_Edit->text(), QString("12"));
 
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QTRY_VERIFY(f.Register_Bt->isEnabled());
     QTest::mouseClick(f.Register_Bt, Qt::LeftButton);
     QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
@@ -362,7 +363,7 @@ void CheckCardTest::cancelWipesTheCardAndKeepsTheLog() {
     // Nothing to wipe: the encoder says so and the boxes stay.
     QVERIFY(sim_->command("remove"));
     f.CardHolder_Edit->setText("王五");
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QTRY_VERIFY(f.Register_Bt->isEnabled());
     QTest::mouseClick(f.Register_Bt, Qt::LeftButton);
     QCOMPARE(f.Prompt_Label->text(), QString("无卡！"));
@@ -390,7 +391,8 @@ void CheckCardTest::cancelHiddenForMagneticLocks() {
 void CheckCardTest::busyLatchIgnoresPresses() {
     issueFloorCard("王五");
     TCheckCardForm f;
-    CardBusy = true;  // another card operation is under way
+    const qv::CardOperation other(nullptr);  // another card operation is under way
+    QVERIFY(other.started() && qv::CardOperation::busy());
     QTest::mouseClick(f.ReadCard_Bt, Qt::LeftButton);
     QTest::mouseClick(f.Register_Bt, Qt::LeftButton);
     QCOMPARE(f.Prompt_Label->text(), QString());
@@ -444,7 +446,7 @@ void CheckCardTest::keyboardPath() {
     QCOMPARE(QKeySequence::mnemonic(f.ReadCard_Bt->text()), QKeySequence("Alt+R"));
     QCOMPARE(QKeySequence::mnemonic(f.Register_Bt->text()), QKeySequence("Alt+G"));
     QCOMPARE(QKeySequence::mnemonic(f.Close_Bt->text()), QKeySequence("Alt+C"));
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QTRY_VERIFY_WITH_TIMEOUT(f.Register_Bt->isEnabled(), 2000);
     f.Register_Bt->setFocus();
     QTest::keyClick(f.Register_Bt, Qt::Key_Space);
@@ -537,7 +539,7 @@ void CheckCardTest::cancelMarksTheCardsOwnRow() {
     read(f);
     QCOMPARE(f.CardHolder_Edit->text(), QString("张三"));
     QCOMPARE(f.Prompt_Label->text(), QString("操作成功！\n卡已写好，记录未保存"));
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QTRY_VERIFY(f.Register_Bt->isEnabled());
     QTest::mouseClick(f.Register_Bt, Qt::LeftButton);
     QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));

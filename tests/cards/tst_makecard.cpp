@@ -4,6 +4,8 @@
 #include "SimEncoder.h"
 #include "TestSupport.h"
 #include "WindowFixture.h"
+#include "data/Session.h"
+#include "window/CardOperation.h"
 
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
@@ -136,7 +138,7 @@ private:
 
 void MakeCardTest::init() {
     QV_SET_UP_WINDOW_FIXTURE(fx, kPgDatabase);
-    addOperator(LockSystemInfo.Staffer);
+    addOperator(qv::session().login);
     qv::Clock::setTestTime(kOpened);
     qv::clearTerminateRequest();
     sim_ = std::make_unique<SimEncoder>(*fx.app);
@@ -398,7 +400,7 @@ void MakeCardTest::everyPageIssuesItsCard() {
 
 void MakeCardTest::rightsFollowThePage() {
     // A login name with a quote is a value like any other.
-    LockSystemInfo.Staffer = "o'brien";
+    qv::session().login = "o'brien";
     addOperator("o'brien", {"FloorCard"});
 
     // As the main window opens it: the floor page made active after creation.
@@ -423,7 +425,7 @@ void MakeCardTest::rightsFollowThePage() {
 }
 
 void MakeCardTest::missingOperatorRowEndsTheProgram() {
-    LockSystemInfo.Staffer = "nobody' or '1'='1";
+    qv::session().login = "nobody' or '1'='1";
     TMakeCard_Form f;
     QVERIFY(qv::terminateRequested());
     QVERIFY(!f.Encode_Bt->isEnabled());
@@ -553,7 +555,7 @@ void MakeCardTest::busyLatchIgnoresASecondPress() {
     // The button is off for a pause that does not freeze the window.
     QVERIFY(!f.Encode_Bt->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(f.Encode_Bt->isEnabled(), 1000);
-    QVERIFY(CardBusy);
+    QVERIFY(qv::CardOperation::busy());
 
     // A second press before the main window's timer clears the latch does nothing.
     QVERIFY(sim_->command("place blank"));
@@ -562,7 +564,7 @@ void MakeCardTest::busyLatchIgnoresASecondPress() {
     QCOMPARE(counter(5), 1);
     QCOMPARE(logRows(), 1);
 
-    CardBusy = false;  // the timer's tick
+    qv::CardOperation::releaseLatch();  // the timer's tick
     QTest::mouseClick(f.Encode_Bt, Qt::LeftButton);
     QCOMPARE(CardSerial(sim_->card()), 1);
     QCOMPARE(counter(5), 2);
@@ -599,7 +601,7 @@ void MakeCardTest::encoderFailuresChangeNothing() {
     // Back on line with a card: the same serial is written.
     QVERIFY(sim_->command("set online 1"));
     QVERIFY(sim_->command("place blank"));
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QTRY_VERIFY(f.Encode_Bt->isEnabled());
     QTest::mouseClick(f.Encode_Bt, Qt::LeftButton);
     QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
@@ -678,7 +680,7 @@ void MakeCardTest::twoDesksNeverShareASerial() {
     f.PageControl1->setCurrentIndex(TMakeCard_Form::ChiefPage);
     QSet<qint64> mine;
     for (int i = 0; i < kWindowCards; ++i) {
-        CardBusy = false;
+        qv::CardOperation::releaseLatch();
         QTRY_VERIFY(f.Encode_Bt->isEnabled());
         QVERIFY(sim_->command("place blank"));
         QTest::mouseClick(f.Encode_Bt, Qt::LeftButton);
@@ -739,7 +741,7 @@ void MakeCardTest::keyboardPath() {
     // deliver mnemonics); Space presses the button that has the focus.
     QCOMPARE(QKeySequence::mnemonic(f.Encode_Bt->text()), QKeySequence("Alt+W"));
     QCOMPARE(QKeySequence::mnemonic(f.BitBtn2->text()), QKeySequence("Alt+C"));
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QTRY_VERIFY(f.Encode_Bt->isEnabled());
     f.Encode_Bt->setFocus();
     QTest::keyClick(f.Encode_Bt, Qt::Key_Space);

@@ -16,7 +16,7 @@
 #include "data/PagedQueryModel.h"
 #include "data/dm_unit.h"
 #include "platform/QtDialogs.h"
-#include "records/PrintLibrary.h"
+#include "printing/PrintLibrary.h"
 #include "records/RoomList_Unit.h"
 
 #include <QFileDialog>

@@ -7,8 +7,9 @@
 // for the translator; the checks run as usual.
 #include "SimEncoder.h"
 #include "WindowFixture.h"
+#include "data/Session.h"
 
-#include "app/InputPasswordBox_Unit.h"
+#include "window/InputPasswordBox_Unit.h"
 #include "app/Logon_Unit.h"
 #include "card/CardRecords.h"
 #include "cards/CheckCard_Unit.h"
@@ -209,7 +210,7 @@ private:
 void EnglishTest::init() {
     QString why;
     QVERIFY2(fx.setUp(QString(), /*demo=*/false, &why), qPrintable(why));
-    LockSystemInfo.StafferName = QStringLiteral("desk");
+    qv::session().name = QStringLiteral("desk");
     LockSystemInfo.LanguageID = 2052;
     sim = std::make_unique<SimEncoder>(*fx.app);
     QVERIFY(sim->loaded());

@@ -5,6 +5,7 @@
 
 #include "card/Encoder.h"
 #include "data/DemoHotel.h"
+#include "data/Session.h"
 #include "data/dm_unit.h"
 #include "language/Language.h"
 #include "layout/RoomInfo_Unit.h"
@@ -20,6 +21,7 @@
 #include "platform/TestDialogs.h"
 #include "settings/Settings.h"
 #include "stays/CopyGuestCard_Unit.h"
+#include "window/CardOperation.h"
 #include "window/RecordGrid.h"
 
 #include <QAction>
@@ -143,11 +145,12 @@ void MainTest::init() {
     qv::createDemoHotel(dm->conn);
     boxes_ = std::make_unique<qv::TestDialogs>();
     LockSystemInfo = TLockSystemInfo();
-    LockSystemInfo.Staffer = "op";
-    LockSystemInfo.StafferName = "王芳";
+    qv::session().login = "op";
+    qv::session().name = "王芳";
     LockSystemInfo.LanguageID = 2052;
     LockSystemInfo.Loaded = true;
-    RoomBoardChanged = CardBusy = CheckInRight = false;
+    RoomBoardChanged = CheckInRight = false;
+    qv::CardOperation::releaseLatch();
     EncoderType = 0;
     qv::clearTerminateRequest();
     addOperator("op", kAllRights);
@@ -492,9 +495,10 @@ void MainTest::timersFollowTheFlags() {
     QCOMPARE(pictures(*form, "1102"), QList<int>{2});
     QVERIFY(!RoomBoardChanged);
 
-    CardBusy = true;
+    const qv::CardOperation other(nullptr);
+    QVERIFY(other.started() && qv::CardOperation::busy());
     form->Timer2Timer();
-    QVERIFY(!CardBusy);
+    QVERIFY(!qv::CardOperation::busy());
 }
 
 void MainTest::detailViewShowsEveryValue() {
@@ -887,7 +891,7 @@ void MainTest::pairing() {
 }
 
 void MainTest::noOperatorRowEndsTheProgram() {
-    LockSystemInfo.Staffer = "ghost";
+    qv::session().login = "ghost";
     auto form = makeForm();
     QVERIFY(qv::terminateRequested());
     QVERIFY(!form->CheckIn_Menu->isEnabled());

@@ -5,6 +5,7 @@
 
 #include "data/Backup.h"
 #include "data/OpenLockDatabase.h"
+#include "data/Session.h"
 #include "maintenance/BackupRestore.h"
 #include "maintenance/Cd_Unit.h"
 #include "maintenance/SystemInfo_Unit.h"
@@ -87,7 +88,7 @@ void MaintenanceTest::settingsSaveEndsProgram() {
     QCOMPARE(ini.readString(QStringLiteral("SystemInfo"), QStringLiteral("Keep"), {}),
              QStringLiteral("me"));
     QCOMPARE(LockSystemInfo.LeaveTime, QTime(13, 30));
-    QCOMPARE(LockSystemInfo.Staffer, QStringLiteral("desk1"));
+    QCOMPARE(qv::session().login, QStringLiteral("desk1"));
 }
 
 void MaintenanceTest::settingsBadTimeWritesNothing() {

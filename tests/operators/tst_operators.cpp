@@ -3,9 +3,10 @@
 
 #include "WindowFixture.h"
 
-#include "app/InputPasswordBox_Unit.h"
+#include "window/InputPasswordBox_Unit.h"
 #include "data/Operators.h"
 #include "data/Passwords.h"
+#include "data/Session.h"
 #include "operators/ChangePassword_Unit.h"
 #include "operators/Operator_Unit.h"
 #include "window/RecordGrid.h"
@@ -195,7 +196,7 @@ void OperatorsTest::keepsLastSuperAdministrator() {
     addRow(QStringLiteral("boss1"), true, QStringLiteral("pw"));
     addRow(QStringLiteral("boss2"), true, QStringLiteral("pw"));
     addRow(QStringLiteral("clerk"), false);
-    LockSystemInfo.Staffer = QStringLiteral("clerk");  // the operator logged on may go too
+    qv::session().login = QStringLiteral("clerk");  // the operator logged on may go too
     TOperator_Form f;
     selectOperator(f, QStringLiteral("clerk"));
     QTest::mouseClick(f.Delete_Bt, Qt::LeftButton);

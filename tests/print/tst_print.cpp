@@ -12,7 +12,7 @@
 #include "platform/ProgramText.h"
 #include "platform/SharedLibrary.h"
 #include "platform/TestDialogs.h"
-#include "records/PrintLibrary.h"
+#include "printing/PrintLibrary.h"
 
 #include <QAbstractButton>
 #include <QApplication>

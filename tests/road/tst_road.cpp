@@ -3,6 +3,8 @@
 // card, check-out from the window and from the board's pop-up menu.
 #include "SimEncoder.h"
 #include "TestSupport.h"
+#include "data/Session.h"
+#include "window/CardOperation.h"
 
 #include "app/Logon_Unit.h"
 #include "app/MainWindowFactory.h"
@@ -63,7 +65,8 @@ void RoadTest::init() {
     dm_ = std::make_unique<Tdm>();
     dm = dm_.get();
     LockSystemInfo = TLockSystemInfo();
-    RoomBoardChanged = CardBusy = CheckInRight = false;
+    RoomBoardChanged = CheckInRight = false;
+    qv::CardOperation::releaseLatch();
     qv::clearTerminateRequest();
     {
         qv::Connection setup;
@@ -147,7 +150,7 @@ void RoadTest::checkInCopyAndCheckOut() {
     TMainForm* form = logOnAndOpenTheBoard();
     QVERIFY(form);
     QVERIFY(!qv::terminateRequested());
-    QCOMPARE(LockSystemInfo.StafferName, QString("李娜"));
+    QCOMPARE(qv::session().name, QString("李娜"));
     QCOMPARE(pictures("1203"), QList<int>{TRoomBoardItem::Normal});
     saveScreenshot(form, "road-board-before");
 

@@ -4,6 +4,8 @@
 #include "GuestCards.h"
 #include "SimEncoder.h"
 #include "WindowFixture.h"
+#include "data/Session.h"
+#include "window/CardOperation.h"
 
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
@@ -243,7 +245,7 @@ void StaysTest::checkInCopyAndCheckOut() {
     saveScreenshot(&f, "GuestQuickIn_Form-done");
 
     // A copy carries the same serial and leaves the counter and the stay alone.
-    CardBusy = false;  // the main window's timer
+    qv::CardOperation::releaseLatch();  // the main window's timer
     RoomBoardChanged = false;
     QVERIFY(sim_->command("place blank"));
     QTest::mouseClick(f.CopyGuestCard_Bt, Qt::LeftButton);
@@ -257,7 +259,7 @@ void StaysTest::checkInCopyAndCheckOut() {
 
     // Checking in the room again while its stay is open: a new serial, one
     // more card on the open stay, whose guest stays as it was.
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QVERIFY(sim_->command("place blank"));
     f.se_Room1->clear();
     QTest::keyClicks(f.se_Room1, "1203");
@@ -361,7 +363,8 @@ void StaysTest::failedRecordsKeepNothingAndNameTheCard() {
 void StaysTest::busyLatchIgnoresASecondPress() {
     TGuestQuickIn_Form f;
     f.se_Room1->setText("1203");
-    CardBusy = true;  // another card operation is under way
+    const qv::CardOperation other(nullptr);  // another card operation is under way
+    QVERIFY(other.started() && qv::CardOperation::busy());
     f.Confirm_BtClick();
     QVERIFY(dialogs_->boxes().isEmpty());
     QCOMPARE(f.Prompt_Label->text(), QString());
@@ -369,7 +372,7 @@ void StaysTest::busyLatchIgnoresASecondPress() {
     QCOMPARE(roomCounter("1203"), 7);
 
     // Two presses within the latch's interval issue one card.
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     f.Confirm_BtClick();
     f.Confirm_Bt->setEnabled(true);
     f.Confirm_BtClick();
@@ -396,7 +399,7 @@ void StaysTest::doorPlatesAreBoundText() {
         "values (3999, :s, '030999', 3, 9, 99)",
         {{":s", "3'99 A"}});
     for (const bool copyWindow : {false, true}) {
-        CardBusy = false;
+        qv::CardOperation::releaseLatch();
         dialogs_->clear();
         std::unique_ptr<qv::GuestCardForm> f;
         if (copyWindow) {
@@ -484,7 +487,7 @@ void StaysTest::invalidRangeWritesNothing() {
     TCopyGuestCard_Form c;
     for (qv::GuestCardForm* w :
          {static_cast<qv::GuestCardForm*>(&f), static_cast<qv::GuestCardForm*>(&c)}) {
-        CardBusy = false;
+        qv::CardOperation::releaseLatch();
         dialogs_->clear();
         w->se_Room1->setText("1203");
         w->Days_Edit->setText(QString::number(nights));
@@ -553,7 +556,7 @@ void StaysTest::copyWindowWritesCopiesOfTheCurrentSerial() {
     c.E_H_GQI->setText("王五");
     saveScreenshot(&c, "CopyGuestCard_Form");
     for (int i = 0; i < 2; ++i) {
-        CardBusy = false;
+        qv::CardOperation::releaseLatch();
         QVERIFY(sim_->command("place blank"));
         QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
         QCOMPARE(c.Prompt_Label->text(), QString("操作成功！"));
@@ -578,7 +581,7 @@ void StaysTest::copyWindowWritesCopiesOfTheCurrentSerial() {
         QCOMPARE(log.text("Explain"), QString("1"));
     }
     // A card that cannot be written is not logged.
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QVERIFY(sim_->command("set fail-next 1"));
     QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
     QCOMPARE(c.Prompt_Label->text(), QString("操作失败！"));
@@ -592,7 +595,7 @@ void StaysTest::copyWindowRefusesAnUnknownRoom() {
     QCOMPARE(dialogs_->texts(), QStringList{"没有该房号！"});
     QCOMPARE(sim_->card().CardType[0], uint16_t(0));
     QCOMPARE(logRows(), 0);
-    QVERIFY(!CardBusy);
+    QVERIFY(!qv::CardOperation::busy());
     // An empty box does nothing at all.
     dialogs_->clear();
     c.se_Room1->clear();
@@ -720,28 +723,31 @@ void StaysTest::promptClearedByANewCardAndANewRoom() {
 
     // A new card operation that fails its check: the old result does not
     // stand under the new error.
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     f.se_Room1->setText("1203");
     QVERIFY(sim_->command("place blank"));
     QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
     QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     f.Days_Edit->setText("-1");
     QTest::mouseClick(f.CopyGuestCard_Bt, Qt::LeftButton);
     QCOMPARE(dialogs_->texts(), QStringList{"日期范围无效！"});
+    QCOMPARE(dialogs_->last().title, QStringLiteral("信息提示"));
+    QCOMPARE(dialogs_->last().icon, qv::Icon::Information);
+    QCOMPARE(dialogs_->last().buttons, qv::Buttons::Ok);
     QCOMPARE(f.Prompt_Label->text(), QString());
 
     // A press the card latch turns away is no new operation: the result stays.
     TCopyGuestCard_Form c;
     c.se_Room1->setText("1203");
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
     QCOMPARE(c.Prompt_Label->text(), QString("操作成功！"));
     QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);  // within the latch's half second
     QCOMPARE(c.Prompt_Label->text(), QString("操作成功！"));
     QCOMPARE(logRows(), 3);
     // A new one starts with an empty prompt: the encoder's answer replaces it.
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QVERIFY(sim_->command("remove"));
     QTest::mouseClick(c.Confirm_Bt, Qt::LeftButton);
     QCOMPARE(c.Prompt_Label->text(), QString("无卡！"));
@@ -763,14 +769,14 @@ void StaysTest::confirmPauseYieldsToTheRoomBox() {
     QVERIFY(f.Confirm_Bt->isEnabled() && !f.CopyGuestCard_Bt->isEnabled());
     QTest::qWait(700);
     QVERIFY(f.Confirm_Bt->isEnabled());
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QVERIFY(sim_->command("place blank"));
     QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
     QCOMPARE(f.Prompt_Label->text(), QString("操作成功！"));
     QCOMPARE(scalar("select count(*) from GuestInRecord where RoomStr = '1101'").toInt(), 1);
 
     // After a failed card the button comes back after the pause, as before.
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QVERIFY(sim_->command("remove"));
     f.se_Room1->setText("1102");
     QTest::mouseClick(f.Confirm_Bt, Qt::LeftButton);
@@ -828,7 +834,7 @@ void StaysTest::continueStay() {
     checkIn1203ForTwoNights();
     QCOMPARE(roomCounter("1203"), 8);
     RoomBoardChanged = false;
-    LockSystemInfo.Staffer = "desk2";
+    qv::session().login = "desk2";
 
     TModifyGuestCard_Form m;
     QCOMPARE(m.objectName(), QString("ModifyGuestCard_Form"));
@@ -906,7 +912,7 @@ void StaysTest::continueStay() {
     QCOMPARE(stay.asInteger("CardCounts"), 1);
 
     // The extended card read again: each extension starts the tolerance later.
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QTest::mouseClick(m.Button1, Qt::LeftButton);
     QCOMPARE(m.ST_GQI_Dtp->time(), QTime(15, 30));
     QCOMPARE(m.Days_Edit->text(), QString("4"));
@@ -952,7 +958,7 @@ void StaysTest::continueStayRefusesAFormerGuestsCard() {
     QVERIFY(QTest::qWaitForWindowExposed(&m));
     for (const QByteArray& former : {firstCard, extendedCard}) {
         sim_->writeState("card.txt", former);
-        CardBusy = false;
+        qv::CardOperation::releaseLatch();
         QTest::mouseClick(m.Button1, Qt::LeftButton);
         QCOMPARE(m.Prompt_Label->text(), QString("这张卡不是该房间当前入住客人的卡，不能续房！"));
         QCOMPARE(m.se_Room1->text(), QString());
@@ -984,7 +990,7 @@ void StaysTest::continueStayRefusesAFormerGuestsCard() {
 
     // The new guest's own card extends the new guest's stay.
     sim_->writeState("card.txt", nextCard);
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QTest::mouseClick(m.Button1, Qt::LeftButton);
     QCOMPARE(m.se_Room1->text(), QString("1203"));
     QCOMPARE(m.E_H_GQI->text(), QString("李四"));
@@ -1054,7 +1060,7 @@ void StaysTest::continueStayRefusals() {
     // "发卡(&Y)" before any card was read does nothing.
     QTest::mouseClick(m.Confirm_Bt, Qt::LeftButton);
     QCOMPARE(m.Prompt_Label->text(), QString());
-    QVERIFY(!CardBusy);
+    QVERIFY(!qv::CardOperation::busy());
     m.Prompt_Label->setText("操作成功！");  // an earlier extension's result
     QTest::mouseClick(m.Button1, Qt::LeftButton);
     QCOMPARE(m.Prompt_Label->text(), prompt);
@@ -1154,7 +1160,7 @@ void StaysTest::hourlyRoom() {
     QCOMPARE(stay.text("GuestInTime"), QString("2025-03-01 15:30:00"));
     QCOMPARE(stay.text("GuestLeaveTime"), QString("2025-03-01 18:30:00"));
     // Again for the open stay: one more card counted, F2 for the room list.
-    CardBusy = false;
+    qv::CardOperation::releaseLatch();
     QVERIFY(sim_->command("place blank"));
     QTest::mouseClick(h.Confirm_Bt, Qt::LeftButton);
     QCOMPARE(CardSerial(sim_->card()), 9);

@@ -4,6 +4,7 @@
 #include "GuestCards.h"
 #include "SimEncoder.h"
 #include "WindowFixture.h"
+#include "data/Session.h"
 
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
@@ -174,7 +175,7 @@ void StayServiceTest::checkInCopyAndContinueStay() {
 
     // Continue stay by another clerk: serial 0, the counter untouched; the
     // stay's end and clerk move with the card's log row, nothing else does.
-    LockSystemInfo.Staffer = "desk2";
+    qv::session().login = "desk2";
     QVERIFY(sim_->command("place blank"));
     encoder.seen.clear();
     const Result more =

@@ -10,6 +10,8 @@
 
 #include "LockDatabase.h"
 #include "TestSupport.h"
+#include "data/Session.h"
+#include "window/CardOperation.h"
 
 #include "data/dm_unit.h"
 #include "platform/Clock.h"
@@ -40,8 +42,8 @@ public:
         LockSystemInfo.DayCount = 1;
         LockSystemInfo.LeaveTime = QTime(12, 0);
         LockSystemInfo.TimeTolerance = 10;
-        LockSystemInfo.Staffer = QStringLiteral("desk1");
-        LockSystemInfo.StafferName = QStringLiteral("前台一");
+        qv::session().login = QStringLiteral("desk1");
+        qv::session().name = QStringLiteral("前台一");
         resetFlags();
         return openFreshLockDatabase(dm->conn, *app, pgDatabase, demo, why);
     }
@@ -59,7 +61,7 @@ public:
 
     static void resetFlags() {
         RoomBoardChanged = false;
-        CardBusy = false;
+        qv::CardOperation::releaseLatch();
         EncoderType = 0;
         CheckInRight = false;
     }

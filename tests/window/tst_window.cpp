@@ -6,7 +6,7 @@
 #include "data/DataSet.h"
 #include "data/PagedQueryModel.h"
 #include "platform/Named.h"
-#include "records/PrintLibrary.h"
+#include "printing/PrintLibrary.h"
 #include "window/EditForm.h"
 #include "window/Form.h"
 #include "window/LayoutLists.h"

@@ -1,4 +1,4 @@
-#include "records/PrintLibrary.h"
+#include "printing/PrintLibrary.h"
 
 #include "data/DataSet.h"
 #include "platform/AppPaths.h"

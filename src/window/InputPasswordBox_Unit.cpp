@@ -1,4 +1,4 @@
-#include "app/InputPasswordBox_Unit.h"
+#include "window/InputPasswordBox_Unit.h"
 
 #include "platform/Guard.h"
 #include "platform/Named.h"
