@@ -42,6 +42,8 @@ Link::Link(const LinkOptions& options, QObject* parent) : QObject(parent), optio
 }
 
 Link::~Link() {
+    // Nobody is told of a link that goes away with its owner.
+    blockSignals(true);
     closing_ = true;
     dropSocket();
 }
