@@ -23,13 +23,14 @@ void ChangeFeed::start() {
         QSqlDriver* driver = conn_.database().driver();
         subscribed_ = driver && driver->subscribeToNotification(kChannel);
         if (driver) {
-            connect(driver, &QSqlDriver::notification, this,
-                    [this](const QString& name, QSqlDriver::NotificationSource, const QVariant&) {
-                        if (name == kChannel) {
-                            emit changed(kAll);
-                        }
-                    },
-                    Qt::UniqueConnection);
+            connect(
+                driver, &QSqlDriver::notification, this,
+                [this](const QString& name, QSqlDriver::NotificationSource, const QVariant&) {
+                    if (name == kChannel) {
+                        emit changed(kAll);
+                    }
+                },
+                Qt::UniqueConnection);
         }
     }
     timer_.start();

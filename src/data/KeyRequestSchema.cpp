@@ -4,9 +4,10 @@ namespace qv::schema {
 
 const QStringList& keyRequestStep() {
     // As the table was when version 5 brought it; later versions change it
-    // with steps of their own.
+    // with steps of their own. A database that has the table already (made
+    // by a newer script and stamped older) keeps it.
     static const QStringList step{
-        QStringLiteral("CREATE TABLE KeyRequest (\n"
+        QStringLiteral("CREATE TABLE IF NOT EXISTS KeyRequest (\n"
                        "    ID {KEY},\n"
                        "    Encoder INTEGER NOT NULL,\n"
                        "    Kind TEXT NOT NULL,\n"
@@ -31,10 +32,10 @@ const QStringList& keyRequestStep() {
                        "    TakenTime {DATETIME},\n"
                        "    AnsweredTime {DATETIME}\n"
                        ")"),
-        QStringLiteral("CREATE INDEX KeyRequest_Queued ON KeyRequest (Encoder, ID) "
+        QStringLiteral("CREATE INDEX IF NOT EXISTS KeyRequest_Queued ON KeyRequest (Encoder, ID) "
                        "WHERE State = 'queued'"),
-        QStringLiteral("CREATE INDEX KeyRequest_PmsKey ON KeyRequest (PmsKey)"),
-        QStringLiteral("CREATE INDEX KeyRequest_InputTime ON KeyRequest (InputTime)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS KeyRequest_PmsKey ON KeyRequest (PmsKey)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS KeyRequest_InputTime ON KeyRequest (InputTime)"),
     };
     return step;
 }
@@ -51,6 +52,7 @@ const QStringList& keyRequestServerStatements() {
             "RETURNS trigger LANGUAGE plpgsql AS $f$ BEGIN PERFORM "
             "pg_notify(''quorvane_changes'', TG_TABLE_NAME); RETURN NULL; END $f$'; END IF; "
             "END $$"),
+        QStringLiteral("DROP TRIGGER IF EXISTS KeyRequest_Changes ON KeyRequest"),
         QStringLiteral("CREATE TRIGGER KeyRequest_Changes AFTER INSERT OR UPDATE OR DELETE ON "
                        "KeyRequest FOR EACH STATEMENT EXECUTE FUNCTION qv_notify_change()"),
     };

@@ -10,8 +10,10 @@ namespace {
 pms::LinkOptions withKeyRecords(pms::LinkOptions o) {
     if (o.description.records.isEmpty()) {
         o.description.records = {
-            {"KR", "KCKTK#RNWSG#GNGAGDDTIDDATI"}, {"KM", "KCRNRWSG#GNGDDTIDDATI"},
-            {"KD", "KCRNWSG#IDDATI"},             {"KZ", "KCWSIDDATI"},
+            {"KR", "KCKTK#RNWSG#GNGAGDDTIDDATI"},
+            {"KM", "KCRNROWSG#GNGDDTIDDATI"},
+            {"KD", "KCRNWSG#IDDATI"},
+            {"KZ", "KCWSIDDATI"},
             {"KA", "ASCTKCWSG#RNGAGDDTGNDATI"},
         };
     }
@@ -52,21 +54,22 @@ void InterfaceService::onRecord(const pms::Record& record) {
         r.encoder = record.value("KC").toInt();
         r.workstation = record.value("WS");
         r.reservation = record.value("G#");
-        link_.send(pms::answerFor(r, QStringLiteral("BY"), QStringLiteral("The lock database is busy")));
+        link_.send(
+            pms::answerFor(r, QStringLiteral("BY"), QStringLiteral("The lock database is busy")));
         return;
     }
     switch (in.action) {
-    case pms::Intake::Action::Answer:
-        link_.send(in.answer);
-        emit answered(in.requestId, in.answer);
-        break;
-    case pms::Intake::Action::Queued:
-    case pms::Intake::Action::Pending:
-        pending_.insert(in.requestId, link_.linkId());
-        checkRequests();
-        break;
-    case pms::Intake::Action::Ignore:
-        break;
+        case pms::Intake::Action::Answer:
+            link_.send(in.answer);
+            emit answered(in.requestId, in.answer);
+            break;
+        case pms::Intake::Action::Queued:
+        case pms::Intake::Action::Pending:
+            pending_.insert(in.requestId, link_.linkId());
+            checkRequests();
+            break;
+        case pms::Intake::Action::Ignore:
+            break;
     }
 }
 
@@ -75,13 +78,13 @@ void InterfaceService::onLost(const QString& linkId) {
     try {
         pms::KeyRequest none;
         const int n = pms::expireLinkRequests(
-            conn_, linkId, pms::answerFor(none, QStringLiteral("UR"), QStringLiteral("The link was lost")));
+            conn_, linkId,
+            pms::answerFor(none, QStringLiteral("UR"), QStringLiteral("The link was lost")));
         if (n > 0) {
             qInfo("PMS link lost: %d request(s) given up", n);
         }
     } catch (const Error& e) {
-        qWarning("PMS link lost; its requests could not be given up: %s",
-                 qUtf8Printable(e.text()));
+        qWarning("PMS link lost; its requests could not be given up: %s", qUtf8Printable(e.text()));
     }
     for (auto it = pending_.begin(); it != pending_.end();) {
         it = it.value() == linkId ? pending_.erase(it) : std::next(it);
@@ -98,9 +101,10 @@ void InterfaceService::checkRequests() {
             if (r && r->state == pms::states::Queued && r->deadline.isValid() &&
                 now >= r->deadline) {
                 // Its encoder did not take it in time: never written now.
-                pms::expireRequest(conn_, id,
-                                   pms::answerFor(*r, QStringLiteral("UR"),
-                                                  QStringLiteral("No encoder took the request in time")));
+                pms::expireRequest(
+                    conn_, id,
+                    pms::answerFor(*r, QStringLiteral("UR"),
+                                   QStringLiteral("No encoder took the request in time")));
                 r = pms::loadRequest(conn_, id);
             }
         } catch (const Error& e) {

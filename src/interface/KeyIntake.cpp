@@ -39,10 +39,10 @@ bool roomKnown(Connection& conn, const QString& roomStr) {
 
 // The operator's right (a fixed column name), nothing when no such operator.
 std::optional<bool> hasRight(Connection& conn, const QString& login, const QString& column) {
-    QSqlQuery q = conn.runWhole(
-        QStringLiteral("select %1 from Operator where Staffer = :s order by ID")
-            .arg(column.isEmpty() ? QStringLiteral("ID") : column),
-        {{":s", login}});
+    QSqlQuery q =
+        conn.runWhole(QStringLiteral("select %1 from Operator where Staffer = :s order by ID")
+                          .arg(column.isEmpty() ? QStringLiteral("ID") : column),
+                      {{":s", login}});
     if (!q.next()) {
         return std::nullopt;
     }
@@ -73,8 +73,8 @@ QTime recordTime(const QString& text) {
     return {};
 }
 
-Intake takeIn(Connection& conn, const Record& rec, const IntakeRules& rules,
-              const QString& linkId, const QDateTime& now) {
+Intake takeIn(Connection& conn, const Record& rec, const IntakeRules& rules, const QString& linkId,
+              const QDateTime& now) {
     KeyRequest r;
     if (rec.type == "KR") {
         const QString kt = rec.value("KT").trimmed().toUpper();
@@ -137,10 +137,10 @@ Intake takeIn(Connection& conn, const Record& rec, const IntakeRules& rules,
                                                     : QStringLiteral("CheckIn");
     const std::optional<bool> allowed = hasRight(conn, rules.operatorLogin, right);
     if (!allowed || !*allowed) {
-        return refuse(r, QStringLiteral("DN"),
-                      allowed ? QStringLiteral("The PMS operator %1 may not do this")
-                                    .arg(rules.operatorLogin)
-                              : QStringLiteral("No operator %1").arg(rules.operatorLogin));
+        return refuse(
+            r, QStringLiteral("DN"),
+            allowed ? QStringLiteral("The PMS operator %1 may not do this").arg(rules.operatorLogin)
+                    : QStringLiteral("No operator %1").arg(rules.operatorLogin));
     }
     r.operatorLogin = rules.operatorLogin;
 
@@ -149,7 +149,8 @@ Intake takeIn(Connection& conn, const Record& rec, const IntakeRules& rules,
             return refuse(r, QStringLiteral("UR"), QStringLiteral("No room (RN) given"));
         }
         if (!roomKnown(conn, r.roomStr)) {
-            return refuse(r, QStringLiteral("NG"), QStringLiteral("Room %1 not found").arg(r.roomStr));
+            return refuse(r, QStringLiteral("NG"),
+                          QStringLiteral("Room %1 not found").arg(r.roomStr));
         }
     }
     if (r.kind == kinds::Move) {

@@ -101,8 +101,7 @@ std::optional<KeyRequest> loadRequest(Connection& conn, qint64 id) {
 }
 
 std::optional<KeyRequest> findRequestByPmsKey(Connection& conn, const QString& pmsKey) {
-    return one(conn,
-               QStringLiteral("ID = (select max(ID) from KeyRequest where PmsKey = :k)"),
+    return one(conn, QStringLiteral("ID = (select max(ID) from KeyRequest where PmsKey = :k)"),
                {{":k", pmsKey}});
 }
 
@@ -128,8 +127,7 @@ std::optional<KeyRequest> takeNextRequest(Connection& conn, int encoder, const Q
 }
 
 bool stillWriting(Connection& conn, qint64 id) {
-    return conn.scalar(QStringLiteral("select State from KeyRequest where ID = :id"),
-                       {{":id", id}})
+    return conn.scalar(QStringLiteral("select State from KeyRequest where ID = :id"), {{":id", id}})
                .toString() == states::Writing;
 }
 

@@ -48,8 +48,8 @@ struct KeyRequest {
     QString linkId;
     QString pmsKey;
     QString state = states::Queued;
-    QString answer;       // AS
-    QString answerText;   // CT
+    QString answer;        // AS
+    QString answerText;    // CT
     QString answerFields;  // the answer record as sent (Record body)
     QString cardLogIds;
     QDateTime deadline;

@@ -57,20 +57,20 @@ QString cardLogId(const stays::Result& r) {
 
 QString failureText(const stays::Result& r) {
     switch (r.outcome) {
-    case stays::Outcome::EncoderRefused:
-        return QStringLiteral("The encoder did not write the card (answer %1)").arg(r.code);
-    case stays::Outcome::DatabaseError:
-        return r.error;
-    case stays::Outcome::NoSuchRoom:
-        return QStringLiteral("Room not found");
-    case stays::Outcome::InvalidRange:
-        return QStringLiteral("The departure is before the start");
-    case stays::Outcome::NoOpenStay:
-        return QStringLiteral("The room has no open stay");
-    case stays::Outcome::NotOfOpenStay:
-        return QStringLiteral("The card is not one of the room's open stay");
-    case stays::Outcome::Written:
-        break;
+        case stays::Outcome::EncoderRefused:
+            return QStringLiteral("The encoder did not write the card (answer %1)").arg(r.code);
+        case stays::Outcome::DatabaseError:
+            return r.error;
+        case stays::Outcome::NoSuchRoom:
+            return QStringLiteral("Room not found");
+        case stays::Outcome::InvalidRange:
+            return QStringLiteral("The departure is before the start");
+        case stays::Outcome::NoOpenStay:
+            return QStringLiteral("The room has no open stay");
+        case stays::Outcome::NotOfOpenStay:
+            return QStringLiteral("The card is not one of the room's open stay");
+        case stays::Outcome::Written:
+            break;
     }
     return {};
 }
@@ -142,8 +142,8 @@ bool KeyStation::serveNext() {
         if (!stillWanted()) {
             return false;
         }
-        const bool there = cardWait_ ? cardWait_(index, wanted, stillWanted)
-                                     : defaultWait(wanted, stillWanted);
+        const bool there =
+            cardWait_ ? cardWait_(index, wanted, stillWanted) : defaultWait(wanted, stillWanted);
         return there && stillWanted();
     };
     const int tolerance = LockSystemInfo.TimeTolerance * 60;
@@ -171,7 +171,8 @@ bool KeyStation::serveNext() {
             for (int i = 0; i < req.cards && out.status == QLatin1String("OK"); ++i) {
                 if (!waitFor(i, CardWanted::Blank)) {
                     out.status = QStringLiteral("UR");
-                    out.text = stillWanted() ? QStringLiteral("No card placed") : QStringLiteral("Request given up");
+                    out.text = stillWanted() ? QStringLiteral("No card placed")
+                                             : QStringLiteral("Request given up");
                     break;
                 }
                 const stays::Result r =
@@ -194,7 +195,8 @@ bool KeyStation::serveNext() {
         } else if (req.kind == kinds::Extend || req.kind == kinds::Move) {
             if (!waitFor(0, CardWanted::Guest)) {
                 out.status = QStringLiteral("UR");
-                out.text = stillWanted() ? QStringLiteral("No guest card placed") : QStringLiteral("Request given up");
+                out.text = stillWanted() ? QStringLiteral("No guest card placed")
+                                         : QStringLiteral("Request given up");
             } else {
                 const stays::ReadGuestCard read = stays::readGuestCard();
                 if (!read.guestCard || read.room.roomStr != req.roomStr || !read.ofOpenStay) {
@@ -206,8 +208,8 @@ bool KeyStation::serveNext() {
                     card.roomStr = req.roomStr;
                     card.start = read.start;
                     card.end = req.departure.addSecs(tolerance);
-                    card.guestName = read.holder == QLatin1String("None") ? stayGuest(req.roomStr)
-                                                                          : read.holder;
+                    card.guestName =
+                        read.holder == QLatin1String("None") ? stayGuest(req.roomStr) : read.holder;
                     card.replaces = read.origin();
                     const stays::Result r = stays::continueStay(card);
                     if (r.written()) {
@@ -288,8 +290,8 @@ bool KeyStation::serveNext() {
                   static_cast<long long>(req.id));
         }
     } catch (const Error& e) {
-        qWarning("key station %d: the answer of request %lld was not stored: %s",
-                 options_.encoder, static_cast<long long>(req.id), qUtf8Printable(e.text()));
+        qWarning("key station %d: the answer of request %lld was not stored: %s", options_.encoder,
+                 static_cast<long long>(req.id), qUtf8Printable(e.text()));
     }
     emit finished(req, out.status, out.text);
     return true;

@@ -228,8 +228,9 @@ void Link::describe() {
         .add("IF", options_.description.family);
     writeRaw(ld);
     for (const auto& [type, fields] : options_.description.records) {
-        writeRaw(Record("LR").add("RI", QString::fromLatin1(type)).add("FL",
-                                                                   QString::fromLatin1(fields)));
+        writeRaw(Record("LR")
+                     .add("RI", QString::fromLatin1(type))
+                     .add("FL", QString::fromLatin1(fields)));
     }
     writeRaw(Record("LA")
                  .add("DA", now.toString(QStringLiteral("yyMMdd")))

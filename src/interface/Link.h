@@ -28,8 +28,8 @@ struct LinkOptions {
     QHostAddress address = QHostAddress::LocalHost;  // server: where to listen; client: the peer
     quint16 port = 0;                                // server: 0 picks a free port
     QList<QHostAddress> allowFrom{QHostAddress::LocalHost};  // server: the peers accepted
-    int aliveMs = 10000;    // an LA is sent this often while the link is alive
-    int silenceMs = 30000;  // a peer heard nothing from this long is dropped
+    int aliveMs = 10000;     // an LA is sent this often while the link is alive
+    int silenceMs = 30000;   // a peer heard nothing from this long is dropped
     int firstRetryMs = 500;  // client: the first wait before connecting again
     int maxRetryMs = 30000;  // client: the longest wait (doubled each time up to this)
     LinkDescription description;

@@ -182,8 +182,9 @@ void KeysTest::newCopyExtendMoveReadCheckOut() {
     const QStringList logIds =
         dm->conn.scalar("select CardLogIds from KeyRequest").toString().split(',');
     QCOMPARE(logIds.size(), 2);
-    QCOMPARE(rows(QString("select count(*) from MakeCardRecord where ID in (%1)").arg(logIds.join(','))),
-             2);
+    QCOMPARE(
+        rows(QString("select count(*) from MakeCardRecord where ID in (%1)").arg(logIds.join(','))),
+        2);
 
     // A duplicate: a copy for the open stay, same serial.
     a = exchange(dated(Record("KR").add("KC", "1").add("KT", "D").add("RN", "1203")));
@@ -238,18 +239,19 @@ void KeysTest::refusedBeforeAnyCard_data() {
         *row("unknown room") << kind << "pms" << dated(newKeys("9999", 1), kNow) << "NG";
         *row("stale record") << kind << "pms" << dated(newKeys("1203", 1), kNow.addSecs(-600))
                              << "UR";
-        *row("record from the future") << kind << "pms"
-                                       << dated(newKeys("1203", 1), kNow.addSecs(600)) << "UR";
+        *row("record from the future")
+            << kind << "pms" << dated(newKeys("1203", 1), kNow.addSecs(600)) << "UR";
         *row("undated record") << kind << "pms" << newKeys("1203", 1) << "UR";
         *row("no encoder") << kind << "pms"
-                           << dated(Record("KR").add("RN", "1203").add("GD", "250303"), kNow) << "UR";
-        *row("operator without the right") << kind << "pmsview" << dated(newKeys("1203", 1), kNow)
-                                           << "DN";
+                           << dated(Record("KR").add("RN", "1203").add("GD", "250303"), kNow)
+                           << "UR";
+        *row("operator without the right")
+            << kind << "pmsview" << dated(newKeys("1203", 1), kNow) << "DN";
         *row("unknown operator") << kind << "nobody" << dated(newKeys("1203", 1), kNow) << "DN";
-        *row("departure passed") << kind << "pms"
-                                 << dated(Record("KR").add("KC", "1").add("RN", "1203").add(
-                                        "GD", "250228"), kNow)
-                                 << "UR";
+        *row("departure passed")
+            << kind << "pms"
+            << dated(Record("KR").add("KC", "1").add("RN", "1203").add("GD", "250228"), kNow)
+            << "UR";
     }
 }
 

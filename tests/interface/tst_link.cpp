@@ -115,20 +115,20 @@ void LinkTest::randomAndCutStreams() {
         const int parts = 1 + int(rng.bounded(8));
         for (int p = 0; p < parts; ++p) {
             switch (rng.bounded(4)) {
-            case 0:
-                stream += good;
-                break;
-            case 1:
-                stream += good.left(int(rng.bounded(good.size())));
-                break;
-            default: {
-                QByteArray noise(int(rng.bounded(600)), Qt::Uninitialized);
-                for (char& c : noise) {
-                    const quint32 v = rng.bounded(16);
-                    c = v == 0 ? kStx : v == 1 ? kEtx : v == 2 ? '|' : char(rng.bounded(256));
+                case 0:
+                    stream += good;
+                    break;
+                case 1:
+                    stream += good.left(int(rng.bounded(good.size())));
+                    break;
+                default: {
+                    QByteArray noise(int(rng.bounded(600)), Qt::Uninitialized);
+                    for (char& c : noise) {
+                        const quint32 v = rng.bounded(16);
+                        c = v == 0 ? kStx : v == 1 ? kEtx : v == 2 ? '|' : char(rng.bounded(256));
+                    }
+                    stream += noise;
                 }
-                stream += noise;
-            }
             }
         }
         stream += QByteArray(1, kEtx) + good;  // ends any open record, then one whole one

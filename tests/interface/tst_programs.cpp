@@ -54,11 +54,12 @@ void ProgramsTest::keysThroughThePrograms() {
     QVERIFY(sim.loaded());
     QVERIFY(sim.command("place blank"));
     QVERIFY(QFile::copy(QStringLiteral(QV_ENCODER_LIB), app.file("libQuorvane.so")));
-    app.write("Mirefold.ini", QStringLiteral("[Client Config]\nConnType=0\n[Interface]\nRole=server\n"
-                                             "Port=0\nOperator=pms\nEncoder=1\nCardWait=5\n"
-                                             "AllowFrom=%1\n")
-                                  .arg(allowFrom)
-                                  .toUtf8());
+    app.write("Mirefold.ini",
+              QStringLiteral("[Client Config]\nConnType=0\n[Interface]\nRole=server\n"
+                             "Port=0\nOperator=pms\nEncoder=1\nCardWait=5\n"
+                             "AllowFrom=%1\n")
+                  .arg(allowFrom)
+                  .toUtf8());
 
     QProcess service;
     service.start(program("quorvane-interface"), {"--dir", app.path()});

@@ -43,8 +43,8 @@ int main(int argc, char** argv) {
     QCommandLineParser p;
     p.setApplicationDescription("A PMS simulator for the key interface.");
     p.addHelpOption();
-    p.addOption({"role", "client (default: connects to the interface) or server.", "role",
-                 "client"});
+    p.addOption(
+        {"role", "client (default: connects to the interface) or server.", "role", "client"});
     p.addOption({"address", "The interface's address (client) or where to listen.", "address",
                  "127.0.0.1"});
     p.addOption({"port", "The port.", "port", "5010"});

@@ -47,17 +47,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     qv::ChangeFeed feed(data.conn);
-    QObject::connect(&feed, &qv::ChangeFeed::changed, &service,
-                     [&service](qv::Changes c) {
-                         if (c.testFlag(qv::Change::KeyRequests)) {
-                             service.checkRequests();
-                         }
-                     });
+    QObject::connect(&feed, &qv::ChangeFeed::changed, &service, [&service](qv::Changes c) {
+        if (c.testFlag(qv::Change::KeyRequests)) {
+            service.checkRequests();
+        }
+    });
     feed.start();
-    std::printf("quorvane-interface: %s on %s:%d\n", qUtf8Printable(s.Role),
-                qUtf8Printable(s.Address),
-                link.role == qv::pms::LinkOptions::Role::Server ? service.link().serverPort()
-                                                                : s.Port);
+    std::printf(
+        "quorvane-interface: %s on %s:%d\n", qUtf8Printable(s.Role), qUtf8Printable(s.Address),
+        link.role == qv::pms::LinkOptions::Role::Server ? service.link().serverPort() : s.Port);
     std::fflush(stdout);
     return app.exec();
 }

@@ -35,14 +35,13 @@ int main(int argc, char** argv) {
     o.encoder = s.Encoder;
     o.cardWaitMs = s.CardWait * 1000;
     qv::KeyStation station(o);
-    QObject::connect(&station, &qv::KeyStation::finished, [](const qv::pms::KeyRequest& r,
-                                                             const QString& status,
-                                                             const QString& text) {
-        std::printf("request %lld (%s %s): %s %s\n", static_cast<long long>(r.id),
-                    qUtf8Printable(r.kind), qUtf8Printable(r.roomStr), qUtf8Printable(status),
-                    qUtf8Printable(text));
-        std::fflush(stdout);
-    });
+    QObject::connect(&station, &qv::KeyStation::finished,
+                     [](const qv::pms::KeyRequest& r, const QString& status, const QString& text) {
+                         std::printf("request %lld (%s %s): %s %s\n", static_cast<long long>(r.id),
+                                     qUtf8Printable(r.kind), qUtf8Printable(r.roomStr),
+                                     qUtf8Printable(status), qUtf8Printable(text));
+                         std::fflush(stdout);
+                     });
     qv::ChangeFeed feed(data.conn);
     // Served from the event loop, one change at a time.
     bool serving = false;
