@@ -5,7 +5,7 @@ set -euo pipefail
 QV_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 QV_PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools libqt6sql6-sqlite libqt6sql6-psql libgl-dev
+  qt6-base-dev qt6-base-dev-tools libqt6network6 libqt6sql6-sqlite libqt6sql6-psql libgl-dev
   libsodium-dev libsqlite3-dev libpq-dev sqlite3 fonts-noto-cjk qt6-translations-l10n poppler-utils xvfb xauth
   postgresql librsvg2-bin desktop-file-utils appstream
 )

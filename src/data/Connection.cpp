@@ -1,5 +1,6 @@
 #include "data/Connection.h"
 
+#include "data/KeyRequestSchema.h"
 #include "data/SchemaInfo.h"
 #include "data/SqliteCalls.h"
 #include "platform/Errors.h"
@@ -770,6 +771,11 @@ void Connection::createSchema() {
     for (const QString& statement : schema::statements(dialect_.schemaScript())) {
         run(statement);
     }
+    if (kind() == DbKind::PostgreSQL) {
+        for (const QString& statement : schema::keyRequestServerStatements()) {
+            run(statement);
+        }
+    }
     run(QStringLiteral(
         "CREATE TABLE QuorvaneSchema (ApplicationId INTEGER NOT NULL, Version INTEGER NOT NULL)"));
     run(QStringLiteral("INSERT INTO QuorvaneSchema (ApplicationId, Version) VALUES (:a, :v)"),
@@ -859,6 +865,8 @@ const QStringList& upgradeStep(int toVersion) {
             QStringLiteral("CREATE UNIQUE INDEX OpenDoorRecord_RecordKey ON OpenDoorRecord "
                            "(RecordKey)"),
         },
+        {},  // version 4: the change feed's triggers
+        schema::keyRequestStep(),  // version 5: the PMS link's key requests
     };
     return steps.at(toVersion);
 }
@@ -964,7 +972,12 @@ void Connection::upgradeSchema(int version) {
             continue;
         }
         for (const QString& statement : upgradeStep(next)) {
-            run(statement);
+            run(dialect_.fill(statement));
+        }
+        if (next == 5 && kind() == DbKind::PostgreSQL) {
+            for (const QString& statement : schema::keyRequestServerStatements()) {
+                run(statement);
+            }
         }
         run(QStringLiteral("UPDATE QuorvaneSchema SET Version = :v"), {{":v", next}});
         if (kind() == DbKind::SQLite) {

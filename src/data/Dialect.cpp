@@ -11,7 +11,10 @@ const QString kDateTimeFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 }
 
 QString Dialect::schemaScript() const {
-    QString s = QString::fromUtf8(kSchemaScript);
+    return fill(QString::fromUtf8(kSchemaScript));
+}
+
+QString Dialect::fill(QString s) const {
     if (kind_ == DbKind::SQLite) {
         s.replace(QLatin1String("{KEY}"), QLatin1String("INTEGER PRIMARY KEY AUTOINCREMENT"));
         s.replace(QLatin1String("{DATETIME}"), QLatin1String("TEXT"));

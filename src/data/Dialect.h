@@ -18,6 +18,9 @@ public:
 
     // The schema script with its placeholders filled in for this kind.
     QString schemaScript() const;
+    // Schema text with the words in braces ({KEY}, {DATETIME}, {NOW},
+    // {NUMBER}) filled in for this kind, as in the schema script.
+    QString fill(QString schemaText) const;
 
     // A value for a bound parameter: date-times as unambiguous text, yes/no as
     // 1/0, text as valid UTF-8 (a lone surrogate becomes U+FFFD).

@@ -188,6 +188,43 @@ CREATE TABLE TeamInRecord (
     InputTime {DATETIME} DEFAULT {NOW}
 );
 
+-- The key requests of the PMS link: one row per request, written by the
+-- interface service and served by the station of its encoder. Kind: New,
+-- Copy, Extend, Move, CheckOut, Read. State: queued, writing, answered,
+-- expired (never written: its link died or its time ran out first). Answer
+-- and AnswerText are the status and clear text told to the PMS, AnswerFields
+-- the answer record's fields as sent; CardLogIds the card issue log rows of
+-- the cards written, separated by commas; PmsKey the request as the PMS
+-- sent it, so that a resend is answered with the first answer.
+CREATE TABLE KeyRequest (
+    ID {KEY},
+    Encoder INTEGER NOT NULL,
+    Kind TEXT NOT NULL,
+    RoomStr TEXT,
+    NewRoomStr TEXT,
+    GuestName TEXT,
+    Reservation TEXT,
+    Workstation TEXT,
+    Arrival {DATETIME},
+    Departure {DATETIME},
+    Cards INTEGER NOT NULL DEFAULT 1,
+    Operator TEXT,
+    LinkId TEXT,
+    PmsKey TEXT,
+    State TEXT NOT NULL DEFAULT 'queued',
+    Answer TEXT,
+    AnswerText TEXT,
+    AnswerFields TEXT,
+    CardLogIds TEXT,
+    Deadline {DATETIME},
+    InputTime {DATETIME} DEFAULT {NOW},
+    TakenTime {DATETIME},
+    AnsweredTime {DATETIME}
+);
+CREATE INDEX KeyRequest_Queued ON KeyRequest (Encoder, ID) WHERE State = 'queued';
+CREATE INDEX KeyRequest_PmsKey ON KeyRequest (PmsKey);
+CREATE INDEX KeyRequest_InputTime ON KeyRequest (InputTime);
+
 INSERT INTO RoomStateType (ID, State_Title) VALUES (0, '正常');
 INSERT INTO RoomStateType (ID, State_Title) VALUES (1, '维修');
 

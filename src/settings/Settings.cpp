@@ -35,6 +35,26 @@ LockDatabaseChoice ReadLockDatabaseChoice() {
     return c;
 }
 
+InterfaceSettings ReadInterfaceSettings() {
+    const qv::IniFile ini(qv::AppPaths::iniFile());
+    InterfaceSettings s;
+    const QString& sec = settings::Interface;
+    s.Role = ini.readString(sec, QStringLiteral("Role"), s.Role).trimmed().toLower();
+    s.Address = ini.readString(sec, QStringLiteral("Address"), s.Address).trimmed();
+    s.Port = ini.readInteger(sec, QStringLiteral("Port"), s.Port);
+    const QString allow = ini.readString(sec, QStringLiteral("AllowFrom"), s.AllowFrom.join(','));
+    s.AllowFrom.clear();
+    for (const QString& a : allow.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        s.AllowFrom << a.trimmed();
+    }
+    s.Operator = ini.readString(sec, QStringLiteral("Operator"), s.Operator).trimmed();
+    s.RequestTimeout = ini.readInteger(sec, QStringLiteral("RequestTimeout"), s.RequestTimeout);
+    s.CardWait = ini.readInteger(sec, QStringLiteral("CardWait"), s.CardWait);
+    s.StaleMinutes = ini.readInteger(sec, QStringLiteral("StaleMinutes"), s.StaleMinutes);
+    s.Encoder = ini.readInteger(sec, QStringLiteral("Encoder"), s.Encoder);
+    return s;
+}
+
 void WriteLockDatabaseChoice(const LockDatabaseChoice& choice) {
     qv::IniFile ini(qv::AppPaths::iniFile());
     ini.writeInteger(ClientConfig, QStringLiteral("ConnType"), choice.ConnType);

@@ -47,6 +47,7 @@ namespace settings {
 inline const QString SystemInfo = QStringLiteral("SystemInfo");
 inline const QString Config = QStringLiteral("Config");
 inline const QString ClientConfig = QStringLiteral("Client Config");
+inline const QString Interface = QStringLiteral("Interface");
 }  // namespace settings
 
 // Fills `info` from [SystemInfo] and [Client Config]; `Loaded` is left as it is.
@@ -78,3 +79,17 @@ void WriteLockDatabaseChoice(const LockDatabaseChoice& choice);
 // The file a DbPath names on this machine: '\' read as '/', a relative
 // path below the program's folder.
 QString LockDatabaseFile(const QString& dbPath);
+
+// [Interface]: the PMS key interface service and the encoder stations.
+struct InterfaceSettings {
+    QString Role = QStringLiteral("server");  // "server" listens for the PMS, "client" connects
+    QString Address = QStringLiteral("127.0.0.1");
+    int Port = 5010;
+    QStringList AllowFrom{QStringLiteral("127.0.0.1")};  // server: the PMS addresses accepted
+    QString Operator;            // the operator login whose rights the PMS has
+    int RequestTimeout = 120;    // seconds a request may wait for its encoder
+    int CardWait = 30;           // seconds a station waits for a card to be placed
+    int StaleMinutes = 10;       // a record dated further from now is refused
+    int Encoder = 0;             // a station's encoder number (0: no station)
+};
+InterfaceSettings ReadInterfaceSettings();

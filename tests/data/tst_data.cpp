@@ -141,6 +141,11 @@ void DataTest::schemaHasEveryColumnInOrder() {
         {"AllCardSn", {"CardType", "CardSn"}},
         {"KeyKindTable", {"KeyID", "KeyKind"}},
         {"Groups", {"ID"}},
+        {"KeyRequest",
+         {"ID", "Encoder", "Kind", "RoomStr", "NewRoomStr", "GuestName", "Reservation",
+          "Workstation", "Arrival", "Departure", "Cards", "Operator", "LinkId", "PmsKey", "State",
+          "Answer", "AnswerText", "AnswerFields", "CardLogIds", "Deadline", "InputTime",
+          "TakenTime", "AnsweredTime"}},
     };
     for (const auto& [table, columns] : tables) {
         qv::DataSet q(conn);
@@ -570,6 +575,7 @@ void DataTest::refusesALockDatabaseThatLacksWhatItUses_data() {
                            "alter table OpenDoorRecord drop column Floor",
                            "alter table OpenDoorRecord drop column RoomNumber",
                            "alter table OpenDoorRecord drop column RecordKey",
+                           "drop table KeyRequest",
                            "update QuorvaneSchema set Version = 1"}
             << QString();
     }
@@ -607,6 +613,16 @@ void DataTest::refusesALockDatabaseThatLacksWhatItUses() {
         reopen();
         QCOMPARE(conn.schemaVersion(), qv::Connection::kSchemaVersion);
         QCOMPARE(conn.scalar("select count(*) from MakeCardRecord where CardState = 0").toInt(), 0);
+        // The key request queue came with the upgrade, and on the server its
+        // change trigger with it.
+        conn.execute("insert into KeyRequest (Encoder, Kind, RoomStr) values (1, 'New', '1203')");
+        QCOMPARE(conn.scalar("select State from KeyRequest").toString(), QString("queued"));
+        if (server) {
+            QCOMPARE(conn.scalar("select count(*) from pg_trigger where tgname = "
+                                 "'keyrequest_changes'")
+                         .toInt(),
+                     1);
+        }
         return;
     }
     try {
