@@ -25,6 +25,13 @@ set(QV_PROGRAMS quorvane quorvane-dbinit quorvane-encoder quorvane-notice)
 if(TARGET quorvane-langstore)
   list(APPEND QV_PROGRAMS quorvane-langstore)
 endif()
+# The PMS key interface: its service, the headless encoder station and the
+# training PMS sit beside the program, as the README says.
+foreach(program quorvane-interface quorvane-station quorvane-pms)
+  if(TARGET ${program})
+    list(APPEND QV_PROGRAMS ${program})
+  endif()
+endforeach()
 install(TARGETS ${QV_PROGRAMS} RUNTIME DESTINATION .)
 install(TARGETS qv_encoder_sim LIBRARY DESTINATION .)
 install(TARGETS qv_print LIBRARY DESTINATION Dll)

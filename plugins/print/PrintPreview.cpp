@@ -234,15 +234,15 @@ bool PrintPreviewWindow::chooseFile(const QString& title, const QString& filter,
     return true;
 }
 
-void PrintPreviewWindow::SavePdf_BtClick() {
+void PrintPreviewWindow::saveAs(const QString& title, const QString& filter,
+                                const QString& suffix,
+                                bool (*write)(const Report&, const QString&, QString&)) {
     QString path;
-    if (!chooseFile(qv::programText(QStringLiteral("保存为PDF")),
-                    qv::programText(QStringLiteral("PDF 文件 (*.pdf)")), QStringLiteral("pdf"),
-                    path)) {
+    if (!chooseFile(title, filter, suffix, path)) {
         return;
     }
     QString error;
-    if (!writePdf(report_, path, error)) {
+    if (!write(report_, path, error)) {
         throw qv::Error(qv::programText(QStringLiteral("无法保存 %1：%2"))
                             .arg(QDir::toNativeSeparators(path), error));
     }
@@ -252,22 +252,14 @@ void PrintPreviewWindow::SavePdf_BtClick() {
         qv::Icon::Information);
 }
 
+void PrintPreviewWindow::SavePdf_BtClick() {
+    saveAs(qv::programText(QStringLiteral("保存为PDF")),
+           qv::programText(QStringLiteral("PDF 文件 (*.pdf)")), QStringLiteral("pdf"), writePdf);
+}
+
 void PrintPreviewWindow::SaveCsv_BtClick() {
-    QString path;
-    if (!chooseFile(qv::programText(qv::programText(QStringLiteral("保存为CSV"))),
-                    qv::programText(QStringLiteral("CSV 文件 (*.csv)")), QStringLiteral("csv"),
-                    path)) {
-        return;
-    }
-    QString error;
-    if (!writeCsv(report_, path, error)) {
-        throw qv::Error(qv::programText(QStringLiteral("无法保存 %1：%2"))
-                            .arg(QDir::toNativeSeparators(path), error));
-    }
-    qv::messageBox(
-        qv::programText(QStringLiteral("提示")),
-        qv::programText(QStringLiteral("报表已保存为 %1。")).arg(QDir::toNativeSeparators(path)),
-        qv::Icon::Information);
+    saveAs(qv::programText(QStringLiteral("保存为CSV")),
+           qv::programText(QStringLiteral("CSV 文件 (*.csv)")), QStringLiteral("csv"), writeCsv);
 }
 
 }  // namespace qvprint

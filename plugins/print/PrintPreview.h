@@ -57,6 +57,10 @@ private:
     void fit(Fit how);
     void zoomBy(double factor);
     // Asks where to save; false when the operator cancelled.
+    // Asks for a file and writes the report into it with `write`, saying
+    // where it went; a failure is thrown with the reason.
+    void saveAs(const QString& title, const QString& filter, const QString& suffix,
+                bool (*write)(const Report&, const QString&, QString&));
     bool chooseFile(const QString& title, const QString& filter, const QString& suffix,
                     QString& path);
 
