@@ -112,11 +112,11 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     Fields_Layout->addWidget(Room_Label, 0, 0, Qt::AlignRight);
     Fields_Layout->addWidget(se_Room1, 0, 1);
     Fields_Layout->addWidget(RoomList_Bt, 0, 2);
-    auto* roomLine = new QHBoxLayout;
-    roomLine->setSpacing(12);
-    roomLine->addWidget(RoomHint_Label);
-    roomLine->addWidget(RoomState_Label, 1);
-    Fields_Layout->addLayout(roomLine, 1, 1, 1, 2);
+    auto* roomLines = new QVBoxLayout;
+    roomLines->setSpacing(2);
+    roomLines->addWidget(RoomHint_Label);
+    roomLines->addWidget(RoomState_Label);
+    Fields_Layout->addLayout(roomLines, 1, 1, 1, 2);
     Fields_Layout->addWidget(Days_Label, 2, 0, Qt::AlignRight);
     auto* days = new QHBoxLayout;
     days->addWidget(Days_Edit);
