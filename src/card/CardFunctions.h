@@ -3,7 +3,6 @@
 #include "card/CardData.h"
 
 #include <QDateTime>
-#include <QIcon>
 #include <QString>
 #include <cstdint>
 
@@ -39,10 +38,3 @@ QString ResultText(int code);
 // ("日期范围无效！"): `start` later than `end`, or either not a valid
 // date-time. Equal values pass. The window shows the message.
 QString CheckDateRange(const QDateTime& start, const QDateTime& end);
-
-// The system icon size the room pictures are scaled to.
-inline constexpr int SystemIconSize = 32;
-// An icon of the bitmap stretched to the icon size, whose pixels of the
-// bitmap's transparent colour (its bottom-left pixel, compared on 24 colour
-// bits) are transparent. A missing or unreadable file gives a null icon.
-QIcon BitmapToIcon(const QString& fileName);

@@ -101,12 +101,8 @@ void TOpenDoorRecord_Form::Query_BtClick() {
 }
 
 void TOpenDoorRecord_Form::RoomList_BtClick() {
-    TRoomList_Form list(this);
-    if (list.exec() != QDialog::Accepted) {
-        return;
-    }
-    for (const QString& room : list.SelectedRoomStrs()) {
-        Room_Edit->setText(room);
+    if (const auto picked = TRoomList_Form::pickRoom(this)) {
+        Room_Edit->setText(picked->roomStr);
     }
 }
 

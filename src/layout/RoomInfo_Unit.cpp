@@ -1,6 +1,7 @@
 #include "layout/RoomInfo_Unit.h"
 
 #include "card/CardFunctions.h"
+#include "window/RoomPictures.h"
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
 #include "data/TextColumns.h"

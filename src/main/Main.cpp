@@ -21,6 +21,7 @@
 #include "settings/Settings.h"
 #include "window/CardOperation.h"
 #include "window/Form.h"
+#include "window/RoomPictures.h"
 #include "window/LayoutLists.h"
 
 #include <QActionGroup>

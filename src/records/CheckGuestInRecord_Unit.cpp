@@ -239,13 +239,9 @@ void TCheckGuestInRecord_Form::CheckBox3Click() {
 }
 
 void TCheckGuestInRecord_Form::SpeedButton1Click() {
-    TRoomList_Form list(this);
-    if (list.exec() != QDialog::Accepted || !list.RoomList_Ado->active() ||
-        list.RoomList_Ado->isEmpty()) {
-        return;
+    if (const auto picked = TRoomList_Form::pickRoom(this)) {
+        E_RoomNo->setText(QString::number(picked->room));
     }
-    E_RoomNo->setText(
-        QString::number(list.RoomList_Ado->value(QStringLiteral("Room")).toLongLong()));
 }
 
 void TCheckGuestInRecord_Form::Button1Click() {

@@ -291,6 +291,20 @@ QList<int> TRoomList_Form::SelectedRows() const {
     return rows;
 }
 
+std::optional<TRoomList_Form::PickedRoom> TRoomList_Form::pickRoom(QWidget* parent) {
+    TRoomList_Form list(parent);
+    if (list.exec() != QDialog::Accepted || !list.RoomList_Ado->active()) {
+        return std::nullopt;
+    }
+    const QList<int> rows = list.SelectedRows();
+    if (rows.isEmpty()) {
+        return std::nullopt;
+    }
+    const qv::DataSet& d = *list.RoomList_Ado;
+    return PickedRoom{d.textAt(rows.last(), d.fieldIndex(QStringLiteral("RoomStr"))),
+                      d.valueAt(rows.last(), d.fieldIndex(QStringLiteral("Room"))).toLongLong()};
+}
+
 QStringList TRoomList_Form::SelectedRoomStrs() const {
     QStringList rooms;
     const int column = RoomList_Ado->fieldIndex(QStringLiteral("RoomStr"));

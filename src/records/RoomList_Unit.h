@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "window/Form.h"
 #include "window/RecordGrid.h"
 
@@ -69,6 +71,16 @@ public:
     void Query_BtClick();
     void RoomList_AdoAfterScroll();
     void RoomInfo_DBGridDblClick();
+
+    // The one way a window asks for a room: opens the room list over
+    // `parent` and answers the room picked, the last of the selected rooms
+    // in list order (with one room selected, the highlighted one), or
+    // nothing when the clerk closed the list without picking.
+    struct PickedRoom {
+        QString roomStr;  // RoomInfo.RoomStr, the door plate
+        qint64 room = 0;  // RoomInfo.Room, its key
+    };
+    static std::optional<PickedRoom> pickRoom(QWidget* parent);
 
     // The rows selected in the grid (0-based, in list order), and their door plates.
     QList<int> SelectedRows() const;

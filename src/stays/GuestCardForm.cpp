@@ -235,13 +235,8 @@ void GuestCardForm::ED_GQI_DtpChange() {
 }
 
 void GuestCardForm::RoomList_BtClick() {
-    TRoomList_Form list(this);
-    if (list.exec() != QDialog::Accepted) {
-        return;
-    }
-    // Each selected room in turn, so the last one stays in the box.
-    for (const QString& room : list.SelectedRoomStrs()) {
-        se_Room1->setText(room);
+    if (const auto picked = TRoomList_Form::pickRoom(this)) {
+        se_Room1->setText(picked->roomStr);
     }
     se_Room1->setFocus();
 }

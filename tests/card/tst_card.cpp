@@ -34,9 +34,6 @@ private slots:
     void resultText();
     void checkDateRange_data();
     void checkDateRange();
-    void bitmapToIcon();
-    void bitmapToIconOfBadFiles_data();
-    void bitmapToIconOfBadFiles();
     void lockMessages_data();
     void lockMessages();
     void lockMessageWithoutLibrary_data();
@@ -256,62 +253,6 @@ void CardTest::checkDateRange() {
     qv::TestDialogs boxes;
     QCOMPARE(CheckDateRange(start, end), passes ? QString() : QStringLiteral("日期范围无效！"));
     QVERIFY(boxes.boxes().isEmpty());  // the window shows the message
-}
-
-void CardTest::bitmapToIcon() {
-    // 4x2 bitmap: the bottom-left pixel is magenta, as is the top-right one;
-    // the rest are colours that must stay opaque.
-    TempAppDir app;
-    QImage bmp(4, 2, QImage::Format_RGB32);
-    const QRgb magenta = qRgb(255, 0, 255);
-    const QRgb nearMagenta = qRgb(255, 1, 255);
-    bmp.setPixel(0, 0, qRgb(10, 20, 30));
-    bmp.setPixel(1, 0, nearMagenta);
-    bmp.setPixel(2, 0, qRgb(0, 0, 0));
-    bmp.setPixel(3, 0, magenta);
-    bmp.setPixel(0, 1, magenta);
-    bmp.setPixel(1, 1, qRgb(200, 100, 0));
-    bmp.setPixel(2, 1, qRgb(255, 255, 255));
-    bmp.setPixel(3, 1, qRgb(0, 255, 0));
-    const QString path = app.file(QStringLiteral("room.bmp"));
-    QVERIFY(bmp.save(path, "BMP"));
-
-    const QIcon icon = BitmapToIcon(path);
-    QVERIFY(!icon.isNull());
-    const QImage out = icon.pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_ARGB32);
-    QCOMPARE(out.size(), QSize(32, 32));
-    // Each source pixel became an 8x16 block; look at the block centres.
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 4; ++x) {
-            const QRgb got = out.pixel(x * 8 + 4, y * 16 + 8);
-            const QRgb src = bmp.pixel(x, y);
-            if (src == magenta) {
-                QCOMPARE(qAlpha(got), 0);
-            } else {
-                QCOMPARE(qAlpha(got), 255);
-                QCOMPARE(got & 0xFFFFFFu, src & 0xFFFFFFu);
-            }
-        }
-    }
-}
-
-void CardTest::bitmapToIconOfBadFiles_data() {
-    QTest::addColumn<QByteArray>("content");
-    QTest::addColumn<bool>("create");
-    QTest::newRow("missing") << QByteArray() << false;
-    QTest::newRow("empty") << QByteArray() << true;
-    QTest::newRow("truncated header") << QByteArray("BM\x36\x00\x00\x00", 6) << true;
-    QTest::newRow("text") << QByteArray("not a bitmap at all") << true;
-}
-
-void CardTest::bitmapToIconOfBadFiles() {
-    QFETCH(QByteArray, content);
-    QFETCH(bool, create);
-    TempAppDir app;
-    if (create) {
-        app.write(QStringLiteral("pic/build/Normal.bmp"), content);
-    }
-    QVERIFY(BitmapToIcon(app.file(QStringLiteral("pic/build/Normal.bmp"))).isNull());
 }
 
 void CardTest::lockMessages_data() {

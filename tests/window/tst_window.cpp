@@ -12,10 +12,11 @@
 #include "window/LayoutLists.h"
 #include "window/QueryForm.h"
 #include "window/RecordGrid.h"
+#include "window/RoomPictures.h"
 
 #include <QComboBox>
-#include <QSignalSpy>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -108,6 +109,9 @@ private slots:
 
     void formKeys_data();
     void formKeys();
+    void bitmapToIcon();
+    void bitmapToIconOfBadFiles_data();
+    void bitmapToIconOfBadFiles();
     void messageLines();
     void recordGridFollowsDataSet();
     void pagedModelReadsAsScrolled_data() { addDatabaseKinds(); }
@@ -221,7 +225,8 @@ void WindowTest::pagedModelReadsAsScrolled() {
     // A search left while its rows are still being counted: the count of the
     // earlier one never overwrites the later, and a model that goes while
     // counting waits for it.
-    model.setQuery(QStringLiteral("select ID, RoomStr from GuestInRecord"), {}, QStringLiteral("ID"));
+    model.setQuery(QStringLiteral("select ID, RoomStr from GuestInRecord"), {},
+                   QStringLiteral("ID"));
     model.refresh();
     model.setQuery(QStringLiteral("select ID from GuestInRecord where ID < 0"), {},
                    QStringLiteral("ID"));
@@ -325,6 +330,62 @@ void WindowTest::layoutFilters() {
     QCOMPARE(qv::layoutFilterValue(&box),
              std::optional<int>(
                  dm->conn.scalar(QStringLiteral("select min(Buiding) from RoomInfo")).toInt()));
+}
+
+void WindowTest::bitmapToIcon() {
+    // 4x2 bitmap: the bottom-left pixel is magenta, as is the top-right one;
+    // the rest are colours that must stay opaque.
+    TempAppDir app;
+    QImage bmp(4, 2, QImage::Format_RGB32);
+    const QRgb magenta = qRgb(255, 0, 255);
+    const QRgb nearMagenta = qRgb(255, 1, 255);
+    bmp.setPixel(0, 0, qRgb(10, 20, 30));
+    bmp.setPixel(1, 0, nearMagenta);
+    bmp.setPixel(2, 0, qRgb(0, 0, 0));
+    bmp.setPixel(3, 0, magenta);
+    bmp.setPixel(0, 1, magenta);
+    bmp.setPixel(1, 1, qRgb(200, 100, 0));
+    bmp.setPixel(2, 1, qRgb(255, 255, 255));
+    bmp.setPixel(3, 1, qRgb(0, 255, 0));
+    const QString path = app.file(QStringLiteral("room.bmp"));
+    QVERIFY(bmp.save(path, "BMP"));
+
+    const QIcon icon = BitmapToIcon(path);
+    QVERIFY(!icon.isNull());
+    const QImage out = icon.pixmap(QSize(32, 32)).toImage().convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(out.size(), QSize(32, 32));
+    // Each source pixel became an 8x16 block; look at the block centres.
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            const QRgb got = out.pixel(x * 8 + 4, y * 16 + 8);
+            const QRgb src = bmp.pixel(x, y);
+            if (src == magenta) {
+                QCOMPARE(qAlpha(got), 0);
+            } else {
+                QCOMPARE(qAlpha(got), 255);
+                QCOMPARE(got & 0xFFFFFFu, src & 0xFFFFFFu);
+            }
+        }
+    }
+}
+
+void WindowTest::bitmapToIconOfBadFiles_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("create");
+    QTest::newRow("missing") << QByteArray() << false;
+    QTest::newRow("empty") << QByteArray() << true;
+    QTest::newRow("truncated header") << QByteArray("BM\x36\x00\x00\x00", 6) << true;
+    QTest::newRow("text") << QByteArray("not a bitmap at all") << true;
+}
+
+void WindowTest::bitmapToIconOfBadFiles() {
+    QFETCH(QByteArray, content);
+    QFETCH(bool, create);
+    TempAppDir app;
+    if (create) {
+        app.write(QStringLiteral("pic/build/Normal.bmp"), content);
+    }
+    QVERIFY(BitmapToIcon(app.file(QStringLiteral("pic/build/Normal.bmp"))).isNull());
 }
 
 QTEST_MAIN(WindowTest)
