@@ -3,6 +3,8 @@
 // their entries are in MainMenus.cpp.
 #include "main/Main.h"
 
+#include "main/DeskStation.h"
+
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
 #include "card/EncoderPairing.h"
@@ -21,12 +23,14 @@
 #include "settings/Settings.h"
 #include "window/CardOperation.h"
 #include "window/Form.h"
-#include "window/RoomPictures.h"
 #include "window/LayoutLists.h"
+#include "window/RoomPictures.h"
 
 #include <QActionGroup>
 #include <QComboBox>
 #include <QFile>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QListView>
@@ -37,6 +41,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QTreeView>
+#include <QVBoxLayout>
 #include <algorithm>
 
 namespace {
@@ -103,6 +108,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
         connect(&dm->feed, &qv::ChangeFeed::linkRestored, this,
                 qv::slot(this, &TMainForm::showLinkRestored));
         dm->feed.start();
+        startStation();
     }
     Room_ListView->setFocus();
 }
@@ -166,7 +172,27 @@ void TMainForm::createBoard() {
     RoomViews = new QStackedWidget(this);
     RoomViews->addWidget(Room_ListView);
     RoomViews->addWidget(RoomDetails_ListView);
-    setCentralWidget(RoomViews);
+
+    // The desk station's bar above the board (DeskStation.h).
+    Station_Bar = qv::make<QFrame>(QStringLiteral("Station_Bar"));
+    Station_Bar->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    Station_Bar->setStyleSheet(
+        QStringLiteral("#Station_Bar { background: #fff4c2; } QLabel { color: #5a3d00; }"));
+    Station_Label = qv::make<QLabel>(QStringLiteral("Station_Label"), Station_Bar);
+    QFont bold = Station_Label->font();
+    bold.setBold(true);
+    Station_Label->setFont(bold);
+    auto* barLayout = new QHBoxLayout(Station_Bar);
+    barLayout->setContentsMargins(8, 4, 8, 4);
+    barLayout->addWidget(Station_Label, 1);
+    Station_Bar->hide();
+    auto* central = new QWidget(this);
+    auto* centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+    centralLayout->addWidget(Station_Bar);
+    centralLayout->addWidget(RoomViews, 1);
+    setCentralWidget(central);
 
     createBoardMenu();
     setBoardView(0);
@@ -417,7 +443,38 @@ void TMainForm::Timer1Timer() {
 }
 
 void TMainForm::Timer2Timer() {
-    qv::CardOperation::releaseLatch();
+    if (!Station || !Station->serving()) {  // the station's wait keeps the encoder to itself
+        qv::CardOperation::releaseLatch();
+    }
+}
+
+void TMainForm::startStation() {
+    const InterfaceSettings settings = ReadInterfaceSettings();
+    if (settings.Encoder < 1) {
+        return;
+    }
+    qv::KeyStation::Options options;
+    options.encoder = settings.Encoder;
+    options.cardWaitMs = settings.CardWait * 1000;
+    Station = new TDeskStation(options, Station_Bar, Station_Label, this);
+    connect(&dm->feed, &qv::ChangeFeed::changed, this, [this](qv::Changes changes) {
+        if (changes.testFlag(qv::Change::KeyRequests)) {
+            QTimer::singleShot(0, this, qv::slot(this, &TMainForm::serveStation));
+        }
+    });
+    QTimer::singleShot(0, this, qv::slot(this, &TMainForm::serveStation));  // queued already
+}
+
+void TMainForm::serveStation() {
+    if (!Station) {
+        return;
+    }
+    // The station writes on the encoder: the clerk's card buttons wait meanwhile.
+    const qv::CardOperation latch(nullptr);
+    if (Station->serve() > 0) {
+        // This desk's own writes: a file's data version does not tell it of them.
+        feedChanged(qv::kAllChanges);
+    }
 }
 
 void TMainForm::setBoardView(int tag) {

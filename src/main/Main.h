@@ -56,6 +56,11 @@ public:
     // The state of the link to the database server, beside the other panels;
     // hidden while there is nothing to say.
     QLabel* Link_Label;
+    // The desk station ([Interface] Encoder=N; null without it) and its bar
+    // above the board.
+    class TDeskStation* Station = nullptr;
+    class QFrame* Station_Bar;
+    QLabel* Station_Label;
     TLanguage* Language1;
     // Run-time controls on the status bar (panels 0 to 2). They carry no
     // component names: the language store leaves their texts and lists alone.
@@ -202,6 +207,8 @@ private:
     void feedChanged(qv::Changes changes);
     void showLinkLost(const QString& text);
     void showLinkRestored();
+    void startStation();
+    void serveStation();
     void setBoardView(int tag);
     void showBoardMenu(QWidget* view, const QPoint& pos);
     void openHelp(const QString& fileName);

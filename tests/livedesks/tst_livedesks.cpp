@@ -9,7 +9,10 @@
 #include "WindowFixture.h"
 #include "data/ChangeFeed.h"
 #include "data/ChangeFeedSchema.h"
+#include "data/Operators.h"
 #include "data/dm_unit.h"
+#include "interface/KeyRequests.h"
+#include "main/DeskStation.h"
 #include "main/Main.h"
 #include "stays/GuestQuickIn_Unit.h"
 
@@ -93,6 +96,8 @@ private slots:
     void guestWindowShowsTheRoomNow_data() { addDatabaseKinds(); }
     void guestWindowShowsTheRoomNow();
     void statusBarTellsTheLinkState();
+    void deskStationWritesTheQueuedKeys_data() { addDatabaseKinds(); }
+    void deskStationWritesTheQueuedKeys();
 
 private:
     std::unique_ptr<TMainForm> makeDesk();
@@ -365,6 +370,61 @@ void LiveDesksTest::statusBarTellsTheLinkState() {
     QTRY_VERIFY_WITH_TIMEOUT(link->text().contains(QStringLiteral("已恢复")), 3000);
     QTRY_VERIFY_WITH_TIMEOUT(occupied(*desk, QStringLiteral("1101")), 1000);
     saveScreenshot(desk.get(), QStringLiteral("livedesks-link-back"));
+}
+
+void LiveDesksTest::deskStationWritesTheQueuedKeys() {
+    // This desk is the station of encoder 1, with the PMS's operator.
+    fx.app->write(QStringLiteral("Mirefold.ini"),
+                  QByteArray("[Interface]\nEncoder=1\nCardWait=10\n"));
+    qv::OperatorRightValues all{};
+    all.fill(true);
+    QVERIFY(qv::addOperator(QStringLiteral("pms"), QStringLiteral("前台系统"), all));
+    SimEncoder encoder(*fx.app);
+    QVERIFY(encoder.loaded());
+    qv::pms::KeyRequest request;
+    request.encoder = 1;
+    request.kind = qv::pms::kinds::New;
+    request.roomStr = QStringLiteral("1203");
+    request.guestName = QStringLiteral("张三");
+    request.workstation = QStringLiteral("FO1");
+    request.cards = 1;
+    request.operatorLogin = QStringLiteral("pms");
+    request.arrival = QDateTime::currentDateTime();
+    request.departure = request.arrival.addDays(2);
+    request.deadline = request.arrival.addSecs(120);
+    const qint64 id = qv::pms::enqueueRequest(dm->conn, request);
+
+    // The clerk reads the bar and places a blank card a moment later; the
+    // desk goes on painting meanwhile.
+    QString asked;
+    QTimer::singleShot(600, this, [&] {
+        if (auto* label = QApplication::activeWindow()
+                              ? QApplication::activeWindow()->findChild<QLabel*>(
+                                    QStringLiteral("Station_Label"))
+                              : nullptr) {
+            asked = label->text();
+        }
+        QVERIFY(encoder.command(QStringLiteral("place blank")));
+    });
+    auto desk = makeDesk();
+    desk->show();
+    QApplication::setActiveWindow(desk.get());
+    QVERIFY(desk->Station);
+    QTRY_VERIFY_WITH_TIMEOUT(qv::pms::loadRequest(dm->conn, id)->ended(), 8000);
+    QVERIFY2(asked.contains(QStringLiteral("1203")) && asked.contains(QStringLiteral("空白卡")),
+             qPrintable(asked));
+    const qv::pms::KeyRequest done = *qv::pms::loadRequest(dm->conn, id);
+    QCOMPARE(done.answer, QStringLiteral("OK"));
+    QVERIFY(desk->Station_Bar->isVisible());
+    QVERIFY2(desk->Station_Label->text().contains(QStringLiteral("已完成")),
+             qPrintable(desk->Station_Label->text()));
+    saveScreenshot(desk.get(), QStringLiteral("livedesks-station"));
+    // The stay is open as a check-in at a window would open it, in the PMS's name.
+    QCOMPARE(dm->conn.scalar(QStringLiteral("select InputUser from GuestInRecord where RoomStr = "
+                                            "'1203' and enOverride = 0"))
+                 .toString(),
+             QStringLiteral("pms"));
+    QTRY_VERIFY_WITH_TIMEOUT(occupied(*desk, QStringLiteral("1203")), 1000);
 }
 
 QTEST_MAIN(LiveDesksTest)
