@@ -8,14 +8,13 @@
 Tdm* dm = nullptr;
 
 Tdm::Tdm(QObject* parent)
-    : QObject(parent), Operator_ado(conn), RoomType_ado(conn), RoomInfo_ado(conn) {
+    : QObject(parent), RoomType_ado(conn), RoomInfo_ado(conn) {
     setObjectName(QStringLiteral("dm"));
     const struct {
         qv::DataSet* set;
         const char* name;
         const char* table;
     } tables[] = {
-        {&Operator_ado, "Operator_ado", "Operator"},
         {&RoomType_ado, "RoomType_ado", "RoomType"},
         {&RoomInfo_ado, "RoomInfo_ado", "RoomInfo"},
     };
@@ -35,7 +34,7 @@ Tdm::~Tdm() {
 }
 
 void Tdm::closeTables() {
-    for (qv::DataSet* d : {&Operator_ado, &RoomType_ado, &RoomInfo_ado}) {
+    for (qv::DataSet* d : {&RoomType_ado, &RoomInfo_ado}) {
         d->close();
     }
 }

@@ -20,9 +20,8 @@ public:
     // `conn`, and when its server is lost and back; started after the logon.
     qv::ChangeFeed feed{conn};
 
-    // The table components that windows share: the operators (rights), the
-    // room types and the rooms (each with its before-post check).
-    qv::DataSet Operator_ado;
+    // The table components that windows share: the room types and the rooms
+    // (each with its before-post check).
     qv::DataSet RoomType_ado;
     qv::DataSet RoomInfo_ado;
 

@@ -896,7 +896,9 @@ void MainTest::noOperatorRowEndsTheProgram() {
     QVERIFY(qv::terminateRequested());
     QVERIFY(!form->CheckIn_Menu->isEnabled());
     QVERIFY(!form->SystemSetting_Menu->isEnabled());
-    QVERIFY(!dm->Operator_ado.active());
+    // The look-up changed nothing: the operator still has no row, the other still has its.
+    QCOMPARE(dm->conn.scalar("select count(*) from Operator where Staffer = 'op'").toInt(), 1);
+    QCOMPARE(dm->conn.scalar("select count(*) from Operator where Staffer = 'ghost'").toInt(), 0);
 }
 
 void MainTest::functionKeys_data() {
