@@ -1,6 +1,5 @@
 #include "app/Logon_Unit.h"
 
-#include "window/InputPasswordBox_Unit.h"
 #include "data/Operators.h"
 #include "data/Session.h"
 #include "platform/Dialogs.h"
@@ -8,6 +7,7 @@
 #include "platform/Guard.h"
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
+#include "window/InputPasswordBox_Unit.h"
 
 #include <QFont>
 #include <QGridLayout>
@@ -108,10 +108,15 @@ void TLogonForm::Ok_BtClick() {
 }
 
 void TLogonForm::logOn() {
-    std::optional<qv::Session> session = qv::logOn(LoginCode_Edit->text(), SystemLogin_Pas->text());
+    QString refused;
+    std::optional<qv::Session> session = qv::logOn(LoginCode_Edit->text(), SystemLogin_Pas->text(),
+                                                   qv::LogOnKind::Operator, &refused);
     if (!session) {
-        qv::messageBox(message(3, QStringLiteral("提示")),
-                       message(4, QStringLiteral("错误的用户名或密码！")), qv::Icon::Error);
+        // A locked login is told so, on every desk, whatever the password.
+        qv::messageBox(
+            message(3, QStringLiteral("提示")),
+            refused.isEmpty() ? message(4, QStringLiteral("错误的用户名或密码！")) : refused,
+            qv::Icon::Error);
         SystemLogin_Pas->setFocus();
         SystemLogin_Pas->selectAll();
         return;
