@@ -866,9 +866,9 @@ const QStringList& upgradeStep(int toVersion) {
             QStringLiteral("CREATE UNIQUE INDEX OpenDoorRecord_RecordKey ON OpenDoorRecord "
                            "(RecordKey)"),
         },
-        {},                          // version 4: the change feed's triggers
-        schema::keyRequestStep(),    // version 5: the PMS link's key requests
-        {},                          // version 6: the change feed's server triggers
+        {},  // version 4: the change feed's triggers
+        schema::keyRequestStep(),  // version 5: the PMS link's key requests
+        {},  // version 6: the change feed's server triggers
         schema::operationLogStep(),  // version 7: the operations log and the failed logons
     };
     return steps.at(toVersion);
