@@ -2,6 +2,7 @@
 
 #include "data/Connection.h"
 #include "data/Dialect.h"
+#include "data/OperationLog.h"
 #include "data/SchemaInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/CrashPoint.h"
@@ -181,8 +182,8 @@ void resetKeySequence(Connection& conn, const QString& table) {
 // Every row of every lock table from `from` into `to`, whose lock tables are
 // emptied first; on `to`'s current transaction. Date-times keep their meaning
 // across the two kinds.
-void copyTables(Connection& from, Connection& to, const BackupProgress& progress) {
-    const QStringList tables = lockTables();
+void copyTables(Connection& from, Connection& to, const BackupProgress& progress,
+                const QStringList& tables = lockTables()) {
     qint64 total = 0;
     QHash<QString, qint64> counts;
     for (const QString& t : tables) {
@@ -379,6 +380,22 @@ BackupProgress withCrashPoint(const char* point, const BackupProgress& progress)
 
 }  // namespace
 
+namespace {
+// The tables a restore replaces: all but the operations log and the failed
+// logons, which go on from the live database, so that what was done since
+// the backup (and the restore itself) stays in the chain.
+QStringList restoredTables() {
+    QStringList tables = lockTables();
+    tables.removeAll(QStringLiteral("OperationLog"));
+    tables.removeAll(QStringLiteral("LogonFailure"));
+    return tables;
+}
+
+void logRestore(Connection& conn, const QString& file) {
+    oplog::appendOperation(conn, {QLatin1String(oplog::Actions::Restored), file, QString()});
+}
+}  // namespace
+
 QStringList lockTables() {
     static const QStringList tables = [] {
         QStringList out;
@@ -431,6 +448,7 @@ void backupDatabase(Connection& conn, const QString& target, const BackupProgres
     }
     crashPoint("backup-after-link");
     syncFolder(QFileInfo(target).absolutePath());
+    oplog::appendOperation(conn, {QLatin1String(oplog::Actions::BackupTaken), target, QString()});
 }
 
 void restoreDatabase(Connection& conn, const QString& file, const BackupProgress& progress) {
@@ -512,12 +530,12 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
         }
         const CardRows cards = readCardRows(conn, restoredUnconfirmed);
         qint64 total = 0;
-        for (const QString& table : lockTables()) {
+        for (const QString& table : restoredTables()) {
             total += conn.scalar(QStringLiteral("select count(*) from restored.%1").arg(table))
                          .toLongLong();
         }
         qint64 done = 0;
-        for (const QString& table : lockTables()) {
+        for (const QString& table : restoredTables()) {
             const QString columns = schema::columns(table).join(QStringLiteral(", "));
             conn.execute(QStringLiteral("delete from main.%1").arg(table));
             done += conn.execute(QStringLiteral("insert into main.%1 (%2) select %2 from "
@@ -527,6 +545,7 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
         }
         keepCountersAhead(conn, before);
         keepCardRows(conn, cards);
+        logRestore(conn, file);
         crashPoint("restore-before-commit");
         t.commit();
     } else {
@@ -544,9 +563,10 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
                          .arg(lockTables().join(QStringLiteral(", "))));
         const Counters before = readCounters(conn);
         const CardRows cards = readCardRows(conn, restoredUnconfirmed);
-        copyTables(source, conn, step);
+        copyTables(source, conn, step, restoredTables());
         keepCountersAhead(conn, before);
         keepCardRows(conn, cards);
+        logRestore(conn, file);
         crashPoint("restore-before-commit");
         t.commit();
     }

@@ -1,5 +1,7 @@
 #include "layout/RoomInfo_Unit.h"
 
+#include "data/OperationLog.h"
+
 #include "card/CardFunctions.h"
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
@@ -19,9 +21,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
-#include <QHelpEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -154,6 +156,9 @@ TRoomInfo_Form::TRoomInfo_Form(QWidget* parent)
     RoomInfo_ado->setTableName(QStringLiteral("RoomInfo"));
     RoomInfo_ado->setOrderBy(QStringLiteral("Buiding, Floor, Room"));
     RoomInfo_ado->beforePost = [this](qv::DataSet& d) { RoomInfo_adoBeforePost(d); };
+    // Rooms are deleted through qv::deleteRoom, which writes its own row.
+    logWrites(qv::oplog::Actions::RoomAdded, qv::oplog::Actions::RoomChanged, nullptr,
+              QStringLiteral("RoomStr"));
 
     Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("楼号："), this);
     Building_Edit = make<QLineEdit>(QStringLiteral("Building_Edit"), this);
@@ -468,8 +473,8 @@ void TRoomInfo_Form::RoomInfo_adoBeforePost(qv::DataSet& d) {
             text = message(kEmptyDoorPlateLine, QStringLiteral("实际门牌号码不能空！"));
             break;
         case qv::RoomFault::DoorPlateTaken:
-            text = message(kDoorPlateTakenLine, QStringLiteral("实际门牌号码%1不能重复！"))
-                       .arg(plate);
+            text =
+                message(kDoorPlateTakenLine, QStringLiteral("实际门牌号码%1不能重复！")).arg(plate);
             break;
         case qv::RoomFault::AddressTaken:
             text = message(kAddressTakenLine,

@@ -1,4 +1,5 @@
 #include "records/RecordSearches.h"
+#include "data/OperationLog.h"
 
 #include "card/CardRecords.h"
 #include "data/DataSet.h"
@@ -136,13 +137,23 @@ CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay,
     CardRecordPurge purge;
     // A step takes the oldest rows of the period (by their key) that go.
     const QString step =
-        QStringLiteral("delete from MakeCardRecord where ID in (select ID from MakeCardRecord "
-                       "where %1 and not (%2) order by ID limit :step)")
+        QStringLiteral(
+            "delete from MakeCardRecord where ID in (select ID from MakeCardRecord "
+            "where %1 and not (%2) order by ID limit :step)")
             .arg(upTo.sql, kept);
     const Binds stepBinds{{upTo.firstName, upTo.first}, {QStringLiteral(":step"), stepRows}};
     for (;;) {
         int removed = 0;
-        inTransaction(conn, [&] { removed = conn.execute(step, stepBinds); });
+        inTransaction(conn, [&] {
+            removed = conn.execute(step, stepBinds);
+            if (removed > 0) {
+                oplog::appendOperation(
+                    conn,
+                    {QLatin1String(oplog::Actions::RecordsDeleted),
+                     QStringLiteral("MakeCardRecord"),
+                     QStringLiteral("%1 <= %2").arg(removed).arg(lastDay.toString(Qt::ISODate))});
+            }
+        });
         purge.removed += removed;
         if (removed < stepRows || (progress && !progress(purge.removed))) {
             break;
