@@ -1,5 +1,6 @@
 #include "records/RecordSearches.h"
 #include "data/OperationLog.h"
+#include "platform/ProgramText.h"
 
 #include "card/CardRecords.h"
 #include "data/DataSet.h"
@@ -113,6 +114,61 @@ RecordSearch cardIssueSearch(const CardIssueSearch& s) {
                  where.join(QStringLiteral(" and "));
     out.orderBy = QStringLiteral("M.InputTime, M.ID");
     return out;
+}
+
+namespace {
+// "case column when :p0 then :p0_t ... else column end": the codes of `table`
+// shown as their texts in the chosen language, every value bound.
+QString codeTexts(const QString& column, const QString& param,
+                  const QList<QPair<QString, QString>>& table, Binds& binds) {
+    QString sql = QStringLiteral("case %1").arg(column);
+    for (int i = 0; i < table.size(); ++i) {
+        const QString code = QStringLiteral(":%1%2").arg(param).arg(i);
+        sql += QStringLiteral(" when %1 then %1_t").arg(code);
+        binds.insert(code, table[i].first);
+        binds.insert(code + QStringLiteral("_t"), programText(table[i].second));
+    }
+    return sql + QStringLiteral(" else %1 end").arg(column);
+}
+}  // namespace
+
+RecordSearch operationLogSearch(const OperationLogSearch& s) {
+    RecordSearch out;
+    QStringList where;
+    addDateRange(where, out.binds, QStringLiteral("LogTime"), s.logged, QTime(0, 0), DateUnit::Day,
+                 QStringLiteral("logged"));
+    if (!s.staffer.trimmed().isEmpty()) {
+        where << QStringLiteral("Staffer = :staffer");
+        out.binds.insert(QStringLiteral(":staffer"), s.staffer.trimmed());
+    }
+    if (!s.action.isEmpty()) {
+        where << QStringLiteral("Action = :action");
+        out.binds.insert(QStringLiteral(":action"), s.action);
+    }
+    if (!s.object.trimmed().isEmpty()) {
+        where << QStringLiteral("Object = :object");
+        out.binds.insert(QStringLiteral(":object"), s.object.trimmed());
+    }
+    out.select = QStringLiteral(
+                     "select ID, LogTime, Staffer, StafferName, Workstation, Action, %1 as "
+                     "ActionText, Object, Detail, %2 as ResultText, CardLogId from OperationLog "
+                     "where ")
+                     .arg(codeTexts(QStringLiteral("Action"), QStringLiteral("act"),
+                                    oplog::actions(), out.binds),
+                          codeTexts(QStringLiteral("Result"), QStringLiteral("res"),
+                                    oplog::results(), out.binds)) +
+                 where.join(QStringLiteral(" and "));
+    out.orderBy = QStringLiteral("LogTime desc, ID desc");
+    return out;
+}
+
+QStringList operatorLogins(Connection& conn) {
+    QStringList logins;
+    QSqlQuery q = conn.run(QStringLiteral("select Staffer from Operator order by Staffer"));
+    while (q.next()) {
+        logins << q.value(0).toString().trimmed();
+    }
+    return logins;
 }
 
 QStringList cardTypeTitles(Connection& conn) {
