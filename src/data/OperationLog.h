@@ -95,7 +95,8 @@ Actor sessionActor();
 // transaction-level advisory lock), so that two desks never fork the chain;
 // the lock is held to the end of the caller's transaction, so callers add the
 // row as their last step. The time is the database's clock (the server's on
-// PostgreSQL, the desk's clock on an SQLite file). Throws qv::DbError.
+// PostgreSQL, the desk's clock on an SQLite file; qv::Clock's while a test
+// sets it). Throws qv::DbError.
 void appendOperation(Connection& conn, const Entry& entry);
 void appendOperation(Connection& conn, const Entry& entry, const Actor& actor);
 
