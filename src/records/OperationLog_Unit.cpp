@@ -117,7 +117,7 @@ TOperationLog_Form::TOperationLog_Form(QWidget* parent)
             qv::slot(this, &TOperationLog_Form::Print_BtClick));
     connect(Close_Bt, &QPushButton::clicked, this, &QDialog::reject);
 
-    resize(1060, 600);
+    resize(1000, 600);
     FormCreate();
 }
 
