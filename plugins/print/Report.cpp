@@ -44,9 +44,9 @@ constexpr std::array kGuestStays{
 };
 
 constexpr std::array kOperations{
-    Column{"LogTime", "时间"},    Column{"StafferName", "操作员"}, Column{"Workstation", "工作站"},
-    Column{"ActionText", "操作"}, Column{"Object", "房间/对象"},   Column{"Detail", "详情"},
-    Column{"ResultText", "结果"},
+    Column{"LogTime", "时间"}, Column{"StafferName", "操作员"}, Column{"Workstation", "工作站"},
+    Column{"Action", "操作"},  Column{"Object", "房间/对象"},   Column{"Detail", "详情"},
+    Column{"Result", "结果"},
 };
 
 std::span<const Column> layoutOf(int kind) {

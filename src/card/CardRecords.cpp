@@ -852,7 +852,12 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
     }
     // The card's row of the operations log.
     const auto logEntry = [&](const char* result) {
-        const QString title = GetCardTypeTitle(card.CardType[0]);
+        QString title;
+        {
+            qv::CachedQuery q = conn().cached(
+                QStringLiteral("Select C_Title From CardType Where ID = :id"), {card.CardType[0]});
+            title = q.next() ? q.value(0).toString() : QString();
+        }
         qv::oplog::Entry e;
         e.action =
             log.logAction.isEmpty() ? QLatin1String(qv::oplog::Actions::CardIssued) : log.logAction;

@@ -114,6 +114,24 @@ const QList<QPair<QString, QString>>& results() {
     return table;
 }
 
+namespace {
+QHash<QString, QString> texts(const QList<QPair<QString, QString>>& table) {
+    QHash<QString, QString> out;
+    for (const auto& [code, text] : table) {
+        out.insert(code, programText(text));
+    }
+    return out;
+}
+}  // namespace
+
+QHash<QString, QString> actionTexts() {
+    return texts(actions());
+}
+
+QHash<QString, QString> resultTexts() {
+    return texts(results());
+}
+
 QString actionText(const QString& action) {
     return lookUp(actions(), action);
 }
@@ -181,13 +199,23 @@ void appendOperation(Connection& conn, const Entry& entry, const Actor& actor) {
         return;
     }
     Transaction t(conn);
-    if (conn.kind() == DbKind::PostgreSQL) {
-        // Held to the end of the transaction: the next desk reads this row
-        // as its previous one once it is committed.
-        conn.run(QStringLiteral("select pg_advisory_xact_lock(:k)"),
-                 {{QStringLiteral(":k"), kLogLockKey}});
-    }
     RowContent row;
+    if (conn.kind() == DbKind::PostgreSQL && !Clock::isTestTime()) {
+        // Held to the end of the transaction: the next desk reads this row
+        // as its previous one once it is committed. The time is read once the
+        // lock is held, so that times follow the chain.
+        CachedQuery lock = conn.cached(QStringLiteral("select pg_advisory_xact_lock(:k), "
+                                                      "cast(clock_timestamp() as timestamp(0))"),
+                                       {QVariant(kLogLockKey)});
+        lock.next();
+        row.logTime = Dialect::fromDb(lock.value(1), true).toDateTime();
+    } else {
+        if (conn.kind() == DbKind::PostgreSQL) {
+            conn.cached(QStringLiteral("select pg_advisory_xact_lock(:k)"), {QVariant(kLogLockKey)})
+                .next();
+        }
+        row.logTime = databaseNow(conn);
+    }
     {
         CachedQuery last = conn.cached(
             QStringLiteral("select ID, RowHash from OperationLog order by ID desc limit 1"),
@@ -199,7 +227,6 @@ void appendOperation(Connection& conn, const Entry& entry, const Actor& actor) {
             row.id = 1;
         }
     }
-    row.logTime = databaseNow(conn);
     row.staffer = columns::storedText(actor.login, columns::kLoginNameLength);
     row.stafferName = columns::storedText(actor.name, columns::kFullNameLength);
     row.workstation = workstation();
@@ -209,22 +236,17 @@ void appendOperation(Connection& conn, const Entry& entry, const Actor& actor) {
     row.result = entry.result;
     row.cardLogId = entry.cardLogId;
     const QString hash = rowHash(row);
-    conn.run(QStringLiteral("insert into OperationLog (ID, LogTime, Staffer, StafferName, "
-                            "Workstation, Action, Object, Detail, Result, CardLogId, PrevHash, "
-                            "RowHash) values (:id, :t, :s, :n, :w, :a, :o, :d, :r, :c, :p, :h)"),
-             {{QStringLiteral(":id"), row.id},
-              {QStringLiteral(":t"), row.logTime},
-              {QStringLiteral(":s"), stored(row.staffer)},
-              {QStringLiteral(":n"), stored(row.stafferName)},
-              {QStringLiteral(":w"), stored(row.workstation)},
-              {QStringLiteral(":a"), stored(row.action)},
-              {QStringLiteral(":o"), stored(row.object)},
-              {QStringLiteral(":d"), stored(row.detail)},
-              {QStringLiteral(":r"), stored(row.result)},
-              {QStringLiteral(":c"), row.cardLogId == 0 ? QVariant(QMetaType(QMetaType::LongLong))
-                                                        : QVariant(row.cardLogId)},
-              {QStringLiteral(":p"), stored(row.prevHash)},
-              {QStringLiteral(":h"), hash}});
+    conn.cached(QStringLiteral("insert into OperationLog (ID, LogTime, Staffer, StafferName, "
+                               "Workstation, Action, Object, Detail, Result, CardLogId, "
+                               "PrevHash, RowHash) values (:id, :t, :s, :n, :w, :a, :o, :d, :r, "
+                               ":c, :p, :h)"),
+                QVariantList{row.id, row.logTime, stored(row.staffer), stored(row.stafferName),
+                             stored(row.workstation), stored(row.action), stored(row.object),
+                             stored(row.detail), stored(row.result),
+                             row.cardLogId == 0 ? QVariant(QMetaType(QMetaType::LongLong))
+                                                : QVariant(row.cardLogId),
+                             stored(row.prevHash), hash})
+        .rowsChanged();
     t.commit();
 }
 

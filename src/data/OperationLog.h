@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QPair>
 #include <QString>
@@ -121,6 +122,9 @@ QString resultText(const QString& result);
 // Every action code with its built-in text, in the order the window lists them.
 const QList<QPair<QString, QString>>& actions();
 const QList<QPair<QString, QString>>& results();
+// Code -> text in the chosen language, for a list of the rows.
+QHash<QString, QString> actionTexts();
+QHash<QString, QString> resultTexts();
 
 // The hash of a row: BLAKE2b-256 over the fields and `prevHash`, as 64 hex digits.
 struct RowContent {

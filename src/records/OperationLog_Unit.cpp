@@ -24,8 +24,8 @@ namespace {
 
 const QString kDateFormat = QStringLiteral("yyyy-MM-dd");
 
-const QStringList kFields = {"LogTime", "StafferName", "Staffer",    "Workstation", "ActionText",
-                             "Object",  "Detail",      "ResultText", "ID"};
+const QStringList kFields = {"LogTime", "StafferName", "Staffer", "Workstation", "Action",
+                             "Object",  "Detail",      "Result",  "ID"};
 const QStringList kTitles = {"时间",      "操作员", "登录名", "工作站", "操作",
                              "房间/对象", "详情",   "结果",   "序号"};
 
@@ -159,6 +159,9 @@ qv::OperationLogSearch TOperationLog_Form::Search() const {
 }
 
 void TOperationLog_Form::Find_BtClick() {
+    // The actions and results in the language chosen now.
+    OperationLog_ADO->setValueTexts(QStringLiteral("Action"), qv::oplog::actionTexts());
+    OperationLog_ADO->setValueTexts(QStringLiteral("Result"), qv::oplog::resultTexts());
     const qv::RecordSearch search = qv::operationLogSearch(Search());
     runQuery(search.select, search.binds, search.orderBy);
 }

@@ -1,6 +1,5 @@
 #include "records/RecordSearches.h"
 #include "data/OperationLog.h"
-#include "platform/ProgramText.h"
 
 #include "card/CardRecords.h"
 #include "data/DataSet.h"
@@ -116,22 +115,6 @@ RecordSearch cardIssueSearch(const CardIssueSearch& s) {
     return out;
 }
 
-namespace {
-// "case column when :p0 then :p0_t ... else column end": the codes of `table`
-// shown as their texts in the chosen language, every value bound.
-QString codeTexts(const QString& column, const QString& param,
-                  const QList<QPair<QString, QString>>& table, Binds& binds) {
-    QString sql = QStringLiteral("case %1").arg(column);
-    for (int i = 0; i < table.size(); ++i) {
-        const QString code = QStringLiteral(":%1%2").arg(param).arg(i);
-        sql += QStringLiteral(" when %1 then %1_t").arg(code);
-        binds.insert(code, table[i].first);
-        binds.insert(code + QStringLiteral("_t"), programText(table[i].second));
-    }
-    return sql + QStringLiteral(" else %1 end").arg(column);
-}
-}  // namespace
-
 RecordSearch operationLogSearch(const OperationLogSearch& s) {
     RecordSearch out;
     QStringList where;
@@ -150,13 +133,8 @@ RecordSearch operationLogSearch(const OperationLogSearch& s) {
         out.binds.insert(QStringLiteral(":object"), s.object.trimmed());
     }
     out.select = QStringLiteral(
-                     "select ID, LogTime, Staffer, StafferName, Workstation, Action, %1 as "
-                     "ActionText, Object, Detail, %2 as ResultText, CardLogId from OperationLog "
-                     "where ")
-                     .arg(codeTexts(QStringLiteral("Action"), QStringLiteral("act"),
-                                    oplog::actions(), out.binds),
-                          codeTexts(QStringLiteral("Result"), QStringLiteral("res"),
-                                    oplog::results(), out.binds)) +
+                     "select ID, LogTime, Staffer, StafferName, Workstation, Action, Object, "
+                     "Detail, Result, CardLogId from OperationLog where ") +
                  where.join(QStringLiteral(" and "));
     out.orderBy = QStringLiteral("LogTime desc, ID desc");
     return out;

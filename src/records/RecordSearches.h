@@ -67,10 +67,10 @@ struct OperationLogSearch {
     QString object;    // the room or object, as typed; empty: every one
 };
 
-// The rows of the operations log that `s` finds, newest first, with the
-// action and the result as the clerk reads them (fields ActionText and
-// ResultText, in the chosen language). The time range is a plain comparison
-// of LogTime with bound moments, so its index serves the search.
+// The rows of the operations log that `s` finds, newest first; Action and
+// Result hold the codes (qv::oplog::actionTexts() gives their words). The
+// time range is a plain comparison of LogTime with bound moments, so its
+// index serves the search.
 RecordSearch operationLogSearch(const OperationLogSearch& s);
 
 // The login names of the operators, for the operations log's filter.

@@ -125,8 +125,8 @@ private slots:
         const qv::stays::Result in = qv::stays::checkIn(card1203(), writeCard);
         QVERIFY2(in.written(), qPrintable(in.error));
         QCOMPARE(logRows(Actions::CheckIn), 1);
-        const int cardLog = count(QStringLiteral(
-            "select CardLogId from OperationLog where Action = 'check-in'"));
+        const int cardLog =
+            count(QStringLiteral("select CardLogId from OperationLog where Action = 'check-in'"));
         QCOMPARE(count(QStringLiteral("select count(*) from MakeCardRecord where ID = :id and "
                                       "CardState = 0"),
                        {{QStringLiteral(":id"), cardLog}}),
@@ -178,8 +178,8 @@ private slots:
         dm->conn.run(QStringLiteral("update OperationLog set Detail = 'nothing' where ID = 3"));
         dm->conn.run(QStringLiteral("delete from OperationLog where ID in (5, 6)"));
         report = qv::oplog::verifyOperationLog(dm->conn);
-        QCOMPARE(problemsOf(report),
-                 (QList<QPair<int, qint64>>{{ChainProblem::Changed, 3}, {ChainProblem::Removed, 5}}));
+        QCOMPARE(problemsOf(report), (QList<QPair<int, qint64>>{{ChainProblem::Changed, 3},
+                                                                {ChainProblem::Removed, 5}}));
         QCOMPARE(report.problems[1].lastId, qint64(6));
         QCOMPARE(report.problems[0].text(), QStringLiteral("第 3 行已被修改。"));
         QCOMPARE(report.problems[1].text(), QStringLiteral("第 5 至 6 行已被删除。"));
@@ -252,9 +252,10 @@ private slots:
                 }
                 for (int i = 0; i < kRows; ++i) {
                     qv::Transaction t(other);
-                    qv::oplog::appendOperation(other, {QLatin1String(Actions::CheckOut),
-                                                       QStringLiteral("desk2"), QString()},
-                                               {QStringLiteral("desk2"), QString()});
+                    qv::oplog::appendOperation(
+                        other,
+                        {QLatin1String(Actions::CheckOut), QStringLiteral("desk2"), QString()},
+                        {QStringLiteral("desk2"), QString()});
                     t.commit();
                 }
             } catch (const qv::Error& e) {
@@ -349,14 +350,14 @@ private slots:
     void firstOperatorOnlyOnAnEmptyTable_data() { addDatabaseKinds(); }
     void firstOperatorOnlyOnAnEmptyTable() {
         QVERIFY(qv::noOperators());
-        QVERIFY(qv::logOn(QStringLiteral("admin"), QStringLiteral("pw"),
-                          qv::LogOnKind::FirstOperator));
+        QVERIFY(
+            qv::logOn(QStringLiteral("admin"), QStringLiteral("pw"), qv::LogOnKind::FirstOperator));
         QCOMPARE(logRows(Actions::FirstOperator), 1);
         QCOMPARE(logRows(Actions::LogOn), 1);
         // A second desk that still shows the first-run logon adds nobody.
-        QVERIFY_THROWS_EXCEPTION(qv::Error, qv::logOn(QStringLiteral("intruder"),
-                                                      QStringLiteral("pw"),
-                                                      qv::LogOnKind::FirstOperator));
+        QVERIFY_THROWS_EXCEPTION(qv::Error,
+                                 qv::logOn(QStringLiteral("intruder"), QStringLiteral("pw"),
+                                           qv::LogOnKind::FirstOperator));
         QCOMPARE(count(QStringLiteral("select count(*) from Operator")), 1);
         QCOMPARE(logRows(Actions::FirstOperator), 1);
     }
