@@ -250,15 +250,15 @@ void TMC_R_From::DeleteOldData_BtClick() {
     // painted, and Cancel stops after the step under way.
     qv::CardRecordPurge purge;
     {
-        const std::unique_ptr<QProgressDialog> progress =
-            progressWindow(QStringLiteral("DeleteProgress"),
-                           qv::programText(QStringLiteral("正在删除%1以前的制卡记录……"))
-                               .arg(cutOff.toString(kQuestionDateFormat)),
-                           0);
+        const std::unique_ptr<QProgressDialog> progress = progressWindow(
+            QStringLiteral("DeleteProgress"),
+            qv::programText(QStringLiteral("正在删除%1以前的制卡记录……"))
+                .arg(cutOff.toString(kQuestionDateFormat)),
+            0);
         keepPainted();
         purge = qv::deleteCardRecordsUpTo(dm->conn, cutOff, [&](int removed) {
-            progress->setLabelText(
-                qv::programText(QStringLiteral("已删除 %1 条制卡记录……")).arg(removed));
+            progress->setLabelText(qv::programText(QStringLiteral("已删除 %1 条制卡记录……"))
+                                       .arg(removed));
             progress->setValue(0);
             keepPainted();
             return !progress->wasCanceled();

@@ -9,7 +9,9 @@
 #include "WindowFixture.h"
 #include "data/Session.h"
 
+#include "window/InputPasswordBox_Unit.h"
 #include "app/Logon_Unit.h"
+#include "records/OperationLog_Unit.h"
 #include "card/CardRecords.h"
 #include "cards/CheckCard_Unit.h"
 #include "cards/MakeCard_Unit.h"
@@ -33,7 +35,6 @@
 #include "platform/ProgramText.h"
 #include "records/CheckGuestInRecord_Unit.h"
 #include "records/MC_R_Unit.h"
-#include "records/OperationLog_Unit.h"
 #include "records/RoomList_Unit.h"
 #include "records/UnconfirmedCards_Unit.h"
 #include "stays/ClockRoom_Unit.h"
@@ -41,7 +42,6 @@
 #include "stays/GuestLeave_Unit.h"
 #include "stays/GuestQuickIn_Unit.h"
 #include "stays/ModifyGuestCard_Unit.h"
-#include "window/InputPasswordBox_Unit.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
