@@ -1,5 +1,6 @@
 #include "app/Logon_Unit.h"
 
+#include "window/InputPasswordBox_Unit.h"
 #include "data/Operators.h"
 #include "data/Session.h"
 #include "platform/Dialogs.h"
@@ -7,7 +8,6 @@
 #include "platform/Guard.h"
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
-#include "window/InputPasswordBox_Unit.h"
 
 #include <QFont>
 #include <QGridLayout>

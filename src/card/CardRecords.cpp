@@ -910,10 +910,10 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
         // cancelled. Should even that fail, the row stays Pending.
         try {
             qv::Transaction t(conn());
-            storeLogRow(
-                logRow(card, issue.gotText ? issue.holder : log.holder,
-                       issue.gotText ? issue.explain : log.explain, reservedNames(&reserved, card)),
-                CardLogStates::Unrecorded, reserved.logId);
+            storeLogRow(logRow(card, issue.gotText ? issue.holder : log.holder,
+                               issue.gotText ? issue.explain : log.explain,
+                               reservedNames(&reserved, card)),
+                        CardLogStates::Unrecorded, reserved.logId);
             qv::oplog::Entry e = logEntry(qv::oplog::Results::Failed);
             e.action = QLatin1String(qv::oplog::Actions::CardFailed);
             qv::oplog::appendOperation(conn(), e);

@@ -90,8 +90,9 @@ bool PagedQueryModel::countInBackground() {
     const QSqlDatabase db = conn_.database();
     const QString name = db.databaseName();
     if (!db.isOpen() || conn_.inTransaction() ||
-        (conn_.kind() == DbKind::SQLite && (name.isEmpty() || name == QLatin1String(":memory:") ||
-                                            name.contains(QLatin1String("mode=memory"))))) {
+        (conn_.kind() == DbKind::SQLite &&
+         (name.isEmpty() || name == QLatin1String(":memory:") ||
+          name.contains(QLatin1String("mode=memory"))))) {
         return false;  // another connection would not see the same rows
     }
     const QString source = db.connectionName();
@@ -124,7 +125,8 @@ bool PagedQueryModel::countInBackground() {
         }
         QSqlDatabase::removeDatabase(own);
         QMetaObject::invokeMethod(
-            this, [this, generation, total] { counted(generation, total); }, Qt::QueuedConnection);
+            this, [this, generation, total] { counted(generation, total); },
+            Qt::QueuedConnection);
     });
     counting_.append(thread);
     connect(thread, &QThread::finished, this, [this, thread] {

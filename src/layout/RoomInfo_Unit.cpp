@@ -21,9 +21,9 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QHelpEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
-#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -473,8 +473,8 @@ void TRoomInfo_Form::RoomInfo_adoBeforePost(qv::DataSet& d) {
             text = message(kEmptyDoorPlateLine, QStringLiteral("实际门牌号码不能空！"));
             break;
         case qv::RoomFault::DoorPlateTaken:
-            text =
-                message(kDoorPlateTakenLine, QStringLiteral("实际门牌号码%1不能重复！")).arg(plate);
+            text = message(kDoorPlateTakenLine, QStringLiteral("实际门牌号码%1不能重复！"))
+                       .arg(plate);
             break;
         case qv::RoomFault::AddressTaken:
             text = message(kAddressTakenLine,

@@ -186,9 +186,8 @@ void TRoomType_Form::RoomType_EditChange() {
 }
 
 void TRoomType_Form::fillRecord() {
-    RoomType_ado->setValue(
-        QStringLiteral("Title"),
-        qv::columns::storedText(RoomType_Edit->text(), qv::columns::kTitleLength));
+    RoomType_ado->setValue(QStringLiteral("Title"),
+                           qv::columns::storedText(RoomType_Edit->text(), qv::columns::kTitleLength));
     // An empty box leaves the column as it is: empty on a new type,
     // unchanged on a changed one.
     const struct {

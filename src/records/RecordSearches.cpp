@@ -171,9 +171,8 @@ CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay,
     CardRecordPurge purge;
     // A step takes the oldest rows of the period (by their key) that go.
     const QString step =
-        QStringLiteral(
-            "delete from MakeCardRecord where ID in (select ID from MakeCardRecord "
-            "where %1 and not (%2) order by ID limit :step)")
+        QStringLiteral("delete from MakeCardRecord where ID in (select ID from MakeCardRecord "
+                       "where %1 and not (%2) order by ID limit :step)")
             .arg(upTo.sql, kept);
     const Binds stepBinds{{upTo.firstName, upTo.first}, {QStringLiteral(":step"), stepRows}};
     for (;;) {
