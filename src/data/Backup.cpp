@@ -381,18 +381,28 @@ BackupProgress withCrashPoint(const char* point, const BackupProgress& progress)
 }  // namespace
 
 namespace {
-// The tables a restore replaces: all but the operations log and the failed
-// logons, which go on from the live database, so that what was done since
-// the backup (and the restore itself) stays in the chain.
-QStringList restoredTables() {
+// The tables a restore replaces: all but the failed logons and the
+// operations log, which go on from the live database, so that what was done
+// since the backup (and the restore itself) stays in the chain. A live
+// database whose log is empty (a new one the hotel moves into) takes the
+// backup's log instead, chain and all.
+QStringList restoredTables(Connection& live) {
     QStringList tables = lockTables();
-    tables.removeAll(QStringLiteral("OperationLog"));
     tables.removeAll(QStringLiteral("LogonFailure"));
+    if (!live.run(QStringLiteral("select ID from OperationLog limit 1")).next()) {
+        return tables;
+    }
+    tables.removeAll(QStringLiteral("OperationLog"));
     return tables;
 }
 
-void logRestore(Connection& conn, const QString& file) {
-    oplog::appendOperation(conn, {QLatin1String(oplog::Actions::Restored), file, QString()});
+// The restore's row, after the restored rows, in their transaction.
+void logRestore(Connection& conn, const QString& file, qint64 backupLogRows, bool taken) {
+    oplog::appendOperation(
+        conn, {QLatin1String(oplog::Actions::Restored), file,
+               (taken ? programText(QStringLiteral("备份的操作日志 %1 行已恢复"))
+                      : programText(QStringLiteral("备份的操作日志 %1 行未恢复，本库的日志继续")))
+                   .arg(backupLogRows)});
 }
 }  // namespace
 
@@ -529,13 +539,16 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
             restoredUnconfirmed << ids.value(0);
         }
         const CardRows cards = readCardRows(conn, restoredUnconfirmed);
+        const QStringList tables = restoredTables(conn);
+        const qint64 backupLogRows =
+            conn.scalar(QStringLiteral("select count(*) from restored.OperationLog")).toLongLong();
         qint64 total = 0;
-        for (const QString& table : restoredTables()) {
+        for (const QString& table : tables) {
             total += conn.scalar(QStringLiteral("select count(*) from restored.%1").arg(table))
                          .toLongLong();
         }
         qint64 done = 0;
-        for (const QString& table : restoredTables()) {
+        for (const QString& table : tables) {
             const QString columns = schema::columns(table).join(QStringLiteral(", "));
             conn.execute(QStringLiteral("delete from main.%1").arg(table));
             done += conn.execute(QStringLiteral("insert into main.%1 (%2) select %2 from "
@@ -545,7 +558,7 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
         }
         keepCountersAhead(conn, before);
         keepCardRows(conn, cards);
-        logRestore(conn, file);
+        logRestore(conn, file, backupLogRows, tables.contains(QStringLiteral("OperationLog")));
         crashPoint("restore-before-commit");
         t.commit();
     } else {
@@ -563,10 +576,14 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
                          .arg(lockTables().join(QStringLiteral(", "))));
         const Counters before = readCounters(conn);
         const CardRows cards = readCardRows(conn, restoredUnconfirmed);
-        copyTables(source, conn, step, restoredTables());
+        const QStringList tables = restoredTables(conn);
+        copyTables(source, conn, step, tables);
         keepCountersAhead(conn, before);
         keepCardRows(conn, cards);
-        logRestore(conn, file);
+        logRestore(
+            conn, file,
+            source.scalar(QStringLiteral("select count(*) from OperationLog")).toLongLong(),
+            tables.contains(QStringLiteral("OperationLog")));
         crashPoint("restore-before-commit");
         t.commit();
     }

@@ -431,6 +431,7 @@ void DataSet::post() {
                 }
             }
         }
+        q.finish();  // SQLite commits no transaction with a statement still open
         if (afterWrite) {
             afterWrite({WriteKind::Inserted, rowMap(stored), {}, {}});
         }

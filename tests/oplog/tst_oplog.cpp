@@ -293,6 +293,15 @@ private slots:
         const qv::oplog::ChainReport report = qv::oplog::verifyOperationLog(dm->conn);
         QVERIFY(report.intact());
         QCOMPARE(report.rows, qint64(6));
+
+        // A new database the hotel moves into takes the backup's log, chain and all.
+        qv::Connection fresh;
+        fresh.openSQLite(fx.app->file(QStringLiteral("db/fresh.db")), true);
+        fresh.createSchema();
+        qv::restoreDatabase(fresh, file);
+        const qv::oplog::ChainReport moved = qv::oplog::verifyOperationLog(fresh);
+        QVERIFY(moved.intact());
+        QCOMPARE(moved.rows, qint64(4));  // the three of the backup and the restore
     }
 
     void lockout_data() { addDatabaseKinds(); }
