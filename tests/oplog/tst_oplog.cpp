@@ -5,6 +5,7 @@
 
 #include "WindowFixture.h"
 
+#include "app/Logon_Unit.h"
 #include "data/Backup.h"
 #include "data/OperationLog.h"
 #include "data/Operators.h"
@@ -83,6 +84,16 @@ void addRows(int n, const QString& object = QStringLiteral("1203")) {
     for (int i = 0; i < n; ++i) {
         qv::oplog::appendOperation(
             dm->conn, {QLatin1String(Actions::CheckOut), object, QStringLiteral("row %1").arg(i)});
+    }
+}
+
+// Another desk's connection to the database `dm` uses.
+void openOtherDesk(qv::Connection& other) {
+    if (dm->conn.kind() == qv::DbKind::PostgreSQL) {
+        const PgServer pg = PgServer::fromEnvironment();
+        other.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
+    } else {
+        other.openSQLite(dm->conn.database().databaseName());
     }
 }
 
@@ -337,6 +348,11 @@ private slots:
         QVERIFY(refused.contains(QStringLiteral("clerk1")));
         QCOMPARE(logRows(Actions::LogOnRefused), 1);
         QVERIFY(qv::oplog::lockedUntil(dm->conn, QStringLiteral("clerk1")).has_value());
+        {
+            qv::Connection otherDesk;
+            openOtherDesk(otherDesk);
+            QVERIFY(qv::oplog::lockedUntil(otherDesk, QStringLiteral("clerk1")).has_value());
+        }
         // Another login is not locked.
         QVERIFY(!qv::oplog::lockedUntil(dm->conn, QStringLiteral("clerk2")).has_value());
         // Eleven minutes later the lock is over.
@@ -354,6 +370,35 @@ private slots:
                                       "'%right-one%'")),
                  0);
         QVERIFY(qv::oplog::verifyOperationLog(dm->conn).intact());
+    }
+
+    // The clerk at the logon window is told of the lock.
+    void logonWindowTellsOfTheLock() {
+        qv::OperatorRightValues rights{};
+        QVERIFY(qv::addOperator(QStringLiteral("clerk1"), QStringLiteral("一号"), rights));
+        QVERIFY(qv::setFirstPassword(
+            dm->conn.scalar(QStringLiteral("select ID from Operator where Staffer = 'clerk1'")),
+            QStringLiteral("right-one")));
+        TLogonForm logon;
+        logon.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&logon));
+        auto* login = logon.findChild<QLineEdit*>(QStringLiteral("LoginCode_Edit"));
+        auto* password = logon.findChild<QLineEdit*>(QStringLiteral("SystemLogin_Pas"));
+        auto* ok = logon.findChild<QPushButton*>(QStringLiteral("Ok_Bt"));
+        QVERIFY(login && password && ok);
+        login->setText(QStringLiteral("clerk1"));
+        for (int i = 0; i < qv::oplog::kLockoutFailures; ++i) {
+            password->setText(QStringLiteral("wrong"));
+            ok->click();
+        }
+        QCOMPARE(fx.dialogs->boxes().size(), qv::oplog::kLockoutFailures);
+        QCOMPARE(fx.dialogs->boxes()[0].text, QStringLiteral("错误的用户名或密码！"));
+        QVERIFY2(fx.dialogs->boxes().last().text.contains(QStringLiteral("已被锁定")),
+                 qPrintable(fx.dialogs->boxes().last().text));
+        password->setText(QStringLiteral("right-one"));
+        ok->click();
+        QVERIFY(logon.isVisible());  // refused while it lasts
+        QVERIFY(fx.dialogs->boxes().last().text.contains(QStringLiteral("已被锁定")));
     }
 
     void firstOperatorOnlyOnAnEmptyTable_data() { addDatabaseKinds(); }
