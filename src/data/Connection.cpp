@@ -1,5 +1,6 @@
 #include "data/Connection.h"
 
+#include "data/ChangeFeedSchema.h"
 #include "data/KeyRequestSchema.h"
 #include "data/OperationLogSchema.h"
 #include "data/SchemaInfo.h"
@@ -83,6 +84,7 @@ void Connection::openDatabase(QSqlDatabase& db) {
         QSqlDatabase::removeDatabase(name_);
         throw DbError(text);
     }
+    ++sessions_;
 }
 
 QString Connection::notLockText() const {
@@ -347,6 +349,7 @@ bool Connection::reopen() const {
         return false;
     }
     lost_ = false;
+    ++sessions_;
     if (linkChanged) {
         linkChanged(true);
     }
@@ -354,6 +357,12 @@ bool Connection::reopen() const {
 }
 
 void Connection::requireOpen() const {
+    if (!lost_ && kind() == DbKind::PostgreSQL && QSqlDatabase::contains(name_) &&
+        !database().isOpen()) {
+        // The driver closes a session whose socket it found dead while it
+        // waited for notifications: the link is lost, not closed on purpose.
+        markLost();
+    }
     if (lost_) {
         if (lostInTransaction_) {
             throw DbError(interruptedText());
@@ -644,6 +653,12 @@ CachedQuery::~CachedQuery() {
                 sqlite3_reset(statement_->stmt);
             }
         } else {
+            // The rest of the result read off the link: a result left
+            // unread keeps libpq from taking the server's notifications
+            // (the change feed) until the next statement.
+            while (statement_->query.isActive() && statement_->query.isSelect() &&
+                   statement_->query.next()) {
+            }
             statement_->query.finish();
         }
         statement_->busy = false;
@@ -773,7 +788,7 @@ void Connection::createSchema() {
         run(statement);
     }
     if (kind() == DbKind::PostgreSQL) {
-        for (const QString& statement : schema::keyRequestServerStatements()) {
+        for (const QString& statement : schema::changeFeedServerStatements()) {
             run(statement);
         }
     }
@@ -866,12 +881,25 @@ const QStringList& upgradeStep(int toVersion) {
             QStringLiteral("CREATE UNIQUE INDEX OpenDoorRecord_RecordKey ON OpenDoorRecord "
                            "(RecordKey)"),
         },
-        {},  // version 4: the change feed's triggers
+        {},                        // version 4: no change of its own
         schema::keyRequestStep(),  // version 5: the PMS link's key requests
-        {},  // version 6: the change feed's server triggers
+        {},                        // version 6: the change feed's server triggers
         schema::operationLogStep(),  // version 7: the operations log and the failed logons
     };
     return steps.at(toVersion);
+}
+
+// What step N adds on a server database only, after upgradeStep(N).
+const QStringList& serverStep(int toVersion) {
+    static const QStringList none;
+    switch (toVersion) {
+        case 5:
+            return schema::keyRequestServerStatements();
+        case 6:
+            return schema::changeFeedServerStatements();
+        default:
+            return none;
+    }
 }
 
 // The tables and columns that the upgrade steps after `version` add, as
@@ -977,8 +1005,8 @@ void Connection::upgradeSchema(int version) {
         for (const QString& statement : upgradeStep(next)) {
             run(dialect_.fill(statement));
         }
-        if (next == 5 && kind() == DbKind::PostgreSQL) {
-            for (const QString& statement : schema::keyRequestServerStatements()) {
+        if (kind() == DbKind::PostgreSQL) {
+            for (const QString& statement : serverStep(next)) {
                 run(statement);
             }
         }

@@ -65,6 +65,10 @@ public:
 
     // True while a server connection is broken and not yet opened again.
     bool isLost() const { return lost_; }
+    // Counts the sessions opened on this connection: it moves on each open
+    // and on each reopen after a lost link (what a session subscribed to is
+    // gone with it).
+    quint64 sessions() const { return sessions_; }
     // Makes sure the database can be used: a server connection is tried with
     // a trivial statement, and a lost one is opened again (at most once per
     // retry interval). Never throws; false with the reason in `why`.
@@ -145,8 +149,7 @@ private:
     QString readOnlyText(const QString& why) const;
     QString awayText() const;
     QString interruptedText() const;
-    bool exec(QSqlQuery& q, const QString& sql, const Binds& binds,
-              bool forwardOnly = true) const;
+    bool exec(QSqlQuery& q, const QString& sql, const Binds& binds, bool forwardOnly = true) const;
     [[noreturn]] void fail(const QSqlError& error) const;
     bool linkBroken(const QSqlError& error) const;
     void markLost() const;
@@ -173,6 +176,7 @@ private:
     mutable bool lost_ = false;
     mutable bool lostInTransaction_ = false;
     mutable QDeadlineTimer nextTry_{0};
+    mutable quint64 sessions_ = 0;
     int retryMs_ = 5000;
     int lockWaitSeconds_ = kLockWaitSeconds;
 };

@@ -25,32 +25,6 @@ Tdm::Tdm(QObject* parent)
     }
     RoomType_ado.beforePost = [this](qv::DataSet& d) { RoomType_adoBeforePost(d); };
     RoomInfo_ado.beforePost = [this](qv::DataSet& d) { RoomInfo_adoBeforePost(d); };
-    conn.linkChanged = [this](bool up) {
-        if (!up) {
-            brokeSinceCheck_ = true;
-        }
-    };
-}
-
-bool Tdm::CheckConnection() {
-    QString why;
-    const bool up = conn.checkLink(&why);
-    if (!up) {
-        if (!reportedDown_) {
-            reportedDown_ = true;
-            emit connectionLost(why);
-        }
-        return false;
-    }
-    if (reportedDown_ || brokeSinceCheck_) {
-        // Back after an outage (noticed here or by an operation in between):
-        // what the board shows may be stale.
-        reportedDown_ = false;
-        brokeSinceCheck_ = false;
-        RoomBoardChanged = true;
-        emit connectionRestored();
-    }
-    return true;
 }
 
 Tdm::~Tdm() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/ChangeFeed.h"
 #include "data/Connection.h"
 #include "data/DataSet.h"
 
@@ -15,6 +16,9 @@ public:
     ~Tdm() override;
 
     qv::Connection conn;
+    // Tells the desk's windows what other desks and programs changed on
+    // `conn`, and when its server is lost and back; started after the logon.
+    qv::ChangeFeed feed{conn};
 
     // The table components that windows share: the operators (rights), the
     // room types and the rooms (each with its before-post check).
@@ -43,23 +47,6 @@ public:
 
     // Closes every table component (before the connection is closed or reopened).
     void closeTables();
-
-    // For the room board's timer: tries the server connection (a lost one is
-    // opened again) and tells the outcome once per change. True when the
-    // database can be used; while it is false the board is better left as it
-    // is. When the connection is back, RoomBoardChanged is set, so the board
-    // is rebuilt on the next tick. Never throws.
-    bool CheckConnection();
-
-signals:
-    // Once per outage, with a message for the operator.
-    void connectionLost(const QString& text);
-    // Once when the database can be used again after an outage.
-    void connectionRestored();
-
-private:
-    bool reportedDown_ = false;
-    bool brokeSinceCheck_ = false;
 };
 
 extern Tdm* dm;

@@ -11,6 +11,7 @@
 #include "language/Language.h"
 #include "platform/AppPaths.h"
 #include "platform/Application.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
 #include "platform/Fonts.h"
@@ -45,9 +46,11 @@ const QString kVersionTitle = qv::productTitle();
 constexpr int kRefreshText = 8;
 constexpr int kAllBuildingsText = 9;
 constexpr int kAllFloorsText = 10;
+constexpr int kLinkBackText = 11;
 const QString kRefreshDefault = QStringLiteral("刷新");
 const QString kAllBuildingsDefault = QStringLiteral("全部楼号");
 const QString kAllFloorsDefault = QStringLiteral("全部楼层");
+const QString kLinkBackDefault = QStringLiteral("与数据库服务器的连接已恢复（%1）。");
 
 const char* const kPictureFiles[TRoomBoardItem::PictureCount] = {
     "Normal.bmp", "Normal_ModiRoom.bmp", "GuestIn.BMP", "GuestIn_ModiRoom.BMP"};
@@ -78,6 +81,10 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     Timer2 = qv::make<QTimer>(QStringLiteral("Timer2"), this);
     Timer2->setInterval(500);
     connect(Timer2, &QTimer::timeout, this, qv::slot(this, &TMainForm::Timer2Timer));
+    BoardFeed_Timer = qv::make<QTimer>(QStringLiteral("BoardFeed_Timer"), this);
+    BoardFeed_Timer->setSingleShot(true);
+    connect(BoardFeed_Timer, &QTimer::timeout, this,
+            qv::slot(this, &TMainForm::BoardFeed_TimerTimer));
 
     Language1 = new TLanguage(this);
     // The capture-mode key; no Esc: the main window closes by its menu only.
@@ -88,6 +95,14 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     FormCreate();
     Timer1->start();
     Timer2->start();
+    if (dm) {
+        connect(&dm->feed, &qv::ChangeFeed::changed, this, qv::slot(this, &TMainForm::feedChanged));
+        connect(&dm->feed, &qv::ChangeFeed::linkLost, this,
+                qv::slot(this, &TMainForm::showLinkLost));
+        connect(&dm->feed, &qv::ChangeFeed::linkRestored, this,
+                qv::slot(this, &TMainForm::showLinkRestored));
+        dm->feed.start();
+    }
     Room_ListView->setFocus();
 }
 
@@ -174,6 +189,45 @@ void TMainForm::createStatusBar() {
         }
         panels_[i] = label;
     }
+    Link_Label = qv::make<QLabel>(QStringLiteral("Link_Label"), StatusBar1);
+    Link_Label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    Link_Label->setIndent(4);
+    Link_Label->setWordWrap(false);
+    StatusBar1->addWidget(Link_Label, 1);
+    Link_Label->hide();
+}
+
+void TMainForm::feedChanged(qv::Changes changes) {
+    const qv::Changes shown =
+        qv::Changes(qv::Change::Rooms) | qv::Change::Stays | qv::Change::RoomStates;
+    if (!(changes & shown) || BoardFeed_Timer->isActive()) {
+        return;  // the rebuild on its way shows this change too
+    }
+    const qint64 since =
+        lastFeedRebuild_.isValid() ? lastFeedRebuild_.elapsed() : qint64(kFeedGatherMs);
+    BoardFeed_Timer->start(static_cast<int>(std::max<qint64>(kFeedFirstMs, kFeedGatherMs - since)));
+}
+
+void TMainForm::BoardFeed_TimerTimer() {
+    lastFeedRebuild_.start();
+    RoomBoardChanged = false;  // this rebuild is the one the flag asked for; a failure sets it
+    SetRoom_LV(true);
+}
+
+void TMainForm::showLinkLost(const QString& text) {
+    Link_Label->setStyleSheet(QStringLiteral("color: #b00000;"));
+    Link_Label->setText(text);
+    Link_Label->setToolTip(text);
+    Link_Label->show();
+}
+
+void TMainForm::showLinkRestored() {
+    const QString text = Language1->GetVariable(kLinkBackText, kLinkBackDefault)
+                             .arg(qv::Clock::now().toString(QStringLiteral("HH:mm:ss")));
+    Link_Label->setStyleSheet(QString());
+    Link_Label->setText(text);
+    Link_Label->setToolTip(text);
+    Link_Label->show();
 }
 
 // --- Creation ---------------------------------------------------------------

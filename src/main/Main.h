@@ -1,6 +1,9 @@
 #pragma once
 
+#include "data/ChangeFeed.h"
 #include "main/RoomBoardModel.h"
+
+#include <QElapsedTimer>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -44,6 +47,15 @@ public:
     QStatusBar* StatusBar1;
     QTimer* Timer1;  // 3000 ms: rebuilds the board when RoomBoardChanged is set
     QTimer* Timer2;  // 500 ms: frees the card latch (qv::CardOperation)
+    // Rebuilds the board soon after the desk's change feed told of a change of
+    // rooms, stays or room states made anywhere; a burst of changes is
+    // gathered into a few rebuilds (kFeedGatherMs apart at least).
+    QTimer* BoardFeed_Timer;
+    static constexpr int kFeedFirstMs = 40;    // the wait after a quiet spell
+    static constexpr int kFeedGatherMs = 400;  // the least time between two rebuilds
+    // The state of the link to the database server, beside the other panels;
+    // hidden while there is nothing to say.
+    QLabel* Link_Label;
     TLanguage* Language1;
     // Run-time controls on the status bar (panels 0 to 2). They carry no
     // component names: the language store leaves their texts and lists alone.
@@ -137,6 +149,7 @@ public:
     void Refresh_MfPopMenuClick();
     void Timer1Timer();
     void Timer2Timer();
+    void BoardFeed_TimerTimer();
     void RoomInfoLvs_MfPopMenuClick();
     void N6Click();
     void objectN3TMenuItem1Click();
@@ -187,6 +200,10 @@ private:
     void createBoardMenu();
     void createBoard();
     void createStatusBar();
+    // The desk's change feed: a change that the board shows rebuilds it soon.
+    void feedChanged(qv::Changes changes);
+    void showLinkLost(const QString& text);
+    void showLinkRestored();
     void setBoardView(int tag);
     void showBoardMenu(QWidget* view, const QPoint& pos);
     void openHelp(const QString& fileName);
@@ -219,5 +236,7 @@ private:
     std::array<QLabel*, 8> panels_{};
     int boardView_ = 0;
     bool rebuilding_ = false;
-    QString lastBoardError_;  // the error of the last failed rebuild, shown once to the timer
+    QString lastBoardError_;
+    QElapsedTimer
+        lastFeedRebuild_;  // the error of the last failed rebuild, shown once to the timer
 };

@@ -1,8 +1,11 @@
 #include "stays/GuestCardForm.h"
 
 #include "card/CardFunctions.h"
+#include "data/ChangeFeed.h"
+#include "data/dm_unit.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+#include "platform/Errors.h"
 #include "platform/Guard.h"
 #include "platform/Named.h"
 #include "platform/ProgramText.h"
@@ -52,6 +55,9 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     RoomHint_Label =
         qv::make<QLabel>(QStringLiteral("RoomHint_Label"), QStringLiteral("按F2显示房间列表"), box);
     RoomHint_Label->setStyleSheet(QStringLiteral("color: #555555;"));
+    RoomState_Label = qv::make<QLabel>(QStringLiteral("RoomState_Label"), QString(), box);
+    // Its text never widens the window: a long one is cut, and whole in the tip.
+    RoomState_Label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
 
     Days_Label = qv::make<QLabel>(QStringLiteral("Days_Label"), QStringLiteral("入住天数："), box);
     Days_Edit = qv::named(new QLineEdit(box), QStringLiteral("Days_Edit"));
@@ -106,7 +112,11 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
     Fields_Layout->addWidget(Room_Label, 0, 0, Qt::AlignRight);
     Fields_Layout->addWidget(se_Room1, 0, 1);
     Fields_Layout->addWidget(RoomList_Bt, 0, 2);
-    Fields_Layout->addWidget(RoomHint_Label, 1, 1, 1, 2);
+    auto* roomLines = new QVBoxLayout;
+    roomLines->setSpacing(2);
+    roomLines->addWidget(RoomHint_Label);
+    roomLines->addWidget(RoomState_Label);
+    Fields_Layout->addLayout(roomLines, 1, 1, 1, 2);
     Fields_Layout->addWidget(Days_Label, 2, 0, Qt::AlignRight);
     auto* days = new QHBoxLayout;
     days->addWidget(Days_Edit);
@@ -157,6 +167,14 @@ GuestCardForm::GuestCardForm(const QString& name, const QString& caption, QWidge
             qv::slot(this, &GuestCardForm::RoomList_BtClick));
     connect(se_Room1, &QLineEdit::textChanged, this, qv::slot(this, &GuestCardForm::roomChanged));
     connect(Close_Bt, &QPushButton::clicked, this, &QDialog::reject);
+    if (dm) {
+        // A room taken or freed at another desk shows here before a card is written.
+        connect(&dm->feed, &ChangeFeed::changed, this, [this](Changes changes) {
+            if (changes & (Changes(Change::Stays) | Change::Rooms)) {
+                qv::guarded([this] { showRoomState(); });
+            }
+        });
+    }
 }
 
 GuestCardForm::~GuestCardForm() = default;
@@ -230,6 +248,31 @@ void GuestCardForm::RoomList_BtClick() {
 
 void GuestCardForm::roomChanged() {
     Prompt_Label->clear();
+    showRoomState();
+}
+
+void GuestCardForm::showRoomState() {
+    stays::RoomOccupancy room;
+    try {
+        room = stays::roomOccupancy(se_Room1->text());
+    } catch (const Error&) {
+        // Not known now (the server away): nothing is claimed.
+    }
+    QString text;
+    QString colour;
+    if (room.occupied) {
+        text = programText(QStringLiteral("已入住：%1，至 %2"))
+                   .arg(room.guest.isEmpty() ? QStringLiteral("-") : room.guest,
+                        room.end.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+        colour = QStringLiteral("#a04000");
+    } else if (room.exists) {
+        text = programText(QStringLiteral("空房"));
+        colour = QStringLiteral("#006400");
+    }
+    RoomState_Label->setText(text);
+    RoomState_Label->setToolTip(text);
+    RoomState_Label->setStyleSheet(colour.isEmpty() ? QString()
+                                                    : QStringLiteral("color: %1;").arg(colour));
 }
 
 QDateTime GuestCardForm::StayStart() const {

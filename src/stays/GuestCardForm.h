@@ -39,6 +39,9 @@ public:
     QLineEdit* se_Room1;
     QPushButton* RoomList_Bt;
     QLabel* RoomHint_Label;  // "按F2显示房间列表"
+    // Whether the room typed is free or occupied now (and by whom), kept up
+    // to date by the desk's change feed while the window is open.
+    QLabel* RoomState_Label;
     QLabel* Days_Label;
     QLineEdit* Days_Edit;
     QLabel* DaysUnit_Label;  // after Days_Edit; hidden unless the window counts hours
@@ -119,6 +122,7 @@ private:
     // Clears the prompt when the room changes: an old result must not stand
     // under a new room.
     void roomChanged();
+    void showRoomState();
 };
 
 }  // namespace qv

@@ -141,6 +141,27 @@ bool roomExists(const QString& roomStr) {
     return RoomExists(roomStr);
 }
 
+RoomOccupancy roomOccupancy(const QString& roomStr) {
+    RoomOccupancy out;
+    if (roomStr.isEmpty()) {
+        return out;
+    }
+    CachedQuery q = conn().cached(
+        QStringLiteral("select r.Room, s.ID, s.GuestName, s.GuestLeaveTime from RoomInfo r "
+                       "left join GuestInRecord s on s.ID = (select min(g.ID) from GuestInRecord "
+                       "g where g.enOverride = 0 and g.RoomStr = r.RoomStr) "
+                       "where r.RoomStr = :RoomStr"),
+        {roomStr});
+    if (!q.next()) {
+        return out;
+    }
+    out.exists = true;
+    out.occupied = !q.value(1).isNull();
+    out.guest = q.value(2).toString();
+    out.end = Dialect::fromDb(q.value(3), true).toDateTime();
+    return out;
+}
+
 Result checkIn(const GuestCard& in, const CardWriter& writer) {
     return issue(oplog::Actions::CheckIn, in, Serial::New, writer,
                  [&in](const TCardData& card, const RoomRef& room) {

@@ -67,6 +67,17 @@ using CardWriter = std::function<int(TCardData&)>;
 // True when a room has the door plate.
 bool roomExists(const QString& roomStr);
 
+// What a room holds now, for a window that shows it while its door plate is
+// typed: whether the room exists, and its open stay (the first one, should it
+// have several) with the guest and the planned end.
+struct RoomOccupancy {
+    bool exists = false;
+    bool occupied = false;
+    QString guest;
+    QDateTime end;
+};
+RoomOccupancy roomOccupancy(const QString& roomStr);
+
 // Check-in: a new guest card with the room's counter plus one; then the
 // counter advanced, the card logged and the room's stay opened with the
 // guest and the card's times, or one more card counted on the stay already

@@ -3,6 +3,7 @@
 #include "LockDatabase.h"
 #include "TestSupport.h"
 
+#include "data/ChangeFeed.h"
 #include "data/Connection.h"
 #include "data/DataSet.h"
 #include "data/DataSetModel.h"
@@ -142,10 +143,10 @@ void DataTest::schemaHasEveryColumnInOrder() {
         {"KeyKindTable", {"KeyID", "KeyKind"}},
         {"Groups", {"ID"}},
         {"KeyRequest",
-         {"ID", "Encoder", "Kind", "RoomStr", "NewRoomStr", "GuestName", "Reservation",
-          "Workstation", "Arrival", "Departure", "Cards", "Operator", "LinkId", "PmsKey", "State",
-          "Answer", "AnswerText", "AnswerFields", "CardLogIds", "Deadline", "InputTime",
-          "TakenTime", "AnsweredTime"}},
+         {"ID",          "Encoder",     "Kind",      "RoomStr",   "NewRoomStr",  "GuestName",
+          "Reservation", "Workstation", "Arrival",   "Departure", "Cards",       "Operator",
+          "LinkId",      "PmsKey",      "State",     "Answer",    "AnswerText",  "AnswerFields",
+          "CardLogIds",  "Deadline",    "InputTime", "TakenTime", "AnsweredTime"}},
     };
     for (const auto& [table, columns] : tables) {
         qv::DataSet q(conn);
@@ -720,8 +721,12 @@ void DataTest::serverConnectionComesBack() {
     conn.createSchema();
     qv::createDemoHotel(conn);
     conn.setRetryInterval(0);
-    QSignalSpy lost(dm, &Tdm::connectionLost);
-    QSignalSpy back(dm, &Tdm::connectionRestored);
+    // The desk's feed watches the link as the board's ticks do.
+    qv::ChangeFeed feed(conn);
+    feed.start();
+    QSignalSpy lost(&feed, &qv::ChangeFeed::linkLost);
+    QSignalSpy back(&feed, &qv::ChangeFeed::linkRestored);
+    QSignalSpy changed(&feed, &qv::ChangeFeed::changed);
     // What a restart of the server does to the desk's session.
     const auto endSession = [&] {
         pg.admin(QString("select pg_terminate_backend(pid, 5000) from pg_stat_activity "
@@ -742,19 +747,20 @@ void DataTest::serverConnectionComesBack() {
     endSession();
     QCOMPARE(roomCount(), 36);
     QCOMPARE(lost.count(), 0);
-    QVERIFY(dm->CheckConnection());
-    back.clear();
+    feed.check();
+    QVERIFY(feed.linkUp());
+    changed.clear();
 
-    // A read goes on, on a new session; the board learns that it should be rebuilt.
+    // A read goes on, on a new session; the feed listens on the new session
+    // and tells that anything may have changed meanwhile.
     endSession();
     qv::DataSet rooms(conn);
     rooms.setTableName("RoomInfo");
     rooms.open();
     QCOMPARE(rooms.recordCount(), 36);
-    RoomBoardChanged = false;
-    QVERIFY(dm->CheckConnection());
-    QCOMPARE(back.count(), 1);
-    QVERIFY(RoomBoardChanged);
+    feed.check();
+    QCOMPARE(changed.count(), 1);
+    QCOMPARE(changed[0][0].value<qv::Changes>(), qv::kAllChanges);
     QCOMPARE(lost.count(), 0);
 
     // A write that meets the broken session is not repeated, and says so.
@@ -789,7 +795,8 @@ void DataTest::serverConnectionComesBack() {
     lost.clear();
     back.clear();
     for (int tick = 0; tick < 3; ++tick) {
-        QVERIFY(!dm->CheckConnection());
+        feed.check();
+        QVERIFY(!feed.linkUp());
     }
     QCOMPARE(lost.count(), 1);
     QVERIFY2(lost[0][0].toString().contains("自动重新连接"), qPrintable(lost[0][0].toString()));
@@ -800,12 +807,13 @@ void DataTest::serverConnectionComesBack() {
         QVERIFY2(e.text().contains("暂时无法重新连接"), qPrintable(e.text()));
     }
     pg.admin(QString("alter database %1 allow_connections true").arg(kPgDatabase));
-    RoomBoardChanged = false;
-    QVERIFY(dm->CheckConnection());
-    QVERIFY(dm->CheckConnection());
+    changed.clear();
+    feed.check();
+    feed.check();
+    QVERIFY(feed.linkUp());
     QCOMPARE(back.count(), 1);
     QCOMPARE(lost.count(), 1);
-    QVERIFY(RoomBoardChanged);
+    QCOMPARE(changed.count(), 1);
     rooms.open();
     QCOMPARE(rooms.recordCount(), 36);
 }
