@@ -43,6 +43,12 @@ constexpr std::array kGuestStays{
     Column{"InputTime", "登记时间"},
 };
 
+constexpr std::array kOperations{
+    Column{"LogTime", "时间"}, Column{"StafferName", "操作员"}, Column{"Workstation", "工作站"},
+    Column{"Action", "操作"},  Column{"Object", "房间/对象"},   Column{"Detail", "详情"},
+    Column{"Result", "结果"},
+};
+
 std::span<const Column> layoutOf(int kind) {
     switch (kind) {
         case QV_PRINT_KIND_DOOR_OPENINGS:
@@ -51,6 +57,8 @@ std::span<const Column> layoutOf(int kind) {
             return kCardIssues;
         case QV_PRINT_KIND_GUEST_STAYS:
             return kGuestStays;
+        case QV_PRINT_KIND_OPERATIONS:
+            return kOperations;
         default:
             return {};
     }
@@ -96,6 +104,8 @@ QString reportTitle(int kind) {
             return qv::programText(QStringLiteral("发卡记录"));
         case QV_PRINT_KIND_GUEST_STAYS:
             return qv::programText(QStringLiteral("宾客入住记录"));
+        case QV_PRINT_KIND_OPERATIONS:
+            return qv::programText(QStringLiteral("操作日志"));
         default:
             return qv::programText(QStringLiteral("记录报表"));
     }

@@ -108,10 +108,15 @@ void TLogonForm::Ok_BtClick() {
 }
 
 void TLogonForm::logOn() {
-    std::optional<qv::Session> session = qv::logOn(LoginCode_Edit->text(), SystemLogin_Pas->text());
+    QString refused;
+    std::optional<qv::Session> session = qv::logOn(LoginCode_Edit->text(), SystemLogin_Pas->text(),
+                                                   qv::LogOnKind::Operator, &refused);
     if (!session) {
-        qv::messageBox(message(3, QStringLiteral("提示")),
-                       message(4, QStringLiteral("错误的用户名或密码！")), qv::Icon::Error);
+        // A locked login is told so, on every desk, whatever the password.
+        qv::messageBox(
+            message(3, QStringLiteral("提示")),
+            refused.isEmpty() ? message(4, QStringLiteral("错误的用户名或密码！")) : refused,
+            qv::Icon::Error);
         SystemLogin_Pas->setFocus();
         SystemLogin_Pas->selectAll();
         return;

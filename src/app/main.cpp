@@ -1,9 +1,11 @@
 // Program entry: the application, the data module, start-up and the main window.
 #include "app/MainWindowFactory.h"
 #include "app/StartUp.h"
+#include "data/Operators.h"
 #include "data/dm_unit.h"
 #include "platform/Application.h"
 #include "platform/Fonts.h"
+#include "platform/Guard.h"
 #include "platform/GuardedApplication.h"
 #include "platform/QtDialogs.h"
 
@@ -34,6 +36,8 @@ int main(int argc, char** argv) {
             result = QApplication::exec();
         }
         delete mainWindow;
+        // The logoff in the operations log; a database gone by now loses only that row.
+        qv::guarded([] { qv::logOff(); });
     }
     dm = nullptr;
     qv::setDialogs(nullptr);

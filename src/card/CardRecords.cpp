@@ -3,6 +3,7 @@
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
 #include "data/Dialect.h"
+#include "data/OperationLog.h"
 #include "data/Session.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
@@ -634,14 +635,40 @@ int CancelUnconfirmedCard(int cardType, const QString& rom) {
                            {QStringLiteral(":r"), rom}});
 }
 
+namespace {
+// Marks the row and logs it as `action`, in one transaction.
+bool markLogged(qint64 logId, int state, std::initializer_list<int> from, const char* action) {
+    qv::Transaction t(conn());
+    if (!markRow(logId, state, from)) {
+        return false;
+    }
+    QSqlQuery q = conn().run(
+        QStringLiteral("Select M.RoomStr, C.C_Title, M.Rom From MakeCardRecord M Left Join "
+                       "CardType C On C.ID = M.CardType Where M.ID = :id"),
+        {{QStringLiteral(":id"), logId}});
+    qv::oplog::Entry e;
+    e.action = QLatin1String(action);
+    if (q.next()) {
+        e.object = q.value(0).toString().isEmpty() ? q.value(1).toString() : q.value(0).toString();
+        e.detail = QStringLiteral("%1 %2").arg(q.value(1).toString(), q.value(2).toString());
+    }
+    e.cardLogId = logId;
+    qv::oplog::appendOperation(conn(), e);
+    t.commit();
+    return true;
+}
+}  // namespace
+
 bool MarkCardWritten(qint64 logId) {
-    return markRow(logId, CardLogStates::Written,
-                   {CardLogStates::Pending, CardLogStates::Unrecorded});
+    return markLogged(logId, CardLogStates::Written,
+                      {CardLogStates::Pending, CardLogStates::Unrecorded},
+                      qv::oplog::Actions::CardMarkedWritten);
 }
 
 bool MarkCardCancelled(qint64 logId) {
-    return markRow(logId, CardLogStates::Cancelled,
-                   {CardLogStates::Pending, CardLogStates::Unrecorded});
+    return markLogged(logId, CardLogStates::Cancelled,
+                      {CardLogStates::Pending, CardLogStates::Unrecorded},
+                      qv::oplog::Actions::CardMarkedLost);
 }
 
 QString CardIssueRight(int cardType) {
@@ -774,8 +801,9 @@ CardCancel cancelCard() {
         return r;
     }
     try {
-        if (markRow(target->id, CardLogStates::Cancelled,
-                    {CardLogStates::Written, CardLogStates::Pending, CardLogStates::Unrecorded})) {
+        if (markLogged(target->id, CardLogStates::Cancelled,
+                       {CardLogStates::Written, CardLogStates::Pending, CardLogStates::Unrecorded},
+                       qv::oplog::Actions::CardCancelled)) {
             r.marked = target->id;
         }
     } catch (const qv::DbError& e) {
@@ -822,11 +850,39 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
                                            "请注销它后重新发卡。"))
                 .arg(e.text(), named()));
     }
+    // The card's row of the operations log.
+    const auto logEntry = [&](const char* result) {
+        QString title;
+        {
+            qv::CachedQuery q = conn().cached(
+                QStringLiteral("Select C_Title From CardType Where ID = :id"), {card.CardType[0]});
+            title = q.next() ? q.value(0).toString() : QString();
+        }
+        qv::oplog::Entry e;
+        e.action =
+            log.logAction.isEmpty() ? QLatin1String(qv::oplog::Actions::CardIssued) : log.logAction;
+        e.object = card.CardType[0] == CardTypes::Guest ? source.roomStr : title;
+        e.detail = QStringLiteral("%1 %2").arg(title, CardRom(card));
+        if (!log.holder.isEmpty()) {
+            e.detail += QStringLiteral(" (%1)").arg(log.holder);
+        }
+        e.result = QLatin1String(result);
+        e.cardLogId = reserved.logId;
+        return e;
+    };
     if (code != 1) {
         try {
             giveBack(source, reserved);
         } catch (const qv::Error&) {
             // The row stays Pending and the serial unused: a gap, never a repeat.
+        }
+        try {
+            qv::oplog::Entry e = logEntry(qv::oplog::Results::Failed);
+            e.detail += QStringLiteral(" #%1").arg(code);
+            e.cardLogId = 0;  // given back
+            qv::oplog::appendOperation(conn(), e);
+        } catch (const qv::Error&) {
+            // Nothing was written: the refusal is the encoder's answer.
         }
         return code;
     }
@@ -845,6 +901,7 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
             storeLogRow(logRow(card, log.holder, log.explain, reservedNames(&reserved, card)),
                         CardLogStates::Written, reserved.logId);
         }
+        qv::oplog::appendOperation(conn(), logEntry(qv::oplog::Results::Done));
         t.commit();
     } catch (...) {
         g_recording = nullptr;
@@ -857,6 +914,9 @@ int IssueCard(const CardSerialSource& source, TCardData& card,
                                issue.gotText ? issue.explain : log.explain,
                                reservedNames(&reserved, card)),
                         CardLogStates::Unrecorded, reserved.logId);
+            qv::oplog::Entry e = logEntry(qv::oplog::Results::Failed);
+            e.action = QLatin1String(qv::oplog::Actions::CardFailed);
+            qv::oplog::appendOperation(conn(), e);
             t.commit();
         } catch (...) {
         }

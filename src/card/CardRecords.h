@@ -7,9 +7,9 @@
 #include <QList>
 #include <QString>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <utility>
-#include <initializer_list>
 
 // The card layer's database operations: serial counters, room look-ups by
 // door-plate number or lock address, the card issue log and its look-ups.
@@ -248,6 +248,9 @@ struct CardLogText {
     // A guest card: the names of the room on its lock address when the caller
     // has them already (they are not looked up again).
     std::optional<TRoomNames> room;
+    // The action the card's row of the operations log names (one of
+    // qv::oplog::Actions); empty: a card issued.
+    QString logAction;
 };
 
 // Issues one card, in three short steps, none of which holds a database lock
@@ -262,6 +265,9 @@ struct CardLogText {
 //    log row becomes Written, in one transaction: all of it is stored, or
 //    none of it. When that fails, the row is marked Unrecorded (the card
 //    exists, its stay does not) and the error names the card to cancel.
+// Each outcome adds its row to the operations log: in the `record`
+// transaction the card written (linked to its issue log row), after it the
+// card written whose records failed, and the card the encoder refused.
 // Any other answer gives the reservation back: the log row is removed and
 // the counter set back, unless another desk has taken a later serial or a
 // copy carries this one, in which case the serial is skipped (a gap is

@@ -1,4 +1,6 @@
 #include "card/DataCard.h"
+#include "data/OperationLog.h"
+#include "platform/ProgramText.h"
 
 #include "card/CardFunctions.h"
 #include "card/CardRecords.h"
@@ -225,6 +227,9 @@ int StoreDoorOpenings(QList<DoorOpening>& rows, const DoorOpeningProgress& progr
             }
         }
     }
+    oplog::appendOperation(
+        conn, {QLatin1String(oplog::Actions::DataCardRead), QString(),
+               programText(QStringLiteral("读出 %1 条，新存 %2 条")).arg(rows.size()).arg(added)});
     t.commit();
     return added;
 }

@@ -1,4 +1,5 @@
 #include "cards/OpenDoorRecord_Unit.h"
+#include "data/OperationLog.h"
 
 #include "data/PagedQueryModel.h"
 #include "data/dm_unit.h"
@@ -119,8 +120,17 @@ void TOpenDoorRecord_Form::ClearRecord_BtClick() {
     if (!queried_ || row < 0) {
         return;
     }
-    dm->conn.execute(QStringLiteral("Delete From OpenDoorRecord Where ID = :id"),
-                     {{QStringLiteral(":id"), currentValue(QStringLiteral("ID"))}});
+    qv::inTransaction(dm->conn, [&] {
+        const int deleted =
+            dm->conn.execute(QStringLiteral("Delete From OpenDoorRecord Where ID = :id"),
+                             {{QStringLiteral(":id"), currentValue(QStringLiteral("ID"))}});
+        if (deleted > 0) {
+            qv::oplog::appendOperation(dm->conn,
+                                       {QLatin1String(qv::oplog::Actions::RecordsDeleted),
+                                        currentValue(QStringLiteral("RoomStr")).toString(),
+                                        QStringLiteral("OpenDoorRecord %1").arg(deleted)});
+        }
+    });
     // The record that followed the deleted one becomes current (the one
     // before, when the last was deleted). The list is read again from its
     // first page: the pages up to that row are read before it is chosen, so

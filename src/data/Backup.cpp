@@ -2,6 +2,7 @@
 
 #include "data/Connection.h"
 #include "data/Dialect.h"
+#include "data/OperationLog.h"
 #include "data/SchemaInfo.h"
 #include "platform/AppPaths.h"
 #include "platform/CrashPoint.h"
@@ -181,8 +182,8 @@ void resetKeySequence(Connection& conn, const QString& table) {
 // Every row of every lock table from `from` into `to`, whose lock tables are
 // emptied first; on `to`'s current transaction. Date-times keep their meaning
 // across the two kinds.
-void copyTables(Connection& from, Connection& to, const BackupProgress& progress) {
-    const QStringList tables = lockTables();
+void copyTables(Connection& from, Connection& to, const BackupProgress& progress,
+                const QStringList& tables = lockTables()) {
     qint64 total = 0;
     QHash<QString, qint64> counts;
     for (const QString& t : tables) {
@@ -379,6 +380,32 @@ BackupProgress withCrashPoint(const char* point, const BackupProgress& progress)
 
 }  // namespace
 
+namespace {
+// The tables a restore replaces: all but the failed logons and the
+// operations log, which go on from the live database, so that what was done
+// since the backup (and the restore itself) stays in the chain. A live
+// database whose log is empty (a new one the hotel moves into) takes the
+// backup's log instead, chain and all.
+QStringList restoredTables(Connection& live) {
+    QStringList tables = lockTables();
+    tables.removeAll(QStringLiteral("LogonFailure"));
+    if (!live.run(QStringLiteral("select ID from OperationLog limit 1")).next()) {
+        return tables;
+    }
+    tables.removeAll(QStringLiteral("OperationLog"));
+    return tables;
+}
+
+// The restore's row, after the restored rows, in their transaction.
+void logRestore(Connection& conn, const QString& file, qint64 backupLogRows, bool taken) {
+    oplog::appendOperation(
+        conn, {QLatin1String(oplog::Actions::Restored), file,
+               (taken ? programText(QStringLiteral("备份的操作日志 %1 行已恢复"))
+                      : programText(QStringLiteral("备份的操作日志 %1 行未恢复，本库的日志继续")))
+                   .arg(backupLogRows)});
+}
+}  // namespace
+
 QStringList lockTables() {
     static const QStringList tables = [] {
         QStringList out;
@@ -431,6 +458,7 @@ void backupDatabase(Connection& conn, const QString& target, const BackupProgres
     }
     crashPoint("backup-after-link");
     syncFolder(QFileInfo(target).absolutePath());
+    oplog::appendOperation(conn, {QLatin1String(oplog::Actions::BackupTaken), target, QString()});
 }
 
 void restoreDatabase(Connection& conn, const QString& file, const BackupProgress& progress) {
@@ -511,13 +539,16 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
             restoredUnconfirmed << ids.value(0);
         }
         const CardRows cards = readCardRows(conn, restoredUnconfirmed);
+        const QStringList tables = restoredTables(conn);
+        const qint64 backupLogRows =
+            conn.scalar(QStringLiteral("select count(*) from restored.OperationLog")).toLongLong();
         qint64 total = 0;
-        for (const QString& table : lockTables()) {
+        for (const QString& table : tables) {
             total += conn.scalar(QStringLiteral("select count(*) from restored.%1").arg(table))
                          .toLongLong();
         }
         qint64 done = 0;
-        for (const QString& table : lockTables()) {
+        for (const QString& table : tables) {
             const QString columns = schema::columns(table).join(QStringLiteral(", "));
             conn.execute(QStringLiteral("delete from main.%1").arg(table));
             done += conn.execute(QStringLiteral("insert into main.%1 (%2) select %2 from "
@@ -527,6 +558,7 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
         }
         keepCountersAhead(conn, before);
         keepCardRows(conn, cards);
+        logRestore(conn, file, backupLogRows, tables.contains(QStringLiteral("OperationLog")));
         crashPoint("restore-before-commit");
         t.commit();
     } else {
@@ -544,9 +576,14 @@ void restoreDatabase(Connection& conn, const QString& file, const BackupProgress
                          .arg(lockTables().join(QStringLiteral(", "))));
         const Counters before = readCounters(conn);
         const CardRows cards = readCardRows(conn, restoredUnconfirmed);
-        copyTables(source, conn, step);
+        const QStringList tables = restoredTables(conn);
+        copyTables(source, conn, step, tables);
         keepCountersAhead(conn, before);
         keepCardRows(conn, cards);
+        logRestore(
+            conn, file,
+            source.scalar(QStringLiteral("select count(*) from OperationLog")).toLongLong(),
+            tables.contains(QStringLiteral("OperationLog")));
         crashPoint("restore-before-commit");
         t.commit();
     }

@@ -2,6 +2,7 @@
 
 #include "data/ChangeFeedSchema.h"
 #include "data/KeyRequestSchema.h"
+#include "data/OperationLogSchema.h"
 #include "data/SchemaInfo.h"
 #include "data/SqliteCalls.h"
 #include "platform/Errors.h"
@@ -883,6 +884,7 @@ const QStringList& upgradeStep(int toVersion) {
         {},                        // version 4: no change of its own
         schema::keyRequestStep(),  // version 5: the PMS link's key requests
         {},                        // version 6: the change feed's server triggers
+        schema::operationLogStep(),  // version 7: the operations log and the failed logons
     };
     return steps.at(toVersion);
 }

@@ -43,7 +43,7 @@ struct ServerParams {
 class Connection {
 public:
     static constexpr int kApplicationId = 0x51564C4B;  // "QVLK"
-    static constexpr int kSchemaVersion = 6;
+    static constexpr int kSchemaVersion = 7;
     static constexpr int kLockWaitSeconds = 10;
 
     Connection();

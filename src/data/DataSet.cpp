@@ -378,6 +378,14 @@ void DataSet::cancel() {
     }
 }
 
+QVariantMap DataSet::rowMap(const Row& row) const {
+    QVariantMap out;
+    for (int i = 0; i < columns_.size() && i < row.size(); ++i) {
+        out.insert(columns_[i], row[i]);
+    }
+    return out;
+}
+
 void DataSet::post() {
     if (state_ != State::Edit && state_ != State::Insert) {
         return;
@@ -387,6 +395,7 @@ void DataSet::post() {
     }
     const QString table = writeTable();
     requireIdentifier(table);
+    Transaction transaction(conn_);
     QStringList names;
     Binds binds;
     for (int i = 0; i < columns_.size(); ++i) {
@@ -422,6 +431,11 @@ void DataSet::post() {
                 }
             }
         }
+        q.finish();  // SQLite commits no transaction with a statement still open
+        if (afterWrite) {
+            afterWrite({WriteKind::Inserted, rowMap(stored), {}, {}});
+        }
+        transaction.commit();
         rows_.append(stored);
         state_ = State::Browse;
         const int row = static_cast<int>(rows_.size()) - 1;
@@ -452,7 +466,17 @@ void DataSet::post() {
             throw DbError(qv::programText(
                 QStringLiteral("要修改的记录已经不存在（可能已被其他工作站删除）。")));
         }
+        if (afterWrite) {
+            QStringList changed;
+            for (int i = 0; i < columns_.size(); ++i) {
+                if (modified_[i]) {
+                    changed << columns_[i];
+                }
+            }
+            afterWrite({WriteKind::Updated, rowMap(edit_), changed, rowMap(original_)});
+        }
     }
+    transaction.commit();
     rows_[current_] = edit_;
     state_ = State::Browse;
     emit rowChanged(current_);
@@ -479,9 +503,14 @@ void DataSet::deleteRecord() {
         where << keys[k] + QStringLiteral(" = :qv_k%1").arg(k);
         binds.insert(QStringLiteral(":qv_k%1").arg(k), value(keys[k]));
     }
+    Transaction transaction(conn_);
     conn_.execute(
         QStringLiteral("delete from %1 where %2").arg(table, where.join(QStringLiteral(" and "))),
         binds);
+    if (afterWrite) {
+        afterWrite({WriteKind::Deleted, rowMap(rows_[current_]), {}, {}});
+    }
+    transaction.commit();
     const int row = current_;
     rows_.removeAt(row);
     emit rowRemoved(row);

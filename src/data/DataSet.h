@@ -90,6 +90,18 @@ public:
 
     // Runs before a row is stored; may show a message and qv::abortSilently().
     std::function<void(DataSet&)> beforePost;
+    // What a row stored or deleted by post() or deleteRecord() was.
+    enum class WriteKind { Inserted, Updated, Deleted };
+    struct RowWrite {
+        WriteKind kind;
+        QVariantMap row;      // the row as stored; for a deletion as it was
+        QStringList changed;  // an update: the columns it changed
+        QVariantMap before;   // an update: the row as it was read
+    };
+    // Runs after the statement of post() or deleteRecord(), in the same
+    // transaction: when it throws, nothing of the write is stored (the
+    // operations log row of the change, for instance).
+    std::function<void(const RowWrite&)> afterWrite;
 
     static QString displayText(const QVariant& value);
 
@@ -130,6 +142,7 @@ private:
     bool eof_ = true;
     bool bof_ = true;
     State state_ = State::Inactive;
+    QVariantMap rowMap(const Row& row) const;
     Row edit_;
     Row original_;
     QVector<bool> modified_;

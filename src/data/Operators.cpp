@@ -1,5 +1,6 @@
 #include "data/Operators.h"
 
+#include "data/OperationLog.h"
 #include "data/Passwords.h"
 #include "data/Session.h"
 #include "data/TextColumns.h"
@@ -16,6 +17,17 @@ namespace {
 Connection& conn() {
     return dm->conn;
 }
+
+// The login name of the operator with key `operatorId` (empty when gone).
+QString stafferOf(const QVariant& operatorId) {
+    return conn()
+        .scalar(QStringLiteral("select Staffer from Operator where ID = :id"),
+                {{QStringLiteral(":id"), operatorId}})
+        .toString();
+}
+
+// The rights among `values` that are set, by their captions.
+QString rightsText(const OperatorRightValues& values);
 
 }  // namespace
 
@@ -41,6 +53,18 @@ const std::array<OperatorRight, kOperatorRightCount>& operatorRights() {
     }};
     return rights;
 }
+
+namespace {
+QString rightsText(const OperatorRightValues& values) {
+    QStringList names;
+    for (int i = 0; i < kOperatorRightCount; ++i) {
+        if (values[i]) {
+            names << QLatin1String(operatorRights()[i].column);
+        }
+    }
+    return names.join(QStringLiteral(", "));
+}
+}  // namespace
 
 bool rightValue(const OperatorRightValues& values, const char* column) {
     for (int i = 0; i < kOperatorRightCount; ++i) {
@@ -84,16 +108,26 @@ bool addOperator(const QString& typedStaffer, const QString& typedStafferName,
     conn().execute(QStringLiteral("insert into Operator (%1) values (%2)")
                        .arg(columns.join(QStringLiteral(", ")), params.join(QStringLiteral(", "))),
                    binds);
+    oplog::appendOperation(conn(), {QLatin1String(oplog::Actions::OperatorAdded), staffer,
+                                    stafferName + QStringLiteral(": ") + rightsText(rights)});
     t.commit();
     return true;
 }
 
 bool setFirstPassword(const QVariant& operatorId, const QString& password) {
-    return conn().execute(QStringLiteral("update Operator set Pass = :p, Branch = :mark "
-                                         "where ID = :id and (Branch is null or Branch <> :mark)"),
-                          {{QStringLiteral(":p"), hashPassword(password)},
-                           {QStringLiteral(":mark"), kPasswordMark},
-                           {QStringLiteral(":id"), operatorId}}) > 0;
+    const QString hash = hashPassword(password);  // before the write lock: it takes a while
+    Transaction t(conn());
+    if (conn().execute(QStringLiteral("update Operator set Pass = :p, Branch = :mark "
+                                      "where ID = :id and (Branch is null or Branch <> :mark)"),
+                       {{QStringLiteral(":p"), hash},
+                        {QStringLiteral(":mark"), kPasswordMark},
+                        {QStringLiteral(":id"), operatorId}}) == 0) {
+        return false;
+    }
+    oplog::appendOperation(conn(), {QLatin1String(oplog::Actions::FirstPasswordSet),
+                                    stafferOf(operatorId), QString()});
+    t.commit();
+    return true;
 }
 
 DeleteOperatorResult deleteOperator(const QVariant& operatorId) {
@@ -103,6 +137,7 @@ DeleteOperatorResult deleteOperator(const QVariant& operatorId) {
         // (on SQLite the write transaction already does).
         conn().execute(QStringLiteral("lock table Operator in share row exclusive mode"));
     }
+    const QString staffer = stafferOf(operatorId);
     const QVariant manage =
         conn().scalar(QStringLiteral("select OperatorManage from Operator where ID = :id"),
                       {{QStringLiteral(":id"), operatorId}});
@@ -116,6 +151,8 @@ DeleteOperatorResult deleteOperator(const QVariant& operatorId) {
     }
     conn().execute(QStringLiteral("delete from Operator where ID = :id"),
                    {{QStringLiteral(":id"), operatorId}});
+    oplog::appendOperation(conn(),
+                           {QLatin1String(oplog::Actions::OperatorDeleted), staffer, QString()});
     t.commit();
     return DeleteOperatorResult::Deleted;
 }
@@ -138,19 +175,28 @@ bool verifyOperatorPassword(const QString& staffer, const QString& password, QSt
 
 bool changeOperatorPassword(const QString& staffer, const QString& verifiedStored,
                             const QString& newPassword) {
-    return conn().execute(QStringLiteral("update Operator set Pass = :new, Branch = :mark "
-                                         "where Staffer = :s and Pass = :old"),
-                          {{QStringLiteral(":new"), hashPassword(newPassword)},
-                           {QStringLiteral(":mark"), kPasswordMark},
-                           {QStringLiteral(":s"), staffer},
-                           {QStringLiteral(":old"), verifiedStored}}) > 0;
+    const QString hash = hashPassword(newPassword);
+    Transaction t(conn());
+    if (conn().execute(QStringLiteral("update Operator set Pass = :new, Branch = :mark "
+                                      "where Staffer = :s and Pass = :old"),
+                       {{QStringLiteral(":new"), hash},
+                        {QStringLiteral(":mark"), kPasswordMark},
+                        {QStringLiteral(":s"), staffer},
+                        {QStringLiteral(":old"), verifiedStored}}) == 0) {
+        return false;
+    }
+    oplog::appendOperation(conn(),
+                           {QLatin1String(oplog::Actions::PasswordChanged), staffer, QString()});
+    t.commit();
+    return true;
 }
 
 bool noOperators() {
     return !conn().run(QStringLiteral("select ID from Operator")).next();
 }
 
-std::optional<Session> logOn(const QString& login, const QString& password, LogOnKind kind) {
+std::optional<Session> logOn(const QString& login, const QString& password, LogOnKind kind,
+                             QString* refused) {
     Session session;
     session.login = login;
     if (kind == LogOnKind::FirstOperator) {
@@ -168,23 +214,62 @@ std::optional<Session> logOn(const QString& login, const QString& password, LogO
             values << QStringLiteral("1");
         }
         session.name = programText(QStringLiteral("系统管理员"));
+        const QString hash = hashPassword(password);
+        Transaction t(conn());
+        if (conn().kind() == DbKind::PostgreSQL) {
+            // Two desks at their first run take turns (SQLite's write
+            // transaction already does).
+            conn().execute(QStringLiteral("lock table Operator in share row exclusive mode"));
+        }
+        if (!noOperators()) {
+            // Another desk set up the administrator meanwhile: this one is
+            // not added beside it.
+            throw Error(programText(
+                QStringLiteral("另一个工作站已经设定了系统管理员，请用它的登录名和口令登录。")));
+        }
         conn().execute(
             QStringLiteral("insert into Operator (%1) values (%2)")
                 .arg(columns.join(QStringLiteral(", ")), values.join(QStringLiteral(", "))),
             {{QStringLiteral(":s"), login},
              {QStringLiteral(":n"), session.name},
-             {QStringLiteral(":p"), hashPassword(password)},
+             {QStringLiteral(":p"), hash},
              {QStringLiteral(":b"), kPasswordMark}});
+        oplog::appendOperation(conn(), {QLatin1String(oplog::Actions::FirstOperator), login, {}},
+                               {login, session.name});
+        oplog::appendOperation(conn(), {QLatin1String(oplog::Actions::LogOn), login, {}},
+                               {login, session.name});
+        t.commit();
         return session;
+    }
+    const QString key = columns::storedText(login, columns::kLoginNameLength);
+    if (const auto until = oplog::lockedUntil(conn(), key)) {
+        const QDateTime now = oplog::databaseNow(conn());
+        oplog::appendOperation(conn(),
+                               {QLatin1String(oplog::Actions::LogOnRefused),
+                                key,
+                                {},
+                                QLatin1String(oplog::Results::Refused)},
+                               {key, QString()});
+        if (refused) {
+            *refused = oplog::lockedText(key, *until, now);
+        }
+        return std::nullopt;
     }
     QString stored;
     if (!verifyOperatorPassword(login, password, &stored)) {
+        if (oplog::recordFailedLogOn(conn(), login) && refused) {
+            if (const auto until = oplog::lockedUntil(conn(), key)) {
+                *refused = oplog::lockedText(key, *until, oplog::databaseNow(conn()));
+            }
+        }
         return std::nullopt;
     }
-    if (!isPasswordHash(stored)) {
+    const QString rehashed = isPasswordHash(stored) ? QString() : hashPassword(password);
+    Transaction t(conn());
+    if (!rehashed.isEmpty()) {
         conn().execute(
             QStringLiteral("update Operator set Pass = :new where Staffer = :s and Pass = :old"),
-            {{QStringLiteral(":new"), hashPassword(password)},
+            {{QStringLiteral(":new"), rehashed},
              {QStringLiteral(":s"), login},
              {QStringLiteral(":old"), stored}});
     }
@@ -196,7 +281,19 @@ std::optional<Session> logOn(const QString& login, const QString& password, LogO
     }
     session.name = q.value(0).toString();
     session.group = q.value(1).toInt();
+    oplog::clearFailedLogOns(conn(), key);
+    oplog::appendOperation(conn(), {QLatin1String(oplog::Actions::LogOn), login, {}},
+                           {login, session.name});
+    t.commit();
     return session;
+}
+
+void logOff() {
+    if (session().login.isEmpty()) {
+        return;
+    }
+    oplog::appendOperation(conn(),
+                           {QLatin1String(oplog::Actions::LogOff), session().login, QString()});
 }
 
 }  // namespace qv

@@ -38,9 +38,17 @@ enum class LogOnKind { Operator, FirstOperator };
 // typed into the database by hand is accepted once and stored hashed from
 // then on); nothing otherwise, an operator without a password included.
 // `FirstOperator`: adds the system administrator `login` with `password`
-// and every right, and returns its session.
+// and every right, and returns its session; only while the Operator table is
+// empty (an error when another desk added an operator meanwhile).
+// Each logon, failed logon and first operator is written to the operations
+// log. Five failed logons of one login within ten minutes lock it for ten
+// minutes on every desk: a logon of a locked login is refused without looking
+// at the password, nothing is returned and `refused` (when given) receives
+// the clerk's message; it also receives it when this failure locked the login.
 std::optional<Session> logOn(const QString& login, const QString& password,
-                             LogOnKind kind = LogOnKind::Operator);
+                             LogOnKind kind = LogOnKind::Operator, QString* refused = nullptr);
+// Writes the logoff of the session's operator to the operations log.
+void logOff();
 
 // Adds an operator with these rights and no password, the names without the
 // blanks around them and cut to their columns' lengths. False, and nothing

@@ -267,7 +267,22 @@ QVariant PagedQueryModel::data(const QModelIndex& index, int role) const {
     if (field < 0) {
         return {};
     }
-    return DataSet::displayText(rows_[index.row()].value(field));
+    return cellText(index.column(), rows_[index.row()].value(field));
+}
+
+void PagedQueryModel::setValueTexts(const QString& field, QHash<QString, QString> texts) {
+    valueTexts_.insert(field.toLower(), std::move(texts));
+}
+
+QString PagedQueryModel::cellText(int column, const QVariant& value) const {
+    QString text = DataSet::displayText(value);
+    if (!valueTexts_.isEmpty()) {
+        const auto table = valueTexts_.constFind(fieldOfColumn(column).toLower());
+        if (table != valueTexts_.constEnd()) {
+            return table->value(text, text);
+        }
+    }
+    return text;
 }
 
 QVariant PagedQueryModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -333,8 +348,8 @@ bool PagedQueryModel::readAllPages(int pageRows, const PageReader& page) const {
     while (more) {
         QStringList cells;
         cells.reserve(map.size());
-        for (int at : map) {
-            cells.append(at >= 0 ? DataSet::displayText(q.value(at)) : QString());
+        for (int c = 0; c < map.size(); ++c) {
+            cells.append(map[c] >= 0 ? cellText(c, q.value(map[c])) : QString());
         }
         texts.append(std::move(cells));
         more = q.next();

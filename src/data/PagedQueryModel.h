@@ -47,6 +47,9 @@ public:
     // The fields shown, in this order, with these titles (empty: all fields of the query).
     void setColumns(const QStringList& fields, const QStringList& titles = {});
     QString fieldOfColumn(int column) const;
+    // The texts shown (and printed) for the values of `field`: codes stored
+    // in a column shown as words. A value not among them shows as it is.
+    void setValueTexts(const QString& field, QHash<QString, QString> texts);
 
     // Reads the first page; the number of matching rows follows (see above).
     // Throws qv::DbError; a failing query leaves the rows shown before.
@@ -98,6 +101,8 @@ private:
     bool countInBackground();
     void counted(quint64 generation, int total);
     int fieldIndex(int column) const;
+    // The display text of `value` in column `column`.
+    QString cellText(int column, const QVariant& value) const;
 
     Connection& conn_;
     QString select_;
@@ -106,10 +111,11 @@ private:
     QStringList fields_;       // shown fields (empty: every field)
     QStringList queryFields_;  // fields the query returns
     QHash<int, QString> titles_;
+    QHash<QString, QHash<QString, QString>> valueTexts_;  // by field, in lower case
     QList<QVector<QVariant>> rows_;
     int total_ = 0;
     bool totalKnown_ = true;
-    quint64 generation_ = 0;  // one per search, so a late count of an older one is dropped
+    quint64 generation_ = 0;    // one per search, so a late count of an older one is dropped
     QList<QThread*> counting_;  // counts still running in the background
 };
 

@@ -225,6 +225,40 @@ CREATE INDEX KeyRequest_Queued ON KeyRequest (Encoder, ID) WHERE State = 'queued
 CREATE INDEX KeyRequest_PmsKey ON KeyRequest (PmsKey);
 CREATE INDEX KeyRequest_InputTime ON KeyRequest (InputTime);
 
+-- The operations log: who did what, from which workstation, one row per
+-- action that changed the hotel or may open a door, written in the same
+-- transaction as the change. Rows are only ever added. ID is the row's place
+-- in the chain (the previous row's plus one, given under the log's lock);
+-- RowHash is the generic hash of the row's content and of PrevHash, the
+-- previous row's RowHash, so that a row changed or removed later shows.
+-- CardLogId links a card's row to its row of the card issue log.
+CREATE TABLE OperationLog (
+    ID INTEGER NOT NULL PRIMARY KEY,
+    LogTime {DATETIME} NOT NULL,
+    Staffer TEXT,
+    StafferName TEXT,
+    Workstation TEXT,
+    Action TEXT NOT NULL,
+    Object TEXT,
+    Detail TEXT,
+    Result TEXT NOT NULL,
+    CardLogId INTEGER,
+    PrevHash TEXT NOT NULL,
+    RowHash TEXT NOT NULL
+);
+CREATE INDEX OperationLog_LogTime ON OperationLog (LogTime, ID);
+
+-- Failed logons by login name, for the lockout that every desk sees; a row
+-- with Lockout set is the failure that locked the login.
+CREATE TABLE LogonFailure (
+    ID {KEY},
+    Staffer TEXT NOT NULL,
+    FailTime {DATETIME} NOT NULL,
+    Workstation TEXT,
+    Lockout INTEGER NOT NULL DEFAULT 0
+);
+CREATE INDEX LogonFailure_Staffer ON LogonFailure (Staffer, FailTime);
+
 INSERT INTO RoomStateType (ID, State_Title) VALUES (0, '正常');
 INSERT INTO RoomStateType (ID, State_Title) VALUES (1, '维修');
 

@@ -1,5 +1,7 @@
 #include "interface/KeyRequests.h"
 
+#include "data/OperationLog.h"
+
 #include "data/Connection.h"
 #include "platform/Clock.h"
 
@@ -70,7 +72,30 @@ std::optional<Record> KeyRequest::answerRecord() const {
     return parseBody(answerFields.toUtf8());
 }
 
+namespace {
+// The request's row of the operations log, in the transaction open on `conn`:
+// the request's room and kind with `what`; the actor is the operator the
+// request names.
+void logRequest(Connection& conn, qint64 id, const QString& what, const char* result) {
+    QSqlQuery q = conn.run(
+        QStringLiteral("select RoomStr, Kind, Operator, Encoder from KeyRequest where ID = :id"),
+        {{":id", id}});
+    oplog::Entry e;
+    e.action = QLatin1String(oplog::Actions::KeyRequest);
+    oplog::Actor actor;
+    if (q.next()) {
+        e.object = q.value(0).toString();
+        e.detail = QStringLiteral("#%1 %2 %3").arg(id).arg(q.value(1).toString(), what);
+        actor.login = q.value(2).toString();
+        actor.name = QStringLiteral("PMS");
+    }
+    e.result = QLatin1String(result);
+    oplog::appendOperation(conn, e, actor);
+}
+}  // namespace
+
 qint64 enqueueRequest(Connection& conn, const KeyRequest& r) {
+    Transaction t(conn);
     QSqlQuery q = conn.run(
         QStringLiteral(
             "insert into KeyRequest (Encoder, Kind, RoomStr, NewRoomStr, GuestName, Reservation, "
@@ -93,7 +118,11 @@ qint64 enqueueRequest(Connection& conn, const KeyRequest& r) {
          {":PmsKey", textOrNull(r.pmsKey)},
          {":State", states::Queued},
          {":Deadline", timeOrNull(r.deadline)}});
-    return q.next() ? q.value(0).toLongLong() : 0;
+    const qint64 id = q.next() ? q.value(0).toLongLong() : 0;
+    q.finish();
+    logRequest(conn, id, QStringLiteral("queued"), oplog::Results::Done);
+    t.commit();
+    return id;
 }
 
 std::optional<KeyRequest> loadRequest(Connection& conn, qint64 id) {
@@ -133,6 +162,7 @@ bool stillWriting(Connection& conn, qint64 id) {
 
 bool finishRequest(Connection& conn, qint64 id, const Record& answer,
                    const QStringList& cardLogIds) {
+    Transaction t(conn);
     const int changed = conn.execute(
         QStringLiteral("update KeyRequest set State = 'answered', Answer = :a, AnswerText = :t, "
                        "AnswerFields = :f, CardLogIds = :c, AnsweredTime = :now where ID = :id "
@@ -144,10 +174,18 @@ bool finishRequest(Connection& conn, qint64 id, const Record& answer,
          {":now", Clock::now()},
          {":id", id},
          {":cards", int(cardLogIds.size())}});
-    return changed == 1;
+    if (changed != 1) {
+        return false;
+    }
+    logRequest(
+        conn, id, QStringLiteral("answered %1 %2").arg(answer.value("AS"), cardLogIds.join(',')),
+        answer.value("AS") == QLatin1String("OK") ? oplog::Results::Done : oplog::Results::Failed);
+    t.commit();
+    return true;
 }
 
 bool expireRequest(Connection& conn, qint64 id, const Record& answer, bool writingToo) {
+    Transaction t(conn);
     const int changed = conn.execute(
         QStringLiteral("update KeyRequest set State = 'expired', Answer = :a, AnswerText = :t, "
                        "AnswerFields = :f, AnsweredTime = :now where ID = :id and (State = "
@@ -158,11 +196,18 @@ bool expireRequest(Connection& conn, qint64 id, const Record& answer, bool writi
          {":now", Clock::now()},
          {":id", id},
          {":w", writingToo ? 1 : 0}});
-    return changed == 1;
+    if (changed != 1) {
+        return false;
+    }
+    logRequest(conn, id, QStringLiteral("expired %1").arg(answer.value("AS")),
+               oplog::Results::Failed);
+    t.commit();
+    return true;
 }
 
 int expireLinkRequests(Connection& conn, const QString& linkId, const Record& answer) {
-    return conn.execute(
+    Transaction t(conn);
+    const int expired = conn.execute(
         QStringLiteral("update KeyRequest set State = 'expired', Answer = :a, AnswerText = :t, "
                        "AnswerFields = :f, AnsweredTime = :now where LinkId = :l and State in "
                        "('queued', 'writing')"),
@@ -171,6 +216,16 @@ int expireLinkRequests(Connection& conn, const QString& linkId, const Record& an
          {":f", body(answer)},
          {":now", Clock::now()},
          {":l", linkId}});
+    if (expired > 0) {
+        oplog::Entry e;
+        e.action = QLatin1String(oplog::Actions::KeyRequest);
+        e.object = linkId;
+        e.detail = QStringLiteral("%1 expired %2").arg(expired).arg(answer.value("AS"));
+        e.result = QLatin1String(oplog::Results::Failed);
+        oplog::appendOperation(conn, e, {QString(), QStringLiteral("PMS")});
+    }
+    t.commit();
+    return expired;
 }
 
 Record answerFor(const KeyRequest& r, const QString& status, const QString& clearText) {

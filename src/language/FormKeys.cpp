@@ -32,6 +32,17 @@ bool isCaptureModeKey(const QKeyEvent* event) {
                (Qt::ControlModifier | Qt::AltModifier);
 }
 
+namespace {
+std::function<void(QWidget*)>& captureObserver() {
+    static std::function<void(QWidget*)> observer;
+    return observer;
+}
+}  // namespace
+
+void setCaptureObserver(std::function<void(QWidget* form)> observer) {
+    captureObserver() = std::move(observer);
+}
+
 bool CaptureModeKeyDown(QWidget* form, TLanguage* language, QKeyEvent* event, CaptureTexts texts) {
     if (!isCaptureModeKey(event)) {
         return false;
@@ -57,6 +68,9 @@ bool CaptureModeKeyDown(QWidget* form, TLanguage* language, QKeyEvent* event, Ca
     QString code;
     if (qv::dialogs().input(inputTitle, prompt, code, /*password=*/true) && code == kAccessCode) {
         language->CaptureForm();
+        if (captureObserver()) {
+            captureObserver()(form);
+        }
     }
     return true;
 }

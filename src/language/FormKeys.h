@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 class QKeyEvent;
 class QWidget;
 class TLanguage;
@@ -20,5 +22,9 @@ bool isCaptureModeKey(const QKeyEvent* event);
 // access code; the right code captures the window's texts into the language
 // store. Returns true when the key was handled. Store errors are thrown
 // (qv::DbError) for the window's handler guard to show.
+// Called after the capture mode captured a window's texts (the window base
+// writes it to the operations log).
+void setCaptureObserver(std::function<void(QWidget* form)> observer);
+
 bool CaptureModeKeyDown(QWidget* form, TLanguage* language, QKeyEvent* event,
                         CaptureTexts texts = CaptureTexts::Fixed);

@@ -1,5 +1,7 @@
 #include "layout/DistrictSetting_Unit.h"
 
+#include "data/OperationLog.h"
+
 #include "data/DataSet.h"
 #include "data/dm_unit.h"
 #include "layout/Numbers.h"
@@ -40,6 +42,8 @@ TDistrictSetting_Form::TDistrictSetting_Form(QWidget* parent)
         QStringLiteral("Select DistrictNumber,Notes From District order by DistrictNumber"));
     District_ado->setUpdateTable(QStringLiteral("District"));
     District_ado->beforePost = [this](qv::DataSet& d) { District_adoBeforePost(d); };
+    logWrites(qv::oplog::Actions::DistrictAdded, qv::oplog::Actions::DistrictChanged,
+              qv::oplog::Actions::DistrictDeleted, QStringLiteral("DistrictNumber"));
     DBGrid1->setColumns({QStringLiteral("DistrictNumber"), QStringLiteral("Notes")},
                         {QStringLiteral("区域号"), QStringLiteral("描述")});
     DBGrid1->horizontalHeader()->resizeSection(0, 80);

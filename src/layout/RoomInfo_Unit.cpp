@@ -1,5 +1,7 @@
 #include "layout/RoomInfo_Unit.h"
 
+#include "data/OperationLog.h"
+
 #include "card/CardFunctions.h"
 #include "window/RoomPictures.h"
 #include "data/DataSet.h"
@@ -155,6 +157,9 @@ TRoomInfo_Form::TRoomInfo_Form(QWidget* parent)
     RoomInfo_ado->setTableName(QStringLiteral("RoomInfo"));
     RoomInfo_ado->setOrderBy(QStringLiteral("Buiding, Floor, Room"));
     RoomInfo_ado->beforePost = [this](qv::DataSet& d) { RoomInfo_adoBeforePost(d); };
+    // Rooms are deleted through qv::deleteRoom, which writes its own row.
+    logWrites(qv::oplog::Actions::RoomAdded, qv::oplog::Actions::RoomChanged, nullptr,
+              QStringLiteral("RoomStr"));
 
     Label1 = make<QLabel>(QStringLiteral("Label1"), QStringLiteral("楼号："), this);
     Building_Edit = make<QLineEdit>(QStringLiteral("Building_Edit"), this);

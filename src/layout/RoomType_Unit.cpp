@@ -1,5 +1,7 @@
 #include "layout/RoomType_Unit.h"
 
+#include "data/OperationLog.h"
+
 #include "data/DataSet.h"
 #include "data/TextColumns.h"
 #include "data/dm_unit.h"
@@ -41,6 +43,8 @@ TRoomType_Form::TRoomType_Form(QWidget* parent)
     RoomType_ado->setTableName(QStringLiteral("RoomType"));
     RoomType_ado->setOrderBy(QStringLiteral("ID"));
     RoomType_ado->beforePost = [](qv::DataSet& d) { dm->RoomType_adoBeforePost(d); };
+    logWrites(qv::oplog::Actions::RoomTypeAdded, qv::oplog::Actions::RoomTypeChanged,
+              qv::oplog::Actions::RoomTypeDeleted, QStringLiteral("Title"));
     RoomType_DBGrid->setColumns(
         {QStringLiteral("Title"), QStringLiteral("Size"), QStringLiteral("Piece")},
         {QStringLiteral("客房类型"), QStringLiteral("床位"), QStringLiteral("房价")});

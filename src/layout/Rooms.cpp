@@ -1,4 +1,5 @@
 #include "layout/Rooms.h"
+#include "data/OperationLog.h"
 
 #include "data/Connection.h"
 #include "data/TextColumns.h"
@@ -141,6 +142,9 @@ RoomDeletion deleteRoom(Connection& conn, int room, const QString& roomStr) {
                              .toInt() > 0
                      ? RoomDeletion::Occupied
                      : RoomDeletion::Missing;
+    } else {
+        oplog::appendOperation(conn,
+                               {QLatin1String(oplog::Actions::RoomDeleted), roomStr, QString()});
     }
     t.commit();
     return result;

@@ -85,6 +85,7 @@ public:
     QAction* CheckMakeCardRecord_Menu;
     QAction* CheckRoomStatus_Menu;
     QAction* A_SearchGuest;
+    QAction* OperationLog_Menu;  // "操作日志", with the SystemInfo right
     QMenu* N5;
     QAction* OperatorManage_Menu;
     QAction* ChangePass_Menu;
@@ -177,6 +178,7 @@ public:
     void CheckMakeCardRecord_MenuClick();
     void CheckRoomStatus_MenuClick();
     void A_SearchGuestExecute();
+    void OperationLog_MenuClick();
     void OperatorManage_MenuClick();
     void ChangePass_MenuClick();
     void SystemSetting_MenuClick();

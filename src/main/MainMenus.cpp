@@ -34,6 +34,7 @@
 #include "platform/ProgramText.h"
 #include "records/CheckGuestInRecord_Unit.h"
 #include "records/MC_R_Unit.h"
+#include "records/OperationLog_Unit.h"
 #include "records/RoomList_Unit.h"
 #include "settings/Settings.h"
 #include "stays/ClockRoom_Unit.h"
@@ -120,6 +121,8 @@ void TMainForm::createMenus() {
               &TMainForm::CheckRoomStatus_MenuClick);
     A_SearchGuest = entry(N3, QStringLiteral("A_SearchGuest"), QStringLiteral("客人查询"),
                           &TMainForm::A_SearchGuestExecute);
+    OperationLog_Menu = entry(N3, QStringLiteral("OperationLog_Menu"), QStringLiteral("操作日志"),
+                              &TMainForm::OperationLog_MenuClick);
 
     N5 = menu(QStringLiteral("N5"), QStringLiteral("操作员管理"));
     OperatorManage_Menu =
@@ -163,9 +166,10 @@ void TMainForm::createMenus() {
                      &TMainForm::FAQ_MenuClick);
 
     // Entries the operator's rights switch on (InitMenu); off until then.
-    for (QAction* a : {CheckIn_Menu, CopyGuestCard_Menu, ModifyGuestCard_Menu, ClockRoom_Menu,
-                       CheckOut_Menu, OperatorManage_Menu, SystemSetting_Menu, RoomType_Menu,
-                       RoomSetting_Menu, DistrictSetting_Menu, N39, N40, DataConn_Menu}) {
+    for (QAction* a :
+         {CheckIn_Menu, CopyGuestCard_Menu, ModifyGuestCard_Menu, ClockRoom_Menu, CheckOut_Menu,
+          OperatorManage_Menu, SystemSetting_Menu, RoomType_Menu, RoomSetting_Menu,
+          DistrictSetting_Menu, N39, N40, DataConn_Menu, OperationLog_Menu}) {
         a->setEnabled(false);
     }
 }
@@ -285,6 +289,7 @@ void TMainForm::InitMenu() {
          std::initializer_list<QObject*>{SystemSetting_Menu, N39, N40, DataConn_Menu}) {
         allow(e, right("SystemInfo"));
     }
+    allow(OperationLog_Menu, right("SystemInfo"));
     allow(RoomType_Menu, right("RoomType"));
     allow(RoomSetting_Menu, right("RoomInfo"));
     allow(DistrictSetting_Menu, right("DistrictInfo"));
@@ -448,6 +453,15 @@ void TMainForm::CheckRoomStatus_MenuClick() {
 
 void TMainForm::A_SearchGuestExecute() {
     ShowModalForm<TCheckGuestInRecord_Form>();
+}
+
+void TMainForm::OperationLog_MenuClick() {
+    // The right as it is now: it may have been taken away at another desk.
+    if (!qv::session().hasRight(QStringLiteral("SystemInfo"))) {
+        InitMenu();
+        return;
+    }
+    ShowModalForm<TOperationLog_Form>();
 }
 
 void TMainForm::OperatorManage_MenuClick() {

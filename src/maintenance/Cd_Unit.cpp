@@ -1,5 +1,7 @@
 #include "maintenance/Cd_Unit.h"
 
+#include "data/OperationLog.h"
+
 #include "window/TabSheet.h"
 
 #include "data/Connection.h"
@@ -173,8 +175,12 @@ bool TCdForm::Connect() {
             qv::Connection candidate;
             qv::openLockDatabase(candidate, choice);
         }
+        const QString before = dm->conn.isOpen() ? dm->conn.description() : QString();
         dm->closeTables();
         qv::openLockDatabase(dm->conn, choice);
+        // Into the database the desk works on from now on.
+        qv::oplog::appendOperation(dm->conn, {QLatin1String(qv::oplog::Actions::ConnectionChanged),
+                                              dm->conn.description(), before});
     } catch (const qv::MissingDatabaseFile&) {
         qv::messageBox(qv::noticeTitle(), message(1, QStringLiteral("文件不存在!")));
         return false;

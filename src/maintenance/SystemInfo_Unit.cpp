@@ -1,5 +1,8 @@
 #include "maintenance/SystemInfo_Unit.h"
 
+#include "data/OperationLog.h"
+#include "data/dm_unit.h"
+
 #include "platform/AppPaths.h"
 #include "platform/Application.h"
 #include "platform/Dialogs.h"
@@ -129,6 +132,15 @@ bool TSystemInfo_Form::SaveLockSoftInfo() {
     DayCount_SE->interpretText();
     const int port = CommPort_RG->itemIndex() < 0 ? 0 : CommPort_RG->itemIndex();
     const int lockType = LockType->itemIndex() < 0 ? 0 : LockType->itemIndex();
+    // The row first: settings saved are never missing from the log.
+    qv::oplog::appendOperation(
+        dm->conn, {QLatin1String(qv::oplog::Actions::SettingsSaved), HotelName_Edit->text(),
+                   QStringLiteral("LockType=%1 CommProt=%2 DayCount=%3 LeaveTime=%4 UseRoomID=%5")
+                       .arg(lockType)
+                       .arg(port)
+                       .arg(DayCount_SE->value())
+                       .arg(leave.toString(QStringLiteral("HH:mm:ss")))
+                       .arg(UseRoomID_CB->isChecked() ? 1 : 0)});
     qv::IniFile ini(qv::AppPaths::iniFile());
     ini.writeInteger(settings::Config, QStringLiteral("LockType"), lockType);
     ini.writeInteger(settings::Config, QStringLiteral("CommProt"), port);

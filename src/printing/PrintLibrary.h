@@ -23,6 +23,7 @@ enum class PrintKind : uint8_t {
     DoorOpenings = QV_PRINT_KIND_DOOR_OPENINGS,  // door-opening records window
     CardIssues = QV_PRINT_KIND_CARD_ISSUES,      // card issue records window
     GuestStays = QV_PRINT_KIND_GUEST_STAYS,      // guest query window
+    Operations = QV_PRINT_KIND_OPERATIONS,       // operations log window
 };
 
 enum class PrintFormat { Pdf = QV_PRINT_FORMAT_PDF, Csv = QV_PRINT_FORMAT_CSV };

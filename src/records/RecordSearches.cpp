@@ -1,4 +1,5 @@
 #include "records/RecordSearches.h"
+#include "data/OperationLog.h"
 
 #include "card/CardRecords.h"
 #include "data/DataSet.h"
@@ -114,6 +115,40 @@ RecordSearch cardIssueSearch(const CardIssueSearch& s) {
     return out;
 }
 
+RecordSearch operationLogSearch(const OperationLogSearch& s) {
+    RecordSearch out;
+    QStringList where;
+    addDateRange(where, out.binds, QStringLiteral("LogTime"), s.logged, QTime(0, 0), DateUnit::Day,
+                 QStringLiteral("logged"));
+    if (!s.staffer.trimmed().isEmpty()) {
+        where << QStringLiteral("Staffer = :staffer");
+        out.binds.insert(QStringLiteral(":staffer"), s.staffer.trimmed());
+    }
+    if (!s.action.isEmpty()) {
+        where << QStringLiteral("Action = :action");
+        out.binds.insert(QStringLiteral(":action"), s.action);
+    }
+    if (!s.object.trimmed().isEmpty()) {
+        where << QStringLiteral("Object = :object");
+        out.binds.insert(QStringLiteral(":object"), s.object.trimmed());
+    }
+    out.select = QStringLiteral(
+                     "select ID, LogTime, Staffer, StafferName, Workstation, Action, Object, "
+                     "Detail, Result, CardLogId from OperationLog where ") +
+                 where.join(QStringLiteral(" and "));
+    out.orderBy = QStringLiteral("LogTime desc, ID desc");
+    return out;
+}
+
+QStringList operatorLogins(Connection& conn) {
+    QStringList logins;
+    QSqlQuery q = conn.run(QStringLiteral("select Staffer from Operator order by Staffer"));
+    while (q.next()) {
+        logins << q.value(0).toString().trimmed();
+    }
+    return logins;
+}
+
 QStringList cardTypeTitles(Connection& conn) {
     QStringList titles;
     QSqlQuery q = conn.run(QStringLiteral("select C_Title from CardType order by ID"));
@@ -142,7 +177,16 @@ CardRecordPurge deleteCardRecordsUpTo(Connection& conn, const QDate& lastDay,
     const Binds stepBinds{{upTo.firstName, upTo.first}, {QStringLiteral(":step"), stepRows}};
     for (;;) {
         int removed = 0;
-        inTransaction(conn, [&] { removed = conn.execute(step, stepBinds); });
+        inTransaction(conn, [&] {
+            removed = conn.execute(step, stepBinds);
+            if (removed > 0) {
+                oplog::appendOperation(
+                    conn,
+                    {QLatin1String(oplog::Actions::RecordsDeleted),
+                     QStringLiteral("MakeCardRecord"),
+                     QStringLiteral("%1 <= %2").arg(removed).arg(lastDay.toString(Qt::ISODate))});
+            }
+        });
         purge.removed += removed;
         if (removed < stepRows || (progress && !progress(purge.removed))) {
             break;

@@ -60,6 +60,22 @@ struct CardIssueSearch {
 // whose writing was never confirmed (it may exist), else 0.
 RecordSearch cardIssueSearch(const CardIssueSearch& s);
 
+struct OperationLogSearch {
+    DateRange logged;  // by whole days of LogTime
+    QString staffer;   // the operator's login name; empty: every operator
+    QString action;    // an action code (qv::oplog::Actions); empty: every action
+    QString object;    // the room or object, as typed; empty: every one
+};
+
+// The rows of the operations log that `s` finds, newest first; Action and
+// Result hold the codes (qv::oplog::actionTexts() gives their words). The
+// time range is a plain comparison of LogTime with bound moments, so its
+// index serves the search.
+RecordSearch operationLogSearch(const OperationLogSearch& s);
+
+// The login names of the operators, for the operations log's filter.
+QStringList operatorLogins(Connection& conn);
+
 // The titles of the card types, in the order of their codes.
 QStringList cardTypeTitles(Connection& conn);
 

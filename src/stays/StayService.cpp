@@ -3,6 +3,7 @@
 #include "card/CardFunctions.h"
 #include "card/Encoder.h"
 #include "data/Dialect.h"
+#include "data/OperationLog.h"
 #include "data/Session.h"
 #include "data/dm_unit.h"
 #include "platform/Clock.h"
@@ -46,7 +47,8 @@ QVariant textOrNull(const QString& text) {
 // Writes the guest card of `in` with the serial `serial` and, only when the
 // encoder wrote it, stores `records` in the card's transaction. `refuse` may
 // stop the issue for the room before anything is written.
-Result issue(const GuestCard& in, Serial serial, const CardWriter& writer, const Records& records,
+Result issue(const char* action, const GuestCard& in, Serial serial, const CardWriter& writer,
+             const Records& records,
              const std::function<std::optional<Outcome>(const RoomRef&)>& refuse = {}) {
     Result r;
     if (!in.start.isValid() || !in.end.isValid() || in.start > in.end) {
@@ -85,9 +87,10 @@ Result issue(const GuestCard& in, Serial serial, const CardWriter& writer, const
                                : CardSerialSource::room(room.roomStr, serial == Serial::Copy);
     try {
         // The reserved log row names the guest from the start.
+        CardLogText text{in.guestName, in.document, TRoomNames{room.roomStr, room.systemRoomStr}};
+        text.logAction = QLatin1String(action);
         r.code = IssueCard(
-            source, card, write, [&] { records(card, room); },
-            CardLogText{in.guestName, in.document, TRoomNames{room.roomStr, room.systemRoomStr}});
+            source, card, write, [&] { records(card, room); }, text);
     } catch (const CardWrittenError& e) {
         r.outcome = Outcome::DatabaseError;
         r.code = 0;
@@ -160,21 +163,23 @@ RoomOccupancy roomOccupancy(const QString& roomStr) {
 }
 
 Result checkIn(const GuestCard& in, const CardWriter& writer) {
-    return issue(in, Serial::New, writer, [&in](const TCardData& card, const RoomRef& room) {
-        MakeCardLog(card, in.guestName, in.document, room);
-        openOrCountStay(in, card, room);
-    });
+    return issue(oplog::Actions::CheckIn, in, Serial::New, writer,
+                 [&in](const TCardData& card, const RoomRef& room) {
+                     MakeCardLog(card, in.guestName, in.document, room);
+                     openOrCountStay(in, card, room);
+                 });
 }
 
 Result copyCard(const GuestCard& in, const CardWriter& writer) {
-    return issue(in, Serial::Copy, writer, [&in](const TCardData& card, const RoomRef& room) {
-        MakeCardLog(card, in.guestName, in.document, room);
-    });
+    return issue(oplog::Actions::CopyCard, in, Serial::Copy, writer,
+                 [&in](const TCardData& card, const RoomRef& room) {
+                     MakeCardLog(card, in.guestName, in.document, room);
+                 });
 }
 
 Result continueStay(const GuestCard& in, const CardWriter& writer) {
     return issue(
-        in, Serial::Zero, writer,
+        oplog::Actions::ContinueStay, in, Serial::Zero, writer,
         [&in](const TCardData& card, const RoomRef& room) {
             MakeCardLog(card, in.guestName, in.document, room);
             // The stay open now (another desk may have changed it since the
@@ -256,10 +261,25 @@ ReadGuestCard readGuestCard() {
 }
 
 bool checkOutStay(const QVariant& stayId) {
-    return conn().execute(
-               QStringLiteral("update GuestInRecord set enOverride = 1, LeaveTime = :now "
-                              "where ID = :ID and enOverride = 0"),
-               {{QStringLiteral(":now"), Clock::now()}, {QStringLiteral(":ID"), stayId}}) > 0;
+    Transaction t(conn());
+    if (conn().execute(QStringLiteral("update GuestInRecord set enOverride = 1, LeaveTime = :now "
+                                      "where ID = :ID and enOverride = 0"),
+                       {{QStringLiteral(":now"), Clock::now()}, {QStringLiteral(":ID"), stayId}}) ==
+        0) {
+        return false;
+    }
+    QSqlQuery q =
+        conn().run(QStringLiteral("select RoomStr, GuestName from GuestInRecord where ID = :ID"),
+                   {{QStringLiteral(":ID"), stayId}});
+    oplog::Entry e;
+    e.action = QLatin1String(oplog::Actions::CheckOut);
+    if (q.next()) {
+        e.object = q.value(0).toString();
+        e.detail = q.value(1).toString();
+    }
+    oplog::appendOperation(conn(), e);
+    t.commit();
+    return true;
 }
 
 bool checkOutRoom(const QString& roomStr) {

@@ -1,5 +1,6 @@
 #include "window/EditForm.h"
 
+#include "data/OperationLog.h"
 #include "data/dm_unit.h"
 #include "platform/Dialogs.h"
 #include "platform/Errors.h"
@@ -28,6 +29,29 @@ EditForm::~EditForm() {
     // The grid outlives this part of the window while its widgets go; it must
     // not call back into it.
     disconnect(Table_Grid, nullptr, this, nullptr);
+}
+
+void EditForm::logWrites(const char* added, const char* changed, const char* deleted,
+                         const QString& objectColumn) {
+    Table->afterWrite = [=, this](const DataSet::RowWrite& write) {
+        const char* action = write.kind == DataSet::WriteKind::Inserted  ? added
+                             : write.kind == DataSet::WriteKind::Updated ? changed
+                                                                         : deleted;
+        if (!action) {
+            return;
+        }
+        oplog::Entry e;
+        e.action = QLatin1String(action);
+        e.object = DataSet::displayText(write.row.value(objectColumn));
+        QStringList parts;
+        for (const QString& column : write.changed) {
+            parts << QStringLiteral("%1: %2 -> %3")
+                         .arg(column, DataSet::displayText(write.before.value(column)),
+                              DataSet::displayText(write.row.value(column)));
+        }
+        e.detail = parts.join(QStringLiteral("; "));
+        oplog::appendOperation(Table->connection(), e);
+    };
 }
 
 void EditForm::setMode(Mode mode) {

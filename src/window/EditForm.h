@@ -62,6 +62,14 @@ protected:
     // After a row was stored or deleted (the room board, for instance).
     virtual void recordsChanged() {}
 
+    // Writes each row that post() or deleteRecord() stores or deletes to the
+    // operations log, in the write's transaction: `added`, `changed` and
+    // `deleted` are the actions (qv::oplog::Actions; nullptr: not written
+    // this way), the row's `objectColumn` names it, an update lists the
+    // columns it changed with their values before and after.
+    void logWrites(const char* added, const char* changed, const char* deleted,
+                   const QString& objectColumn);
+
     void setMode(Mode mode);
     void reject() override;
     void closeEvent(QCloseEvent* event) override;

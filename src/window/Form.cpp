@@ -1,5 +1,8 @@
 #include "window/Form.h"
 
+#include "data/OperationLog.h"
+#include "data/dm_unit.h"
+#include "language/FormKeys.h"
 #include "language/Language.h"
 #include "platform/KeyPreview.h"
 #include "settings/Settings.h"
@@ -39,6 +42,19 @@ bool pressFocusedButton(QWidget* window, QKeyEvent* e) {
 }  // namespace
 
 void installFormKeys(QWidget* window, TLanguage* language, FormKeys keys) {
+    // A capture of a window's texts into the language store is written to
+    // the operations log.
+    static const bool observing = [] {
+        setCaptureObserver([](QWidget* form) {
+            if (dm && dm->conn.isOpen()) {
+                oplog::appendOperation(dm->conn,
+                                       {QLatin1String(oplog::Actions::CaptureMode),
+                                        form ? form->objectName() : QString(), QString()});
+            }
+        });
+        return true;
+    }();
+    Q_UNUSED(observing);
     KeyPreview::install(window, [window, language, keys = std::move(keys)](QKeyEvent* e) {
         if (keys.ownKeys && keys.ownKeys(e)) {
             return true;

@@ -11,6 +11,7 @@
 
 #include "window/InputPasswordBox_Unit.h"
 #include "app/Logon_Unit.h"
+#include "records/OperationLog_Unit.h"
 #include "card/CardRecords.h"
 #include "cards/CheckCard_Unit.h"
 #include "cards/MakeCard_Unit.h"
@@ -104,6 +105,7 @@ std::vector<Maker> everyWindow(const TempAppDir& app) {
         window<TReadDataCard_Form>("ReadDataCard_Form"),
         window<TOpenDoorRecord_Form>("OpenDoorRecord_Form"),
         window<TCheckGuestInRecord_Form>("CheckGuestInRecord_Form"),
+        window<TOperationLog_Form>("OperationLog_Form"),
         window<TMC_R_From>("MC_R_From"),
         window<TUnconfirmedCards_Form>("UnconfirmedCards_Form"),
         window<TRoomList_Form>("RoomList_Form"),

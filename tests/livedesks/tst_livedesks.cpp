@@ -210,7 +210,7 @@ void LiveDesksTest::olderServerDatabaseGetsTheTriggers() {
     dm = fx.data.get();
     dm->conn.openPostgreSQL({pg.hostAndPort(), pg.user, pg.password, kPgDatabase});
     dm->conn.checkLockDatabase();
-    QCOMPARE(dm->conn.schemaVersion(), 6);
+    QCOMPARE(dm->conn.schemaVersion(), qv::Connection::kSchemaVersion);
     const int triggers = dm->conn
                              .scalar(QStringLiteral("select count(*) from pg_trigger where "
                                                     "tgname like '%_changes' and not tgisinternal"))

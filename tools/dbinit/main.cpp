@@ -2,6 +2,7 @@
 // database) with the schema and reference rows, optionally with a demo hotel.
 #include "data/Connection.h"
 #include "data/DemoHotel.h"
+#include "data/OperationLog.h"
 #include "data/SchemaInfo.h"
 #include "data/dm_unit.h"
 #include "platform/Errors.h"
@@ -37,6 +38,37 @@ QStringList lockTables(const qv::Dialect& dialect) {
     return tables;
 }
 
+// Walks the operations log's chain and tells what it found: 0 when it is
+// whole, 2 when rows were changed or removed.
+int verifyOperationLog(qv::Connection& conn) {
+    const qv::oplog::ChainReport report = qv::oplog::verifyOperationLog(conn);
+    if (report.intact()) {
+        say(QStringLiteral("operations log of %1: %2 rows, the chain is whole; last row %3, "
+                           "hash %4")
+                .arg(conn.description())
+                .arg(report.rows)
+                .arg(report.lastId)
+                .arg(report.lastHash.isEmpty() ? QStringLiteral("-") : report.lastHash));
+        return 0;
+    }
+    for (const qv::oplog::ChainProblem& p : report.problems) {
+        if (p.kind == qv::oplog::ChainProblem::Changed) {
+            say(QStringLiteral("row %1 was changed").arg(p.firstId));
+        } else if (p.firstId == p.lastId) {
+            say(QStringLiteral("row %1 was removed").arg(p.firstId));
+        } else {
+            say(QStringLiteral("rows %1 to %2 were removed").arg(p.firstId).arg(p.lastId));
+        }
+    }
+    const qv::oplog::ChainProblem& first = report.problems.first();
+    std::fprintf(stderr,
+                 "quorvane-dbinit: the operations log of %s was altered: the first row changed "
+                 "or removed is row %lld (%lld rows read)\n",
+                 qUtf8Printable(conn.description()), static_cast<long long>(first.firstId),
+                 static_cast<long long>(report.rows));
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -46,7 +78,8 @@ int main(int argc, char** argv) {
     parser.setApplicationDescription(QStringLiteral(
         "Creates a Quorvane lock database with its tables and reference rows.\n"
         "  quorvane-dbinit [--demo] [--force] FILE\n"
-        "  quorvane-dbinit [--demo] [--force] --server HOST[:PORT] --user NAME --password PASS"));
+        "  quorvane-dbinit [--demo] [--force] --server HOST[:PORT] --user NAME --password PASS\n"
+        "  quorvane-dbinit --verify-log FILE | --verify-log --server ..."));
     parser.addHelpOption();
     const QCommandLineOption demo(
         QStringLiteral("demo"),
@@ -64,7 +97,11 @@ int main(int argc, char** argv) {
     const QCommandLineOption database(QStringLiteral("database"),
                                       QStringLiteral("PostgreSQL database (default halvorn)."),
                                       QStringLiteral("name"), QStringLiteral("halvorn"));
-    parser.addOptions({demo, force, server, user, password, database});
+    const QCommandLineOption verifyLog(
+        QStringLiteral("verify-log"),
+        QStringLiteral("Check the operations log of an existing database instead: walk its chain "
+                       "and name the rows changed or removed (exit code 2 when there are)."));
+    parser.addOptions({demo, force, server, user, password, database, verifyLog});
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("SQLite file to create."));
     parser.process(app);
 
@@ -75,6 +112,24 @@ int main(int argc, char** argv) {
     }
 
     qv::Connection conn;
+    if (parser.isSet(verifyLog)) {
+        try {
+            if (toServer) {
+                qv::ServerParams params;
+                params.host = parser.value(server);
+                params.user = parser.value(user);
+                params.password = parser.value(password);
+                params.database = parser.value(database);
+                conn.openPostgreSQL(params);
+            } else {
+                conn.openSQLite(files.first());
+            }
+            conn.checkLockDatabase();
+            return verifyOperationLog(conn);
+        } catch (const qv::Error& e) {
+            return fail(e.text());
+        }
+    }
     try {
         if (toServer) {
             qv::ServerParams params;

@@ -39,7 +39,8 @@ extern "C" {
 enum {
     QV_PRINT_KIND_DOOR_OPENINGS = 0, /* door-opening records */
     QV_PRINT_KIND_CARD_ISSUES = 1,   /* card issue records */
-    QV_PRINT_KIND_GUEST_STAYS = 2    /* guest stay records */
+    QV_PRINT_KIND_GUEST_STAYS = 2,   /* guest stay records */
+    QV_PRINT_KIND_OPERATIONS = 3     /* operations log */
 };
 
 /* Output formats of PrintForm_Render. */
