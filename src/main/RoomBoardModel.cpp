@@ -1,5 +1,7 @@
 #include "main/RoomBoardModel.h"
 
+#include "data/CurrentStays.h"
+
 #include "data/Connection.h"
 #include "data/RowReader.h"
 
@@ -45,15 +47,9 @@ QString text(bool byBuilding, bool byFloor) {
         fields << QLatin1String(field);
     }
     fields << QStringLiteral("S.ID");  // StateField
-    // The current stays are read through the partial index on enOverride = 0,
-    // at the cost of the current stays and not of the whole history.
     QString sql = QStringLiteral("select ") + fields.join(QStringLiteral(", ")) +
-                  QStringLiteral(
-                      "\n"
-                      "from RoomInfo I\n"
-                      "join RoomStateType S on S.ID = I.RoomState\n"
-                      "left join RoomType T on T.ID = I.RoomType\n"
-                      "left join GuestInRecord G on G.Room = I.Room and G.enOverride = 0\n");
+                  QStringLiteral("\nfrom ") + qv::roomsWithCurrentStays() +
+                  QStringLiteral("\nleft join RoomType T on T.ID = I.RoomType\n");
     QStringList conditions;
     if (byBuilding) {
         conditions << QStringLiteral("I.Buiding = :building");

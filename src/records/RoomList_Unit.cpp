@@ -1,5 +1,7 @@
 #include "records/RoomList_Unit.h"
 
+#include "data/CurrentStays.h"
+
 #include "language/ComponentText.h"
 
 #include "data/DataSet.h"
@@ -213,12 +215,12 @@ void TRoomList_Form::FindRoomList() {
     qv::DataSet& q = *RoomList_Ado;
     q.close();
     q.clearSql();
-    q.addSql(QStringLiteral("Select I.*,G.GuestLeaveTime,G.LeaveTime,G.GuestName,G.GuestID,"));
-    q.addSql(QStringLiteral("G.InputTime,G.InputUser,G.Rom,G.GuestInTime from"));
-    q.addSql(QStringLiteral("(Select I.Room,I.RoomStr,I.Buiding,I.Floor,I.District,"));
-    q.addSql(QStringLiteral("S.State_Title as RoomState"));
-    q.addSql(QStringLiteral("from RoomInfo I,RoomStateType S"));
-    q.addSql(QStringLiteral("Where I.RoomState=S.ID"));
+    q.addSql(QStringLiteral("Select I.Room,I.RoomStr,I.Buiding,I.Floor,I.District,"));
+    q.addSql(
+        QStringLiteral("S.State_Title as RoomState,G.GuestLeaveTime,G.LeaveTime,G.GuestName,"));
+    q.addSql(QStringLiteral("G.GuestID,G.InputTime,G.InputUser,G.Rom,G.GuestInTime from"));
+    q.addSql(qv::roomsWithCurrentStays());
+    q.addSql(QStringLiteral("Where 1=1"));
     // The last entry of each list is "all": no condition.
     if (const std::optional<int> building = qv::layoutFilterValue(Buiding_CB)) {
         q.addSql(QStringLiteral("And I.Buiding=:Buiding"));
@@ -228,16 +230,12 @@ void TRoomList_Form::FindRoomList() {
         q.addSql(QStringLiteral("And I.Floor=:Floor"));
         q.bind(QStringLiteral(":Floor"), *floor);
     }
-    q.addSql(QStringLiteral(") I left join "));
-    // The current stays only: the join costs what they cost, not the history.
-    q.addSql(QStringLiteral("GuestInRecord G"));
-    q.addSql(QStringLiteral("On I.Room=G.Room And G.enOverride=0"));
     switch (RoomStatus_RadioGroup->itemIndex()) {
         case AllVacant:
-            q.addSql(QStringLiteral("Where G.GuestInTime is Null"));
+            q.addSql(QStringLiteral("And G.GuestInTime is Null"));
             break;
         case Occupied:
-            q.addSql(QStringLiteral("Where G.GuestInTime is not Null"));
+            q.addSql(QStringLiteral("And G.GuestInTime is not Null"));
             break;
         default:
             break;
